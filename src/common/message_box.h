@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// How core code asks the person something or tells them something. Each front
+// end implements it: the desktop program with a modal box, the command line by
+// printing and answering questions from --yes / --no, tests with a scripted fake.
+
+inline constexpr const char* kAppTitle = "Tarvel for ARM (QDX7000)";
+
+enum class EMsgIcon { None, Stop, Exclamation, Question, Information };
+enum class EMsgButtons { Ok, YesNo };
+enum class EMsgResult { Ok, Yes, No };
+
+class CMessageBox {
+public:
+    virtual ~CMessageBox() = default;
+    // Shows `text` under `caption` (empty: the application title) and returns
+    // the button pressed. A box with only OK always answers Ok.
+    virtual EMsgResult Show(const std::string& text, const std::string& caption,
+                            EMsgIcon icon, EMsgButtons buttons) = 0;
+};

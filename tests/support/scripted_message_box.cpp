@@ -1,0 +1,19 @@
+#include "support/scripted_message_box.h"
+
+#include <gtest/gtest.h>
+
+EMsgResult CScriptedMessageBox::Show(const std::string& text, const std::string& caption,
+                                     EMsgIcon icon, EMsgButtons buttons)
+{
+    shown.push_back({text, caption, icon, buttons});
+    if (buttons == EMsgButtons::Ok)
+        return EMsgResult::Ok;
+    if (answers_.empty()) {
+        ++unexpectedQuestions;
+        ADD_FAILURE() << "unscripted question: " << text;
+        return EMsgResult::No;
+    }
+    EMsgResult r = answers_.front();
+    answers_.pop_front();
+    return r;
+}
