@@ -79,6 +79,8 @@ public:
     CArchive();
     // A loading archive over `data`, which must outlive the archive.
     explicit CArchive(std::span<const uint8_t> data);
+    // Refused: the archive would keep a view of a temporary buffer.
+    explicit CArchive(std::vector<uint8_t>&&) = delete;
 
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
