@@ -2,6 +2,7 @@
 
 #include "common/message_box.h"
 #include "common/text_format.h"
+#include "project/archive.h"
 
 uint32_t CMemoryRange::Clip(uint32_t s, uint32_t n)
 {
@@ -67,4 +68,22 @@ bool CMemoryRange::Overlaps(const CMemoryRange& other) const
     // Widened to 64 bits: a range that ends at 0xFFFFFFFF would otherwise wrap
     // its end to 0 and never overlap anything.
     return uint64_t{other.start} < uint64_t{start} + size && uint64_t{start} < uint64_t{other.start} + other.size;
+}
+
+void CMemoryRange::Serialize(CArchive& ar)
+{
+    if (ar.IsStoring()) {
+        ar.WriteU32(start);
+        ar.WriteU32(size);
+        ar.WriteU16(static_cast<uint16_t>(lengthMode));
+        return;
+    }
+    const uint32_t s = ar.ReadU32();
+    const uint32_t n = ar.ReadU32();
+    const uint16_t mode = ar.ReadU16();
+    if (!ar.Ok())
+        return;
+    start = s;
+    size = Clip(s, n);
+    lengthMode = mode;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+class CArchive;
 class CMessageBox;
 
 // An address range: start, size (0 is empty) and the way it was entered
@@ -31,6 +32,12 @@ public:
     // Checks dialog input before it is put into a range; with an owner, shows why not.
     static bool ValidateRange(uint32_t start, uint32_t second, int lengthMode, CMessageBox* owner);
     bool Overlaps(const CMemoryRange& other) const;
+
+    // The range inside the project file: start (4 bytes), size (4 bytes) and
+    // lengthMode (2 bytes, widened without sign on reading). A read that fails
+    // leaves the range unchanged; a size read from the file is clipped like
+    // every setter clips it, so a damaged file cannot pass 0xFFFFFFFF.
+    void Serialize(CArchive& ar);
 
     bool operator==(const CMemoryRange&) const = default;
 
