@@ -69,6 +69,20 @@ int CMemoryImage::Open(uint32_t base)
 
 int CMemoryImage::WriteBlock(uint32_t address, const uint8_t* data, uint32_t count)
 {
+    // The loaders' common case first: a block that continues the pending run
+    // inside the window and fits into the cache.
+    const uint64_t offset64 = uint64_t{address} - base_;
+    if (pendingLength_ != 0 && address >= base_ && offset64 == pendingStart_ + pendingLength_
+        && count <= cacheSize_ - pendingLength_ && offset64 + count <= kWindowSize
+        && uint64_t{address} + count <= 0x100000000ull) {
+        std::memcpy(cache_.get() + pendingLength_, data, count);
+        pendingLength_ += count;
+        const uint64_t end = offset64 + count;
+        if (end > uint64_t{firstOffset_} + usedLength_)
+            usedLength_ = static_cast<uint32_t>(end - firstOffset_);
+        return 0;
+    }
+
     if (count == 0)
         return 0;
     const uint32_t last = address + count - 1;

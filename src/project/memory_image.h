@@ -36,7 +36,7 @@ public:
     static constexpr const char* kFileName = CImageFile::kFileName;
     static constexpr size_t kCacheSize = 4 * 1024 * 1024;
     // Checksum reads the image in pieces of this size.
-    static constexpr size_t kChecksumChunk = 1024 * 1024;
+    static constexpr size_t kChecksumChunk = 256 * 1024;
 
     CMemoryImage() = default;
     // An image with a write-back cache of `cacheSize` bytes (at least 1).
