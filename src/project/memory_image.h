@@ -1,8 +1,11 @@
 #pragma once
 
+#include "project/image_file.h"
 #include "project/memory_range.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The local copy of the bytes that go into target flash: a 256 MiB window
@@ -11,22 +14,47 @@
 // at file offset A - base; the used extent [firstOffset, firstOffset +
 // usedLength) covers every byte written since the last Clear, never-written
 // bytes inside it hold 0xFF, and every address outside it reads as 0xFF.
+//
+// Backing file: see CImageFile. A second image in the same directory (another
+// program, or a second object) finds "memimage.qpg" locked and uses a
+// numbered name of its own, "memimage.<n>.qpg", so neither corrupts the other.
+//
+// Write-back cache: loaders write millions of small sequential blocks, so
+// WriteBlock keeps one contiguous run of pending bytes in memory (at most the
+// cache size, kCacheSize by default) and writes it to the file in one piece
+// when a write does not continue it, when it is full, and on Flush(). Writes
+// that skip a small gap above everything on disk continue the run with 0xFF
+// filler. Reads and Checksum see pending bytes at once; nothing is ever lost
+// to the cache: a run that could not be written stays in memory, readable,
+// and the write that needed the room fails with 3 (a later Flush() retries).
+// The file's length equals firstOffset + usedLength after Flush() returns 0;
+// between flushes the file may lag behind by the pending run. The destructor
+// does not flush: it deletes the file.
 class CMemoryImage {
 public:
     static constexpr uint32_t kWindowSize = 0x10000000;
-    static constexpr const char* kFileName = "memimage.qpg";
+    static constexpr const char* kFileName = CImageFile::kFileName;
+    static constexpr size_t kCacheSize = 4 * 1024 * 1024;
+    // Checksum reads the image in pieces of this size.
+    static constexpr size_t kChecksumChunk = 256 * 1024;
 
     CMemoryImage() = default;
-    ~CMemoryImage();
+    // An image with a write-back cache of `cacheSize` bytes (at least 1).
+    explicit CMemoryImage(size_t cacheSize) : cacheSize_(cacheSize < 1 ? 1 : cacheSize) {}
+    ~CMemoryImage() = default;
     CMemoryImage(const CMemoryImage&) = delete;
     CMemoryImage& operator=(const CMemoryImage&) = delete;
 
-    // Creates (or empties) the backing file: 0 on success, 1 when it cannot be created.
+    // Creates (or empties) the backing file: 0 on success, 1 when it cannot
+    // be created. Called again on an open image, it empties the image.
     int Open(uint32_t base);
 
     // 0 written; 2 the block lies wholly or partly outside the image window
-    // (only the part at and above base is written); 3 the backing file failed.
+    // (only the part at and above base is written); 3 the backing file
+    // failed (the image then keeps what it held before the call, except that
+    // bytes of this block may have been partly written).
     int WriteBlock(uint32_t address, const uint8_t* data, uint32_t count);
+    // Bytes past 0xFFFFFFFF read as 0xFF; addresses do not wrap.
     void ReadBlock(uint32_t address, uint8_t* buffer, uint32_t count);
 
     int WriteByte(uint32_t address, uint8_t value);
@@ -38,26 +66,47 @@ public:
 
     // The used extent widened outward to `alignment` (a power of two), length mode.
     CMemoryRange GetUsedRange(uint32_t alignment) const;
+    // Moves the content with the base; clears the image when its last byte
+    // would pass 0xFFFFFFFF.
     void SetBase(uint32_t newBase);
     void Clear();
-    // Sum over `range` in units of 4 (longs), 2 (words) or bytes (any other unit).
+    // Sum over `range` in units of 4 (longs), 2 (words) or bytes (any other
+    // unit); a partial group at the end is ignored, and bytes outside the
+    // used extent count as 0xFF.
     uint32_t Checksum(const CMemoryRange& range, int unit, bool littleEndian);
+
+    // Writes the pending run to the backing file: 0 done (the file now holds
+    // exactly the used extent), 3 the file failed (the run stays pending).
+    int Flush();
 
     uint32_t GetBase() const { return base_; }
     uint32_t GetFirstOffset() const { return firstOffset_; }
     uint32_t GetUsedLength() const { return usedLength_; }
     bool IsEmpty() const { return usedLength_ == 0; }
     bool IsOpen() const { return isOpen_; }
-    // Absolute path of the backing file (empty before Open).
-    const std::string& GetPath() const { return fullPath_; }
+    // Absolute path of the backing file (empty while none is open).
+    const std::string& GetPath() const { return file_.Path(); }
 
 private:
-    bool PadWithFF(uint64_t from, uint64_t to);
+    bool Store(uint64_t offset, const uint8_t* data, size_t count);
+    bool WriteThrough(uint64_t offset, const uint8_t* data, size_t count);
+    bool FileHolds() const { return fileEnd_ > fileFirst_; }
+    void ReadExtent(uint64_t lo, uint64_t hi, uint8_t* out);
+    uint8_t* Scratch();
 
-    int fd_ = -1;
-    std::string fullPath_;
+    CImageFile file_;
     uint32_t base_ = 0;
     uint32_t firstOffset_ = 0;
     uint32_t usedLength_ = 0;
     bool isOpen_ = false;
+
+    // What the file holds: [fileFirst_, fileEnd_) is written, gaps included.
+    uint64_t fileFirst_ = 0;
+    uint64_t fileEnd_ = 0;
+    // The pending run: cache_[0, pendingLength_) belongs at pendingStart_.
+    size_t cacheSize_ = kCacheSize;
+    std::unique_ptr<uint8_t[]> cache_;
+    uint64_t pendingStart_ = 0;
+    size_t pendingLength_ = 0;
+    std::unique_ptr<uint8_t[]> scratch_;
 };
