@@ -7,6 +7,13 @@ void CRangeEntry::Show(const CMemoryRange& range)
     second.SetValue(lengthMode_ ? range.GetSize() : range.GetEnd());
 }
 
+void CRangeEntry::SetFields(uint32_t startValue, uint32_t secondValue, int lengthMode)
+{
+    lengthMode_ = lengthMode ? 1 : 0;
+    start.SetValue(startValue);
+    second.SetValue(secondValue);
+}
+
 bool CRangeEntry::Read(const CMemoryRange& physical, CMessageBox* owner, CMemoryRange& out)
 {
     const uint32_t s = start.Value();

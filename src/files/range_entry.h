@@ -16,6 +16,9 @@ public:
     // Shows `range` in the mode it was entered in: its size in length mode,
     // its end address (GetEnd) in end mode.
     void Show(const CMemoryRange& range);
+    // Puts numbers into the fields as a person types them, with the mode's
+    // radio button set: nothing is converted or clipped before Read.
+    void SetFields(uint32_t startValue, uint32_t secondValue, int lengthMode);
 
     // Reads the fields the way every range dialog does: ValidateRange, then
     // Set, then CheckInside against `physical` (empty prefix), both checks
