@@ -51,7 +51,10 @@ ours_bench="$benchdir/bench_program_files_bench"
 read -r ld_s rss_s <<<"$(bench "$ours_bench" '^BM_LoadSRecord/')"
 read -r ld_h rss_h <<<"$(bench "$ours_bench" '^BM_LoadIntelHex/')"
 read -r st_s rss_st <<<"$(bench "$ours_bench" '^BM_StoreSRecord64MiB/')"
-read -r ck rss_ck <<<"$(bench "$benchdir/bench_memory_image" '^BM_ChecksumBytes256MiB')"
+# The image's own benchmark program (named after its source file).
+image_bench="$benchdir/bench_memory_image"
+[ -x "$image_bench" ] || image_bench="$benchdir/bench_memory_image_bench"
+read -r ck rss_ck <<<"$(bench "$image_bench" '^BM_ChecksumBytes256MiB')"
 
 oc_s=n/a; oc_h=n/a; oc_st=n/a; sc_s=n/a; sc_h=n/a; sc_st=n/a; ck_ref=n/a
 if have objcopy; then
