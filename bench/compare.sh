@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Compares our program file load, S-record store and checksum with objcopy,
+# srec_cat and cksum on the same generated files, and prints one table.
+# Builds nothing: uses the programs in $TARVEL_BUILD_DIR/bench (default build/bench).
+# Usage: bench/compare.sh [OUTDIR]   (default bench/out; about 1 GiB of files)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${TARVEL_BUILD_DIR:-$root/build}"
+out="${1:-$root/bench/out}"
+benchdir="$build/bench"
+
+for tool in "$benchdir/bench_gen_program_files" "$benchdir/bench_program_files_bench"; do
+  [ -x "$tool" ] || { echo "missing $tool: build first (scripts/build)" >&2; exit 1; }
+done
+have() { command -v "$1" >/dev/null 2>&1; }
+
+mkdir -p "$out"
+"$benchdir/bench_gen_program_files" "$out" >/dev/null
+tmp="$(mktemp -d "$out/run-XXXXXX")"
+trap 'rm -rf "$tmp"' EXIT
+
+# Seconds of wall time of one command (output discarded), or n/a when it fails.
+seconds() {
+  local start end
+  start=$(date +%s.%N)
+  if "$@" >/dev/null 2>&1; then
+    end=$(date +%s.%N)
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }'
+  else
+    echo "n/a"
+  fi
+}
+
+# One Google Benchmark: "seconds peakRSS" from its CSV output (real time, ms -> s).
+bench() {
+  local binary="$1" filter="$2" csv
+  if [ ! -x "$binary" ]; then echo "n/a n/a"; return; fi
+  csv="$(TARVEL_BENCH_DIR="$out" "$binary" --benchmark_filter="$filter" --benchmark_format=csv 2>/dev/null)" || {
+    echo "n/a n/a"; return; }
+  echo "$csv" | awk -F, '
+    /^name,/ { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); col[$i] = i }; next }
+    col["name"] && NF > 3 {
+      t = $col["real_time"]; u = $col["time_unit"]
+      s = (u == "ms") ? t / 1000 : (u == "us") ? t / 1e6 : (u == "ns") ? t / 1e9 : t
+      rss = ("peak_rss_MiB" in col && $col["peak_rss_MiB"] != "") ? sprintf("%.1f MiB", $col["peak_rss_MiB"]) : "n/a"
+      gsub(/ /, "_", rss)
+      printf "%.3f %s\n", s, rss; exit }'
+}
+
+ours_bench="$benchdir/bench_program_files_bench"
+read -r ld_s rss_s <<<"$(bench "$ours_bench" '^BM_LoadSRecord/')"
+read -r ld_h rss_h <<<"$(bench "$ours_bench" '^BM_LoadIntelHex/')"
+read -r st_s rss_st <<<"$(bench "$ours_bench" '^BM_StoreSRecord64MiB/')"
+# The image's own benchmark program (named after its source file).
+image_bench="$benchdir/bench_memory_image"
+[ -x "$image_bench" ] || image_bench="$benchdir/bench_memory_image_bench"
+read -r ck rss_ck <<<"$(bench "$image_bench" '^BM_ChecksumBytes256MiB')"
+
+oc_s=n/a; oc_h=n/a; oc_st=n/a; sc_s=n/a; sc_h=n/a; sc_st=n/a; ck_ref=n/a
+if have objcopy; then
+  oc_s=$(seconds objcopy -I srec -O binary "$out/program.s19" "$tmp/o.bin")
+  oc_h=$(seconds objcopy -I ihex -O binary "$out/program.hex" "$tmp/o.bin")
+  oc_st=$(seconds objcopy -I binary -O srec --srec-len=32 --srec-forceS3 "$out/program.bin" "$tmp/o.s19")
+fi
+if have srec_cat; then
+  sc_s=$(seconds srec_cat "$out/program.s19" -motorola -o "$tmp/s.bin" -binary)
+  sc_h=$(seconds srec_cat "$out/program.hex" -intel -o "$tmp/s.bin" -binary)
+  sc_st=$(seconds srec_cat "$out/program.bin" -binary -o "$tmp/s.s19" -motorola -address-length=4 -obs=32)
+fi
+have cksum && ck_ref=$(seconds cksum "$out/big.bin")
+
+# Speed relative to the reference: reference time / our time.
+ratio() { awk -v o="$1" -v r="$2" 'BEGIN { if (o == "n/a" || r == "n/a" || o <= 0) print "n/a"; else printf "%.2fx", r / o }'; }
+
+printf '%-34s %9s %11s %12s %16s %20s %15s\n' task "ours (s)" "objcopy (s)" "srec_cat (s)" "ratio vs objcopy" goal "peak RSS ours"
+row() { printf '%-34s %9s %11s %12s %16s %20s %15s\n' "$1" "$2" "$3" "$4" "$5" "$6" "${7//_/ }"; }
+row "load S-records (64 MiB, S3/32)" "$ld_s" "$oc_s" "$sc_s" "$(ratio "$ld_s" "$oc_s")" ">= 3x, RSS < 64 MiB" "$rss_s"
+row "load Intel HEX (64 MiB, 16/rec)" "$ld_h" "$oc_h" "$sc_h" "$(ratio "$ld_h" "$oc_h")" ">= 3x, RSS < 64 MiB" "$rss_h"
+row "store 64 MiB as S3 records" "$st_s" "$oc_st" "$sc_st" "$(ratio "$st_s" "$oc_st")" ">= 2x, RSS < 64 MiB" "$rss_st"
+row "byte checksum 256 MiB (vs cksum)" "$ck" "cksum $ck_ref" "-" "$(ratio "$ck" "$ck_ref")" ">= 0.5x cksum" "$rss_ck"

@@ -1,0 +1,92 @@
+#include "cli/cli_args.h"
+
+bool CCliArgs::NextValue(const std::string& option, std::string& value, std::string& error)
+{
+    if (AtEnd()) {
+        error = option + " needs a value";
+        return false;
+    }
+    value = Next();
+    return true;
+}
+
+bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
+                        SStepArgs& out, std::string& error)
+{
+    while (!AtEnd()) {
+        const std::string& token = Peek();
+        if (token.size() > 2 && token.compare(0, 2, "--") == 0) {
+            bool known = false;
+            for (const auto& a : allowed)
+                known = known || a == token;
+            if (!known) {
+                error = step + ": unknown option " + token;
+                return false;
+            }
+            const std::string option = Next();
+            if (out.Has(option)) {
+                error = step + ": " + option + " given twice";
+                return false;
+            }
+            if (!NextValue(step + ": " + option, out.options[option], error))
+                return false;
+        } else if (out.positionals.size() < maxPositionals) {
+            out.positionals.push_back(Next());
+        } else {
+            break;
+        }
+    }
+    return true;
+}
+
+bool CCliArgs::ParseHex(const std::string& text, uint32_t& value)
+{
+    size_t i = 0;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        i = 2;
+    if (text.size() == i || text.size() - i > 8)
+        return false;
+    uint32_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        v = v << 4 | static_cast<uint32_t>(d);
+    }
+    value = v;
+    return true;
+}
+
+bool CCliArgs::ParseRange(const std::string& text, SRange& range)
+{
+    size_t split = text.find("..");
+    size_t skip = 2;
+    range.lengthMode = 0;
+    if (split == std::string::npos) {
+        split = text.find('+');
+        skip = 1;
+        range.lengthMode = 1;
+    }
+    if (split == std::string::npos)
+        return false;
+    return ParseHex(text.substr(0, split), range.start) && ParseHex(text.substr(split + skip), range.second);
+}
+
+bool CCliArgs::ParseUnit(const std::string& text, int& index)
+{
+    static const char* const kUnits[] = {"byte", "word", "long"};
+    for (int i = 0; i < 3; ++i) {
+        if (text == kUnits[i]) {
+            index = i;
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// The command line as a stream of tokens, with the parsers every step
+// shares. Numbers are hexadecimal (an optional 0x, 1 to 8 digits); a range
+// is START..END or START+LENGTH.
+class CCliArgs {
+public:
+    explicit CCliArgs(std::vector<std::string> tokens) : tokens_(std::move(tokens)) {}
+
+    bool AtEnd() const { return next_ >= tokens_.size(); }
+    const std::string& Peek() const { return tokens_[next_]; }
+    std::string Next() { return tokens_[next_++]; }
+    // The value after an option; false (with `error` set) when there is none.
+    bool NextValue(const std::string& option, std::string& value, std::string& error);
+
+    // A step's options (--name value) and positional arguments.
+    struct SStepArgs {
+        std::map<std::string, std::string> options;
+        std::vector<std::string> positionals;
+        bool Has(const std::string& option) const { return options.count(option) != 0; }
+    };
+    // Takes the arguments of step `step`: options from `allowed`, each with
+    // a value, and up to `maxPositionals` other words; stops before the
+    // first word once the positionals are full (the next step's name).
+    bool TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
+                  SStepArgs& out, std::string& error);
+
+    struct SRange {
+        uint32_t start = 0;
+        uint32_t second = 0; // end address or length
+        int lengthMode = 1;
+    };
+
+    static bool ParseHex(const std::string& text, uint32_t& value);
+    static bool ParseRange(const std::string& text, SRange& range);
+    // "byte", "word", "long" -> radio index 0, 1, 2.
+    static bool ParseUnit(const std::string& text, int& index);
+
+private:
+    std::vector<std::string> tokens_;
+    size_t next_ = 0;
+};

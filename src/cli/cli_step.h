@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+class CCliArgs;
+class CCliSession;
+
+// Exit codes of tarvel-cli.
+enum : int {
+    kExitOk = 0,
+    kExitFailed = 1,  // a step failed; its message was printed
+    kExitUsage = 2,   // the command line is wrong; nothing was run
+    kExitOutside = 3, // everything ran, but a load put bytes outside the memory range
+};
+
+// One step of a run. Parse takes the step's arguments (after its name) up to
+// the next step; Run does the work on the session and answers an exit code.
+class CCliStep {
+public:
+    virtual ~CCliStep() = default;
+    virtual bool Parse(CCliArgs& args, std::string& error) = 0;
+    virtual int Run(CCliSession& session) = 0;
+};
+
+// The steps by name: a new step is one class and one row in the table.
+struct SCliStepInfo {
+    const char* name;
+    const char* usage;
+    std::unique_ptr<CCliStep> (*create)();
+};
+
+const SCliStepInfo* FindCliStep(const std::string& name);
+const SCliStepInfo* CliSteps(size_t& count);
+
+std::unique_ptr<CCliStep> CreateLoadStep();
+std::unique_ptr<CCliStep> CreateStoreStep();
+std::unique_ptr<CCliStep> CreateFillStep();
+std::unique_ptr<CCliStep> CreateChecksumStep();

@@ -1,0 +1,63 @@
+// fill --range R --pattern HEX --unit byte|word|long: fills a range of the image.
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/cli_step.h"
+#include "common/text_format.h"
+#include "files/fill_model.h"
+
+namespace {
+
+class CFillStep final : public CCliStep {
+public:
+    bool Parse(CCliArgs& args, std::string& error) override
+    {
+        CCliArgs::SStepArgs a;
+        if (!args.TakeStep("fill", {"--range", "--pattern", "--unit"}, 0, a, error))
+            return false;
+        if (!a.Has("--range") || !a.Has("--pattern") || !a.Has("--unit")) {
+            error = "fill: wants --range R --pattern HEX --unit byte|word|long";
+            return false;
+        }
+        if (!CCliArgs::ParseRange(a.options["--range"], range_)) {
+            error = "fill: --range wants START..END or START+LENGTH in hexadecimal";
+            return false;
+        }
+        if (!CCliArgs::ParseUnit(a.options["--unit"], unitIndex_)) {
+            error = "fill: --unit wants byte, word or long";
+            return false;
+        }
+        const int digits = 2 * CFillModel::UnitOfIndex(unitIndex_);
+        if (!CCliArgs::ParseHex(a.options["--pattern"], pattern_) || CHexField::Mask(pattern_, digits) != pattern_) {
+            error = Format("fill: --pattern wants a hexadecimal number of up to %d digits for a %s", digits,
+                           a.options["--unit"].c_str());
+            return false;
+        }
+        return true;
+    }
+
+    int Run(CCliSession& session) override
+    {
+        CFillModel model(session.Image(), session.Physical());
+        model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
+        model.SetUnitIndex(unitIndex_);
+        model.SetPattern(pattern_);
+        if (!model.Fill(session.View(), session.Box()))
+            return kExitFailed;
+        session.View().SetStatus(Format("Filled %08lX - %08lX with %s", static_cast<unsigned long>(model.Range().GetStart()),
+                                        static_cast<unsigned long>(model.Range().GetEnd()),
+                                        model.pattern.text.c_str()));
+        return kExitOk;
+    }
+
+private:
+    CCliArgs::SRange range_;
+    int unitIndex_ = 0;
+    uint32_t pattern_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<CCliStep> CreateFillStep()
+{
+    return std::make_unique<CFillStep>();
+}

@@ -1,0 +1,55 @@
+// load FILE [--offset HEX]: reads a program file into the image.
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/cli_step.h"
+#include "files/load_model.h"
+#include "files/program_file_readers.h"
+
+namespace {
+
+class CLoadStep final : public CCliStep {
+public:
+    bool Parse(CCliArgs& args, std::string& error) override
+    {
+        CCliArgs::SStepArgs a;
+        if (!args.TakeStep("load", {"--offset"}, 1, a, error))
+            return false;
+        if (a.positionals.empty()) {
+            error = "load: FILE is missing";
+            return false;
+        }
+        file_ = a.positionals[0];
+        if (a.Has("--offset") && !CCliArgs::ParseHex(a.options["--offset"], offset_)) {
+            error = "load: --offset wants a hexadecimal number of up to 8 digits";
+            return false;
+        }
+        return true;
+    }
+
+    int Run(CCliSession& session) override
+    {
+        CLoadModel model(session.Image(), session.Physical());
+        model.fileName = file_;
+        model.offset.SetValue(offset_);
+        switch (model.Load(session.View(), session.Box())) {
+        case kLoadOk:
+            return kExitOk;
+        case kLoadOutside:
+            session.outsideSeen = true; // a warning: the run goes on, its exit code tells
+            return kExitOk;
+        default:
+            return kExitFailed;
+        }
+    }
+
+private:
+    std::string file_;
+    uint32_t offset_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<CCliStep> CreateLoadStep()
+{
+    return std::make_unique<CLoadStep>();
+}

@@ -1,0 +1,118 @@
+#include "files/line_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CLineReader::~CLineReader()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool CLineReader::Open(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+    if (!buffer_)
+        buffer_ = std::make_unique<char[]>(kBufferSize);
+    begin_ = end_ = 0;
+    eof_ = false;
+    failed_ = false;
+    return true;
+}
+
+bool CLineReader::Refill()
+{
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    while (!eof_ && end_ < kBufferSize) {
+        const ssize_t n = ::read(fd_, buffer_.get() + end_, kBufferSize - end_);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            failed_ = true;
+            return false;
+        }
+        if (n == 0)
+            eof_ = true;
+        end_ += static_cast<size_t>(n);
+        if (n > 0)
+            break;
+    }
+    return true;
+}
+
+CLineReader::EStatus CLineReader::NextLine(size_t maxLength, const char*& text, size_t& length)
+{
+    // A line may hold maxLength characters, a CR and the LF.
+    const size_t window = maxLength + 2;
+    for (;;) {
+        const size_t available = end_ - begin_;
+        char* start = buffer_.get() + begin_;
+        const size_t scan = available < window ? available : window;
+        if (auto* lf = static_cast<char*>(std::memchr(start, '\n', scan))) {
+            size_t n = static_cast<size_t>(lf - start);
+            begin_ += n + 1;
+            if (n > 0 && start[n - 1] == '\r')
+                --n;
+            if (n > maxLength)
+                return EStatus::TooLong;
+            text = start;
+            length = n;
+            return EStatus::Line;
+        }
+        if (available >= window)
+            return EStatus::TooLong;
+        if (eof_) {
+            if (available == 0)
+                return EStatus::End;
+            size_t n = available;
+            begin_ = end_;
+            if (start[n - 1] == '\r')
+                --n;
+            if (n > maxLength)
+                return EStatus::TooLong;
+            text = start;
+            length = n;
+            return EStatus::Line;
+        }
+        if (!Refill())
+            return EStatus::Error;
+    }
+}
+
+long CLineReader::Read(uint8_t* out, size_t count)
+{
+    size_t done = 0;
+    while (done < count) {
+        if (begin_ == end_) {
+            if (eof_)
+                break;
+            if (!Refill())
+                return -1;
+            continue;
+        }
+        size_t n = end_ - begin_;
+        if (n > count - done)
+            n = count - done;
+        std::memcpy(out + done, buffer_.get() + begin_, n);
+        begin_ += n;
+        done += n;
+    }
+    return static_cast<long>(done);
+}

@@ -1,0 +1,69 @@
+#include "files/load_model.h"
+
+#include "common/message_box.h"
+#include "common/operation_view.h"
+#include "common/text_format.h"
+#include "files/program_file_readers.h"
+
+namespace {
+
+using ReaderFn = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t);
+
+struct SReader {
+    const char* status;
+    ReaderFn load;
+};
+
+// The order in which a file's format is found; the binary reader takes every file.
+constexpr SReader kReaders[] = {
+    {"Loading ABS-file... please wait!", LoadAbsFile},
+    {"Loading S-Record File... please wait!", LoadSRecordFile},
+    {"Loading Intel HEX File... please wait!", LoadIntelHexFile},
+    {"Loading Binary File... please wait!", LoadBinaryFile},
+};
+
+} // namespace
+
+int CLoadModel::Load(COperationView& view, CMessageBox& box)
+{
+    closeRequested_ = false;
+    const uint32_t loadOffset = offset.Value();
+    view.SetStatus("");
+    int result = kLoadNotFormat;
+    for (const SReader& reader : kReaders) {
+        CWaitCursor cursor(view);
+        view.SetStatus(reader.status);
+        result = reader.load(fileName, image_, bytesLoaded_, fileRange_, physical_, loadOffset);
+        if (result != kLoadNotFormat)
+            break;
+    }
+    view.SetStatus("");
+
+    const auto succeeded = [&] {
+        view.SetStatus(Format("Loading of %lu bytes successful terminated !", static_cast<unsigned long>(bytesLoaded_)));
+    };
+    switch (result) {
+    case kLoadOk:
+        succeeded();
+        closeRequested_ = openedForAutoload;
+        break;
+    case kLoadCannotOpen:
+        box.Show("Can not open file !\nLoading process aborted...", "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+        break;
+    case kLoadOutside:
+        succeeded();
+        box.Show(Format("Some of %lu loaded bytes are outside of the defined memory range !!\n\n"
+                        "Memory range:\t%08lX - %08lX Hex\nFile range:\t%08lX - %08lX Hex\n",
+                        static_cast<unsigned long>(bytesLoaded_), static_cast<unsigned long>(physical_.GetStart()),
+                        static_cast<unsigned long>(physical_.GetEnd()), static_cast<unsigned long>(fileRange_.GetStart()),
+                        static_cast<unsigned long>(fileRange_.GetEnd())),
+                 "Warning", EMsgIcon::Exclamation, EMsgButtons::Ok);
+        break;
+    case kLoadImageFailed:
+        box.Show("Can not write to memory image !\nLoading aborted...", "Fatal Error", EMsgIcon::Stop, EMsgButtons::Ok);
+        break;
+    default:
+        break;
+    }
+    return result;
+}

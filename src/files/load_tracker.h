@@ -1,0 +1,48 @@
+#pragma once
+
+#include "project/memory_range.h"
+
+#include <cstdint>
+
+class CMemoryImage;
+
+// What every reader keeps while it writes a file into the image: the byte
+// count, the lowest and highest address written and whether any block fell
+// outside the image window.
+class CLoadTracker {
+public:
+    CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded);
+
+    // Counts `count` bytes, widens the file range over them and writes them
+    // at `address`. False when the image failed (the reader stops with 4).
+    bool Write(uint32_t address, const uint8_t* data, uint32_t count)
+    {
+        Count(count);
+        return Place(address, data, count);
+    }
+    // The two halves of Write, for readers that count a block before they
+    // have read all of it.
+    void Count(uint32_t count) { bytesLoaded_ += count; }
+    bool Place(uint32_t address, const uint8_t* data, uint32_t count);
+
+    // As Write, but large blocks that lie wholly inside the image window are
+    // written at once and all others in pieces of `piece` bytes, so that the
+    // image ends up exactly as with piecewise writes.
+    bool WriteInPieces(uint32_t address, const uint8_t* data, uint32_t count, uint32_t piece);
+
+    // Sets `fileRange` = Set(lowest, highest, 0) and answers 3 when a block
+    // lay outside the window or the range is not inside `physical`, else 0.
+    // A file that wrote no byte has an empty range, which counts as inside.
+    int Finish(CMemoryRange& fileRange, const CMemoryRange& physical) const;
+    // The same with the range's ends given (the binary reader's rule).
+    int Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange, const CMemoryRange& physical) const;
+
+    uint32_t Highest() const { return highest_; }
+
+private:
+    CMemoryImage& image_;
+    uint32_t& bytesLoaded_;
+    uint32_t lowest_ = 0xFFFFFFFF;
+    uint32_t highest_ = 0;
+    bool outside_ = false;
+};

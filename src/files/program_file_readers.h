@@ -1,0 +1,73 @@
+#pragma once
+
+#include "project/memory_range.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CMemoryImage;
+class CLineReader;
+
+// The four program file readers. Each writes the file's bytes into the image
+// at the file's addresses plus `loadOffset` (32-bit wrap-around), sets
+// `bytesLoaded` (0 at entry, every data byte the file delivered, including
+// those that fell outside the image window) and, on a completed read,
+// `fileRange` = Set(lowest, highest, 0) over the addresses written.
+// Bytes written before a reader gives up stay in the image.
+
+// Reader results.
+enum : int {
+    kLoadOk = 0,        // read completely, everything inside the image window and the physical range
+    kLoadCannotOpen = 1, // the file cannot be opened (or could not be read)
+    kLoadNotFormat = 2, // not this reader's format: the next reader is tried
+    kLoadOutside = 3,   // read completely, but some bytes lay outside the window or the physical range
+    kLoadImageFailed = 4, // the memory image failed; reading stopped at once
+};
+
+// Longest line (without its line end) each text reader accepts; a longer
+// line makes the file not of that format.
+inline constexpr size_t kSRecordMaxLine = 519;
+inline constexpr size_t kIntelHexMaxLine = 549;
+
+int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
+                const CMemoryRange& physical, uint32_t loadOffset);
+int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
+                    CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset);
+int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
+                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset);
+int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
+                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset);
+
+// One decoded S-record: type digit, count byte and the count bytes that
+// follow it (address, data, checksum).
+struct SSRecord {
+    int type = 0;
+    uint8_t count = 0;
+    uint8_t bytes[255] = {};
+
+    // Address bytes of a data or termination type (2, 3 or 4), 0 for others.
+    int AddressLength() const;
+    uint32_t Address() const;
+    // True when the last byte is the one's complement of the sum of the count
+    // byte and all bytes before it.
+    bool ChecksumOk() const;
+};
+
+enum class ESRecordLine {
+    Record,    // `record` holds the line's record
+    NoRecord,  // the line holds no "S": skipped
+    Malformed, // an "S" that is not followed by a whole record
+    EndOfFile, // no more lines
+    TooLong,   // the line is longer than kSRecordMaxLine
+    ReadError, // the file could not be read
+};
+
+// Decodes one line (without its line end): the first "S" or "s", a decimal
+// type digit, two hex digits of count and count pairs of hex digits. A
+// non-hex digit, a count of 0, a data record whose count cannot hold its
+// address and checksum, or a count running past the end of the line make
+// the line malformed; characters after the record are ignored.
+ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record);
+// Reads the next line of `file` and decodes it.
+ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record);
