@@ -134,7 +134,8 @@ bool CSimBoardModel::AddFlash(const CBoardFile::CFlashDef& flash, std::string& e
         return false;
     }
     if (busBytes < geometry.deviceWidth) {
-        error = prefix + Format("a x%u device cannot sit on a %u-bit bus", geometry.deviceWidth * 8, flash.busBits);
+        error = prefix + Format("a x%u device needs a bus of at least %u bits", geometry.deviceWidth * 8,
+                                geometry.deviceWidth * 8);
         return false;
     }
     if (flash.banks < 1 || flash.banks > 16) {
