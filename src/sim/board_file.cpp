@@ -371,3 +371,19 @@ bool CBoardFile::Read(const std::string& path, CBoardFile& out, std::string& err
     }
     return true;
 }
+
+const char* CBoardFile::DefaultText()
+{
+    return "board Demo board (ARM7, 256 KiB SRAM, 2 MiB flash on a 16-bit bus)\n"
+           "ram   0x40000000 256K\n"
+           "flash \"AMD  Am29LV160MB (1M x 16)\" base=0x80000000 bus=16 sector-erase=5ms chip-erase=60ms "
+           "program=1us\n";
+}
+
+CBoardFile CBoardFile::Default()
+{
+    CBoardFile board;
+    std::string error;
+    Parse(DefaultText(), board, error); // a constant text, covered by a test
+    return board;
+}

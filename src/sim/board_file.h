@@ -66,4 +66,10 @@ public:
     static bool Parse(const std::string& text, CBoardFile& out, std::string& error);
     // Reads and parses a file; a file that cannot be read is an error too.
     static bool Read(const std::string& path, CBoardFile& out, std::string& error);
+
+    // The board the simulator uses when none is named: the same board as
+    // boards/demo.board (RAM at 0x40000000, a 2 MiB x16 JEDEC chip at
+    // 0x80000000 on a 16-bit bus).
+    static const char* DefaultText();
+    static CBoardFile Default();
 };

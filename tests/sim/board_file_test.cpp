@@ -172,6 +172,34 @@ TEST(BoardFile, SampleBoardsBuildAndCoverEveryProgramAlgorithm)
         EXPECT_TRUE(codes.count(rows[i].code)) << "no sample board has a device of code " << rows[i].code;
 }
 
+TEST(BoardFile, TheDefaultBoardIsTheDemoBoard)
+{
+    CBoardFile fromText, fromFile;
+    std::string error;
+    ASSERT_TRUE(CBoardFile::Parse(CBoardFile::DefaultText(), fromText, error)) << error;
+    const std::filesystem::path demo =
+        std::filesystem::path(TARVEL_TEST_DATA_DIR).parent_path().parent_path() / "boards" / "demo.board";
+    ASSERT_TRUE(CBoardFile::Read(demo.string(), fromFile, error)) << error;
+    CBoardFile def = CBoardFile::Default();
+    for (const CBoardFile* b : {&fromFile, &def}) {
+        EXPECT_EQ(b->name, fromText.name);
+        ASSERT_EQ(b->rams.size(), 1u);
+        EXPECT_EQ(b->rams[0].base, fromText.rams[0].base);
+        EXPECT_EQ(b->rams[0].size, fromText.rams[0].size);
+        ASSERT_EQ(b->flashes.size(), 1u);
+        const auto& f = b->flashes[0];
+        const auto& t = fromText.flashes[0];
+        EXPECT_EQ(f.device, t.device);
+        EXPECT_EQ(f.base, t.base);
+        EXPECT_EQ(f.busBits, t.busBits);
+        EXPECT_EQ(f.banks, t.banks);
+        EXPECT_EQ(f.sectorEraseMicros, t.sectorEraseMicros);
+        EXPECT_EQ(f.chipEraseMicros, t.chipEraseMicros);
+        EXPECT_EQ(f.programMicrosPerByte, t.programMicrosPerByte);
+        EXPECT_TRUE(b->faults.empty());
+    }
+}
+
 TEST(SimFlashGeometry, EveryRowIsConsistentWithItsAlgorithm)
 {
     // Each device the board knows: sectors ascend from 0 inside the device,

@@ -345,4 +345,72 @@ TEST(JedecStuckBits, StuckBitsFailEraseAndProgramming)
     EXPECT_EQ(Read(*board, 0x8020, 1), 0xFFu);
 }
 
+// The host's erase poll: previous value all ones is done; a lane that is
+// not all ones while its previous value had bit 5 (of the lane's low byte)
+// is a failure; otherwise the time limit. One poll per simulated millisecond.
+enum class EPollResult { Done, Failed, TimedOut };
+
+EPollResult HostPoll(CSimBoardModel& board, CSimBoardManualClock& clock, uint32_t address, int busBytes,
+                     int deviceWidth, bool failureBit, uint64_t timeoutMs)
+{
+    const uint64_t start = clock.NowMicros();
+    const uint32_t ones = Replicated(0xFF, busBytes);
+    uint32_t previous = Read(board, address, busBytes);
+    for (;;) {
+        if (previous == ones)
+            return EPollResult::Done;
+        clock.Advance(1000);
+        uint32_t current = Read(board, address, busBytes);
+        for (int lane = 0; failureBit && lane < busBytes / deviceWidth; ++lane) {
+            uint32_t shift = 8 * lane * deviceWidth;
+            uint32_t laneOnes = deviceWidth == 4 ? 0xFFFFFFFF : ((1u << (8 * deviceWidth)) - 1);
+            if (((current >> shift) & laneOnes) != laneOnes && (previous >> shift & 0x20))
+                return EPollResult::Failed;
+        }
+        if (clock.NowMicros() - start > timeoutMs * 1000)
+            return EPollResult::TimedOut;
+        previous = current;
+    }
+}
+
+TEST(JedecHostPolling, TwoX16ChipsOnA32BitBusReportDoneFailureAndTimeout)
+{
+    // Code 12 on a 32-bit bus: U1 = bank + 0x15554, U2 = bank + 0xAAA8; sector 1 at device 0x4000.
+    struct {
+        const char* fault;
+        EPollResult result;
+    } cases[] = {
+        {"", EPollResult::Done},
+        {"fault erase-fail 0x02008002\n", EPollResult::Failed},   // lane 1
+        {"fault erase-hang 0x02008000\n", EPollResult::TimedOut}, // lane 0
+    };
+    for (const auto& c : cases) {
+        auto clock = std::make_shared<CSimBoardManualClock>();
+        auto board = MakeBoard(std::string("flash \"AMD  Am29LV400B (256K x 16)\" base=0x02000000 bus=32 "
+                                           "sector-erase=50ms\n") +
+                                   c.fault,
+                               clock);
+        JedecErase(*board, 4, 0x02015554, 0x0200AAA8, 0x02008000, 0x30);
+        EXPECT_EQ(HostPoll(*board, *clock, 0x02008000, 4, 2, true, 60000), c.result) << c.fault;
+        JedecReset(*board, 4, 0x02015554, 0x0200AAA8);
+        EXPECT_EQ(Read(*board, 0x02008000, 4), 0xFFFFFFFFu) << "nothing was there to keep: " << c.fault;
+    }
+}
+
+TEST(JedecHostPolling, ChipsWithoutFailureBitLeaveTheHostToItsTimeout)
+{
+    auto clock = std::make_shared<CSimBoardManualClock>();
+    auto board = MakeBoard("flash \"Atmel  AT49x040 (512K x 8)\" base=0 bus=8 chip-erase=3s\n"
+                           "fault erase-fail 0\n",
+                           clock);
+    // The host polls the first sector's address, which holds data the failed erase leaves there.
+    ASSERT_EQ(FirmwareProgram(*board, 22, 1, ~(0x80000u - 1), 0, Pattern(4)), 0);
+    JedecErase(*board, 1, 0x5555, 0x2AAA, 0x5555, 0x10);
+    EXPECT_EQ(HostPoll(*board, *clock, 0, 1, 1, false, 300000), EPollResult::TimedOut);
+    board->ClearFaults();
+    JedecErase(*board, 1, 0x5555, 0x2AAA, 0x5555, 0x10);
+    EXPECT_EQ(HostPoll(*board, *clock, 0, 1, 1, false, 300000), EPollResult::Done);
+    EXPECT_GE(clock->NowMicros(), 3000000u);
+}
+
 } // namespace
