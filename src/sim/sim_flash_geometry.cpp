@@ -15,6 +15,30 @@ uint32_t CSimFlashGeometry::SectorEnd(int sector) const
     return size_t(sector + 1) < sectorStarts.size() ? sectorStarts[sector + 1] : size;
 }
 
+#if __has_include("target/flash_catalogue.h")
+
+// The device rows come from the flash catalogue.
+#include "target/flash_catalogue.h"
+
+bool LookupSimFlashGeometry(const std::string& name, CSimFlashGeometry& out)
+{
+    const SFlashDevice* device = CFlashCatalogue::FindFlashDevice(name);
+    if (!device)
+        return false;
+    CSimFlashGeometry g;
+    g.name = device->name;
+    g.deviceWidth = device->deviceWidth;
+    g.size = device->DeviceSizeBytes();
+    g.pageSize = device->pageSize;
+    g.programAlgorithm = device->programAlgorithm;
+    g.eraseAlgorithm = device->eraseAlgorithm;
+    g.sectorStarts.assign(device->Sectors().begin(), device->Sectors().end());
+    out = std::move(g);
+    return true;
+}
+
+#else
+
 namespace {
 
 constexpr uint32_t K = 1024;
@@ -30,10 +54,10 @@ struct CRow {
 };
 
 // ---------------------------------------------------------------------------
-// TEMPORARY device rows, transcribed by hand for the simulated boards and
-// their tests until the flash catalogue (src/target/flash_catalogue.h) is in
-// the tree. When it is, LookupSimFlashGeometry() below becomes a call of
-// GetFlashInfo() and this table goes.
+// TEMPORARY: a few device rows transcribed by hand for the simulated boards
+// and their tests, used only while the flash catalogue
+// (src/target/flash_catalogue.h) is not in the tree. Once it is, the branch
+// above takes over; delete this #else branch then.
 // ---------------------------------------------------------------------------
 const CRow kRows[] = {
     {"AMD  Am29LV001BT", 1, 128, 0, 2, 2, {{7, 16 * K}, {2, 4 * K}, {1, 8 * K}}},
@@ -97,3 +121,5 @@ bool LookupSimFlashGeometry(const std::string& name, CSimFlashGeometry& out)
     }
     return false;
 }
+
+#endif
