@@ -30,6 +30,11 @@ const CUnlock kByteWord16{0xAAAA, 0x5554};
 const CUnlock kX16{0x5554, 0xAAA8};
 const CUnlock kX32{0x15554, 0xAAA8};
 
+void PrintTo(const CJedecCase& c, std::ostream* out)
+{
+    *out << c.device << ", " << c.busBits << "-bit bus";
+}
+
 std::string CaseName(const testing::TestParamInfo<CJedecCase>& info)
 {
     std::string name;

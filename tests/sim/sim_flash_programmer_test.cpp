@@ -62,6 +62,11 @@ CTarget MakeTarget(const CProgramCase& c, const std::string& extra = "")
     return t;
 }
 
+void PrintTo(const CProgramCase& c, std::ostream* out)
+{
+    *out << "code " << int(c.code) << ", " << c.busBits << "-bit bus";
+}
+
 std::string CaseName(const testing::TestParamInfo<CProgramCase>& info)
 {
     return "code" + std::to_string(info.param.code) + "_bus" + std::to_string(info.param.busBits);
