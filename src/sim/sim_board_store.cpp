@@ -1,0 +1,62 @@
+#include "sim/sim_board_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+CSimBoardStore::CSimBoardStore(uint64_t size, uint8_t fill)
+    : size_(size), fill_(fill), chunks_((size + kChunk - 1) / kChunk)
+{
+}
+
+uint8_t CSimBoardStore::Get(uint64_t offset) const
+{
+    const auto& chunk = chunks_[offset / kChunk];
+    return chunk ? chunk[offset % kChunk] : fill_;
+}
+
+uint8_t* CSimBoardStore::Chunk(uint64_t offset)
+{
+    auto& chunk = chunks_[offset / kChunk];
+    if (!chunk) {
+        chunk = std::make_unique<uint8_t[]>(kChunk);
+        std::memset(chunk.get(), fill_, kChunk);
+    }
+    return chunk.get();
+}
+
+void CSimBoardStore::Set(uint64_t offset, uint8_t value)
+{
+    if (!chunks_[offset / kChunk] && value == fill_)
+        return;
+    Chunk(offset)[offset % kChunk] = value;
+}
+
+uint32_t CSimBoardStore::GetWord(uint64_t offset, int count) const
+{
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i)
+        value |= uint32_t(Get(offset + i)) << (8 * i);
+    return value;
+}
+
+void CSimBoardStore::SetWord(uint64_t offset, int count, uint32_t value)
+{
+    for (int i = 0; i < count; ++i)
+        Set(offset + i, uint8_t(value >> (8 * i)));
+}
+
+void CSimBoardStore::Fill(uint64_t begin, uint64_t end, uint8_t value)
+{
+    end = std::min(end, size_);
+    while (begin < end) {
+        uint64_t chunkStart = begin / kChunk * kChunk;
+        uint64_t stop = std::min(end, chunkStart + kChunk);
+        auto& chunk = chunks_[begin / kChunk];
+        if (begin == chunkStart && stop == chunkStart + kChunk && value == fill_) {
+            chunk.reset();
+        } else if (chunk || value != fill_) {
+            std::memset(Chunk(begin) + (begin - chunkStart), value, stop - begin);
+        }
+        begin = stop;
+    }
+}

@@ -1,0 +1,107 @@
+#include "sim/sim_flash_array.h"
+
+#include "sim/sim_flash_intel.h"
+#include "sim/sim_flash_jedec.h"
+#include "sim/sim_flash_on_chip.h"
+#include "sim/sim_flash_page_write.h"
+
+namespace {
+
+std::unique_ptr<CSimFlashDevice> MakeDevice(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
+                                            const CSimFlashTiming& timing, CSimBoardClock& clock)
+{
+    switch (algorithm.commandSet) {
+    case ESimCommandSet::Jedec:
+        return std::make_unique<CSimFlashJedec>(geometry, algorithm, timing, clock);
+    case ESimCommandSet::Intel:
+        return std::make_unique<CSimFlashIntel>(geometry, timing, clock);
+    case ESimCommandSet::PageWrite:
+        return std::make_unique<CSimFlashPageWrite>(geometry, timing, clock);
+    case ESimCommandSet::OnChip:
+        break;
+    }
+    return std::make_unique<CSimFlashOnChip>(geometry, timing, clock);
+}
+
+} // namespace
+
+CSimFlashArray::CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
+                               uint32_t base, uint32_t busBytes, uint32_t banks, const CSimFlashTiming& timing,
+                               CSimBoardClock& clock)
+    : geometry_(geometry), algorithm_(algorithm), base_(base), busBytes_(busBytes),
+      lanes_(busBytes / geometry.deviceWidth), banks_(banks)
+{
+    for (uint32_t i = 0; i < banks_ * lanes_; ++i)
+        devices_.push_back(MakeDevice(geometry_, algorithm_, timing, clock));
+}
+
+CSimFlashDevice& CSimFlashArray::Locate(uint64_t offset, uint32_t& deviceOffset, uint32_t* bank, uint32_t* lane)
+{
+    const uint64_t bankSize = BankSize();
+    const uint32_t b = uint32_t(offset / bankSize);
+    const uint64_t inBank = offset % bankSize;
+    const uint32_t byteInWord = uint32_t(inBank % busBytes_);
+    const uint32_t width = geometry_.deviceWidth;
+    const uint32_t l = byteInWord / width;
+    deviceOffset = uint32_t(inBank / busBytes_ * width + byteInWord % width);
+    if (bank)
+        *bank = b;
+    if (lane)
+        *lane = l;
+    return Device(b, l);
+}
+
+uint32_t CSimFlashArray::Cycle(uint64_t offset, int widthBytes, bool write, uint32_t value)
+{
+    const uint64_t bankSize = BankSize();
+    const uint32_t bank = uint32_t(offset / bankSize);
+    const uint64_t inBank = offset % bankSize;
+    const uint32_t first = uint32_t(inBank % busBytes_); // first bus byte lane driven
+    const uint32_t last = first + uint32_t(widthBytes);   // one past the last
+    const uint32_t width = geometry_.deviceWidth;
+    const uint32_t deviceOffset = uint32_t(inBank / busBytes_ * width);
+    uint32_t result = 0;
+    for (uint32_t lane = 0; lane < lanes_; ++lane) {
+        const uint32_t laneFirst = lane * width, laneLast = laneFirst + width;
+        if (laneLast <= first || laneFirst >= last)
+            continue;
+        CSimFlashDevice& device = Device(bank, lane);
+        if (write) {
+            uint32_t word = 0;
+            for (uint32_t i = 0; i < width; ++i) {
+                uint32_t busByte = laneFirst + i;
+                uint32_t byte = busByte >= first && busByte < last ? (value >> (8 * (busByte - first))) & 0xFF : 0xFF;
+                word |= byte << (8 * i);
+            }
+            device.WriteCycle(deviceOffset, word);
+        } else {
+            uint32_t word = device.ReadCycle(deviceOffset);
+            for (uint32_t i = 0; i < width; ++i) {
+                uint32_t busByte = laneFirst + i;
+                if (busByte >= first && busByte < last)
+                    result |= ((word >> (8 * i)) & 0xFF) << (8 * (busByte - first));
+            }
+        }
+    }
+    return result;
+}
+
+uint32_t CSimFlashArray::Read(uint64_t offset, int widthBytes)
+{
+    if (uint32_t(widthBytes) <= busBytes_)
+        return Cycle(offset, widthBytes, false, 0);
+    uint32_t value = 0;
+    for (uint32_t done = 0; done < uint32_t(widthBytes); done += busBytes_)
+        value |= Cycle(offset + done, int(busBytes_), false, 0) << (8 * done);
+    return value;
+}
+
+void CSimFlashArray::Write(uint64_t offset, int widthBytes, uint32_t value)
+{
+    if (uint32_t(widthBytes) <= busBytes_) {
+        Cycle(offset, widthBytes, true, value);
+        return;
+    }
+    for (uint32_t done = 0; done < uint32_t(widthBytes); done += busBytes_)
+        Cycle(offset + done, int(busBytes_), true, value >> (8 * done));
+}

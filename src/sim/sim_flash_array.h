@@ -1,0 +1,58 @@
+#pragma once
+
+#include "sim/sim_board_clock.h"
+#include "sim/sim_flash_algorithm.h"
+#include "sim/sim_flash_device.h"
+#include "sim/sim_flash_geometry.h"
+#include "sim/sim_flash_timing.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// The flash of one board file line: banks one after another from the base,
+// each bank a row of devices side by side on the data bus (lanes = bus width
+// / device width). Device `lane` drives bus bytes lane*width .. lane*width +
+// width-1 of every bus word (little-endian lanes); bus word k of a bank is
+// word k of each of its devices, so bus offset = device byte offset x lanes.
+//
+// A bus cycle narrower than the bus reaches only the devices whose lanes it
+// touches; bytes of a device word that the cycle does not drive read back
+// as 0xFF on a write. A cycle wider than the bus is split into bus-wide
+// cycles, lowest address first.
+class CSimFlashArray {
+public:
+    CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm, uint32_t base,
+                   uint32_t busBytes, uint32_t banks, const CSimFlashTiming& timing, CSimBoardClock& clock);
+
+    const CSimFlashGeometry& Geometry() const { return geometry_; }
+    const CSimFlashAlgorithm& Algorithm() const { return algorithm_; }
+    uint32_t Base() const { return base_; }
+    uint32_t BusBytes() const { return busBytes_; }
+    uint32_t Lanes() const { return lanes_; }
+    uint32_t Banks() const { return banks_; }
+    uint64_t BankSize() const { return uint64_t(geometry_.size) * lanes_; }
+    uint64_t Size() const { return BankSize() * banks_; }
+
+    CSimFlashDevice& Device(uint32_t bank, uint32_t lane) { return *devices_[bank * lanes_ + lane]; }
+
+    // Bus cycles at `offset` from the base; the caller has checked that the
+    // access lies inside the array and is aligned to its width.
+    uint32_t Read(uint64_t offset, int widthBytes);
+    void Write(uint64_t offset, int widthBytes, uint32_t value);
+
+    // The device holding the byte at `offset`, and that byte's device offset.
+    CSimFlashDevice& Locate(uint64_t offset, uint32_t& deviceOffset, uint32_t* bank = nullptr,
+                            uint32_t* lane = nullptr);
+
+private:
+    uint32_t Cycle(uint64_t offset, int widthBytes, bool write, uint32_t value);
+
+    CSimFlashGeometry geometry_;
+    CSimFlashAlgorithm algorithm_;
+    uint32_t base_;
+    uint32_t busBytes_;
+    uint32_t lanes_;
+    uint32_t banks_;
+    std::vector<std::unique_ptr<CSimFlashDevice>> devices_;
+};

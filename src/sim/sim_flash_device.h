@@ -1,0 +1,85 @@
+#pragma once
+
+#include "sim/sim_board_clock.h"
+#include "sim/sim_board_store.h"
+#include "sim/sim_flash_geometry.h"
+#include "sim/sim_flash_timing.h"
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+// One flash chip (or a microcontroller's flash block): its cells, its faults
+// and the bus cycles that reach it. Subclasses model the command sets.
+//
+// Cells start erased (all ones). Programming only turns 1 bits into 0 bits
+// (page-write devices excepted, which rewrite a whole page). A stuck bit
+// reads its stuck value whatever is written or erased; an operation whose
+// result differs from what was asked for fails the way the command set
+// reports failures. Contents change when an operation starts; while it runs
+// the device answers with its status instead of the cells.
+class CSimFlashDevice {
+public:
+    CSimFlashDevice(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CSimBoardClock& clock);
+    virtual ~CSimFlashDevice() = default;
+    CSimFlashDevice(const CSimFlashDevice&) = delete;
+    CSimFlashDevice& operator=(const CSimFlashDevice&) = delete;
+
+    const CSimFlashGeometry& Geometry() const { return geometry_; }
+    uint32_t Width() const { return geometry_.deviceWidth; }
+    uint32_t Size() const { return geometry_.size; }
+
+    // One bus cycle that reaches this device. `offset` is the device byte
+    // address of the device word (a multiple of the width); the value holds
+    // the device word in its low Width() bytes (bytes the bus did not drive
+    // are 0xFF). Commands are taken from the low byte (DQ7..DQ0).
+    virtual void WriteCycle(uint32_t offset, uint32_t value) = 0;
+    virtual uint32_t ReadCycle(uint32_t offset) = 0;
+
+    // Faults. A sector with an erase failure keeps its contents and the
+    // erase reports failure; one with a hang never finishes an erase (the
+    // command set's reset or read-array command abandons it).
+    void SetEraseFailure(int sector) { eraseFailures_.insert(sector); }
+    void SetEraseHang(int sector) { eraseHangs_.insert(sector); }
+    void SetStuckBit(uint32_t offset, int bit, int value);
+    void ClearFaults();
+
+    // How long programming `bytes` bytes takes.
+    uint64_t ProgramMicros(uint32_t bytes) const { return timing_.programMicrosPerByte * bytes; }
+
+    // The cells, whatever the device's state (no bus cycle).
+    uint8_t Peek(uint32_t offset) const { return store_.Get(offset); }
+
+    enum class EEraseResult { Done, Failed, Hangs };
+
+    // Erases the given sectors (all of them when `sectors` is empty). With a
+    // hang nothing changes; a sector that fails keeps its contents or, with a
+    // bit stuck at 0, reads that bit as 0. `failedSector` is the first sector
+    // that failed or hangs.
+    EEraseResult EraseSectors(const std::vector<int>& sectors, int& failedSector);
+    // Programs bytes in place, 1 bits to 0 only. True when every byte then
+    // reads as asked; otherwise `failOffset` is the first byte that does not.
+    bool ProgramBytes(uint32_t offset, const uint8_t* data, uint32_t length, uint32_t& failOffset);
+
+protected:
+    uint32_t ArrayWord(uint32_t offset) const { return store_.GetWord(offset, int(Width())); }
+    // Programs one device word; true when it then reads `data`.
+    bool ProgramWord(uint32_t offset, uint32_t data);
+    // Replaces bytes outright (page writes); true when they then read as written.
+    bool ReplaceBytes(uint32_t offset, const uint8_t* data, uint32_t length);
+    uint64_t Now() { return clock_.NowMicros(); }
+    uint64_t EraseMicros(const std::vector<int>& sectors) const;
+
+    CSimFlashTiming timing_;
+    CSimBoardClock& clock_;
+
+private:
+    uint8_t ApplyStuck(uint32_t offset, uint8_t value) const;
+
+    CSimFlashGeometry geometry_;
+    CSimBoardStore store_;
+    std::map<uint32_t, std::pair<uint8_t, uint8_t>> stuck_; // offset -> {mask, value}
+    std::set<int> eraseFailures_;
+    std::set<int> eraseHangs_;
+};
