@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 namespace {
 
@@ -99,6 +100,10 @@ int CLinkLibrary::LinkOpenTransport(std::unique_ptr<CLinkTransport> transport)
         return kStatusInvalidArgument;
     transport_ = std::move(transport);
     decoder_ = CWireDecoder(transport_->UsesChecksum());
+    // Numbers start anywhere, so that a late reply from an earlier session
+    // on the same line cannot match a request of this one.
+    std::random_device random;
+    nextSequence_ = random() | 1;
     const int status = Handshake();
     if (status != kStatusOk)
         LinkClose();
@@ -501,6 +506,7 @@ bool CLinkLibrary::TakeStreamAck(const SWireFrame& frame)
         return false;
     inFlightBytes_ -= it->wireBytes;
     inFlight_.erase(it);
+    lastAck_ = Clock::now();
     CWireReader in(frame.payload);
     int32_t status = in.I32();
     const uint32_t failAddress = in.U32();
@@ -511,11 +517,21 @@ bool CLinkLibrary::TakeStreamAck(const SWireFrame& frame)
     return true;
 }
 
+CLinkLibrary::Clock::time_point CLinkLibrary::AckDeadline(const SInFlight& block) const
+{
+    // A probe works through its blocks one after the other: a block's ack is
+    // due within the timeout of its sending, or of the ack before it when the
+    // probe was still busy with earlier blocks then.
+    const bool checksum = transport_ && transport_->UsesChecksum();
+    return std::max(block.deadline, lastAck_ + std::chrono::milliseconds(kStreamBlockTimeoutMs) +
+                                        LineTime(block.wireBytes + WireFrameSize(kAckPayload, checksum)));
+}
+
 int CLinkLibrary::DrainStream()
 {
     while (!inFlight_.empty()) {
         const SInFlight oldest = inFlight_.front();
-        const int status = WaitFor(oldest.sequence, oldest.deadline, nullptr);
+        const int status = WaitFor(oldest.sequence, AckDeadline(oldest), nullptr);
         if (status != kStatusOk) {
             FailStream(status, 0);
             inFlight_.clear();
@@ -538,6 +554,7 @@ int CLinkLibrary::StreamBegin(int mode, int flag)
     if (status == kStatusOk) {
         ResetStream();
         stream_ = EStream::Open;
+        lastAck_ = Clock::now();
     }
     return status;
 }
@@ -575,7 +592,7 @@ int CLinkLibrary::StreamBlock(uint32_t address, uint32_t length, const uint8_t* 
         const size_t frameBytes = WireFrameSize(4 + chunk, checksum);
         while (!inFlight_.empty() && inFlightBytes_ + frameBytes > window) {
             const SInFlight oldest = inFlight_.front();
-            if (const int status = WaitFor(oldest.sequence, oldest.deadline, nullptr); status != kStatusOk) {
+            if (const int status = WaitFor(oldest.sequence, AckDeadline(oldest), nullptr); status != kStatusOk) {
                 FailStream(status, 0);
                 inFlight_.clear();
                 inFlightBytes_ = 0;

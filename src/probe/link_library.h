@@ -127,6 +127,7 @@ private:
     bool TakeStreamAck(const SWireFrame& frame);
     // Waits for the acks of all blocks on their way.
     int DrainStream();
+    Clock::time_point AckDeadline(const SInFlight& block) const;
     void FailStream(int status, uint32_t address);
     bool InFlight(uint32_t sequence) const;
     void ResetStream();
@@ -152,4 +153,5 @@ private:
     uint32_t streamFailAddress_ = 0;
     std::deque<SInFlight> inFlight_;
     size_t inFlightBytes_ = 0;
+    Clock::time_point lastAck_{};
 };

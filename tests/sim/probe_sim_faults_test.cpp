@@ -60,6 +60,29 @@ TEST(SimFaults, ALateReplyIsNotTakenForTheNextCommandsReply)
     EXPECT_EQ(link.library.DroppedReplies(), 1u);
 }
 
+TEST(SimFaults, AStreamBlockWithoutReplyEndsTheStreamWithATimeout)
+{
+    // Requests: 1 handshake, 2 FlashSetup, 3 StreamBegin, 4 the first block.
+    SSimFaults faults;
+    faults.dropReplyTo = 4;
+    SFaultyLink link(faults);
+    ASSERT_EQ(link.openStatus, 0);
+    ASSERT_EQ(link.frames.FlashSetup(12, 2, 0xFFF00000, kSimRamBase, 0), 0);
+    ASSERT_EQ(link.library.StreamBegin(kStreamProgram, 1), 0);
+    const Bytes block(1024, 0x11);
+    for (uint32_t at = 0; at < 8 * 1024; at += 1024)
+        ASSERT_EQ(link.library.StreamBlock(at, 1024, block.data()), 0);
+    const auto start = Clock::now();
+    uint32_t failAddress = 0;
+    EXPECT_EQ(link.library.StreamEnd(failAddress), kStatusTimeout);
+    EXPECT_LE(ElapsedMs(start), CLinkLibrary::kStreamBlockTimeoutMs + 200);
+    // The probe did program every block; the link goes on.
+    EXPECT_EQ(link.sim.Peek(0, 8 * 1024), Bytes(8 * 1024, 0x11));
+    uint32_t value = 0;
+    EXPECT_EQ(link.library.TargetRead32(0, value), 0);
+    EXPECT_EQ(value, 0x11111111u);
+}
+
 TEST(SimFaults, SpoiltRepliesGiveUnexpectedReply)
 {
     SSimFaults faults;
