@@ -27,7 +27,8 @@ public:
         timeout = timeoutMs;
         if (status < 0)
             return status;
-        std::memcpy(replyBuffer, reply.data(), reply.size());
+        if (!reply.empty())
+            std::memcpy(replyBuffer, reply.data(), reply.size());
         return static_cast<int>(reply.size());
     }
 
