@@ -6,6 +6,14 @@
 #include "sim/sim_faults.h"
 #include "sim/sim_link.h"
 
+// The board model and its board files come from their own part of the
+// simulator; without them the simulator offers its RAM board only.
+#if __has_include("sim/board_file.h") && __has_include("sim/sim_board_model.h")
+#include "sim/board_file.h"
+#include "sim/sim_board_model.h"
+#define TARVEL_SIM_BOARD_FILES 1
+#endif
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -28,8 +36,8 @@ void Usage(FILE* out)
                  "  --no-tcp               do not listen on TCP\n"
                  "  --pty                  offer a pseudo-terminal as a serial line\n"
                  "  --board FILE           simulated board described by FILE\n"
-                 "  --ram BASE:SIZE[:FILL] a RAM region (hexadecimal); replaces the built-in board's\n"
-                 "                         regions (4 MiB of 0xFF at 0, 64 KiB of 0x00 at 40000000)\n"
+                 "  --ram BASE:SIZE[:FILL] a board of RAM only, one region per option (hexadecimal;\n"
+                 "                         the fill byte defaults to FF, so it programs like erased flash)\n"
                  "  --loader               power up into the loader instead of the firmware\n"
                  "  --serial TEXT          serial number (default 1234560001)\n"
                  "  --loader-version N     loader version (default 105; 0 plays 'no probe')\n"
@@ -191,23 +199,49 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qdx7000-sim: nothing to serve (--no-tcp without --pty)\n");
         return 2;
     }
-    if (!boardFile.empty()) {
-        std::fprintf(stderr, "qdx7000-sim: board files are not supported by this build yet (%s)\n",
-                     boardFile.c_str());
+    if (!boardFile.empty() && !ram.empty()) {
+        std::fprintf(stderr, "qdx7000-sim: --board and --ram exclude each other\n");
         return 2;
     }
-
-    auto board = std::make_unique<CProbeSimRamBoard>();
-    if (ram.empty()) {
-        board->AddRegion(0x00000000, 0x00400000, 0xFF);
-        board->AddRegion(0x40000000, 0x00010000, 0x00);
-    }
-    for (const SRamRegion& region : ram) {
-        if (!board->AddRegion(region.base, region.size, region.fill)) {
-            std::fprintf(stderr, "qdx7000-sim: RAM region %08X:%X is empty, too large or overlaps another\n",
-                         region.base, region.size);
+    std::unique_ptr<CSimBoard> board;
+    if (!ram.empty()) {
+        auto ramBoard = std::make_unique<CProbeSimRamBoard>();
+        for (const SRamRegion& region : ram) {
+            if (!ramBoard->AddRegion(region.base, region.size, region.fill)) {
+                std::fprintf(stderr, "qdx7000-sim: RAM region %08X:%X is empty, too large or overlaps another\n",
+                             region.base, region.size);
+                return 2;
+            }
+        }
+        board = std::move(ramBoard);
+    } else {
+#ifdef TARVEL_SIM_BOARD_FILES
+        CBoardFile file = CBoardFile::Default();
+        std::string error;
+        if (!boardFile.empty() && !CBoardFile::Read(boardFile, file, error)) {
+            std::fprintf(stderr, "qdx7000-sim: %s\n", error.c_str());
             return 2;
         }
+        auto model = std::make_unique<CSimBoardModel>();
+        if (!model->Build(file, error)) {
+            std::fprintf(stderr, "qdx7000-sim: %s: %s\n", boardFile.empty() ? "built-in board" : boardFile.c_str(),
+                         error.c_str());
+            return 2;
+        }
+        board = std::move(model);
+#else
+        if (!boardFile.empty()) {
+            std::fprintf(stderr, "qdx7000-sim: board files are not supported by this build (%s)\n",
+                         boardFile.c_str());
+            return 2;
+        }
+        // The built-in board: 4 MiB that programs like erased flash at 0,
+        // 64 KiB of RAM for the workspace at 0x40000000.
+        auto ramBoard = std::make_unique<CProbeSimRamBoard>();
+        ramBoard->AddRegion(0x00000000, 0x00400000, 0xFF);
+        ramBoard->AddRegion(0x40000000, 0x00010000, 0x00);
+        board = std::move(ramBoard);
+#endif
     }
 
     // Signals are taken by sigwait below, in this thread only.

@@ -117,6 +117,16 @@ private:
     std::string buffer_;
 };
 
+// A board of RAM only, the same whatever the simulator's default board is:
+// 4 MiB that programs like erased flash at 0, 64 KiB of workspace.
+const std::vector<std::string> kRamBoard = {"--ram", "0:400000", "--ram", "40000000:10000:0"};
+
+std::vector<std::string> WithRamBoard(std::vector<std::string> args)
+{
+    args.insert(args.end(), kRamBoard.begin(), kRamBoard.end());
+    return args;
+}
+
 // Reads "<word> <value>" from the simulator's output.
 std::string Announced(CSimProcess& process, const std::string& word)
 {
@@ -148,7 +158,7 @@ void ProgramAndReadBack(CLinkLibrary& library, uint32_t address, size_t size)
 
 TEST(LinkProcess, TheSimulatorOverTcpOnLoopback)
 {
-    CSimProcess sim({"--port", "0", "--serial", "9876540001"});
+    CSimProcess sim(WithRamBoard({"--port", "0", "--serial", "9876540001"}));
     ASSERT_TRUE(sim.Running());
     const std::string address = Announced(sim, "listening");
     ASSERT_FALSE(address.empty());
@@ -173,7 +183,7 @@ TEST(LinkProcess, TheSimulatorOverTcpOnLoopback)
 
 TEST(LinkProcess, TheSimulatorOverAPseudoTerminalAsComPort)
 {
-    CSimProcess sim({"--no-tcp", "--pty", "--loader"});
+    CSimProcess sim(WithRamBoard({"--no-tcp", "--pty", "--loader"}));
     ASSERT_TRUE(sim.Running());
     const std::string path = Announced(sim, "pty");
     ASSERT_FALSE(path.empty());
@@ -208,7 +218,8 @@ TEST(LinkProcess, ARefusingSimulatorAndBadOptions)
     EXPECT_EQ(library.LinkOpen("NETWORK " + address + " 1"), kStatusConnectionRefused);
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--port", "70000"}, {"--delay-reply", "3"}, {"--ram", "0:0"}, {"--frobnicate"}, {"--no-tcp"}}) {
+             {"--port", "70000"}, {"--delay-reply", "3"}, {"--ram", "0:0"}, {"--frobnicate"}, {"--no-tcp"},
+             {"--ram", "0:1000", "--ram", "800:10"}, {"--ram", "0:1000", "--board", "x.board"}}) {
         CSimProcess bad(args);
         EXPECT_EQ(bad.Wait(5000), 2) << args[0];
     }
