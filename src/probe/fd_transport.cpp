@@ -1,0 +1,87 @@
+#include "probe/fd_transport.h"
+
+#include "probe/probe_status.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+CFdTransport::CFdTransport(int fd, bool isSocket, bool usesChecksum, long bytesPerSecond)
+    : fd_(fd), isSocket_(isSocket), usesChecksum_(usesChecksum), bytesPerSecond_(bytesPerSecond)
+{
+    const int flags = fcntl(fd_, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+}
+
+CFdTransport::~CFdTransport()
+{
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+int CFdTransport::Wait(short events, Clock::time_point deadline)
+{
+    for (;;) {
+        const auto now = Clock::now();
+        const auto left = deadline > now ? deadline - now : Clock::duration::zero();
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        pollfd pfd{fd_, events, 0};
+        const int r = ppoll(&pfd, 1, &ts, nullptr);
+        if (r > 0) {
+            if (pfd.revents & POLLNVAL)
+                return -1;
+            return 1;  // readable, writable, or an error/hang-up the call will report
+        }
+        if (r == 0)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+long CFdTransport::Write(const uint8_t* data, size_t length, Clock::time_point deadline)
+{
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = isSocket_ ? send(fd_, data + done, length - done, MSG_NOSIGNAL)
+                                    : write(fd_, data + done, length - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return kStatusConnectionLost;
+        const int w = Wait(POLLOUT, deadline);
+        if (w < 0)
+            return kStatusConnectionLost;
+        if (w == 0)
+            return static_cast<long>(done);
+    }
+    return static_cast<long>(done);
+}
+
+long CFdTransport::Read(uint8_t* buffer, size_t capacity, Clock::time_point deadline)
+{
+    for (;;) {
+        const ssize_t n = read(fd_, buffer, capacity);
+        if (n > 0)
+            return static_cast<long>(n);
+        if (n == 0)
+            return kStatusConnectionLost;  // the other side closed the connection
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return kStatusConnectionLost;
+        const int w = Wait(POLLIN, deadline);
+        if (w < 0)
+            return kStatusConnectionLost;
+        if (w == 0)
+            return 0;
+    }
+}

@@ -1,0 +1,157 @@
+#pragma once
+
+#include "probe/link_transport.h"
+#include "probe/probe_library.h"
+#include "probe/wire_decoder.h"
+#include "probe/wire_frame.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Our probe library: the operations of CProbeLibrary carried by our own wire
+// protocol (docs/wire-protocol.md) over TCP ("NETWORK <ip> 1") or a serial
+// line ("COM<n> <baud>").
+//
+// Every request carries a sequence number that its reply repeats; a reply
+// that comes after its call has timed out is recognised by its number and
+// dropped. Waits end at their timeout; on a serial line a wait is lengthened
+// by exactly the time the frame's bytes need on the line at its baud rate.
+class CLinkLibrary final : public CProbeLibrary {
+public:
+    // TCP port of a probe when neither the channel text nor TARVEL_PROBE_PORT names one.
+    static constexpr uint16_t kDefaultTcpPort = 17000;
+
+    // Timeouts (ms) of the operations whose timeout the caller does not give.
+    static constexpr int kTcpConnectTimeoutMs = 3000;
+    static constexpr int kHelloTimeoutMs = 1000;
+    static constexpr int kTargetCallTimeoutMs = 2000;   // connect, single accesses, registers
+    static constexpr int kBlockTimeoutMs = 3000;        // one block read or write
+    static constexpr int kStreamBlockTimeoutMs = 5000;  // ack of one streamed block
+    static constexpr int kStreamEndTimeoutMs = 5000;
+    static constexpr int kInitListTimeoutMs = 5000;     // plus the list's own delays
+    static constexpr uint64_t kMaxInitListDelayMs = 600000;
+
+    // Longest piece of a block the library puts into one frame.
+    static constexpr uint32_t kMaxBlockChunk = 16384;
+    // Longest command frame request that LinkTransact sends.
+    static constexpr int kMaxTransactRequest = 4096;
+
+    CLinkLibrary();
+    ~CLinkLibrary() override;
+    CLinkLibrary(const CLinkLibrary&) = delete;
+    CLinkLibrary& operator=(const CLinkLibrary&) = delete;
+
+    int LinkOpen(const std::string& channelText) override;
+    int LinkCheckSerialPort(int channelIndex, int baudIndex) override;
+    int32_t LinkParseAddress(const std::string& ipText) override;
+    void LinkClose() override;
+    int LinkTransact(int requestLength, const uint8_t* request, int replyCapacity, uint8_t* reply,
+                     int timeoutMs) override;
+
+    int StreamBegin(int mode, int flag) override;
+    int StreamBlock(uint32_t address, uint32_t length, const uint8_t* bytes) override;
+    int StreamEnd(uint32_t& failAddress) override;
+
+    int TargetConnect(SProbeIdentification& identification) override;
+    void TargetDisconnect() override;
+    int TargetWriteRegisters(int count, const SProbeRegisterId* ids, const uint32_t* values) override;
+    int TargetReadBlock(uint32_t address, int reserved, uint32_t length, uint8_t* buffer) override;
+    int TargetWriteBlock(uint32_t address, int reserved, uint32_t length, const uint8_t* bytes) override;
+    int TargetLoadInitList(int reserved, uint32_t targetOptions, int count,
+                           const SInitListRecord* records) override;
+    int TargetWrite8(uint32_t address, uint32_t value) override;
+    int TargetWrite16(uint32_t address, uint32_t value) override;
+    int TargetWrite32(uint32_t address, uint32_t value) override;
+    int TargetRead8(uint32_t address, uint8_t& value) override;
+    int TargetRead16(uint32_t address, uint16_t& value) override;
+    int TargetRead32(uint32_t address, uint32_t& value) override;
+
+    std::string LinkErrorText(int status) override;
+
+    // Opens the link on a transport that is already connected (a socket pair
+    // in tests, another carrier) and runs the handshake.
+    int LinkOpenTransport(std::unique_ptr<CLinkTransport> transport);
+
+    // Device of serial port COM<n>: set here, else environment variable
+    // TARVEL_COM<n>, else /dev/ttyS<n-1>.
+    void SetSerialDevice(int comNumber, const std::string& device);
+    std::string SerialDevice(int comNumber) const;
+    // TCP port when the channel text names none: set here, else environment
+    // variable TARVEL_PROBE_PORT, else kDefaultTcpPort.
+    void SetDefaultTcpPort(uint16_t port) { tcpPort_ = port; }
+    uint16_t DefaultTcpPort() const;
+
+    // Bytes of streamed blocks that may be on their way at once (0: chosen
+    // from the line: 64 KiB on TCP, a quarter second of a serial line).
+    void SetStreamWindow(size_t bytes) { streamWindow_ = bytes; }
+
+    bool IsOpen() const { return transport_ != nullptr; }
+    // Whether the probe said at the handshake that its loader (not the
+    // flash-programming firmware) is running.
+    bool LoaderRunning() const { return loaderRunning_; }
+    // Replies thrown away because no call was waiting for them (late ones).
+    uint64_t DroppedReplies() const { return droppedReplies_; }
+
+private:
+    using Clock = CLinkTransport::Clock;
+
+    struct SInFlight {
+        uint32_t sequence;
+        uint32_t address;
+        size_t wireBytes;
+        Clock::time_point deadline;
+    };
+
+    int Handshake();
+    // Sends a request; its sequence number in `sequence`.
+    int SendRequest(uint8_t op, const std::vector<uint8_t>& payload, Clock::time_point deadline,
+                    uint32_t& sequence, size_t& wireBytes);
+    // Waits until the reply to `sequence` has arrived (moved into `reply`),
+    // or, with no `reply`, until the streamed block `sequence` has its ack.
+    // The wait ends at `deadline`, lengthened on a serial line by the line
+    // time of the bytes that arrive meanwhile. Acks of streamed blocks are
+    // taken on the way; other replies are late ones and are dropped.
+    int WaitFor(uint32_t sequence, Clock::time_point deadline, SWireFrame* reply);
+    // One request and its reply within `timeoutMs`.
+    int Call(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs, SWireFrame& reply);
+    // A call whose reply is just a status.
+    int CallStatus(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs);
+    int ReadValue(uint8_t op, uint32_t address, uint32_t& value);
+
+    // Takes the ack of a streamed block; false when `frame` is none.
+    bool TakeStreamAck(const SWireFrame& frame);
+    // Waits for the acks of all blocks on their way.
+    int DrainStream();
+    Clock::time_point AckDeadline(const SInFlight& block) const;
+    void FailStream(int status, uint32_t address);
+    bool InFlight(uint32_t sequence) const;
+    void ResetStream();
+
+    Clock::duration LineTime(size_t bytes) const;
+    // Ends the link after the carrier failed.
+    void Drop();
+
+    std::unique_ptr<CLinkTransport> transport_;
+    CWireDecoder decoder_{false};
+    uint32_t nextSequence_ = 1;
+    bool loaderRunning_ = false;
+    uint64_t droppedReplies_ = 0;
+    std::array<uint8_t, 8192> readBuffer_{};
+
+    std::map<int, std::string> serialDevices_;
+    uint16_t tcpPort_ = 0;
+    size_t streamWindow_ = 0;
+
+    enum class EStream { Idle, Open, Failed };
+    EStream stream_ = EStream::Idle;
+    int streamStatus_ = 0;
+    uint32_t streamFailAddress_ = 0;
+    std::deque<SInFlight> inFlight_;
+    size_t inFlightBytes_ = 0;
+    Clock::time_point lastAck_{};
+};

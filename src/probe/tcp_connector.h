@@ -1,0 +1,17 @@
+#pragma once
+
+#include "probe/link_transport.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Opens a TCP connection to a probe.
+class CTcpConnector {
+public:
+    // Connects to `host` (an IPv4 address or a name) at `port` within
+    // `timeoutMs`. 0 and the transport, or kStatusConnectionRefused,
+    // kStatusHostUnreachable or kStatusTimeout.
+    static int Connect(const std::string& host, uint16_t port, int timeoutMs,
+                       std::unique_ptr<CLinkTransport>& transport);
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "probe/wire_frame.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Cuts a byte stream into frames. Bytes that cannot start a valid frame
+// (wrong magic, a length above the limit, a checksum that does not match) are
+// skipped one at a time, so that the decoder finds the next frame after
+// noise or a lost byte on a serial line; the skipped bytes are counted.
+class CWireDecoder {
+public:
+    explicit CWireDecoder(bool withChecksum) : withChecksum_(withChecksum) {}
+
+    void Feed(const uint8_t* data, size_t length);
+    // The next complete frame, if one has arrived.
+    bool Next(SWireFrame& frame);
+    // Bytes still missing for the frame whose header has arrived (0 when no
+    // header is waiting).
+    size_t MissingBytes() const;
+
+    size_t SkippedBytes() const { return skipped_; }
+    void ClearSkipped() { skipped_ = 0; }
+    void Reset();
+
+private:
+    size_t Available() const { return buffer_.size() - start_; }
+    void Skip(size_t n);
+    void Compact();
+
+    bool withChecksum_;
+    std::vector<uint8_t> buffer_;
+    size_t start_ = 0;
+    size_t skipped_ = 0;
+};

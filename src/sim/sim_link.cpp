@@ -1,0 +1,311 @@
+#include "sim/sim_link.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+void SetNonBlocking(int fd)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+} // namespace
+
+CSimLink::CSimLink(CProbeSim& probe, const SSimFaults& faults) : probe_(probe), faults_(faults)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+        wakeRead_ = fds[0];
+        wakeWrite_ = fds[1];
+    }
+}
+
+CSimLink::~CSimLink()
+{
+    Stop();
+    for (auto& connection : connections_)
+        Close(*connection);
+    if (listenFd_ >= 0)
+        close(listenFd_);
+    if (wakeRead_ >= 0)
+        close(wakeRead_);
+    if (wakeWrite_ >= 0)
+        close(wakeWrite_);
+}
+
+int CSimLink::ListenTcp(const std::string& address, uint16_t port)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1)
+        return -EINVAL;
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -errno;
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        (!faults_.Settings().refuseConnection && listen(fd, 4) != 0)) {
+        const int err = errno;
+        close(fd);
+        return -err;
+    }
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    // A port that refuses is bound but never listened on: the system answers
+    // every connection attempt with a refusal. It is not polled.
+    listenFd_ = fd;
+    return 0;
+}
+
+void CSimLink::ServeFd(int fd, bool withChecksum)
+{
+    SetNonBlocking(fd);
+    auto connection = std::make_unique<SConnection>();
+    connection->fd = fd;
+    int type = 0;
+    socklen_t len = sizeof type;
+    connection->isSocket = getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) == 0;
+    connection->withChecksum = withChecksum;
+    connection->decoder = CWireDecoder(withChecksum);
+    connections_.push_back(std::move(connection));
+}
+
+std::string CSimLink::OpenPty()
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0)
+        return {};
+    char name[128] = {};
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+        close(master);
+        return {};
+    }
+    // Keep the terminal side open ourselves: the master would report a
+    // hang-up whenever no host has it open. Raw, so that nothing is echoed.
+    const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (slave < 0 || tcgetattr(slave, &tio) != 0) {
+        if (slave >= 0)
+            close(slave);
+        close(master);
+        return {};
+    }
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+    ServeFd(master, true);
+    connections_.back()->keepFd = slave;
+    return name;
+}
+
+int CSimLink::Start()
+{
+    if (thread_.joinable())
+        return 0;
+    if (wakeRead_ < 0)
+        return -EMFILE;
+    stop_ = false;
+    thread_ = std::thread([this] { Run(); });
+    return 0;
+}
+
+void CSimLink::Stop()
+{
+    if (!thread_.joinable())
+        return;
+    stop_ = true;
+    probe_.Abort();
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(wakeWrite_, &byte, 1);
+    thread_.join();
+}
+
+void CSimLink::Close(SConnection& connection)
+{
+    if (connection.fd >= 0)
+        close(connection.fd);
+    if (connection.keepFd >= 0)
+        close(connection.keepFd);
+    connection.fd = -1;
+    connection.keepFd = -1;
+    connection.closed = true;
+}
+
+CSimLink::Clock::duration CSimLink::LineTime(size_t bytes) const
+{
+    const double bandwidth = faults_.Settings().bandwidth;
+    if (bandwidth <= 0)
+        return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bytes / bandwidth));
+}
+
+void CSimLink::Accept()
+{
+    for (;;) {
+        const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+            return;
+        const int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // One host at a time: the newest connection replaces the old one.
+        for (auto& connection : connections_) {
+            if (connection->fromListener)
+                Close(*connection);
+        }
+        ServeFd(fd, false);
+        connections_.back()->fromListener = true;
+    }
+}
+
+void CSimLink::ReadFrom(SConnection& connection)
+{
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = read(connection.fd, buffer, sizeof buffer);
+        if (n > 0) {
+            connection.decoder.Feed(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        Close(connection);  // closed by the host, or failed
+        return;
+    }
+    const auto now = Clock::now();
+    const auto halfTrip = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
+    SWireFrame frame;
+    while (connection.decoder.Next(frame)) {
+        if (frame.IsReply())
+            continue;
+        const size_t size = WireFrameSize(frame.payload.size(), connection.withChecksum);
+        connection.upFree = std::max(connection.upFree, now) + LineTime(size);
+        connection.inbound.push_back({std::move(frame), connection.upFree + halfTrip});
+    }
+}
+
+void CSimLink::ProcessDue(SConnection& connection)
+{
+    const auto halfTrip = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
+    while (!connection.inbound.empty() && connection.inbound.front().deliverAt <= Clock::now() && !stop_) {
+        SInbound request = std::move(connection.inbound.front());
+        connection.inbound.pop_front();
+        const uint32_t number = ++requests_;
+        SWireFrame reply;
+        {
+            std::lock_guard<std::mutex> lock(probeMutex_);
+            reply = probe_.Handle(request.frame);
+        }
+        std::chrono::milliseconds delay{0};
+        if (!faults_.Apply(number, reply, delay))
+            continue;
+        SOutbound out;
+        EncodeWireFrame(reply, connection.withChecksum, out.bytes);
+        const auto done = Clock::now();
+        connection.downFree = std::max(connection.downFree, done) + LineTime(out.bytes.size());
+        out.sendAt = std::max(connection.downFree + halfTrip + delay, connection.lastSendAt);
+        connection.lastSendAt = out.sendAt;
+        connection.outbound.push_back(std::move(out));
+    }
+}
+
+void CSimLink::WriteDue(SConnection& connection)
+{
+    while (!connection.outbound.empty() && connection.outbound.front().sendAt <= Clock::now()) {
+        SOutbound& out = connection.outbound.front();
+        const uint8_t* data = out.bytes.data() + out.written;
+        const size_t left = out.bytes.size() - out.written;
+        const ssize_t n = connection.isSocket ? send(connection.fd, data, left, MSG_NOSIGNAL)
+                                              : write(connection.fd, data, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return;
+            Close(connection);
+            return;
+        }
+        out.written += static_cast<size_t>(n);
+        if (out.written == out.bytes.size())
+            connection.outbound.pop_front();
+    }
+}
+
+void CSimLink::Run()
+{
+    const bool listening = listenFd_ >= 0 && !faults_.Settings().refuseConnection;
+    while (!stop_) {
+        for (auto& connection : connections_) {
+            if (connection->closed)
+                continue;
+            ProcessDue(*connection);
+            if (!connection->closed)
+                WriteDue(*connection);
+        }
+        connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
+                                          [](const auto& c) { return c->closed; }),
+                           connections_.end());
+
+        std::vector<pollfd> fds;
+        fds.push_back({wakeRead_, POLLIN, 0});
+        if (listening)
+            fds.push_back({listenFd_, POLLIN, 0});
+        auto next = Clock::time_point::max();
+        for (auto& connection : connections_) {
+            short events = POLLIN;
+            if (!connection->inbound.empty())
+                next = std::min(next, connection->inbound.front().deliverAt);
+            if (!connection->outbound.empty()) {
+                if (connection->outbound.front().sendAt <= Clock::now())
+                    events |= POLLOUT;
+                else
+                    next = std::min(next, connection->outbound.front().sendAt);
+            }
+            fds.push_back({connection->fd, events, 0});
+        }
+        timespec ts{};
+        timespec* timeout = nullptr;
+        if (next != Clock::time_point::max()) {
+            const auto left = std::max(next - Clock::now(), Clock::duration::zero());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            ts = {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+            timeout = &ts;
+        }
+        if (ppoll(fds.data(), fds.size(), timeout, nullptr) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents)
+            break;
+        size_t index = 1;
+        if (listening) {
+            if (fds[index].revents & POLLIN)
+                Accept();
+            ++index;
+        }
+        // Connections added by Accept come after those polled.
+        const size_t polled = fds.size() - index;
+        for (size_t i = 0; i < polled; ++i) {
+            SConnection& connection = *connections_[i];
+            if (connection.closed)
+                continue;
+            if (fds[index + i].revents & (POLLIN | POLLHUP | POLLERR))
+                ReadFrom(connection);
+        }
+    }
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "probe/wire_decoder.h"
+#include "sim/probe_sim.h"
+#include "sim/sim_faults.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The link side of the simulated probe: carries request and reply frames
+// between hosts and a CProbeSim on its own thread. It listens on TCP (one
+// host at a time: a new connection replaces the old one), and serves any
+// number of descriptors handed to it (one end of a socket pair, the master of
+// a pseudo-terminal). Serial lines (pseudo-terminals) carry checksums.
+//
+// The link can be made slow and faulty (SSimFaults): limited bandwidth each
+// way and a round-trip time, replies dropped, late or spoilt, connections
+// refused.
+class CSimLink {
+public:
+    explicit CSimLink(CProbeSim& probe, const SSimFaults& faults = {});
+    ~CSimLink();
+    CSimLink(const CSimLink&) = delete;
+    CSimLink& operator=(const CSimLink&) = delete;
+
+    // The following set-up calls come before Start.
+    // Listens on `address` (IPv4) at `port` (0: a free port, see Port()).
+    // 0 or a negative errno. With refuseConnection the port is taken but
+    // every connection is refused.
+    int ListenTcp(const std::string& address, uint16_t port);
+    uint16_t Port() const { return port_; }
+    // Serves a connected descriptor and takes it over.
+    void ServeFd(int fd, bool withChecksum);
+    // Creates a pseudo-terminal and serves it as a serial line; the path of
+    // the terminal a host opens, or "" when none could be made.
+    std::string OpenPty();
+
+    int Start();
+    void Stop();
+
+    // Holds the probe still while a test looks at it.
+    std::unique_lock<std::mutex> LockProbe() { return std::unique_lock<std::mutex>(probeMutex_); }
+    uint32_t RequestsReceived() const { return requests_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct SInbound {
+        SWireFrame frame;
+        Clock::time_point deliverAt;
+    };
+    struct SOutbound {
+        std::vector<uint8_t> bytes;
+        Clock::time_point sendAt;
+        size_t written = 0;
+    };
+    struct SConnection {
+        int fd = -1;
+        int keepFd = -1;  // pseudo-terminal: our own handle on the terminal side
+        bool isSocket = false;
+        bool fromListener = false;
+        CWireDecoder decoder{false};
+        std::deque<SInbound> inbound;
+        std::deque<SOutbound> outbound;
+        Clock::time_point upFree{};
+        Clock::time_point downFree{};
+        Clock::time_point lastSendAt{};
+        bool withChecksum = false;
+        bool closed = false;
+    };
+
+    void Run();
+    void Accept();
+    void ReadFrom(SConnection& connection);
+    void ProcessDue(SConnection& connection);
+    void WriteDue(SConnection& connection);
+    Clock::duration LineTime(size_t bytes) const;
+    static void Close(SConnection& connection);
+
+    CProbeSim& probe_;
+    CSimFaults faults_;
+    std::mutex probeMutex_;
+    int listenFd_ = -1;
+    uint16_t port_ = 0;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    std::vector<std::unique_ptr<SConnection>> connections_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<uint32_t> requests_{0};
+};
