@@ -6,13 +6,8 @@
 #include "sim/sim_faults.h"
 #include "sim/sim_link.h"
 
-// The board model and its board files come from their own part of the
-// simulator; without them the simulator offers its RAM board only.
-#if __has_include("sim/board_file.h") && __has_include("sim/sim_board_model.h")
 #include "sim/board_file.h"
 #include "sim/sim_board_model.h"
-#define TARVEL_SIM_BOARD_FILES 1
-#endif
 
 #include <cerrno>
 #include <csignal>
@@ -215,7 +210,6 @@ int main(int argc, char** argv)
         }
         board = std::move(ramBoard);
     } else {
-#ifdef TARVEL_SIM_BOARD_FILES
         CBoardFile file = CBoardFile::Default();
         std::string error;
         if (!boardFile.empty() && !CBoardFile::Read(boardFile, file, error)) {
@@ -229,19 +223,6 @@ int main(int argc, char** argv)
             return 2;
         }
         board = std::move(model);
-#else
-        if (!boardFile.empty()) {
-            std::fprintf(stderr, "qdx7000-sim: board files are not supported by this build (%s)\n",
-                         boardFile.c_str());
-            return 2;
-        }
-        // The built-in board: 4 MiB that programs like erased flash at 0,
-        // 64 KiB of RAM for the workspace at 0x40000000.
-        auto ramBoard = std::make_unique<CProbeSimRamBoard>();
-        ramBoard->AddRegion(0x00000000, 0x00400000, 0xFF);
-        ramBoard->AddRegion(0x40000000, 0x00010000, 0x00);
-        board = std::move(ramBoard);
-#endif
     }
 
     // Signals are taken by sigwait below, in this thread only.
