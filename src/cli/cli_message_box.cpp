@@ -10,29 +10,35 @@ EMsgResult CCliMessageBox::Show(const std::string& text, const std::string& capt
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     if (buttons == EMsgButtons::Ok)
         return EMsgResult::Ok;
+    // OK/Cancel questions take the same answers: yes is OK, no is Cancel.
+    const bool okCancel = buttons == EMsgButtons::OkCancel;
+    const EMsgResult agree = okCancel ? EMsgResult::Ok : EMsgResult::Yes;
+    const EMsgResult refuse = okCancel ? EMsgResult::Cancel : EMsgResult::No;
+    const char* agreeWord = okCancel ? "ok" : "yes";
+    const char* refuseWord = okCancel ? "cancel" : "no";
     switch (answer_) {
     case EAnswer::Yes:
-        std::fprintf(stderr, "  -> yes (--yes)\n");
-        return EMsgResult::Yes;
+        std::fprintf(stderr, "  -> %s (--yes)\n", agreeWord);
+        return agree;
     case EAnswer::No:
-        std::fprintf(stderr, "  -> no (--no)\n");
-        return EMsgResult::No;
+        std::fprintf(stderr, "  -> %s (--no)\n", refuseWord);
+        return refuse;
     case EAnswer::Ask:
         break;
     }
     if (!::isatty(STDIN_FILENO)) {
-        std::fprintf(stderr, "  -> no (no terminal to ask; give --yes to agree)\n");
-        return EMsgResult::No;
+        std::fprintf(stderr, "  -> %s (no terminal to ask; give --yes to agree)\n", refuseWord);
+        return refuse;
     }
     for (;;) {
         std::fprintf(stderr, "  [y/n] ");
         std::fflush(stderr);
         char line[64];
         if (!std::fgets(line, sizeof line, stdin))
-            return EMsgResult::No;
+            return refuse;
         if (line[0] == 'y' || line[0] == 'Y')
-            return EMsgResult::Yes;
+            return agree;
         if (line[0] == 'n' || line[0] == 'N')
-            return EMsgResult::No;
+            return refuse;
     }
 }

@@ -9,8 +9,8 @@
 inline constexpr const char* kAppTitle = "Tarvel for ARM (QDX7000)";
 
 enum class EMsgIcon { None, Stop, Exclamation, Question, Information };
-enum class EMsgButtons { Ok, YesNo };
-enum class EMsgResult { Ok, Yes, No };
+enum class EMsgButtons { Ok, YesNo, OkCancel };
+enum class EMsgResult { Ok, Yes, No, Cancel };
 
 class CMessageBox {
 public:

@@ -8,7 +8,8 @@
 #include <vector>
 
 // Records every box shown and answers questions from a script. A question
-// that was not scripted fails the running test (and answers No, the safe side).
+// that was not scripted fails the running test (and answers No or Cancel, the
+// safe side).
 class CScriptedMessageBox final : public CMessageBox {
 public:
     struct Shown {

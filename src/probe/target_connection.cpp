@@ -1,0 +1,182 @@
+#include "probe/target_connection.h"
+
+#include "common/text_format.h"
+#include "probe/init_list_walker.h"
+#include "probe/probe_status.h"
+#include "target/code_list.h"
+
+CTargetConnection::CTargetConnection(CProbeLibrary& library, CMessageBox& box, std::string channelText,
+                                     CClock& clock)
+    : library_(library), box_(box), channelText_(std::move(channelText)), clock_(clock), frames_(library)
+{
+}
+
+CTargetConnection::~CTargetConnection()
+{
+    if (connected_)
+        DisconnectTarget();
+}
+
+bool CTargetConnection::ConnectTarget(COperationView* status)
+{
+    if (status)
+        status->SetStatus("Connecting to QDX ...");
+    std::string error;
+    bool targetConnected = false;
+    int code = library_.LinkOpen(channelText_);
+    if (code == kStatusOk) {
+        SProbeIdentification identification;
+        code = library_.TargetConnect(identification);
+        if (code == kStatusOk) {
+            targetConnected = true;
+            if (identification.firmwareKind != kFirmwareKindFlashProgramming)
+                error = "Invalid firmware loaded!";
+            else
+                code = frames_.StartProgramming();
+        }
+    }
+    if (error.empty() && code != kStatusOk)
+        error = library_.LinkErrorText(code);
+    if (error.empty()) {
+        connected_ = true;
+        return true;
+    }
+    // Leave nothing half open: the next command opens the link anew.
+    if (targetConnected)
+        library_.TargetDisconnect();
+    library_.LinkClose();
+    box_.Show(error, "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+    if (status)
+        status->SetStatus("Connecting to QDX failed!");
+    return false;
+}
+
+std::vector<SInitListRecord> CTargetConnection::Records(const CCodeList& list)
+{
+    std::vector<SInitListRecord> records;
+    records.reserve(list.GetCount());
+    for (size_t i = 0; i < list.GetCount(); ++i) {
+        int code = 0;
+        uint32_t address = 0, value = 0;
+        if (!list.GetItemFields(i, code, address, value))
+            continue;
+        SInitListRecord record;
+        record.type = static_cast<uint16_t>(code);
+        record.address = address;
+        record.value = value;
+        records.push_back(record);
+    }
+    return records;
+}
+
+bool CTargetConnection::LoadInitList(uint32_t targetOptions, const CCodeList& list, COperationView* status)
+{
+    const std::vector<SInitListRecord> records = Records(list);
+    if (records.size() > static_cast<size_t>(kMaxInitListEntries)) {
+        if (status)
+            status->SetStatus("Init list is to long!");
+        return false;
+    }
+    const int code = library_.TargetLoadInitList(0, targetOptions, static_cast<int>(records.size()),
+                                                 records.data());
+    return ReportStatus(status, code, 0);
+}
+
+int CTargetConnection::RunEntry(const SInitListRecord& entry, uint32_t offset)
+{
+    switch (entry.type) {
+    case kInitDelay:
+        clock_.SleepMs(entry.value);
+        return kStatusOk;
+    case kInitWm8:
+        return library_.TargetWrite8(entry.address + offset, entry.value);
+    case kInitWm16:
+        return library_.TargetWrite16(entry.address + offset, entry.value);
+    case kInitWm32:
+        return library_.TargetWrite32(entry.address + offset, entry.value);
+    case kInitWgpr:
+    case kInitWcpsr:
+    case kInitWcp15: {
+        SProbeRegisterId id;
+        if (entry.type == kInitWgpr) {
+            id = {kRegClassGeneral, static_cast<uint16_t>(entry.address)};
+        } else if (entry.type == kInitWcpsr) {
+            id = {kRegClassCpsr, 0};
+        } else {
+            // The CP15 register number is the entry's address field, as the
+            // editor offers it and as the main list hands it to the probe.
+            id = {kRegClassCp15, static_cast<uint16_t>(entry.address)};
+        }
+        const uint32_t value = entry.value;
+        return library_.TargetWriteRegisters(1, &id, &value);
+    }
+    case kInitRm8: {
+        uint8_t dropped = 0;
+        return library_.TargetRead8(entry.address, dropped);
+    }
+    case kInitRm16: {
+        uint16_t dropped = 0;
+        return library_.TargetRead16(entry.address, dropped);
+    }
+    case kInitRm32: {
+        uint32_t dropped = 0;
+        return library_.TargetRead32(entry.address, dropped);
+    }
+    default: // NOP, MMAP, EXEC; LOOP is the walk's own business
+        return kStatusOk;
+    }
+}
+
+bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* status)
+{
+    const std::vector<SInitListRecord> records = Records(list);
+    const int count = static_cast<int>(records.size());
+    // Walk once without running anything, so that a list whose loops go back
+    // before its start or never end is refused before it touches the target.
+    int code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
+                                     [](const SInitListRecord&, uint32_t) { return 0; });
+    if (code == kStatusOk) {
+        code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
+                                     [this](const SInitListRecord& entry, uint32_t offset) {
+                                         return RunEntry(entry, offset);
+                                     });
+    }
+    return ReportStatus(status, code, 0);
+}
+
+bool CTargetConnection::DisconnectTarget()
+{
+    library_.TargetDisconnect();
+    library_.LinkClose();
+    connected_ = false;
+    return true;
+}
+
+std::string CTargetConnection::StatusText(int code, uint32_t address)
+{
+    switch (code) {
+    case kStatusProgramFailedAt:
+        if (address == 0)
+            return "Programming target memory failed!";
+        return Format("Programming target memory failed at address 0x%08lX.", static_cast<unsigned long>(address));
+    case kStatusPageDataFailed:
+        return "Loading page data failed.";
+    case kStatusInvalidParameter:
+        return "Invalid parameter.";
+    case kStatusInvalidMode:
+        return "Invalid write or erase mode.";
+    case kStatusNoAlgorithmRam:
+        return "RAM for algorithm code not present.";
+    default:
+        return library_.LinkErrorText(code);
+    }
+}
+
+bool CTargetConnection::ReportStatus(COperationView* status, int code, uint32_t address)
+{
+    if (code == kStatusOk)
+        return true;
+    if (status)
+        status->SetStatus(StatusText(code, address));
+    return false;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "common/operation_view.h"
+#include "project/memory_range.h"
+
+#include <cstdint>
+#include <string>
+
+class CMemoryImage;
+class CTargetConnection;
+
+// What programming needs to know about the flash: the selected device's
+// catalogue record and the project's bus and addresses.
+struct SProgramTarget {
+    uint32_t programAlgorithm = 0;
+    uint32_t deviceWidth = 0;      // bytes of one device's data bus: 1, 2 or 4
+    uint32_t deviceSize = 0;       // bytes of one device
+    uint32_t pageSize = 0;         // 0 or 256 (page-write devices)
+    uint32_t busWidthBytes = 0;    // the target's data bus: 1, 2 or 4
+    uint32_t flashBase = 0;
+    uint32_t workspace = 0xFFFFFFFF; // 0xFFFFFFFF: the project has no workspace
+};
+
+// The program, verify and dump transfers between the memory image and target
+// flash, over a target connection that is open. Each shows its progress, and
+// its result or failure in the status line; a failure ends it at once and
+// leaves the connection open for the post-list and the disconnect.
+class CTransfer {
+public:
+    static constexpr uint32_t kBlockSize = 1024;       // verify and dump blocks; program default
+    static constexpr uint32_t kSmallBlockSize = 64;    // program algorithm 16
+    static constexpr uint32_t kSmallBlockAlgorithm = 16;
+
+    CTransfer(CTargetConnection& connection, CMemoryImage& image, COperationView& view)
+        : connection_(connection), image_(image), view_(view)
+    {
+    }
+
+    bool ProgramRange(const CMemoryRange& range, const SProgramTarget& target);
+    bool VerifyRange(const CMemoryRange& range);
+    bool DumpRange(const CMemoryRange& range);
+
+    // Program block size for a target; 0 when the device width is 0 (no device).
+    static uint32_t BlockSize(const SProgramTarget& target);
+    // Length of the first program block: up to the next block boundary
+    // counted from the flash base, at most `size`.
+    static uint32_t FirstBlockLength(uint32_t start, uint32_t size, uint32_t flashBase, uint32_t blockSize);
+    // The program result line for `size` bytes in `elapsedMs` (0 counts as 1):
+    // kB/s when the rate is 3 bytes per millisecond or more, else Byte/s.
+    static std::string ProgramRateText(uint32_t size, uint64_t elapsedMs);
+
+private:
+    CTargetConnection& connection_;
+    CMemoryImage& image_;
+    COperationView& view_;
+};

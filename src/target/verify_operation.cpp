@@ -1,0 +1,21 @@
+#include "target/verify_operation.h"
+
+#include "probe/target_connection.h"
+#include "target/flash_catalogue.h"
+#include "target/transfer.h"
+
+ETargetResult CVerifyOperation::Start()
+{
+    Begin();
+    if (!RangeInside(range, physical))
+        return ETargetResult::InvalidRange;
+    uint32_t algorithm = 0;
+    if (!CFlashCatalogue::GetFlashProgramAlgorithm(flashDevice, algorithm))
+        return NoDevice();
+    SSequence sequence;
+    sequence.statusText = "Verifying ...";
+    sequence.failureBox = "Verifying error!";
+    return Sequence(sequence, [this](CTargetConnection& connection) {
+        return CTransfer(connection, image_, view_).VerifyRange(range);
+    });
+}

@@ -1,0 +1,219 @@
+#include "probe/target_connection.h"
+
+#include "probe/probe_status.h"
+#include "support/manual_clock.h"
+#include "support/scripted_message_box.h"
+#include "target/code_list.h"
+#include "target/transfer_sim_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CCodeList ListOf(std::initializer_list<CCodeItem> items)
+{
+    CCodeList list;
+    for (const CCodeItem& item : items)
+        list.Add(item);
+    return list;
+}
+
+class TargetConnectionTest : public ::testing::Test {
+protected:
+    CRecordingLibrary library;
+    CScriptedMessageBox box;
+    CRecordingOperationView view;
+    CManualClock clock;
+};
+
+TEST_F(TargetConnectionTest, ConnectsStartsProgrammingAndDisconnectsClosingTheLink)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    EXPECT_EQ(view.LastStatus(), "Connecting to QDX ...");
+    EXPECT_TRUE(box.shown.empty());
+    ASSERT_EQ(library.commands.size(), 1u);
+    EXPECT_EQ(library.commands[0], kCmdStartProgramming);
+    EXPECT_TRUE(connection.IsConnected());
+    EXPECT_TRUE(connection.DisconnectTarget());
+    EXPECT_EQ(library.disconnects, 1);
+    EXPECT_FALSE(library.linkOpen);
+    EXPECT_FALSE(connection.IsConnected());
+}
+
+TEST_F(TargetConnectionTest, WrongFirmwareFailsTheConnectAndLeavesNothingOpen)
+{
+    SProbeSimConfig config;
+    config.firmwareKind = 9;
+    CSimBoardUnderTest sim(CBoardFile::DefaultText(), config);
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    EXPECT_FALSE(connection.ConnectTarget(&view));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "Invalid firmware loaded!");
+    EXPECT_EQ(box.shown[0].caption, "Error");
+    EXPECT_EQ(box.shown[0].icon, EMsgIcon::Stop);
+    EXPECT_EQ(view.LastStatus(), "Connecting to QDX failed!");
+    EXPECT_TRUE(library.commands.empty()) << "StartProgramming must not be sent";
+    EXPECT_FALSE(library.linkOpen);
+    EXPECT_FALSE(library.targetConnected);
+    EXPECT_FALSE(connection.IsConnected());
+}
+
+TEST_F(TargetConnectionTest, RefusedLinkShowsTheLibraryText)
+{
+    SSimFaults faults;
+    faults.refuseConnection = true;
+    CSimBoardUnderTest sim(CBoardFile::DefaultText(), {}, faults);
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    EXPECT_FALSE(connection.ConnectTarget(nullptr));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_FALSE(box.shown[0].text.empty());
+    EXPECT_NE(box.shown[0].text, "Invalid firmware loaded!");
+    EXPECT_FALSE(library.linkOpen);
+}
+
+TEST_F(TargetConnectionTest, MainListOf128IsHandedOverAnd129IsRefusedUnsent)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    CCodeList list;
+    for (int i = 0; i < 128; ++i)
+        list.Add(CCodeItem(CCodeItem::Wm32, kDemoRamBase + 4 * i, i, ""));
+    EXPECT_TRUE(connection.LoadInitList(0x00010203, list, &view));
+    ASSERT_EQ(library.loadedLists.size(), 1u);
+    EXPECT_EQ(library.loadedLists[0].size(), 128u);
+    EXPECT_EQ(library.loadedLists[0][127].address, kDemoRamBase + 4 * 127);
+    EXPECT_EQ(library.loadedOptions, 0x00010203u);
+
+    list.Add(CCodeItem(CCodeItem::Nop, 0, 0, ""));
+    EXPECT_FALSE(connection.LoadInitList(0, list, &view));
+    EXPECT_EQ(view.LastStatus(), "Init list is to long!");
+    EXPECT_EQ(library.loadedLists.size(), 1u) << "nothing reaches the probe";
+}
+
+TEST_F(TargetConnectionTest, LoopRepeatsTheTwoEntriesBeforeItWithGrowingOffsets)
+{
+    struct SCase {
+        uint32_t count;
+        std::vector<uint32_t> addresses;
+    };
+    const uint32_t a = kDemoRamBase, b = kDemoRamBase + 0x100;
+    const SCase cases[] = {
+        {3, {a, b, a + 0x10, b + 0x10, a + 0x20, b + 0x20}},
+        {1, {a, b}},
+        {0, {a, b}},
+    };
+    CSimBoardUnderTest sim;
+    for (const SCase& c : cases) {
+        library.writes.clear();
+        CTargetConnection connection(library, box, sim.Channel(), clock);
+        ASSERT_TRUE(connection.ConnectTarget(&view));
+        const CCodeList list = ListOf({CCodeItem(CCodeItem::Wm32, a, 0x11111111 * (c.count + 1), ""),
+                                       CCodeItem(CCodeItem::Wm32, b, 0x22222222, ""),
+                                       CCodeItem(CCodeItem::Loop, 0x10, c.count, ""),
+                                       CCodeItem(CCodeItem::Wm16, a + 0x80, 0xBEEF, "after the loop")});
+        EXPECT_TRUE(connection.RunInitList(list, &view)) << view.LastStatus();
+        std::vector<uint32_t> addresses;
+        for (const auto& w : library.writes)
+            addresses.push_back(w.address);
+        std::vector<uint32_t> expected = c.addresses;
+        expected.push_back(a + 0x80); // the offset is cleared after the loop
+        EXPECT_EQ(addresses, expected) << "LOOP " << c.count;
+        connection.DisconnectTarget();
+    }
+    // The writes reached the board's RAM.
+    EXPECT_EQ(sim.Peek(a + 0x20, 4), (std::vector<uint8_t>{0x44, 0x44, 0x44, 0x44}));
+    EXPECT_EQ(sim.Peek(b + 0x20, 4), (std::vector<uint8_t>{0x22, 0x22, 0x22, 0x22}));
+}
+
+TEST_F(TargetConnectionTest, LoopBeforeTheStartOfTheListIsRefusedBeforeAnythingRuns)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    for (int position = 0; position < 2; ++position) {
+        CCodeList list;
+        for (int i = 0; i < position; ++i)
+            list.Add(CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, ""));
+        list.Add(CCodeItem(CCodeItem::Loop, 4, 3, ""));
+        list.Add(CCodeItem(CCodeItem::Wm32, kDemoRamBase + 8, 1, ""));
+        library.writes.clear();
+        EXPECT_FALSE(connection.RunInitList(list, &view)) << position;
+        EXPECT_TRUE(library.writes.empty()) << position;
+        EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusInvalidArgument));
+    }
+    // Adjacent loops that would never end are refused the same way.
+    const CCodeList endless = ListOf({CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, ""),
+                                      CCodeItem(CCodeItem::Wm32, kDemoRamBase + 4, 1, ""),
+                                      CCodeItem(CCodeItem::Loop, 0, 2, ""), CCodeItem(CCodeItem::Loop, 0, 2, "")});
+    library.writes.clear();
+    EXPECT_FALSE(connection.RunInitList(endless, &view));
+    EXPECT_TRUE(library.writes.empty());
+}
+
+TEST_F(TargetConnectionTest, RegistersReadsAndDelaysRunOnTheHost)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    const CCodeList list = ListOf({CCodeItem(CCodeItem::Wgpr, 0x10003, 0xAB, "r3"),
+                                   CCodeItem(CCodeItem::Wcpsr, 0x55, 0xD3, ""),
+                                   CCodeItem(CCodeItem::Wcp15, 0x0001, 0x00050078, "control register"),
+                                   CCodeItem(CCodeItem::Delay, 0, 250, ""),
+                                   CCodeItem(CCodeItem::Rm32, kDemoRamBase, 0, ""),
+                                   CCodeItem(CCodeItem::Exec, 0, 1000, "not run on the host")});
+    EXPECT_TRUE(connection.RunInitList(list, &view)) << view.LastStatus();
+    ASSERT_EQ(library.registerWrites.size(), 3u);
+    const uint16_t expected[][2] = {{kRegClassGeneral, 3}, {kRegClassCpsr, 0}, {kRegClassCp15, 1}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(library.registerWrites[i].id.regClass, expected[i][0]) << i;
+        EXPECT_EQ(library.registerWrites[i].id.number, expected[i][1]) << i;
+    }
+    EXPECT_EQ(library.registerWrites[2].value, 0x00050078u);
+    uint32_t value = 0;
+    EXPECT_TRUE(sim.board.RegisterValue(kRegClassCp15, 1, value));
+    EXPECT_EQ(value, 0x00050078u);
+    EXPECT_EQ(clock.slept, 250u);
+}
+
+TEST_F(TargetConnectionTest, FailingEntryStopsTheRunWithItsStatusText)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    const CCodeList list = ListOf({CCodeItem(CCodeItem::Wm32, 0x10000000, 1, "no memory here"),
+                                   CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, "")});
+    EXPECT_FALSE(connection.RunInitList(list, &view));
+    EXPECT_EQ(library.writes.size(), 1u);
+    EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusTargetAccessError));
+}
+
+TEST_F(TargetConnectionTest, StatusTexts)
+{
+    CTargetConnection connection(library, box, "NETWORK 127.0.0.1 1", clock);
+    const struct {
+        int code;
+        uint32_t address;
+        std::string text;
+    } cases[] = {
+        {kStatusProgramFailedAt, 0x80001234, "Programming target memory failed at address 0x80001234."},
+        {kStatusProgramFailedAt, 0, "Programming target memory failed!"},
+        {kStatusPageDataFailed, 0, "Loading page data failed."},
+        {kStatusInvalidParameter, 0, "Invalid parameter."},
+        {kStatusInvalidMode, 0, "Invalid write or erase mode."},
+        {kStatusNoAlgorithmRam, 0, "RAM for algorithm code not present."},
+        {kStatusTimeout, 0, library.LinkErrorText(kStatusTimeout)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(connection.ReportStatus(&view, c.code, c.address));
+        EXPECT_EQ(view.LastStatus(), c.text);
+        EXPECT_FALSE(connection.ReportStatus(nullptr, c.code, c.address)); // no status line: no crash
+    }
+    view.statuses.clear();
+    EXPECT_TRUE(connection.ReportStatus(&view, 0, 0x1234));
+    EXPECT_TRUE(view.statuses.empty());
+}
+
+} // namespace
