@@ -1,5 +1,7 @@
 #include "target/progress_update.h"
 
+#include "common/operation_view.h"
+
 int CProgressUpdate::Position(uint64_t total, uint64_t done)
 {
     if (total > 10000) {
@@ -8,15 +10,24 @@ int CProgressUpdate::Position(uint64_t total, uint64_t done)
     }
     if (total == 0)
         return 0;
-    return static_cast<int>(done * 100 / total);
+    const uint64_t position = done * 100 / total;
+    return position > 100 ? 100 : static_cast<int>(position);
+}
+
+void CProgressUpdate::Send(int position)
+{
+    if (position == last_ && position != 100)
+        return;
+    last_ = position;
+    view_.SetProgress(position);
 }
 
 void CProgressUpdate::Update(uint64_t total, uint64_t done)
 {
-    const int position = Position(total, done);
-    if (position == last_ && position != 100)
-        return;
-    last_ = position;
-    if (view_)
-        view_->SetProgress(position);
+    Send(Position(total, done));
+}
+
+void CProgressUpdate::Finish()
+{
+    Send(100);
 }

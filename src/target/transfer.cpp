@@ -86,7 +86,7 @@ bool CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& ta
     else if (status == kStatusOk)
         status = library.StreamBegin(kStreamProgram, 1);
 
-    CProgressUpdate progress(&view_);
+    CProgressUpdate progress(view_);
     std::vector<uint8_t> block(std::max(blockSize, length));
     uint32_t address = range.GetStart();
     uint32_t remaining = size;
@@ -104,7 +104,7 @@ bool CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& ta
     const uint64_t elapsed = Elapsed(connection_.Clock(), startMs);
 
     if (status == kStatusOk) {
-        view_.SetProgress(100);
+        progress.Finish();
         view_.SetStatus(ProgramRateText(size, elapsed));
         return true;
     }
@@ -128,7 +128,7 @@ bool CTransfer::VerifyRange(const CMemoryRange& range)
     if (status == kStatusOk)
         status = library.StreamBegin(kStreamVerify, 1);
 
-    CProgressUpdate progress(&view_);
+    CProgressUpdate progress(view_);
     std::vector<uint8_t> block(kBlockSize);
     uint32_t address = range.GetStart();
     uint32_t remaining = size;
@@ -147,7 +147,7 @@ bool CTransfer::VerifyRange(const CMemoryRange& range)
     connection_.Frames().FlashSetup(0, 0, 0, 0, 0); // leaves verify mode; its result does not matter
 
     if (status == kStatusOk) {
-        view_.SetProgress(100);
+        progress.Finish();
         view_.SetStatus(Format("%lu bytes successful verified (%lu kB/s)", Ul(size), Ul(size / elapsed)));
         return true;
     }
@@ -169,7 +169,7 @@ bool CTransfer::DumpRange(const CMemoryRange& range)
     const uint64_t startMs = connection_.Clock().NowMs();
 
     CProbeLibrary& library = connection_.Library();
-    CProgressUpdate progress(&view_);
+    CProgressUpdate progress(view_);
     std::vector<uint8_t> block(kBlockSize);
     uint32_t address = range.GetStart();
     uint32_t remaining = size;
@@ -187,7 +187,7 @@ bool CTransfer::DumpRange(const CMemoryRange& range)
         remaining -= length;
         progress.Update(size, size - remaining);
     }
-    view_.SetProgress(100);
+    progress.Finish();
     const uint64_t elapsed = Elapsed(connection_.Clock(), startMs);
     view_.SetStatus(Format("%lu bytes successful dumped (%lu kB/s)", Ul(size), Ul(size / elapsed)));
     return true;

@@ -203,7 +203,7 @@ TEST(ProgressUpdate, ScalesLargeTotalsAndSendsOnlyChanges)
     EXPECT_EQ(CProgressUpdate::Position(0xFFFFFFFFull, 0xFFFFFFFFull), 100);
 
     CRecordingOperationView view;
-    CProgressUpdate progress(&view);
+    CProgressUpdate progress(view);
     for (uint32_t done = 0; done <= 20000; done += 50)
         progress.Update(20000, done);
     progress.Update(20000, 20000);
