@@ -14,14 +14,6 @@ int CProgressUpdate::Position(uint64_t total, uint64_t done)
     return position > 100 ? 100 : static_cast<int>(position);
 }
 
-void CProgressUpdate::Send(int position)
-{
-    if (position == last_ && position != 100)
-        return;
-    last_ = position;
-    view_.SetProgress(position);
-}
-
 void CProgressUpdate::Update(uint64_t total, uint64_t done)
 {
     Send(Position(total, done));
@@ -30,4 +22,12 @@ void CProgressUpdate::Update(uint64_t total, uint64_t done)
 void CProgressUpdate::Finish()
 {
     Send(100);
+}
+
+void CProgressUpdate::Send(int position)
+{
+    if (position == last_ && position != 100)
+        return;
+    last_ = position;
+    view_.SetProgress(position);
 }
