@@ -1,0 +1,45 @@
+#pragma once
+
+#include "probe/link_library.h"
+
+#include <memory>
+#include <string>
+
+class CProbeSim;
+class CSimBoardModel;
+class CSimLink;
+
+// Where the target steps of one run reach a probe: the project's channel
+// (the channel text), a probe or simulator on the network (--probe
+// HOST[:PORT]), or a simulated probe started in this process on a loopback
+// port (--sim BOARD, "default" for the built-in demo board).
+class CCliProbe {
+public:
+    CCliProbe();
+    ~CCliProbe();
+    CCliProbe(const CCliProbe&) = delete;
+    CCliProbe& operator=(const CCliProbe&) = delete;
+
+    // --probe HOST[:PORT]: false (with `error`) for an empty host or a bad port.
+    bool UseNetworkProbe(const std::string& hostPort, std::string& error);
+    // --sim BOARD: reads the board file (or takes the built-in board for
+    // "default") and starts the simulated probe. False with `error` when the
+    // board cannot be read or built or the probe cannot listen.
+    bool StartSimulator(const std::string& board, std::string& error);
+
+    // The channel text to open for a target command: the override of
+    // --probe / --sim, else `projectChannelText`.
+    std::string ChannelText(const std::string& projectChannelText) const;
+    bool HasOverride() const { return !override_.empty(); }
+
+    CLinkLibrary& Library() { return library_; }
+    // The in-process simulated board (nullptr without --sim).
+    CSimBoardModel* SimBoard() { return board_.get(); }
+
+private:
+    CLinkLibrary library_;
+    std::string override_;
+    std::unique_ptr<CSimBoardModel> board_;
+    std::unique_ptr<CProbeSim> probe_;
+    std::unique_ptr<CSimLink> link_;
+};
