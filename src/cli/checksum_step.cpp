@@ -47,18 +47,34 @@ public:
 
     int Run(CCliSession& session) override
     {
-        CChecksumModel model(session.Image(), session.Physical());
+        if (!session.Allows(CQpgDoc::ECommand::Checksum, "checksum"))
+            return kExitFailed;
+        CQpgDoc& doc = session.Doc();
+        CChecksumModel model(doc.image, doc.physicalRange);
+        model.SetRange(doc.ChecksumStartRange());
         model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
         model.SetSourceUnitIndex(unitIndex_);
         model.SetDestUnitIndex(destUnitIndex_);
-        if (!model.Calculate(session.View(), session.Box()))
+        const bool calculated = model.Calculate(session.View(), session.Box());
+        // The destination goes back into the project only when it was given.
+        const auto storeBack = [&] {
+            doc.StoreBackChecksum(model.Range(), store_ ? dest_ : doc.checksumDest, model.SourceUnitIndex(),
+                                  store_ ? model.DestUnitIndex() : doc.checksumDestType);
+        };
+        if (!calculated) {
+            storeBack();
             return kExitFailed;
+        }
         std::printf("Checksum: %s\n", model.ChecksumText().c_str());
         std::fflush(stdout);
-        if (!store_)
+        if (!store_) {
+            storeBack();
             return kExitOk;
+        }
         model.dest.SetValue(dest_);
-        switch (model.Store(session.Box())) {
+        const CChecksumModel::EStoreResult result = model.Store(session.Box());
+        storeBack();
+        switch (result) {
         case CChecksumModel::EStoreResult::Stored:
             session.View().SetStatus(Format("Checksum %s stored at %08lX", model.ChecksumText().c_str(),
                                             static_cast<unsigned long>(dest_)));

@@ -10,16 +10,29 @@ bool CCliArgs::NextValue(const std::string& option, std::string& value, std::str
     return true;
 }
 
-bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
-                        SStepArgs& out, std::string& error)
+bool CCliArgs::IsRunOption(const std::string& token)
 {
+    return token == "--yes" || token == "--no" || token == "--project" || token == "--physical"
+           || token == "--allow-outside" || token == "--help";
+}
+
+bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
+                        SStepArgs& out, std::string& error, const std::vector<std::string>& flags,
+                        size_t requiredPositionals)
+{
+    const auto contains = [](const std::vector<std::string>& list, const std::string& token) {
+        for (const auto& a : list)
+            if (a == token)
+                return true;
+        return false;
+    };
     while (!AtEnd()) {
         const std::string& token = Peek();
         if (token.size() > 2 && token.compare(0, 2, "--") == 0) {
-            bool known = false;
-            for (const auto& a : allowed)
-                known = known || a == token;
-            if (!known) {
+            if (IsRunOption(token))
+                break;
+            const bool flag = contains(flags, token);
+            if (!flag && !contains(allowed, token)) {
                 error = step + ": unknown option " + token;
                 return false;
             }
@@ -28,9 +41,12 @@ bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>&
                 error = step + ": " + option + " given twice";
                 return false;
             }
-            if (!NextValue(step + ": " + option, out.options[option], error))
+            if (flag)
+                out.options[option] = "";
+            else if (!NextValue(step + ": " + option, out.options[option], error))
                 return false;
-        } else if (out.positionals.size() < maxPositionals) {
+        } else if (out.positionals.size() < maxPositionals
+                   && (out.positionals.size() < requiredPositionals || !isStepName_ || !isStepName_(token))) {
             out.positionals.push_back(Next());
         } else {
             break;
@@ -89,4 +105,20 @@ bool CCliArgs::ParseUnit(const std::string& text, int& index)
         }
     }
     return false;
+}
+
+bool CCliArgs::ParseDecimal(const std::string& text, uint32_t& value)
+{
+    if (text.empty() || text.size() > 10)
+        return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (v > 0xFFFFFFFFull)
+        return false;
+    value = static_cast<uint32_t>(v);
+    return true;
 }

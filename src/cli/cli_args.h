@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,10 +26,18 @@ public:
         bool Has(const std::string& option) const { return options.count(option) != 0; }
     };
     // Takes the arguments of step `step`: options from `allowed`, each with
-    // a value, and up to `maxPositionals` other words; stops before the
-    // first word once the positionals are full (the next step's name).
+    // a value, flags from `flags` (no value), and up to `maxPositionals`
+    // other words. It stops before a run-wide option (IsRunOption), and
+    // before the first word once the positionals are full (the next step's
+    // name). Positionals past the first `requiredPositionals` are optional:
+    // a word that names a step is not taken as one of them.
     bool TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
-                  SStepArgs& out, std::string& error);
+                  SStepArgs& out, std::string& error, const std::vector<std::string>& flags = {},
+                  size_t requiredPositionals = SIZE_MAX);
+
+    // Options of the whole run, which may stand before, between or after the
+    // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help.
+    static bool IsRunOption(const std::string& token);
 
     struct SRange {
         uint32_t start = 0;
@@ -41,7 +50,14 @@ public:
     // "byte", "word", "long" -> radio index 0, 1, 2.
     static bool ParseUnit(const std::string& text, int& index);
 
+    // Tells TakeStep which words name steps.
+    void SetStepNameTest(bool (*isStepName)(const std::string&)) { isStepName_ = isStepName; }
+
+    // A decimal number (digits only) of at most 32 bits.
+    static bool ParseDecimal(const std::string& text, uint32_t& value);
+
 private:
+    bool (*isStepName_)(const std::string&) = nullptr;
     std::vector<std::string> tokens_;
     size_t next_ = 0;
 };

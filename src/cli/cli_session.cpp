@@ -1,10 +1,16 @@
 #include "cli/cli_session.h"
 
+#include "common/text_format.h"
+#include "files/program_file_readers.h"
+#include "target/flash_catalogue.h"
+
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,14 +30,11 @@ extern "C" void RemoveImageAndExit(int signal)
 
 } // namespace
 
-CCliSession::CCliSession(const CMemoryRange& physical, CCliMessageBox::EAnswer answer)
-    : physical_(physical), box_(answer), image_(std::make_unique<CMemoryImage>())
-{
-}
+CCliSession::CCliSession(CCliMessageBox::EAnswer answer) : box_(answer), doc_(std::make_unique<CQpgDoc>(false)) {}
 
 CCliSession::~CCliSession()
 {
-    image_.reset(); // closes and deletes the backing file
+    doc_.reset(); // closes and deletes the image's backing file
     if (!dir_.empty())
         ::rmdir(dir_.c_str());
     gImagePath[0] = gImageDir[0] = '\0';
@@ -50,7 +53,7 @@ bool CCliSession::OpenImage()
     dir_ = templ;
     int result = 1;
     if (::chdir(dir_.c_str()) == 0) {
-        result = image_->Open(physical_.GetStart());
+        result = doc_->image.Open(doc_->physicalRange.GetStart());
         if (::chdir(cwd) != 0)
             result = 1;
     }
@@ -58,9 +61,56 @@ bool CCliSession::OpenImage()
         std::fprintf(stderr, "Fatal Error: cannot create the memory image in %s\n", dir_.c_str());
         return false;
     }
-    std::snprintf(gImagePath, sizeof gImagePath, "%s", image_->GetPath().c_str());
+    std::snprintf(gImagePath, sizeof gImagePath, "%s", doc_->image.GetPath().c_str());
     std::snprintf(gImageDir, sizeof gImageDir, "%s", dir_.c_str());
     for (int s : {SIGINT, SIGTERM, SIGHUP})
         std::signal(s, RemoveImageAndExit);
     return true;
+}
+
+bool CCliSession::OpenProject(const std::string& path)
+{
+    projectPath_ = path;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+        doc_->NewDocument();
+        doc_->SetPathName(path);
+        view_.SetStatus(Format("New project %s", path.c_str()));
+        return true;
+    }
+    if (!doc_->Open(path, view_, box_))
+        return false;
+    view_.SetStatus(Format("Opened project %s", path.c_str()));
+    switch (doc_->AutoloadResult()) {
+    case -1:
+    case kLoadOk:
+        return true;
+    case kLoadOutside:
+        outsideSeen = true; // a warning, as for the load step
+        return true;
+    default:
+        return false; // the Load report was shown; nothing runs on a half-loaded image
+    }
+}
+
+void CCliSession::UseImageOnly(const CMemoryRange& physical)
+{
+    imageOnly_ = true;
+    doc_->physicalRange = physical;
+    doc_->image.SetBase(physical.GetStart());
+}
+
+bool CCliSession::Allows(CQpgDoc::ECommand command, const char* step)
+{
+    if (imageOnly_ || doc_->IsCommandEnabled(command))
+        return true;
+    if (doc_->memoryType == CFlashCatalogue::kNoDeviceName)
+        std::fprintf(stderr,
+                     "tarvel-cli: %s: no flash device is selected (memory type \"NONE\"); run setup --device NAME "
+                     "first, or give --physical R to work on the image alone\n",
+                     step);
+    else
+        std::fprintf(stderr, "tarvel-cli: %s: not possible for the device \"%s\"\n", step,
+                     doc_->memoryType.c_str());
+    return false;
 }

@@ -2,39 +2,56 @@
 
 #include "cli/cli_message_box.h"
 #include "cli/cli_operation_view.h"
-#include "project/memory_image.h"
-#include "project/memory_range.h"
+#include "project/qpg_doc.h"
 
 #include <memory>
 #include <string>
 
-// What the steps of one run share: the memory image, the physical memory
-// range, the person-facing message box and operation view, and what a run
+// What the steps of one run share: the project document with its memory
+// image, the person-facing message box and operation view, and what a run
 // must report at its end.
 class CCliSession {
 public:
-    CCliSession(const CMemoryRange& physical, CCliMessageBox::EAnswer answer);
+    explicit CCliSession(CCliMessageBox::EAnswer answer);
     ~CCliSession();
     CCliSession(const CCliSession&) = delete;
     CCliSession& operator=(const CCliSession&) = delete;
 
     // Creates the image's backing file in a private temporary directory, so
-    // that runs side by side (a production line) never share one, with the
-    // base at the physical range's start. False (message printed) on failure.
+    // that runs side by side (a production line) never share one. False
+    // (message printed) on failure.
     bool OpenImage();
 
-    CMemoryImage& Image() { return *image_; }
-    const CMemoryRange& Physical() const { return physical_; }
+    // --project FILE: opens FILE when it exists (its autoload runs), else
+    // starts a new project that `save` writes to FILE. False when the file
+    // exists but cannot be read (the message was shown) or its autoload
+    // failed.
+    bool OpenProject(const std::string& path);
+    // --physical R: the image alone, without a device; the range is the
+    // physical memory range and the image base is its start.
+    void UseImageOnly(const CMemoryRange& physical);
+
+    // Whether a step may run a menu command: true when the command is
+    // enabled (or the run works on the image alone); otherwise the reason is
+    // printed and false returned.
+    bool Allows(CQpgDoc::ECommand command, const char* step);
+
+    CQpgDoc& Doc() { return *doc_; }
+    CMemoryImage& Image() { return doc_->image; }
+    const CMemoryRange& Physical() const { return doc_->physicalRange; }
     CCliMessageBox& Box() { return box_; }
     CCliOperationView& View() { return view_; }
+    const std::string& ProjectPath() const { return projectPath_; }
+    bool ImageOnly() const { return imageOnly_; }
 
     // A load put bytes outside the image window or the physical range.
     bool outsideSeen = false;
 
 private:
-    CMemoryRange physical_;
     CCliMessageBox box_;
     CCliOperationView view_;
-    std::unique_ptr<CMemoryImage> image_;
+    std::unique_ptr<CQpgDoc> doc_;
     std::string dir_;
+    std::string projectPath_;
+    bool imageOnly_ = false;
 };

@@ -14,12 +14,20 @@ enum : int {
     kExitOutside = 3, // everything ran, but a load put bytes outside the memory range
 };
 
+// What a step may need to know about the whole run before anything runs.
+struct SCliRun {
+    bool project = false;   // --project FILE was given
+    bool imageOnly = false; // --physical R: the image alone, no project
+};
+
 // One step of a run. Parse takes the step's arguments (after its name) up to
-// the next step; Run does the work on the session and answers an exit code.
+// the next step; Check refuses a step that does not fit the run's options;
+// Run does the work on the session and answers an exit code.
 class CCliStep {
 public:
     virtual ~CCliStep() = default;
     virtual bool Parse(CCliArgs& args, std::string& error) = 0;
+    virtual bool Check(const SCliRun&, std::string&) const { return true; }
     virtual int Run(CCliSession& session) = 0;
 };
 
@@ -37,3 +45,8 @@ std::unique_ptr<CCliStep> CreateLoadStep();
 std::unique_ptr<CCliStep> CreateStoreStep();
 std::unique_ptr<CCliStep> CreateFillStep();
 std::unique_ptr<CCliStep> CreateChecksumStep();
+std::unique_ptr<CCliStep> CreateSetupStep();
+std::unique_ptr<CCliStep> CreateInitListStep();
+std::unique_ptr<CCliStep> CreateShowStep();
+std::unique_ptr<CCliStep> CreateSaveStep();
+std::unique_ptr<CCliStep> CreateDevicesStep();

@@ -3,11 +3,21 @@
 namespace {
 
 const SCliStepInfo kSteps[] = {
+    {"setup",
+     "setup [--device NAME] [--bus 8|16|32] [--base HEX] [--banks N] [--cpu NAME|CODE]\n"
+     "        [--clock NAME|CODE] [--endian little|big] [--workspace HEX] [--target-algorithm on|off]",
+     CreateSetupStep},
     {"load", "load FILE [--offset HEX]", CreateLoadStep},
     {"store", "store FILE --range R", CreateStoreStep},
     {"fill", "fill --range R --pattern HEX --unit byte|word|long", CreateFillStep},
     {"checksum", "checksum --range R --unit byte|word|long [--store HEX --dest-unit byte|word|long]",
      CreateChecksumStep},
+    {"initlist", "initlist NAME FILE | initlist NAME --export FILE   (NAME: main, pre-erase, post-erase,\n"
+                 "        pre-program, post-program; one display line per entry)",
+     CreateInitListStep},
+    {"show", "show", CreateShowStep},
+    {"save", "save [FILE]", CreateSaveStep},
+    {"devices", "devices [TEXT] [--sectors]", CreateDevicesStep},
 };
 
 } // namespace

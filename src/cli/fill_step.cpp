@@ -37,11 +37,17 @@ public:
 
     int Run(CCliSession& session) override
     {
-        CFillModel model(session.Image(), session.Physical());
+        if (!session.Allows(CQpgDoc::ECommand::Fill, "fill"))
+            return kExitFailed;
+        CQpgDoc& doc = session.Doc();
+        CFillModel model(doc.image, doc.physicalRange);
+        model.SetRange(doc.FillStartRange());
         model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
         model.SetUnitIndex(unitIndex_);
         model.SetPattern(pattern_);
-        if (!model.Fill(session.View(), session.Box()))
+        const bool filled = model.Fill(session.View(), session.Box());
+        doc.StoreBackFill(model.Range(), model.PatternValue(), model.UnitIndex());
+        if (!filled)
             return kExitFailed;
         session.View().SetStatus(Format("Filled %08lX - %08lX with %s", static_cast<unsigned long>(model.Range().GetStart()),
                                         static_cast<unsigned long>(model.Range().GetEnd()),

@@ -28,10 +28,16 @@ public:
 
     int Run(CCliSession& session) override
     {
-        CLoadModel model(session.Image(), session.Physical());
+        if (!session.Allows(CQpgDoc::ECommand::Load, "load"))
+            return kExitFailed;
+        CQpgDoc& doc = session.Doc();
+        CLoadModel model(doc.image, doc.physicalRange);
         model.fileName = file_;
         model.offset.SetValue(offset_);
-        switch (model.Load(session.View(), session.Box())) {
+        model.autoload = doc.autoload;
+        const int result = model.Load(session.View(), session.Box());
+        doc.StoreBackLoad(model.fileName, model.offset.Value(), model.autoload);
+        switch (result) {
         case kLoadOk:
             return kExitOk;
         case kLoadOutside:

@@ -1,5 +1,5 @@
-// tarvel-cli: runs steps on one memory image, the way a person would use
-// the menus, and stops at the first failure.
+// tarvel-cli: runs steps on one project and its memory image, the way a
+// person would use the menus, and stops at the first failure.
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
@@ -15,10 +15,12 @@ namespace {
 void PrintHelp(FILE* out)
 {
     std::fprintf(out,
-                 "Usage: tarvel-cli [--yes|--no] [--physical R] [--allow-outside] STEP [STEP ...]\n"
+                 "Usage: tarvel-cli [--project FILE.tvl] [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
+                 "       tarvel-cli --physical R [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
                  "\n"
-                 "Runs the steps in order on one memory image and stops at the first failure.\n"
-                 "Numbers are hexadecimal; a range R is START..END or START+LENGTH.\n"
+                 "Runs the steps in order on one project and its memory image and stops at the\n"
+                 "first failure. Numbers are hexadecimal; a range R is START..END or START+LENGTH.\n"
+                 "Without --project the steps work on a new project in memory.\n"
                  "\n"
                  "Steps:\n");
     size_t count = 0;
@@ -27,16 +29,24 @@ void PrintHelp(FILE* out)
         std::fprintf(out, "  %s\n", steps[i].usage);
     std::fprintf(out,
                  "\n"
-                 "Options:\n"
+                 "The image steps (load, store, fill, checksum) need a flash device: choose one\n"
+                 "with setup --device (tarvel-cli devices TEXT finds its exact name), or work on\n"
+                 "the image alone with --physical.\n"
+                 "\n"
+                 "Options (before, between or after the steps):\n"
+                 "  --project FILE    the project file: opened first when it exists (its\n"
+                 "                    autoload runs), else created by the step save\n"
                  "  --yes, --no       answer every question (replace a file, store a checksum\n"
                  "                    inside its range); without them a terminal is asked and\n"
                  "                    anything else gets No\n"
-                 "  --physical R      the physical memory range (default 0+10000000); the image\n"
-                 "                    base is its start\n"
+                 "  --physical R      work on the image alone, without a project or device: R is\n"
+                 "                    the physical memory range and the image base is its start;\n"
+                 "                    not with --project, setup or save\n"
                  "  --allow-outside   a load with bytes outside the memory range is not an error\n"
                  "  --help            this text\n"
                  "\n"
-                 "Messages go to stderr as \"Caption: text\"; the checksum goes to stdout.\n"
+                 "Messages go to stderr as \"Caption: text\"; checksums, show and devices go to\n"
+                 "stdout.\n"
                  "\n"
                  "Exit codes:\n"
                  "  0  every step succeeded\n"
@@ -52,32 +62,52 @@ int Usage(const std::string& error)
     return kExitUsage;
 }
 
+bool IsStepName(const std::string& word)
+{
+    return FindCliStep(word) != nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     CCliArgs args(std::vector<std::string>(argv + 1, argv + argc));
+    args.SetStepNameTest(IsStepName);
     CCliMessageBox::EAnswer answer = CCliMessageBox::EAnswer::Ask;
-    CMemoryRange physical(0, 0x10000000, 1);
     bool allowOutside = false;
+    bool hasProject = false;
+    std::string projectPath;
+    bool imageOnly = false;
+    CMemoryRange physical;
 
-    while (!args.AtEnd() && args.Peek().compare(0, 2, "--") == 0) {
-        const std::string option = args.Next();
+    // Every option and step is parsed before any runs: a typo never leaves
+    // half a job done.
+    std::vector<std::unique_ptr<CCliStep>> steps;
+    while (!args.AtEnd()) {
+        const std::string token = args.Next();
         std::string value;
         std::string error;
-        if (option == "--help") {
+        if (token == "--help") {
             PrintHelp(stdout);
             return kExitOk;
-        } else if (option == "--yes" || option == "--no") {
-            const auto wanted = option == "--yes" ? CCliMessageBox::EAnswer::Yes : CCliMessageBox::EAnswer::No;
+        } else if (token == "--yes" || token == "--no") {
+            const auto wanted = token == "--yes" ? CCliMessageBox::EAnswer::Yes : CCliMessageBox::EAnswer::No;
             if (answer != CCliMessageBox::EAnswer::Ask && answer != wanted)
                 return Usage("--yes and --no exclude each other");
             answer = wanted;
-        } else if (option == "--allow-outside") {
+        } else if (token == "--allow-outside") {
             allowOutside = true;
-        } else if (option == "--physical") {
+        } else if (token == "--project") {
+            if (hasProject)
+                return Usage("--project given twice");
+            if (!args.NextValue(token, projectPath, error))
+                return Usage(error);
+            if (projectPath.empty())
+                return Usage("--project needs a file name");
+            hasProject = true;
+        } else if (token == "--physical") {
             CCliArgs::SRange r;
-            if (!args.NextValue(option, value, error))
+            if (!args.NextValue(token, value, error))
                 return Usage(error);
             if (!CCliArgs::ParseRange(value, r))
                 return Usage("--physical wants START..END or START+LENGTH in hexadecimal");
@@ -86,34 +116,45 @@ int main(int argc, char** argv)
             physical.Set(r.start, r.second, r.lengthMode);
             if (physical.GetSize() == 0)
                 return Usage("--physical: a range of 4 GiB cannot be given; it holds at most FFFFFFFF bytes");
+            imageOnly = true;
+        } else if (token.compare(0, 2, "--") == 0) {
+            return Usage("unknown option " + token);
         } else {
-            return Usage("unknown option " + option);
+            const SCliStepInfo* info = FindCliStep(token);
+            if (!info)
+                return Usage("unknown step '" + token + "'");
+            auto step = info->create();
+            // An error of several lines (a list of candidates) says enough on its own.
+            if (!step->Parse(args, error))
+                return Usage(error.find('\n') == std::string::npos ? error + " (usage: " + info->usage + ")" : error);
+            steps.push_back(std::move(step));
         }
     }
-    if (args.AtEnd())
+    if (steps.empty())
         return Usage("no step given");
-
-    // Every step is parsed before any runs: a typo never leaves half a job done.
-    std::vector<std::unique_ptr<CCliStep>> steps;
-    while (!args.AtEnd()) {
-        const std::string name = args.Next();
-        const SCliStepInfo* info = FindCliStep(name);
-        if (!info)
-            return Usage("unknown step '" + name + "'");
-        auto step = info->create();
+    if (imageOnly && hasProject)
+        return Usage("--physical works on the image alone; it does not go with --project");
+    const SCliRun run{hasProject, imageOnly};
+    for (const auto& step : steps) {
         std::string error;
-        if (!step->Parse(args, error))
-            return Usage(error + " (usage: " + info->usage + ")");
-        steps.push_back(std::move(step));
+        if (!step->Check(run, error))
+            return Usage(error);
     }
 
-    CCliSession session(physical, answer);
+    CCliSession session(answer);
     if (!session.OpenImage())
+        return kExitFailed;
+    if (imageOnly)
+        session.UseImageOnly(physical);
+    if (hasProject && !session.OpenProject(projectPath))
         return kExitFailed;
     for (auto& step : steps) {
         const int code = step->Run(session);
         if (code != kExitOk)
             return code;
     }
+    if (hasProject && session.Doc().IsModified())
+        std::fprintf(stderr, "Note: the changes to project %s are not saved (the step save keeps them)\n",
+                     projectPath.c_str());
     return session.outsideSeen && !allowOutside ? kExitOutside : kExitOk;
 }

@@ -27,10 +27,16 @@ public:
 
     int Run(CCliSession& session) override
     {
-        CStoreModel model(session.Image(), session.Physical());
+        if (!session.Allows(CQpgDoc::ECommand::Store, "store"))
+            return kExitFailed;
+        CQpgDoc& doc = session.Doc();
+        CStoreModel model(doc.image, doc.physicalRange);
+        model.SetRange(doc.StoreStartRange()); // what the dialog opens with
         model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
         model.fileName = file_;
-        return model.Store(session.View(), session.Box()) ? kExitOk : kExitFailed;
+        const bool stored = model.Store(session.View(), session.Box());
+        doc.StoreBackStore(model.Range(), model.fileName);
+        return stored ? kExitOk : kExitFailed;
     }
 
 private:

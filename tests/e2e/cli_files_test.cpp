@@ -1,44 +1,23 @@
 // tarvel-cli end to end: the built program on fixture files, checked by its
 // exit code, its stdout and stderr, and the files it writes.
+#include "cli_runner.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
-struct SRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+// The image alone, over the whole image window: no project, no device.
+const std::string kImage = "--physical 0+10000000 ";
+
+using SRun = SCliRun;
 
 class CliFiles : public ::testing::Test {
 protected:
-    // Runs tarvel-cli in the temporary directory with no terminal on stdin.
-    SRun Cli(const std::string& arguments)
-    {
-        const std::string err = dir.File("stderr.txt");
-        const std::string command = "cd '" + dir.Path().string() + "' && TMPDIR='" + dir.Path().string() + "' '" +
-                                    std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments + " </dev/null 2>'" +
-                                    err + "'";
-        SRun run;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return run;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
-            run.out.append(buf, n);
-        const int status = ::pclose(pipe);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = ReadFileBytes(err);
-        return run;
-    }
+    SRun Cli(const std::string& arguments) { return RunCli(dir, arguments); }
 
     std::string Sample() const { return std::string(TARVEL_TEST_DATA_DIR) + "/files/sample.hex"; }
 
@@ -47,7 +26,7 @@ protected:
 
 TEST_F(CliFiles, LoadChecksumStoreRunsInOrder)
 {
-    const SRun run = Cli("load '" + Sample() + "' checksum --range 0..103 --unit byte store out.s19 --range 0..103");
+    const SRun run = Cli(kImage + "load '" + Sample() + "' checksum --range 0..103 --unit byte store out.s19 --range 0..103");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // 0+1+..+31 + 4 * 0xFF + 0x21+..+0x28 + 0xDE+0xAD+0xBE+0xEF + 0xFF fill in between
     EXPECT_EQ(run.out, "Checksum: 0000DD74\n");
@@ -67,12 +46,12 @@ TEST_F(CliFiles, LoadChecksumStoreRunsInOrder)
 TEST_F(CliFiles, ExistingFileIsKeptWithoutYes)
 {
     WriteFileBytes(dir.File("out.s19"), "keep me");
-    SRun run = Cli("fill --range 0+10 --pattern 55 --unit byte store out.s19 --range 0+10");
+    SRun run = Cli(kImage + "fill --range 0+10 --pattern 55 --unit byte store out.s19 --range 0+10");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Confirmed: File already exists!   Do you want replace it?"), std::string::npos);
     EXPECT_EQ(ReadFileBytes(dir.File("out.s19")), "keep me");
 
-    run = Cli("--yes fill --range 0+10 --pattern 55 --unit byte store out.s19 --range 0+10");
+    run = Cli(kImage + "--yes fill --range 0+10 --pattern 55 --unit byte store out.s19 --range 0+10");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(ReadFileBytes(dir.File("out.s19")).find("S1130000555555555555555555555555555555559C"),
               std::string::npos);
@@ -85,9 +64,9 @@ TEST_F(CliFiles, FailuresStopTheRunWithTheSystemsMessage)
         int exitCode;
         const char* message;
     } cases[] = {
-        {"load missing.hex checksum --range 0+4 --unit byte", 1,
+        {"--physical 0+10000000 load missing.hex checksum --range 0+4 --unit byte", 1,
          "Error: Can not open file !\nLoading process aborted..."},
-        {"checksum --range 0FFFFFF0+20 --unit byte", 1,
+        {"--physical 0+10000000 checksum --range 0FFFFFF0+20 --unit byte", 1,
          "Invalid Input: Out of physical memory range !\n (Base: 00000000, Size: 10000000)"},
         {"--physical 1000+100 fill --range 1000..0FFF --pattern 0 --unit word", 1,
          "Invalid Input: Start address should not be greater than end address !"},
@@ -107,7 +86,7 @@ TEST_F(CliFiles, FailuresStopTheRunWithTheSystemsMessage)
 
 TEST_F(CliFiles, LoadOutsideTheRangeIsAnExitCodeOfItsOwn)
 {
-    const std::string args = "load '" + Sample() + "' --offset 0FFFFFF0 checksum --range 0FFFFFF0+10 --unit byte";
+    const std::string args = kImage + "load '" + Sample() + "' --offset 0FFFFFF0 checksum --range 0FFFFFF0+10 --unit byte";
     SRun run = Cli(args);
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_NE(run.err.find("Warning: Some of 48 loaded bytes are outside of the defined memory range !!"),
@@ -119,11 +98,11 @@ TEST_F(CliFiles, LoadOutsideTheRangeIsAnExitCodeOfItsOwn)
 
 TEST_F(CliFiles, ChecksumStoreAsksInsideItsRange)
 {
-    SRun run = Cli("load '" + Sample() + "' checksum --range 0+10 --unit byte --store 8 --dest-unit word");
+    SRun run = Cli(kImage + "load '" + Sample() + "' checksum --range 0+10 --unit byte --store 8 --dest-unit word");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("Information: The checksum store address is inside the calculated checksum range !"),
               std::string::npos);
-    run = Cli("--yes load '" + Sample() + "' checksum --range 0+10 --unit byte --store 8 --dest-unit word "
+    run = Cli(kImage + "--yes load '" + Sample() + "' checksum --range 0+10 --unit byte --store 8 --dest-unit word "
               "checksum --range 8+2 --unit word");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "Checksum: 0078\nChecksum: 00000078\n");

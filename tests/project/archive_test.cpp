@@ -1,3 +1,4 @@
+#include "allocation_watch.h"
 #include "project/archive.h"
 #include "project/memory_range.h"
 #include "target/code_list.h"
@@ -11,41 +12,7 @@
 #include <string>
 #include <vector>
 
-// Every allocation of this test program passes through here, so a test can
-// measure the largest single allocation made while it reads a hostile buffer.
 namespace {
-std::atomic<bool> gTracking{false};
-std::atomic<size_t> gLargest{0};
-} // namespace
-
-void* operator new(std::size_t n)
-{
-    if (gTracking.load(std::memory_order_relaxed)) {
-        size_t seen = gLargest.load(std::memory_order_relaxed);
-        while (n > seen && !gLargest.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
-        }
-    }
-    if (void* p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-// Kept out of line so that the compiler does not pair the malloc above with
-// the free below across inlined new/delete expressions and warn about them.
-[[gnu::noinline]] static void Release(void* p) { std::free(p); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-
-namespace {
-
-struct CAllocationWatch {
-    CAllocationWatch()
-    {
-        gLargest = 0;
-        gTracking = true;
-    }
-    ~CAllocationWatch() { gTracking = false; }
-    size_t Largest() const { return gLargest; }
-};
 
 using Bytes = std::vector<uint8_t>;
 

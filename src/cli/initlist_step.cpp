@@ -1,0 +1,138 @@
+// initlist NAME FILE: replaces one of the project's five init lists by the
+// entries of a text file, one display line per entry ("WM32<tab>FFE00000
+// <tab>00000001<tab>comment"); every line is checked before anything changes.
+// initlist NAME --export FILE: writes the list out in the same form.
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/cli_step.h"
+#include "common/text_format.h"
+#include "project/safe_file_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace {
+
+struct SListName {
+    const char* name;
+    CQpgDoc::EInitList list;
+};
+
+const SListName kListNames[] = {
+    {"main", CQpgDoc::MainList},
+    {"pre-erase", CQpgDoc::PreEraseList},
+    {"post-erase", CQpgDoc::PostEraseList},
+    {"pre-program", CQpgDoc::PreProgramList},
+    {"post-program", CQpgDoc::PostProgramList},
+};
+
+// An init list file holds a few hundred lines at most.
+constexpr std::streamoff kMaxListFile = 4 * 1024 * 1024;
+
+class CInitListStep final : public CCliStep {
+public:
+    bool Parse(CCliArgs& args, std::string& error) override
+    {
+        CCliArgs::SStepArgs a;
+        if (!args.TakeStep("initlist", {"--export"}, 2, a, error, {}, 1))
+            return false;
+        if (a.positionals.empty()) {
+            error = "initlist: NAME is missing";
+            return false;
+        }
+        bool known = false;
+        for (const auto& n : kListNames) {
+            if (a.positionals[0] == n.name) {
+                list_ = n.list;
+                name_ = n.name;
+                known = true;
+            }
+        }
+        if (!known) {
+            error = "initlist: NAME is one of main, pre-erase, post-erase, pre-program, post-program";
+            return false;
+        }
+        export_ = a.Has("--export");
+        if (export_ == (a.positionals.size() == 2)) {
+            error = "initlist: wants either FILE (to read the list) or --export FILE (to write it)";
+            return false;
+        }
+        file_ = export_ ? a.options["--export"] : a.positionals[1];
+        return true;
+    }
+
+    int Run(CCliSession& session) override
+    {
+        return export_ ? Export(session) : Import(session);
+    }
+
+private:
+    int Import(CCliSession& session)
+    {
+        std::ifstream in(file_, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "tarvel-cli: initlist %s: cannot open %s: %s\n", name_.c_str(), file_.c_str(),
+                         std::strerror(errno));
+            return kExitFailed;
+        }
+        in.seekg(0, std::ios::end);
+        const std::streamoff size = in.tellg();
+        in.seekg(0);
+        if (size < 0 || size > kMaxListFile) {
+            std::fprintf(stderr, "tarvel-cli: initlist %s: %s is not an init list (too large)\n", name_.c_str(),
+                         file_.c_str());
+            return kExitFailed;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        CCodeList list;
+        std::string errors;
+        if (!list.ParseLines(text.str(), errors)) {
+            std::fprintf(stderr, "tarvel-cli: initlist %s: %s: the list is unchanged:\n%s\n", name_.c_str(),
+                         file_.c_str(), errors.c_str());
+            return kExitFailed;
+        }
+        const bool changed = session.Doc().StoreBackInitList(list_, list);
+        session.View().SetStatus(Format("Init list %s: %zu entries from %s%s", name_.c_str(), list.GetCount(),
+                                        file_.c_str(), changed ? "" : " (unchanged)"));
+        return kExitOk;
+    }
+
+    int Export(CCliSession& session)
+    {
+        struct stat st {};
+        if (::stat(file_.c_str(), &st) == 0
+            && session.Box().Show("File already exists!   Do you want replace it?", "Confirmed", EMsgIcon::Question,
+                                  EMsgButtons::YesNo)
+                   != EMsgResult::Yes)
+            return kExitFailed;
+        const CCodeList& list = session.Doc().InitList(list_);
+        const std::string text = list.ToLines();
+        std::string error;
+        CSafeFileWriter writer;
+        if (!writer.Write(file_, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error)) {
+            session.Box().Show(Format("File %s could not be written !\n%s", file_.c_str(), error.c_str()), "File-Error",
+                               EMsgIcon::Stop, EMsgButtons::Ok);
+            return kExitFailed;
+        }
+        session.View().SetStatus(Format("Init list %s: %zu entries written to %s", name_.c_str(), list.GetCount(),
+                                        file_.c_str()));
+        return kExitOk;
+    }
+
+    CQpgDoc::EInitList list_ = CQpgDoc::MainList;
+    std::string name_;
+    std::string file_;
+    bool export_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<CCliStep> CreateInitListStep()
+{
+    return std::make_unique<CInitListStep>();
+}

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "project/memory_image.h"
+#include "project/qpg_doc_fields.h"
+#include "project/memory_range.h"
+#include "project/safe_file_writer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+class CArchive;
+class CMessageBox;
+class COperationView;
+
+// The project: everything a project file holds (probe link settings, the
+// target description, the five init lists, the parameters and ranges of
+// every command, the print header texts) and the memory image, which is
+// never saved. One document lives as long as the program; New and Open reuse
+// it through Reset.
+//
+// The front ends run the commands: they copy a command's values out of the
+// document, run its dialog (or a command line step) and hand the values back
+// through the command's StoreBack function, which compares, copies and sets
+// the modified flag the same way for all of them.
+class CQpgDoc : public SQpgDocFields {
+public:
+    static constexpr const char* kClassName = "CQpgDoc";
+    static constexpr const char* kFileFilter = "Tarvel Files (*.tvl)";
+    static constexpr const char* kFileExtension = ".tvl";
+    // A project file is a few KiB; anything bigger than this is not one, and
+    // is refused before it is read into memory.
+    static constexpr size_t kMaxFileSize = 64u * 1024 * 1024;
+
+    // The menu commands that work on the document, by command id.
+    enum class ECommand : int {
+        Load = 32768,
+        Store = 32769,
+        Dump = 32770,
+        Edit = 32771,
+        Checksum = 32773,
+        Erase = 32774,
+        Program = 32775,
+        Verify = 32776,
+        Communication = 32777,
+        Firmware = 32778,
+        TargetMemory = 32779,
+        Fill = 32786,
+        PrintComment = 32787,
+        MainList = 32788,
+        PreEraseList = 32789,
+        PostEraseList = 32790,
+        PreProgramList = 32791,
+        PostProgramList = 32792,
+        Clear = 57632,
+    };
+
+    // The five init lists in the order of their commands (32788 .. 32792).
+    enum EInitList : int { MainList = 0, PreEraseList, PostEraseList, PreProgramList, PostProgramList };
+    static constexpr int kInitListCount = 5;
+
+    // Builds every member, then (with openImage) the memory image's backing
+    // file at base 0 in the current directory; ImageOpenResult() tells
+    // whether that worked (CMemoryImage::Open's result). A front end that
+    // keeps the image elsewhere passes false and opens `image` itself.
+    explicit CQpgDoc(bool openImage = true);
+    CQpgDoc(const CQpgDoc&) = delete;
+    CQpgDoc& operator=(const CQpgDoc&) = delete;
+
+    int ImageOpenResult() const { return imageOpenResult_; }
+
+    // ---- Lifecycle -----------------------------------------------------------
+
+    // Every field back to its default, the five lists and the erase map
+    // emptied, the image emptied with its base at physicalRange.start, then
+    // the channel text rebuilt from the channel settings.
+    void Reset();
+    // File "New": Reset, no file name, not modified.
+    void NewDocument();
+
+    // The project file's archive stream (42 items, nothing before or after).
+    // A read that fails leaves the archive failed; the fields read so far
+    // keep the file's values (Open resets them).
+    void Serialize(CArchive& ar);
+    // The steps after a successful read: the image base follows
+    // physicalRange.start, a memoryType that is not exactly a catalogue name
+    // becomes "NONE", the channel text is rebuilt.
+    void AfterRead();
+
+    // The project file bytes of the document as it stands.
+    std::vector<uint8_t> SaveToBytes();
+    // Reset, read `data`, after-read steps. On failure the document is reset
+    // again, `error` describes the fault, and false is returned.
+    bool ReadFromBytes(std::span<const uint8_t> data, std::string& error);
+
+    // File "Open": reads the project file `path`. A file that cannot be read
+    // leaves the document as it was; a damaged one leaves it reset. Either
+    // way the person is told through `box` (caption "File-Error"; "Unexpected
+    // file format." for a damaged file), no autoload runs, and false is
+    // returned. On success the path is kept, the modified flag cleared, and
+    // when autoload is set the Load command runs with openingForAutoload set
+    // (autoloadHandler when given, else RunLoad); AutoloadResult() gives its
+    // outcome.
+    bool Open(const std::string& path, COperationView& view, CMessageBox& box);
+    // The Load result of the last Open's autoload, or -1 when none ran.
+    int AutoloadResult() const { return autoloadResult_; }
+    // The desktop program opens the Load dialog here; null runs RunLoad.
+    std::function<void(CQpgDoc&, COperationView&, CMessageBox&)> autoloadHandler;
+
+    // File "Save" / "Save As": writes the project file so that a failure never
+    // damages the file already there (see CSafeFileWriter). On success the
+    // path is kept and the modified flag cleared; on failure the person is
+    // told through `box` (caption "File-Error") and false is returned.
+    bool Save(const std::string& path, CMessageBox& box,
+              CSafeFileWriter::COps& ops = CSafeFileWriter::SystemOps());
+
+    const std::string& GetPathName() const { return pathName_; }
+    void SetPathName(const std::string& path) { pathName_ = path; }
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+
+    // ---- Rules the commands share --------------------------------------------
+
+    // The range a command's dialog starts with: `range` when it is not empty
+    // and lies inside physicalRange, else `fallback` on the same terms, else
+    // physicalRange. Silent.
+    CMemoryRange PrepareRange(const CMemoryRange& range, const CMemoryRange& fallback) const;
+    // The starting ranges of the commands that have one.
+    CMemoryRange StoreStartRange() const;
+    CMemoryRange FillStartRange() const;
+    CMemoryRange ChecksumStartRange() const;
+    CMemoryRange DumpStartRange() const;
+    CMemoryRange ProgramStartRange() const;
+    CMemoryRange VerifyStartRange() const;
+
+    // Whether a menu command can be chosen now: the image and target commands
+    // need a flash device (memoryType not "NONE"); Erase also needs a device
+    // the catalogue knows with an erase algorithm (not 0). Others always.
+    bool IsCommandEnabled(ECommand command) const;
+
+    // Bus width in bytes (1, 2, 4); 1 for a bus width the file held out of range.
+    uint32_t BusWidthBytes() const;
+    // targetOptions bits 16-23: the target is big-endian.
+    bool IsBigEndian() const { return ((targetOptions >> 16) & 0xFF) != 0; }
+
+    // ---- Store back: the end of every command ------------------------------
+    // Each compares the values a dialog or a step ends with against the fields,
+    // copies them when any differs and sets the modified flag; the return
+    // value says whether anything changed.
+
+    bool StoreBackLoad(const std::string& fileName, uint32_t offset, bool autoloadOption);
+    bool StoreBackStore(const CMemoryRange& range, const std::string& fileName);
+    bool StoreBackFill(const CMemoryRange& range, uint32_t pattern, int unit);
+    bool StoreBackChecksum(const CMemoryRange& range, uint32_t dest, int type, int destType);
+    bool StoreBackEdit(int unit, uint32_t address);
+    bool StoreBackDump(const CMemoryRange& range) { return StoreBackValue(dumpRange, range); }
+    bool StoreBackProgram(const CMemoryRange& range) { return StoreBackValue(programRange, range); }
+    bool StoreBackVerify(const CMemoryRange& range) { return StoreBackValue(verifyRange, range); }
+    // Communication setup: the values are stored back only when the dialog
+    // was accepted; the channel text is rebuilt from the project either way.
+    bool StoreBackCommunication(bool accepted, int channel, int baud, const std::string& address);
+    // Probe update dialog: likewise, the channel text from the target settings.
+    bool StoreBackFirmware(bool accepted, int channel, int baud, const std::string& address,
+                           const std::string& mask, const std::string& gatewayAddress);
+    // Print comment dialog on OK: copies all four and marks modified without comparing.
+    void StoreBackPrintComment(const std::string& left, const std::string& right, const std::string& title,
+                               const std::string& commentText);
+    // After the Erase dialog: a change of the erase map marks the project
+    // modified, and the map's own flag is cleared.
+    bool StoreBackErase();
+    // Init list editor: the edited list replaces the project's list when it differs.
+    bool StoreBackInitList(EInitList which, const CCodeList& list);
+
+    // "&Clear": asks "Are you sure to clear the entire memory image?" and
+    // clears the image on Yes. The modified flag is not touched.
+    bool ClearImage(CMessageBox& box);
+
+    // "&Load..." without its dialog: loads loadFileName at loadOffset with the
+    // Load command's reports, openingForAutoload passed on, and stores the
+    // three values back. Returns the load result (files/program_file_readers.h).
+    int RunLoad(COperationView& view, CMessageBox& box);
+
+    CCodeList& InitList(EInitList which);
+    const CCodeList& InitList(EInitList which) const;
+
+    // The memory image: never saved, emptied by Reset.
+    CMemoryImage image;
+    // Set only while an opened project runs its autoload; never saved.
+    bool openingForAutoload = false;
+
+private:
+    template <class T> bool StoreBackValue(T& field, const T& value)
+    {
+        if (field == value)
+            return false;
+        field = value;
+        modified_ = true;
+        return true;
+    }
+    bool Inside(const CMemoryRange& range) const;
+
+    std::string pathName_;
+    bool modified_ = false;
+    int imageOpenResult_ = 1;
+    int autoloadResult_ = -1;
+};
