@@ -36,7 +36,8 @@ public:
                   size_t requiredPositionals = SIZE_MAX);
 
     // Options of the whole run, which may stand before, between or after the
-    // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help.
+    // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help,
+    // --sim BOARD, --probe HOST[:PORT].
     static bool IsRunOption(const std::string& token);
 
     struct SRange {

@@ -2,6 +2,7 @@
 
 #include "cli/cli_message_box.h"
 #include "cli/cli_operation_view.h"
+#include "cli/cli_probe.h"
 #include "project/qpg_doc.h"
 
 #include <memory>
@@ -41,6 +42,8 @@ public:
     const CMemoryRange& Physical() const { return doc_->physicalRange; }
     CCliMessageBox& Box() { return box_; }
     CCliOperationView& View() { return view_; }
+    // Where the target steps reach a probe.
+    CCliProbe& Probe() { return probe_; }
     const std::string& ProjectPath() const { return projectPath_; }
     bool ImageOnly() const { return imageOnly_; }
 
@@ -50,6 +53,7 @@ public:
 private:
     CCliMessageBox box_;
     CCliOperationView view_;
+    CCliProbe probe_;
     std::unique_ptr<CQpgDoc> doc_;
     std::string dir_;
     std::string projectPath_;

@@ -50,3 +50,7 @@ std::unique_ptr<CCliStep> CreateInitListStep();
 std::unique_ptr<CCliStep> CreateShowStep();
 std::unique_ptr<CCliStep> CreateSaveStep();
 std::unique_ptr<CCliStep> CreateDevicesStep();
+std::unique_ptr<CCliStep> CreateCommStep();
+std::unique_ptr<CCliStep> CreateProgramStep();
+std::unique_ptr<CCliStep> CreateVerifyStep();
+std::unique_ptr<CCliStep> CreateDumpStep();

@@ -18,6 +18,12 @@ const SCliStepInfo kSteps[] = {
     {"show", "show", CreateShowStep},
     {"save", "save [FILE]", CreateSaveStep},
     {"devices", "devices [TEXT] [--sectors]", CreateDevicesStep},
+    {"comm", "comm [--channel COM1|COM2|COM3|COM4|network] [--baud 9600|19200|38400|57600|115200]\n"
+             "        [--ip ADDRESS] [--test]",
+     CreateCommStep},
+    {"program", "program [--range R]", CreateProgramStep},
+    {"verify", "verify [--range R]", CreateVerifyStep},
+    {"dump", "dump --range R", CreateDumpStep},
 };
 
 } // namespace

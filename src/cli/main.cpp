@@ -15,7 +15,8 @@ namespace {
 void PrintHelp(FILE* out)
 {
     std::fprintf(out,
-                 "Usage: tarvel-cli [--project FILE.tvl] [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
+                 "Usage: tarvel-cli [--project FILE.tvl] [--probe HOST[:PORT] | --sim BOARD] [--yes|--no]\n"
+                 "                  [--allow-outside] STEP [STEP ...]\n"
                  "       tarvel-cli --physical R [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
                  "\n"
                  "Runs the steps in order on one project and its memory image and stops at the\n"
@@ -43,6 +44,12 @@ void PrintHelp(FILE* out)
                  "                    the physical memory range and the image base is its start;\n"
                  "                    not with --project, setup or save\n"
                  "  --allow-outside   a load with bytes outside the memory range is not an error\n"
+                 "  --probe HOST[:PORT]  the target steps (comm --test, erase, program, verify,\n"
+                 "                    dump) reach the probe, or a qdx7000-sim, on the network\n"
+                 "                    instead of the project's channel\n"
+                 "  --sim BOARD       the target steps run against a simulated probe started in\n"
+                 "                    this process, with the board file BOARD (\"default\": the\n"
+                 "                    built-in demo board)\n"
                  "  --help            this text\n"
                  "\n"
                  "Messages go to stderr as \"Caption: text\"; checksums, show and devices go to\n"
@@ -79,6 +86,8 @@ int main(int argc, char** argv)
     std::string projectPath;
     bool imageOnly = false;
     CMemoryRange physical;
+    std::string probeHost;
+    std::string simBoard;
 
     // Every option and step is parsed before any runs: a typo never leaves
     // half a job done.
@@ -117,6 +126,14 @@ int main(int argc, char** argv)
             if (physical.GetSize() == 0)
                 return Usage("--physical: a range of 4 GiB cannot be given; it holds at most FFFFFFFF bytes");
             imageOnly = true;
+        } else if (token == "--probe" || token == "--sim") {
+            if (!probeHost.empty() || !simBoard.empty())
+                return Usage("give one of --probe and --sim, once");
+            if (!args.NextValue(token, value, error))
+                return Usage(error);
+            if (value.empty())
+                return Usage(token + " needs a value");
+            (token == "--probe" ? probeHost : simBoard) = value;
         } else if (token.compare(0, 2, "--") == 0) {
             return Usage("unknown option " + token);
         } else {
@@ -142,6 +159,18 @@ int main(int argc, char** argv)
     }
 
     CCliSession session(answer);
+    if (!probeHost.empty()) {
+        std::string error;
+        if (!session.Probe().UseNetworkProbe(probeHost, error))
+            return Usage(error);
+    }
+    if (!simBoard.empty()) {
+        std::string error;
+        if (!session.Probe().StartSimulator(simBoard, error)) {
+            std::fprintf(stderr, "tarvel-cli: --sim: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
     if (!session.OpenImage())
         return kExitFailed;
     if (imageOnly)

@@ -1,0 +1,130 @@
+// tarvel-cli against a simulated probe: setup, fill or load, erase, program,
+// verify and dump, checked by what the simulated flash holds afterwards, and
+// every failure by its exit code and the system's own text. The probe runs
+// in this test process (--probe 127.0.0.1:PORT), so the test can look at
+// the board; a few runs use the program's own in-process probe (--sim).
+#include "cli_runner.h"
+#include "support/temp_dir.h"
+#include "target/transfer_sim_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string kSetup = "setup --device \"AMD  Am29LV160MB (1M x 16)\" --bus 16 --base 80000000";
+
+bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CliTarget : public ::testing::Test {
+protected:
+    SCliRun Cli(CSimBoardUnderTest& sim, const std::string& steps)
+    {
+        return RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.link->Port()) + " " + kSetup + " " + steps);
+    }
+
+    CTempDir dir;
+};
+
+TEST_F(CliTarget, ProgramVerifyAndDumpThroughTheProbe)
+{
+    CSimBoardUnderTest sim;
+    SCliRun run = Cli(sim, "fill --range 80000100+200 --pattern 12345678 --unit long "
+                           "program --range 80000100+200 verify --range 80000100+200");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "512 bytes successful programmed (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "512 bytes successful verified (")) << run.err;
+    const std::vector<uint8_t> flash = sim.Peek(kDemoFlashBase + 0x100, 0x200);
+    for (size_t i = 0; i < flash.size(); i += 4)
+        ASSERT_EQ(std::vector<uint8_t>(flash.begin() + i, flash.begin() + i + 4),
+                  (std::vector<uint8_t>{0x78, 0x56, 0x34, 0x12}))
+            << i;
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0xFF, 1)[0], 0xFF);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x300, 1)[0], 0xFF);
+
+    // A new run reads it back into an empty image and stores it.
+    run = Cli(sim, "dump --range 80000100+8 store out.s19 --range 80000100+8");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "8 bytes successful dumped (")) << run.err;
+    EXPECT_TRUE(Has(ReadFileBytes(dir.File("out.s19")), "800001007856341278563412")) << ReadFileBytes(dir.File("out.s19"));
+}
+
+TEST_F(CliTarget, ProgramWithoutRangeTakesTheImagesUsedRange)
+{
+    CSimBoardUnderTest sim;
+    SCliRun run = Cli(sim, "fill --range 80001000+10 --pattern A5 --unit byte program");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "16 bytes successful programmed (")) << run.err;
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x1000, 16), std::vector<uint8_t>(16, 0xA5));
+}
+
+TEST_F(CliTarget, InProcessSimulatorRunsTheWholeCycle)
+{
+    SCliRun run = RunCli(dir, "--sim default " + kSetup +
+                                  " fill --range 80000000+1000 --pattern C3 --unit byte program verify"
+                                  " dump --range 80000000+1000 checksum --range 80000000+1000 --unit byte");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "4096 bytes successful verified (")) << run.err;
+    EXPECT_EQ(run.out, "Checksum: 000C3000\n");
+    // The image alone has no device: the command itself refuses.
+    run = RunCli(dir, "--sim default --physical 0+1000 verify --range 0+10");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Error: No valid memory device selected!")) << run.err;
+    run = RunCli(dir, "--sim no-such.board " + kSetup + " verify");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(Has(run.err, "no-such.board")) << run.err;
+}
+
+struct SFailureCase {
+    const char* name;
+    std::string board;
+    uint16_t firmwareKind;
+    SSimFaults faults;
+    std::string steps;
+    std::vector<std::string> texts;
+};
+
+TEST_F(CliTarget, EveryFailureEndsWithItsTextAndANonZeroExitCode)
+{
+    std::string longList;
+    for (int i = 0; i < 129; ++i)
+        longList += "NOP\t\t\t\n";
+    WriteFileBytes(dir.File("long.txt"), longList);
+    WriteFileBytes(dir.File("bad-post.txt"), "WM32\t0x10000000\t0x00000001\tno memory here\n");
+    const std::string fill = "fill --range 80000800+10 --pattern A7 --unit byte ";
+    SSimFaults drop;
+    drop.dropReplyTo = 6; // hello, connect, start programming, main list, FlashSetup, StreamBegin
+    const SFailureCase cases[] = {
+        {"stuck bit", std::string(CBoardFile::DefaultText()) + "fault stuck 0x80000805 bit=1 value=0\n", 10, {},
+         fill + "program",
+         {"Programming target memory failed at address 0x80000805.", "Error: Programming error!"}},
+        {"verify mismatch", CBoardFile::DefaultText(), 10, {}, fill + "verify",
+         {"Verify failed at address 80000800. Image = A7, Target = FF", "Error: Verifying error!"}},
+        {"firmware", CBoardFile::DefaultText(), 9, {}, "dump --range 80000000+10",
+         {"Error: Invalid firmware loaded!", "Connecting to QDX failed!"}},
+        {"main list", CBoardFile::DefaultText(), 10, {}, "initlist main long.txt " + fill + "program",
+         {"Init list is to long!", "Error: Processing target init list failed!"}},
+        {"post-list", CBoardFile::DefaultText(), 10, {}, "initlist post-program bad-post.txt " + fill + "program",
+         {"successful programmed", "Error: Programming error!"}},
+        {"dropped reply", CBoardFile::DefaultText(), 10, drop, fill + "program", {"Error: Programming error!"}},
+        {"no device", CBoardFile::DefaultText(), 10, {}, "setup --device NONE verify --range 80000000+10",
+         {"no flash device is selected"}},
+    };
+    for (const SFailureCase& c : cases) {
+        SProbeSimConfig config;
+        config.firmwareKind = c.firmwareKind;
+        CSimBoardUnderTest sim(c.board, config, c.faults);
+        const SCliRun run = Cli(sim, c.steps + " dump --range 80000000+10");
+        EXPECT_EQ(run.exitCode, 1) << c.name << "\n" << run.err;
+        for (const std::string& text : c.texts)
+            EXPECT_TRUE(Has(run.err, text)) << c.name << ": " << text << "\n" << run.err;
+        // The run stopped at the failing step.
+        EXPECT_FALSE(Has(run.err, "bytes successful dumped")) << c.name;
+    }
+}
+
+} // namespace
