@@ -145,6 +145,13 @@ TEST_F(TransferTest, DumpOfUnansweredMemoryReportsTheLibraryText)
     EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusTargetAccessError));
 }
 
+TEST_F(TransferTest, DumpThatTheImageCannotHoldIsAFailure)
+{
+    // RAM below the image's base: the target answers, the image cannot keep it.
+    EXPECT_FALSE(transfer.DumpRange(CMemoryRange(kDemoRamBase, 0x10, 1)));
+    EXPECT_EQ(view.LastStatus(), "Writing the memory image failed at address 0x40000000.");
+}
+
 class StuckBitTransferTest : public TransferTest {
 protected:
     StuckBitTransferTest()
