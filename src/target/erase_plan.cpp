@@ -80,7 +80,7 @@ uint32_t IntelLaneMask(uint32_t busWidthBytes, uint32_t deviceWidth)
 bool CheckGeometry(const SEraseTarget& t, uint32_t& bankSize, std::string& error)
 {
     if (!IsValidWidth(t.busWidthBytes) || !IsValidWidth(t.deviceWidth) || t.deviceWidth > t.busWidthBytes) {
-        error = Format("A %u-bit device does not fit a %u-bit data bus!", t.deviceWidth * 8, t.busWidthBytes * 8);
+        error = Format("A device of %u bits does not fit a data bus of %u bits!", t.deviceWidth * 8, t.busWidthBytes * 8);
         return false;
     }
     if (t.banks < 1 || t.banks > SEraseTarget::kMaxBanks) {
@@ -112,7 +112,7 @@ bool PlanJedec(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
     uint32_t u1Offset = 0;
     uint32_t u2Offset = 0;
     if (!UnlockOffsets(plan.family, t.deviceWidth, u1Offset, u2Offset)) {
-        error = Format("Erase algorithm %u is not defined for a %u-bit device!", t.eraseAlgorithm, t.deviceWidth * 8);
+        error = Format("Erase algorithm %u is not defined for devices of %u bits!", t.eraseAlgorithm, t.deviceWidth * 8);
         return false;
     }
     const uint32_t lanes = t.busWidthBytes / t.deviceWidth;
