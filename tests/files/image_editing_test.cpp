@@ -155,7 +155,7 @@ TEST_F(FillTest, RefusedRangeWritesNothing)
     EXPECT_FALSE(Fill(0x0FFFFFF0, 0x20, 0, 0));
     EXPECT_EQ(box.shown.size(), 1u);
     EXPECT_TRUE(image.IsEmpty());
-    EXPECT_TRUE(view.cursorEvents.empty());
+    EXPECT_TRUE(view.cursor.empty());
 }
 
 // ---- Checksum ----
@@ -320,7 +320,7 @@ TEST_F(EditTest, StoreWritesAndMovesToTheNextUnit)
     EXPECT_EQ(edit.Focus(), CEditImageModel::EFocus::Data);
     EXPECT_EQ(edit.Top(), 0x10u);
     EXPECT_EQ(edit.ItemText(0, 0), " 55");
-    EXPECT_EQ(view.cursorEvents, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.cursor, (std::vector<bool>{true, false}));
 
     edit.SetUnitIndex(2);
     edit.address.text = "20";

@@ -276,7 +276,7 @@ TEST_F(LoadModelTest, TriesTheReadersInOrderAndReportsSuccess)
               (std::vector<std::string>{"", "Loading ABS-file... please wait!", "Loading S-Record File... please wait!",
                                         "Loading Intel HEX File... please wait!", "",
                                         "Loading of 1 bytes successful terminated !"}));
-    EXPECT_EQ(view.cursorEvents, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_EQ(view.cursor, (std::vector<bool>{true, false, true, false, true, false}));
     EXPECT_TRUE(box.shown.empty());
     EXPECT_FALSE(model.CloseRequested());
 }

@@ -92,7 +92,7 @@ TEST_F(StoreTest, ThirtyTwoBytesGiveHeaderOneRecordAndEnd)
                                       "S9030000FC\r\n");
     EXPECT_EQ(view.statuses, (std::vector<std::string>{"", "Storing S-Record file... please wait!",
                                                        "Storing of 32 bytes successful terminated !"}));
-    EXPECT_EQ(view.cursorEvents, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.cursor, (std::vector<bool>{true, false}));
     EXPECT_TRUE(box.shown.empty());
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/message_box.h"
 #include "common/operation_view.h"
+#include "support/recording_operation_view.h"
 
 #include <deque>
 #include <string>
@@ -28,22 +29,4 @@ public:
 
 private:
     std::deque<EMsgResult> answers_;
-};
-
-// Records what an operation showed, in order.
-class CRecordingOperationView final : public COperationView {
-public:
-    void SetStatus(const std::string& text) override { statuses.push_back(text); }
-    void SetProgress(int percent) override { progress.push_back(percent); }
-    void SetWaitCursor(bool on) override
-    {
-        cursorDepth += on ? 1 : -1;
-        cursorEvents.push_back(on);
-    }
-    std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
-
-    std::vector<std::string> statuses;
-    std::vector<int> progress;
-    std::vector<bool> cursorEvents;
-    int cursorDepth = 0;
 };
