@@ -54,3 +54,4 @@ std::unique_ptr<CCliStep> CreateCommStep();
 std::unique_ptr<CCliStep> CreateProgramStep();
 std::unique_ptr<CCliStep> CreateVerifyStep();
 std::unique_ptr<CCliStep> CreateDumpStep();
+std::unique_ptr<CCliStep> CreateEraseStep();

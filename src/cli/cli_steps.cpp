@@ -21,6 +21,7 @@ const SCliStepInfo kSteps[] = {
     {"comm", "comm [--channel COM1|COM2|COM3|COM4|network] [--baud 9600|19200|38400|57600|115200]\n"
              "        [--ip ADDRESS] [--test]",
      CreateCommStep},
+    {"erase", "erase --all | erase --sectors B/S,...   (bank/sector pairs, decimal)", CreateEraseStep},
     {"program", "program [--range R]", CreateProgramStep},
     {"verify", "verify [--range R]", CreateVerifyStep},
     {"dump", "dump --range R", CreateDumpStep},

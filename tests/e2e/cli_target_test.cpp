@@ -5,6 +5,7 @@
 // the board; a few runs use the program's own in-process probe (--sim).
 #include "cli_runner.h"
 #include "support/temp_dir.h"
+#include "target/flash_catalogue.h"
 #include "target/transfer_sim_fixture.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,46 @@ TEST_F(CliTarget, EveryFailureEndsWithItsTextAndANonZeroExitCode)
         // The run stopped at the failing step.
         EXPECT_FALSE(Has(run.err, "bytes successful dumped")) << c.name;
     }
+}
+
+TEST_F(CliTarget, EraseSectorsAndEraseAllThroughTheCli)
+{
+    CSimBoardUnderTest sim;
+    const SFlashDevice& device = *CFlashCatalogue::FindFlashDevice(kDemoDevice);
+    const uint32_t sector1 = device.SectorStart(1), sector2 = device.SectorStart(2);
+    SCliRun run = Cli(sim, "fill --range 80000000+20000 --pattern 00 --unit byte program erase --sectors 0/1");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "Erasing ...")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Memory successful erased !")) << run.err;
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + sector1 - 1, 1)[0], 0x00);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + sector1, 1)[0], 0xFF);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + sector2 - 1, 1)[0], 0xFF);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + sector2, 1)[0], 0x00);
+
+    // A selection outside the flash is refused before anything is sent.
+    run = Cli(sim, "erase --sectors 3/0");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(Has(run.err, "Connecting to QDX")) << run.err;
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0x00);
+
+    // A failing post-erase list fails the command although the flash was erased.
+    WriteFileBytes(dir.File("bad-post.txt"), "WM32\t0x10000000\t0x00000001\n");
+    run = Cli(sim, "initlist post-erase bad-post.txt erase --all");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Memory successful erased !")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Error: Erasing error!")) << run.err;
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xFF);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x1FFFF, 1)[0], 0xFF);
+}
+
+TEST_F(CliTarget, EraseFailureOfTheFaultyBoard)
+{
+    CSimBoardUnderTest sim(std::string(CBoardFile::DefaultText()) + "fault erase-fail 0x80008000\n");
+    const SCliRun run = Cli(sim, "erase --sectors 0/2,0/3,0/4 dump --range 80000000+10");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Erasing failed at bank  0 sector  3 ! \nProcess aborted...")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Error: Erasing error!")) << run.err;
+    EXPECT_FALSE(Has(run.err, "bytes successful dumped"));
 }
 
 } // namespace
