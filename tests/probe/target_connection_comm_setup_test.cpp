@@ -49,7 +49,7 @@ TEST(CommSetup, LinkTestOpensClosesAndRebuildsTheChannelText)
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Information);
     EXPECT_FALSE(library.linkOpen);
     EXPECT_EQ(view.cursorDepth, 0);
-    EXPECT_EQ(view.cursorEvents, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.cursor, (std::vector<bool>{true, false}));
 
     // A probe named on the command line is tested instead of the channel;
     // the channel text still follows the settings.
