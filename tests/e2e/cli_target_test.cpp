@@ -168,4 +168,21 @@ TEST_F(CliTarget, EraseFailureOfTheFaultyBoard)
     EXPECT_FALSE(Has(run.err, "bytes successful dumped"));
 }
 
+TEST_F(CliTarget, CommTestsTheLinkAndKeepsTheChannelInTheProject)
+{
+    CSimBoardUnderTest sim;
+    SCliRun run = Cli(sim, "comm --channel network --ip 127.0.0.1 --test save p.tvl");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "Communication Test: Link to QDX successful tested!")) << run.err;
+    run = RunCli(dir, "--project p.tvl show");
+    EXPECT_TRUE(Has(run.out, "127.0.0.1")) << run.out;
+
+    run = RunCli(dir, "--probe 127.0.0.1:1 comm --test");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Communication Test: Link test failed with error -")) << run.err;
+    run = RunCli(dir, "comm --channel network --ip 1.2.3");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Invalid IP address!")) << run.err;
+}
+
 } // namespace
