@@ -78,6 +78,9 @@ bool IsStepName(const std::string& word)
 
 int main(int argc, char** argv)
 {
+    // Results go to stdout, the system's messages to stderr; line-buffered
+    // stdout keeps the two in the order they happened when both reach one pipe.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     CCliArgs args(std::vector<std::string>(argv + 1, argv + argc));
     args.SetStepNameTest(IsStepName);
     CCliMessageBox::EAnswer answer = CCliMessageBox::EAnswer::Ask;
