@@ -52,6 +52,15 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
     return true;
 }
 
+// The target configuration word, the main init list and the device, as
+// every target command takes them from the project.
+inline void CliTargetSettings(const CQpgDoc& doc, CTargetOperation& operation)
+{
+    operation.targetOptions = doc.targetOptions;
+    operation.mainList = doc.mainList;
+    operation.flashDevice = doc.memoryType;
+}
+
 inline int CliTargetExit(ETargetResult result)
 {
     return result == ETargetResult::Done ? kExitOk : kExitFailed;
