@@ -45,10 +45,8 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
         error = std::string(step) + ": wants --range R";
         return false;
     }
-    if (given && !CCliArgs::ParseRange(a.options["--range"], range)) {
-        error = std::string(step) + ": --range wants START..END or START+LENGTH in hexadecimal";
+    if (given && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
         return false;
-    }
     return true;
 }
 
