@@ -21,14 +21,10 @@ public:
             error = "checksum: wants --range R --unit byte|word|long";
             return false;
         }
-        if (!CCliArgs::ParseRange(a.options["--range"], range_)) {
-            error = "checksum: --range wants START..END or START+LENGTH in hexadecimal";
+        if (!CCliArgs::ParseRangeOption("checksum", a.options["--range"], range_, error))
             return false;
-        }
-        if (!CCliArgs::ParseUnit(a.options["--unit"], unitIndex_)) {
-            error = "checksum: --unit wants byte, word or long";
+        if (!CCliArgs::ParseUnitOption("checksum", "--unit", a.options["--unit"], unitIndex_, error))
             return false;
-        }
         if (a.Has("--store") != a.Has("--dest-unit")) {
             error = "checksum: --store HEX and --dest-unit go together";
             return false;
@@ -38,10 +34,8 @@ public:
             error = "checksum: --store wants a hexadecimal address of up to 8 digits";
             return false;
         }
-        if (store_ && !CCliArgs::ParseUnit(a.options["--dest-unit"], destUnitIndex_)) {
-            error = "checksum: --dest-unit wants byte, word or long";
+        if (store_ && !CCliArgs::ParseUnitOption("checksum", "--dest-unit", a.options["--dest-unit"], destUnitIndex_, error))
             return false;
-        }
         return true;
     }
 

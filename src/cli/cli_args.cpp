@@ -107,6 +107,24 @@ bool CCliArgs::ParseUnit(const std::string& text, int& index)
     return false;
 }
 
+bool CCliArgs::ParseRangeOption(const std::string& step, const std::string& text, SRange& range,
+                                std::string& error)
+{
+    if (ParseRange(text, range))
+        return true;
+    error = step + ": --range wants START..END or START+LENGTH in hexadecimal";
+    return false;
+}
+
+bool CCliArgs::ParseUnitOption(const std::string& step, const std::string& option, const std::string& text,
+                               int& index, std::string& error)
+{
+    if (ParseUnit(text, index))
+        return true;
+    error = step + ": " + option + " wants byte, word or long";
+    return false;
+}
+
 bool CCliArgs::ParseDecimal(const std::string& text, uint32_t& value)
 {
     if (text.empty() || text.size() > 10)

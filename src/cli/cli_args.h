@@ -50,6 +50,12 @@ public:
     static bool ParseRange(const std::string& text, SRange& range);
     // "byte", "word", "long" -> radio index 0, 1, 2.
     static bool ParseUnit(const std::string& text, int& index);
+    // The value of a step's range or unit option; false with the step's
+    // message in `error` when the value is not one.
+    static bool ParseRangeOption(const std::string& step, const std::string& text, SRange& range,
+                                 std::string& error);
+    static bool ParseUnitOption(const std::string& step, const std::string& option, const std::string& text,
+                                int& index, std::string& error);
 
     // Tells TakeStep which words name steps.
     void SetStepNameTest(bool (*isStepName)(const std::string&)) { isStepName_ = isStepName; }

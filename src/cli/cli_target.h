@@ -45,11 +45,18 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
         error = std::string(step) + ": wants --range R";
         return false;
     }
-    if (given && !CCliArgs::ParseRange(a.options["--range"], range)) {
-        error = std::string(step) + ": --range wants START..END or START+LENGTH in hexadecimal";
+    if (given && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
         return false;
-    }
     return true;
+}
+
+// The target configuration word, the main init list and the device, as
+// every target command takes them from the project.
+inline void CliTargetSettings(const CQpgDoc& doc, CTargetOperation& operation)
+{
+    operation.targetOptions = doc.targetOptions;
+    operation.mainList = doc.mainList;
+    operation.flashDevice = doc.memoryType;
 }
 
 inline int CliTargetExit(ETargetResult result)

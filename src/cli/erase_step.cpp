@@ -63,11 +63,9 @@ public:
 private:
     static void Fill(CEraseOperation& operation, const CQpgDoc& doc)
     {
-        operation.targetOptions = doc.targetOptions;
-        operation.mainList = doc.mainList;
+        CliTargetSettings(doc, operation);
         operation.preList = doc.preEraseList;
         operation.postList = doc.postEraseList;
-        operation.flashDevice = doc.memoryType;
         operation.eraseMap = doc.eraseMap;
         operation.flashBase = doc.physicalRange.GetStart();
         operation.workspace = CliWorkspace(doc);

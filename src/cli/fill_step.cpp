@@ -18,14 +18,10 @@ public:
             error = "fill: wants --range R --pattern HEX --unit byte|word|long";
             return false;
         }
-        if (!CCliArgs::ParseRange(a.options["--range"], range_)) {
-            error = "fill: --range wants START..END or START+LENGTH in hexadecimal";
+        if (!CCliArgs::ParseRangeOption("fill", a.options["--range"], range_, error))
             return false;
-        }
-        if (!CCliArgs::ParseUnit(a.options["--unit"], unitIndex_)) {
-            error = "fill: --unit wants byte, word or long";
+        if (!CCliArgs::ParseUnitOption("fill", "--unit", a.options["--unit"], unitIndex_, error))
             return false;
-        }
         const int digits = 2 * CFillModel::UnitOfIndex(unitIndex_);
         if (!CCliArgs::ParseHex(a.options["--pattern"], pattern_) || CHexField::Mask(pattern_, digits) != pattern_) {
             error = Format("fill: --pattern wants a hexadecimal number of up to %d digits for a %s", digits,

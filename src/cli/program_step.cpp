@@ -1,16 +1,12 @@
 // program [--range R]: programs a range of the image into target flash.
-#include "cli/cli_step.h"
-#include "cli/cli_target.h"
+#include "cli/cli_range_step.h"
 #include "target/program_operation.h"
 
 namespace {
 
-class CProgramStep final : public CCliStep {
+class CProgramStep final : public CCliRangeStep {
 public:
-    bool Parse(CCliArgs& args, std::string& error) override
-    {
-        return CliParseTargetRange(args, "program", false, given_, range_, error);
-    }
+    CProgramStep() : CCliRangeStep("program", false) {}
 
     int Run(CCliSession& session) override
     {
@@ -19,15 +15,10 @@ public:
         CQpgDoc& doc = session.Doc();
         CProgramOperation operation(session.Probe().Library(), session.Box(), session.View(),
                                     CliTargetChannel(session), doc.image);
-        operation.range = doc.ProgramStartRange();
-        if (!CliTargetRange(session, given_, range_, operation.range))
+        if (!Prepare(session, doc.ProgramStartRange(), operation))
             return kExitFailed;
-        operation.physical = doc.physicalRange;
-        operation.targetOptions = doc.targetOptions;
-        operation.mainList = doc.mainList;
         operation.preList = doc.preProgramList;
         operation.postList = doc.postProgramList;
-        operation.flashDevice = doc.memoryType;
         operation.flashBase = doc.physicalRange.GetStart();
         operation.workspace = CliWorkspace(doc);
         operation.busWidthBytes = doc.BusWidthBytes();
@@ -35,10 +26,6 @@ public:
         doc.StoreBackProgram(operation.range);
         return CliTargetExit(result);
     }
-
-private:
-    bool given_ = false;
-    CCliArgs::SRange range_;
 };
 
 } // namespace

@@ -18,10 +18,8 @@ public:
             return false;
         }
         file_ = a.positionals[0];
-        if (!CCliArgs::ParseRange(a.options["--range"], range_)) {
-            error = "store: --range wants START..END or START+LENGTH in hexadecimal";
+        if (!CCliArgs::ParseRangeOption("store", a.options["--range"], range_, error))
             return false;
-        }
         return true;
     }
 

@@ -1,16 +1,12 @@
 // verify [--range R]: compares target flash with a range of the image.
-#include "cli/cli_step.h"
-#include "cli/cli_target.h"
+#include "cli/cli_range_step.h"
 #include "target/verify_operation.h"
 
 namespace {
 
-class CVerifyStep final : public CCliStep {
+class CVerifyStep final : public CCliRangeStep {
 public:
-    bool Parse(CCliArgs& args, std::string& error) override
-    {
-        return CliParseTargetRange(args, "verify", false, given_, range_, error);
-    }
+    CVerifyStep() : CCliRangeStep("verify", false) {}
 
     int Run(CCliSession& session) override
     {
@@ -19,22 +15,13 @@ public:
         CQpgDoc& doc = session.Doc();
         CVerifyOperation operation(session.Probe().Library(), session.Box(), session.View(),
                                    CliTargetChannel(session), doc.image);
-        operation.range = doc.VerifyStartRange();
-        if (!CliTargetRange(session, given_, range_, operation.range))
+        if (!Prepare(session, doc.VerifyStartRange(), operation))
             return kExitFailed;
-        operation.physical = doc.physicalRange;
-        operation.targetOptions = doc.targetOptions;
-        operation.mainList = doc.mainList;
-        operation.flashDevice = doc.memoryType;
         operation.busWidthBytes = doc.BusWidthBytes();
         const ETargetResult result = operation.Start();
         doc.StoreBackVerify(operation.range);
         return CliTargetExit(result);
     }
-
-private:
-    bool given_ = false;
-    CCliArgs::SRange range_;
 };
 
 } // namespace

@@ -6,6 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+
+// Hands out the `n` characters at `start` as a line, without a CR at its end.
+inline CLineReader::EStatus TakeLine(const char* start, size_t n, size_t maxLength, const char*& text,
+                                     size_t& length)
+{
+    if (n > 0 && start[n - 1] == '\r')
+        --n;
+    if (n > maxLength)
+        return CLineReader::EStatus::TooLong;
+    text = start;
+    length = n;
+    return CLineReader::EStatus::Line;
+}
+
+} // namespace
+
 CLineReader::~CLineReader()
 {
     if (fd_ >= 0)
@@ -66,30 +83,17 @@ CLineReader::EStatus CLineReader::NextLine(size_t maxLength, const char*& text, 
         char* start = buffer_.get() + begin_;
         const size_t scan = available < window ? available : window;
         if (auto* lf = static_cast<char*>(std::memchr(start, '\n', scan))) {
-            size_t n = static_cast<size_t>(lf - start);
+            const size_t n = static_cast<size_t>(lf - start);
             begin_ += n + 1;
-            if (n > 0 && start[n - 1] == '\r')
-                --n;
-            if (n > maxLength)
-                return EStatus::TooLong;
-            text = start;
-            length = n;
-            return EStatus::Line;
+            return TakeLine(start, n, maxLength, text, length);
         }
         if (available >= window)
             return EStatus::TooLong;
         if (eof_) {
             if (available == 0)
                 return EStatus::End;
-            size_t n = available;
             begin_ = end_;
-            if (start[n - 1] == '\r')
-                --n;
-            if (n > maxLength)
-                return EStatus::TooLong;
-            text = start;
-            length = n;
-            return EStatus::Line;
+            return TakeLine(start, available, maxLength, text, length);
         }
         if (!Refill())
             return EStatus::Error;

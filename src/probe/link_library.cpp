@@ -37,6 +37,14 @@ void CopyBytes(const uint8_t* from, size_t length, uint8_t* to)
         to[i] = from[i];
 }
 
+// The probe's status at the start of a reply: kStatusOk when it says
+// success (the fields of the success follow in `in`), else the failure.
+int ReplyStatus(CWireReader& in)
+{
+    const int32_t probeStatus = in.I32();
+    return in.Ok() ? probeStatus : kStatusUnexpectedReply;
+}
+
 } // namespace
 
 CLinkLibrary::CLinkLibrary() = default;
@@ -117,10 +125,7 @@ int CLinkLibrary::Handshake()
     if (status != kStatusOk)
         return status;
     CWireReader in(reply.payload);
-    const int32_t probeStatus = in.I32();
-    if (!in.Ok())
-        return kStatusUnexpectedReply;
-    if (probeStatus != kStatusOk)
+    if (const int probeStatus = ReplyStatus(in); probeStatus != kStatusOk)
         return probeStatus;
     const uint16_t version = in.U16();
     const uint8_t running = in.U8();
@@ -278,9 +283,7 @@ int CLinkLibrary::CallStatus(uint8_t op, const std::vector<uint8_t>& payload, in
     if (const int status = Call(op, payload, timeoutMs, reply); status != kStatusOk)
         return status;
     CWireReader in(reply.payload);
-    const int32_t probeStatus = in.I32();
-    if (!in.Ok())
-        return kStatusUnexpectedReply;
+    const int probeStatus = ReplyStatus(in);
     // A failure may come without the fields of a success.
     return probeStatus != kStatusOk || in.Done() ? probeStatus : kStatusUnexpectedReply;
 }
@@ -298,10 +301,7 @@ int CLinkLibrary::LinkTransact(int requestLength, const uint8_t* request, int re
     if (const int status = Call(kOpTransact, out.bytes, timeoutMs, frame); status != kStatusOk)
         return status;
     CWireReader in(frame.payload);
-    const int32_t probeStatus = in.I32();
-    if (!in.Ok())
-        return kStatusUnexpectedReply;
-    if (probeStatus < 0)
+    if (const int probeStatus = ReplyStatus(in); probeStatus < 0)
         return probeStatus;
     const size_t length = in.Remaining();
     if (length > static_cast<size_t>(replyCapacity))
@@ -319,10 +319,7 @@ int CLinkLibrary::TargetConnect(SProbeIdentification& identification)
     if (const int status = Call(kOpTargetConnect, {}, kTargetCallTimeoutMs, reply); status != kStatusOk)
         return status;
     CWireReader in(reply.payload);
-    const int32_t probeStatus = in.I32();
-    if (!in.Ok())
-        return kStatusUnexpectedReply;
-    if (probeStatus != kStatusOk)
+    if (const int probeStatus = ReplyStatus(in); probeStatus != kStatusOk)
         return probeStatus;
     SProbeIdentification id;
     id.firmwareKind = in.U16();
@@ -370,10 +367,7 @@ int CLinkLibrary::TargetReadBlock(uint32_t address, int /*reserved*/, uint32_t l
         if (status != kStatusOk)
             return status;
         CWireReader in(reply.payload);
-        const int32_t probeStatus = in.I32();
-        if (!in.Ok())
-            return kStatusUnexpectedReply;
-        if (probeStatus != kStatusOk)
+        if (const int probeStatus = ReplyStatus(in); probeStatus != kStatusOk)
             return probeStatus;
         const uint8_t* data = in.Remaining() == chunk ? in.Bytes(chunk) : nullptr;
         if (!data)
@@ -430,41 +424,31 @@ int CLinkLibrary::TargetWrite32(uint32_t address, uint32_t value)
     return CallStatus(kOpTargetWrite32, CWireWriter().U32(address).U32(value).bytes, kTargetCallTimeoutMs);
 }
 
-int CLinkLibrary::ReadValue(uint8_t op, uint32_t address, uint32_t& value)
+template <class T>
+int CLinkLibrary::ReadValue(uint8_t op, uint32_t address, T& value)
 {
     SWireFrame reply;
     if (const int status = Call(op, CWireWriter().U32(address).bytes, kTargetCallTimeoutMs, reply);
         status != kStatusOk)
         return status;
     CWireReader in(reply.payload);
-    const int32_t probeStatus = in.I32();
-    if (!in.Ok())
-        return kStatusUnexpectedReply;
-    if (probeStatus != kStatusOk)
+    if (const int probeStatus = ReplyStatus(in); probeStatus != kStatusOk)
         return probeStatus;
     const uint32_t read = in.U32();
     if (!in.Done())
         return kStatusUnexpectedReply;
-    value = read;
+    value = static_cast<T>(read);
     return kStatusOk;
 }
 
 int CLinkLibrary::TargetRead8(uint32_t address, uint8_t& value)
 {
-    uint32_t v = 0;
-    const int status = ReadValue(kOpTargetRead8, address, v);
-    if (status == kStatusOk)
-        value = static_cast<uint8_t>(v);
-    return status;
+    return ReadValue(kOpTargetRead8, address, value);
 }
 
 int CLinkLibrary::TargetRead16(uint32_t address, uint16_t& value)
 {
-    uint32_t v = 0;
-    const int status = ReadValue(kOpTargetRead16, address, v);
-    if (status == kStatusOk)
-        value = static_cast<uint16_t>(v);
-    return status;
+    return ReadValue(kOpTargetRead16, address, value);
 }
 
 int CLinkLibrary::TargetRead32(uint32_t address, uint32_t& value)

@@ -121,7 +121,9 @@ private:
     int Call(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs, SWireFrame& reply);
     // A call whose reply is just a status.
     int CallStatus(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs);
-    int ReadValue(uint8_t op, uint32_t address, uint32_t& value);
+    // A target read of one value; `value` is left as it was on a failure.
+    template <class T>
+    int ReadValue(uint8_t op, uint32_t address, T& value);
 
     // Takes the ack of a streamed block; false when `frame` is none.
     bool TakeStreamAck(const SWireFrame& frame);

@@ -282,13 +282,19 @@ std::vector<CSimFlashArray*> CSimBoardModel::FlashArrays()
     return out;
 }
 
+CSimBoardModel::CRegion* CSimBoardModel::BusRegion(uint32_t address, int widthBytes)
+{
+    if (widthBytes != 1 && widthBytes != 2 && widthBytes != 4)
+        return nullptr;
+    CRegion* region = Find(address, uint64_t(widthBytes));
+    return region && Answers(*region) ? region : nullptr;
+}
+
 bool CSimBoardModel::BusRead(uint32_t address, int widthBytes, uint32_t& value)
 {
     std::lock_guard lock(mutex_);
-    if (widthBytes != 1 && widthBytes != 2 && widthBytes != 4)
-        return false;
-    CRegion* region = Find(address, uint64_t(widthBytes));
-    if (!region || !Answers(*region))
+    CRegion* region = BusRegion(address, widthBytes);
+    if (!region)
         return false;
     const uint64_t offset = address - region->base;
     switch (region->kind) {
@@ -314,10 +320,8 @@ bool CSimBoardModel::BusRead(uint32_t address, int widthBytes, uint32_t& value)
 bool CSimBoardModel::BusWrite(uint32_t address, int widthBytes, uint32_t value)
 {
     std::lock_guard lock(mutex_);
-    if (widthBytes != 1 && widthBytes != 2 && widthBytes != 4)
-        return false;
-    CRegion* region = Find(address, uint64_t(widthBytes));
-    if (!region || !Answers(*region))
+    CRegion* region = BusRegion(address, widthBytes);
+    if (!region)
         return false;
     const uint64_t offset = address - region->base;
     if (widthBytes < 4)

@@ -85,6 +85,9 @@ private:
     bool AddRegion(CRegion region, const CBoardFile::CChipSelectDef& chipSelect, std::string& error);
     CRegion* Find(uint32_t address, uint64_t size);
     bool Answers(const CRegion& region) const;
+    // The answering region under a bus access of 1, 2 or 4 bytes at
+    // `address`; null for another width or where nothing answers.
+    CRegion* BusRegion(uint32_t address, int widthBytes);
 
     std::recursive_mutex mutex_;
     std::shared_ptr<CSimBoardClock> clock_;

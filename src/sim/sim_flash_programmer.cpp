@@ -177,14 +177,11 @@ static bool FirstMismatch(CSimBoardModel& board, uint32_t unit, uint32_t busByte
     return false;
 }
 
-int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length,
-                                      uint32_t& failAddress)
+template <class TWrite>
+int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uint32_t length,
+                                      uint32_t& failAddress, TWrite write)
 {
-    uint32_t unlock1 = 0, unlock2 = 0;
-    SimUnlockAddresses(*algorithm_, unlock1, unlock2);
-    const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
     const uint64_t end = uint64_t(address) + length;
-    board_.BusWrite(address & p1_, int(busBytes_), Replicate(0xF0));
     for (uint64_t unit = address & ~uint64_t(busBytes_ - 1); unit < end; unit += busBytes_) {
         const uint32_t u = uint32_t(unit);
         const uint32_t lo = std::max<uint32_t>(address, u);
@@ -201,17 +198,7 @@ int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uin
         }
         if (want == current)
             continue;
-        const uint32_t bank = u & p1_;
-        const uint32_t u1 = bank + unlock1 * lanes, u2 = bank + unlock2 * lanes;
-        bool ok = board_.BusWrite(u1, int(busBytes_), Replicate(0xAA)) &&
-                  board_.BusWrite(u2, int(busBytes_), Replicate(0x55)) &&
-                  board_.BusWrite(u1, int(busBytes_), Replicate(0xA0)) &&
-                  board_.BusWrite(u, int(busBytes_), want) && PollToggle(u, want);
-        if (!ok) {
-            board_.BusWrite(u1, int(busBytes_), Replicate(0xAA));
-            board_.BusWrite(u2, int(busBytes_), Replicate(0x55));
-            board_.BusWrite(u1, int(busBytes_), Replicate(0xF0));
-        }
+        const bool ok = write(u, want);
         if (FirstMismatch(board_, u, busBytes_, lo, hi, address, data, failAddress))
             return kProgramFailed;
         if (!ok) {
@@ -222,32 +209,39 @@ int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uin
     return 0;
 }
 
+int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length,
+                                      uint32_t& failAddress)
+{
+    uint32_t unlock1 = 0, unlock2 = 0;
+    SimUnlockAddresses(*algorithm_, unlock1, unlock2);
+    const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
+    board_.BusWrite(address & p1_, int(busBytes_), Replicate(0xF0));
+    return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
+        const uint32_t bank = u & p1_;
+        const uint32_t u1 = bank + unlock1 * lanes, u2 = bank + unlock2 * lanes;
+        const bool ok = board_.BusWrite(u1, int(busBytes_), Replicate(0xAA)) &&
+                        board_.BusWrite(u2, int(busBytes_), Replicate(0x55)) &&
+                        board_.BusWrite(u1, int(busBytes_), Replicate(0xA0)) &&
+                        board_.BusWrite(u, int(busBytes_), want) && PollToggle(u, want);
+        if (!ok) {
+            board_.BusWrite(u1, int(busBytes_), Replicate(0xAA));
+            board_.BusWrite(u2, int(busBytes_), Replicate(0x55));
+            board_.BusWrite(u1, int(busBytes_), Replicate(0xF0));
+        }
+        return ok;
+    });
+}
+
 int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uint32_t length,
                                       uint32_t& failAddress)
 {
     const uint32_t mask = LaneMask();
     const uint32_t ready = Replicate(0x80) & mask;
     const uint32_t errors = Replicate(0x78) & mask;
-    const uint64_t end = uint64_t(address) + length;
     const uint32_t first = address & ~(busBytes_ - 1);
     board_.BusWrite(first, int(busBytes_), Replicate(0x50) & mask);
     board_.BusWrite(first, int(busBytes_), mask);
-    for (uint64_t unit = first; unit < end; unit += busBytes_) {
-        const uint32_t u = uint32_t(unit);
-        const uint32_t lo = std::max<uint32_t>(address, u);
-        const uint32_t hi = uint32_t(std::min<uint64_t>(end, unit + busBytes_));
-        uint32_t current = 0;
-        if (!board_.BusRead(u, int(busBytes_), current)) {
-            failAddress = lo;
-            return kProgramFailed;
-        }
-        uint32_t want = current;
-        for (uint32_t a = lo; a < hi; ++a) {
-            uint32_t shift = 8 * (a - u);
-            want = (want & ~(0xFFu << shift)) | (uint32_t(data[a - address]) << shift);
-        }
-        if (want == current)
-            continue;
+    return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
         bool ok = board_.BusWrite(u, int(busBytes_), Replicate(0x40) & mask) && board_.BusWrite(u, int(busBytes_), want);
         uint32_t status = 0;
         const uint64_t start = board_.Clock().NowMicros();
@@ -269,14 +263,8 @@ int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uin
         ok = ok && (status & errors) == 0;
         board_.BusWrite(u, int(busBytes_), Replicate(0x50) & mask);
         board_.BusWrite(u, int(busBytes_), mask);
-        if (FirstMismatch(board_, u, busBytes_, lo, hi, address, data, failAddress))
-            return kProgramFailed;
-        if (!ok) {
-            failAddress = lo;
-            return kProgramFailed;
-        }
-    }
-    return 0;
+        return ok;
+    });
 }
 
 int CSimFlashProgrammer::ProgramPages(uint32_t address, const uint8_t* data, uint32_t length,

@@ -61,6 +61,11 @@ private:
 
     int CheckWorkspace(ESimWorkspace rule, uint32_t workspace);
     int Verify(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
+    // Programs bus unit after bus unit of the range: reads the unit, merges
+    // the new bytes, hands a unit that changes to `write` (false: the write
+    // failed) and then checks the unit's bytes.
+    template <class TWrite>
+    int ProgramUnits(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress, TWrite write);
     int ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramIntel(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramPages(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);

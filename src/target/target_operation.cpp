@@ -1,6 +1,7 @@
 #include "target/target_operation.h"
 
 #include "probe/target_connection.h"
+#include "target/flash_catalogue.h"
 
 CTargetOperation::CTargetOperation(CProbeLibrary& library, CMessageBox& box, COperationView& view,
                                    std::string channelText, CClock& clock)
@@ -23,6 +24,17 @@ ETargetResult CTargetOperation::NoDevice()
 bool CTargetOperation::RangeInside(const CMemoryRange& range, const CMemoryRange& physical)
 {
     return range.CheckInside(physical, "", &box_);
+}
+
+ETargetResult CTargetOperation::BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical)
+{
+    Begin();
+    if (!RangeInside(range, physical))
+        return ETargetResult::InvalidRange;
+    uint32_t algorithm = 0;
+    if (!CFlashCatalogue::GetFlashProgramAlgorithm(flashDevice, algorithm))
+        return NoDevice();
+    return ETargetResult::Done;
 }
 
 ETargetResult CTargetOperation::Sequence(const SSequence& sequence,

@@ -57,6 +57,10 @@ protected:
     ETargetResult NoDevice();
     // Checks `range` against the physical memory range (a box says why not).
     bool RangeInside(const CMemoryRange& range, const CMemoryRange& physical);
+    // Begin, the range check and the look-up of the device's program
+    // algorithm, with which Dump and Verify start: Done when all passed, else
+    // why not (the box shown).
+    ETargetResult BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical);
     // Connect, lists, the operation and disconnect, as above.
     ETargetResult Sequence(const SSequence& sequence, const std::function<bool(CTargetConnection&)>& operation);
 

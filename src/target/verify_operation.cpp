@@ -1,17 +1,12 @@
 #include "target/verify_operation.h"
 
 #include "probe/target_connection.h"
-#include "target/flash_catalogue.h"
 #include "target/transfer.h"
 
 ETargetResult CVerifyOperation::Start()
 {
-    Begin();
-    if (!RangeInside(range, physical))
-        return ETargetResult::InvalidRange;
-    uint32_t algorithm = 0;
-    if (!CFlashCatalogue::GetFlashProgramAlgorithm(flashDevice, algorithm))
-        return NoDevice();
+    if (const ETargetResult checked = BeginWithDevice(range, physical); checked != ETargetResult::Done)
+        return checked;
     SSequence sequence;
     sequence.statusText = "Verifying ...";
     sequence.failureBox = "Verifying error!";
