@@ -11,8 +11,8 @@
 #include "sim/probe_sim.h"
 #include "sim/sim_board_model.h"
 #include "sim/sim_link.h"
-#include "target/flash_catalogue.h"
-#include "target/transfer.h"
+#include "catalogue/flash_catalogue.h"
+#include "flash/transfer.h"
 
 #include <benchmark/benchmark.h>
 

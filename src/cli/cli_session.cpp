@@ -1,8 +1,9 @@
 #include "cli/cli_session.h"
 
+#include "commands/load_command.h"
 #include "common/text_format.h"
 #include "files/program_file_readers.h"
-#include "target/flash_catalogue.h"
+#include "catalogue/flash_catalogue.h"
 
 #include <cerrno>
 #include <climits>
@@ -30,7 +31,10 @@ extern "C" void RemoveImageAndExit(int signal)
 
 } // namespace
 
-CCliSession::CCliSession(CCliMessageBox::EAnswer answer) : box_(answer), doc_(std::make_unique<CQpgDoc>(false)) {}
+CCliSession::CCliSession(CCliMessageBox::EAnswer answer) : box_(answer), doc_(std::make_unique<CQpgDoc>(false))
+{
+    doc_->autoloadHandler = &CLoadCommand::RunAutoload;
+}
 
 CCliSession::~CCliSession()
 {

@@ -4,15 +4,14 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
-#include "probe/channel_text.h"
-#include "target/target_operation.h"
+#include "flash/target_operation.h"
 
 #include <string>
 
 // The channel text a target command opens: --probe / --sim, else the project's.
 inline std::string CliTargetChannel(CCliSession& session)
 {
-    return session.Probe().ChannelText(GetChannelText());
+    return session.Probe().ChannelText(session.Doc().ChannelText());
 }
 
 // Workspace address of the project: 0xFFFFFFFF when the target algorithm is off.

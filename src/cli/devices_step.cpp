@@ -5,7 +5,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/text_format.h"
-#include "target/flash_catalogue.h"
+#include "catalogue/flash_catalogue.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // dump --range R: reads target memory into the image.
 #include "cli/cli_range_step.h"
-#include "target/dump_operation.h"
+#include "flash/dump_operation.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // the listed sectors (which become the project's erase selection).
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
-#include "target/erase_all_operation.h"
-#include "target/erase_sectors_operation.h"
+#include "flash/erase_all_operation.h"
+#include "flash/erase_sectors_operation.h"
 
 namespace {
 

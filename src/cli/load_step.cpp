@@ -2,7 +2,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
-#include "files/load_model.h"
+#include "commands/load_command.h"
 #include "files/program_file_readers.h"
 
 namespace {
@@ -31,12 +31,11 @@ public:
         if (!session.Allows(CQpgDoc::ECommand::Load, "load"))
             return kExitFailed;
         CQpgDoc& doc = session.Doc();
-        CLoadModel model(doc.image, doc.physicalRange);
-        model.fileName = file_;
-        model.offset.SetValue(offset_);
-        model.autoload = doc.autoload;
-        const int result = model.Load(session.View(), session.Box());
-        doc.StoreBackLoad(model.fileName, model.offset.Value(), model.autoload);
+        CLoadCommand command(doc);
+        command.model.fileName = file_;
+        command.model.offset.SetValue(offset_);
+        const int result = command.Load(session.View(), session.Box());
+        command.StoreBack();
         switch (result) {
         case kLoadOk:
             return kExitOk;

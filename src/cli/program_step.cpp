@@ -1,6 +1,6 @@
 // program [--range R]: programs a range of the image into target flash.
 #include "cli/cli_range_step.h"
-#include "target/program_operation.h"
+#include "flash/program_operation.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/text_format.h"
-#include "target/flash_catalogue.h"
-#include "target/target_memory_setup.h"
+#include "catalogue/flash_catalogue.h"
+#include "flash/target_memory_setup.h"
 
 #include <cctype>
 #include <cstdio>

@@ -5,8 +5,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/text_format.h"
-#include "probe/channel_text.h"
-#include "target/target_memory_setup.h"
+#include "flash/target_memory_setup.h"
 
 #include <cstdio>
 
@@ -60,7 +59,7 @@ public:
         line(Format("Byte order:      %s endian", d.IsBigEndian() ? "big" : "little"));
         line(Format("Workspace:       %08lX, target algorithm %s", static_cast<unsigned long>(d.workspace),
                     d.useTargetAlgorithm ? "on" : "off"));
-        line("Channel:         " + GetChannelText());
+        line("Channel:         " + session.Doc().ChannelText());
         line(Format("Load:            \"%s\", offset %08lX, autoload %s", d.loadFileName.c_str(),
                     static_cast<unsigned long>(d.loadOffset), d.autoload ? "on" : "off"));
         line(Format("Store:           \"%s\", ", d.storeFileName.c_str()) + RangeText(d.storeRange));

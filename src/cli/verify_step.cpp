@@ -1,6 +1,6 @@
 // verify [--range R]: compares target flash with a range of the image.
 #include "cli/cli_range_step.h"
-#include "target/verify_operation.h"
+#include "flash/verify_operation.h"
 
 namespace {
 

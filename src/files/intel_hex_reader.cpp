@@ -1,5 +1,5 @@
 // The Intel HEX reader.
-#include "files/hex_digits.h"
+#include "common/hex_digits.h"
 #include "files/line_reader.h"
 #include "files/load_tracker.h"
 #include "files/program_file_readers.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/hex_field.h"
+#include "common/hex_field.h"
 #include "project/memory_range.h"
 
 class CMessageBox;

@@ -1,6 +1,6 @@
 #include "files/srecord_writer.h"
 
-#include "files/hex_digits.h"
+#include "common/hex_digits.h"
 #include "project/memory_image.h"
 
 #include <bit>

@@ -3,7 +3,7 @@
 #include "common/text_format.h"
 #include "probe/init_list_walker.h"
 #include "probe/probe_status.h"
-#include "target/code_list.h"
+#include "project/code_list.h"
 
 CTargetConnection::CTargetConnection(CProbeLibrary& library, CMessageBox& box, std::string channelText,
                                      CClock& clock)

@@ -3,10 +3,9 @@
 #include "common/message_box.h"
 #include "common/operation_view.h"
 #include "common/text_format.h"
-#include "files/load_model.h"
-#include "probe/channel_text.h"
+#include "common/channel_text.h"
 #include "project/archive.h"
-#include "target/flash_catalogue.h"
+#include "catalogue/flash_catalogue.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,7 +18,7 @@ CQpgDoc::CQpgDoc(bool openImage)
 {
     if (openImage)
         imageOpenResult_ = image.Open(0);
-    SetChannelText(targetChannel, targetBaud, probeAddress);
+    channelText_ = ChannelTextFor(channelText_, targetChannel, targetBaud, probeAddress);
 }
 
 // ---- Lifecycle --------------------------------------------------------------
@@ -30,7 +29,7 @@ void CQpgDoc::Reset()
     openingForAutoload = false;
     image.SetBase(physicalRange.GetStart());
     image.Clear();
-    SetChannelText(targetChannel, targetBaud, probeAddress);
+    channelText_ = ChannelTextFor(channelText_, targetChannel, targetBaud, probeAddress);
 }
 
 void CQpgDoc::NewDocument()
@@ -95,7 +94,7 @@ void CQpgDoc::AfterRead()
     image.SetBase(physicalRange.GetStart());
     if (!CFlashCatalogue::IsFlashName(memoryType))
         memoryType = CFlashCatalogue::kNoDeviceName;
-    SetChannelText(targetChannel, targetBaud, probeAddress);
+    channelText_ = ChannelTextFor(channelText_, targetChannel, targetBaud, probeAddress);
 }
 
 std::vector<uint8_t> CQpgDoc::SaveToBytes()
@@ -190,9 +189,7 @@ bool CQpgDoc::Open(const std::string& path, COperationView& view, CMessageBox& b
     if (autoload) {
         openingForAutoload = true;
         if (autoloadHandler)
-            autoloadHandler(*this, view, box);
-        else
-            autoloadResult_ = RunLoad(view, box);
+            autoloadResult_ = autoloadHandler(*this, view, box);
         openingForAutoload = false;
     }
     return true;
@@ -358,7 +355,7 @@ bool CQpgDoc::StoreBackCommunication(bool accepted, int channel, int baud, const
         modified_ = true;
         changed = true;
     }
-    SetChannelText(targetChannel, targetBaud, probeAddress);
+    channelText_ = ChannelTextFor(channelText_, targetChannel, targetBaud, probeAddress);
     return changed;
 }
 
@@ -376,7 +373,7 @@ bool CQpgDoc::StoreBackFirmware(bool accepted, int channel, int baud, const std:
         modified_ = true;
         changed = true;
     }
-    SetChannelText(targetChannel, targetBaud, probeAddress);
+    channelText_ = ChannelTextFor(channelText_, targetChannel, targetBaud, probeAddress);
     return changed;
 }
 
@@ -411,18 +408,6 @@ bool CQpgDoc::ClearImage(CMessageBox& box)
         return false;
     image.Clear();
     return true;
-}
-
-int CQpgDoc::RunLoad(COperationView& view, CMessageBox& box)
-{
-    CLoadModel model(image, physicalRange);
-    model.fileName = loadFileName;
-    model.offset.SetValue(loadOffset);
-    model.autoload = autoload;
-    model.openedForAutoload = openingForAutoload;
-    const int result = model.Load(view, box);
-    StoreBackLoad(model.fileName, model.offset.Value(), model.autoload);
-    return result;
 }
 
 CCodeList& CQpgDoc::InitList(EInitList which)

@@ -102,13 +102,15 @@ public:
     // file format." for a damaged file), no autoload runs, and false is
     // returned. On success the path is kept, the modified flag cleared, and
     // when autoload is set the Load command runs with openingForAutoload set
-    // (autoloadHandler when given, else RunLoad); AutoloadResult() gives its
-    // outcome.
+    // (through autoloadHandler, which the front end sets); AutoloadResult()
+    // gives its outcome.
     bool Open(const std::string& path, COperationView& view, CMessageBox& box);
     // The Load result of the last Open's autoload, or -1 when none ran.
     int AutoloadResult() const { return autoloadResult_; }
-    // The desktop program opens the Load dialog here; null runs RunLoad.
-    std::function<void(CQpgDoc&, COperationView&, CMessageBox&)> autoloadHandler;
+    // The Load command as the front end runs it for an autoload (the desktop
+    // program opens the Load dialog, tarvel-cli loads at once); it answers the
+    // load result. Without one no autoload runs.
+    std::function<int(CQpgDoc&, COperationView&, CMessageBox&)> autoloadHandler;
 
     // File "Save" / "Save As": writes the project file so that a failure never
     // damages the file already there (see CSafeFileWriter). On success the
@@ -120,6 +122,9 @@ public:
     const std::string& GetPathName() const { return pathName_; }
     void SetPathName(const std::string& path) { pathName_ = path; }
     bool IsModified() const { return modified_; }
+    // The channel text of the project's target channel settings, rebuilt
+    // when the project is created or read and after the communication setup.
+    const std::string& ChannelText() const { return channelText_; }
     void SetModifiedFlag(bool modified = true) { modified_ = modified; }
 
     // ---- Rules the commands share --------------------------------------------
@@ -178,11 +183,6 @@ public:
     // clears the image on Yes. The modified flag is not touched.
     bool ClearImage(CMessageBox& box);
 
-    // "&Load..." without its dialog: loads loadFileName at loadOffset with the
-    // Load command's reports, openingForAutoload passed on, and stores the
-    // three values back. Returns the load result (files/program_file_readers.h).
-    int RunLoad(COperationView& view, CMessageBox& box);
-
     CCodeList& InitList(EInitList which);
     const CCodeList& InitList(EInitList which) const;
 
@@ -203,6 +203,7 @@ private:
     bool Inside(const CMemoryRange& range) const;
 
     std::string pathName_;
+    std::string channelText_;
     bool modified_ = false;
     int imageOpenResult_ = 1;
     int autoloadResult_ = -1;

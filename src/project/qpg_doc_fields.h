@@ -1,8 +1,8 @@
 #pragma once
 
 #include "project/memory_range.h"
-#include "target/code_list.h"
-#include "target/erase_map.h"
+#include "project/code_list.h"
+#include "project/erase_map.h"
 
 #include <cstdint>
 #include <string>

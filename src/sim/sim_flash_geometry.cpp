@@ -1,6 +1,6 @@
 #include "sim/sim_flash_geometry.h"
 
-#include "target/flash_catalogue.h"
+#include "catalogue/flash_catalogue.h"
 
 #include <algorithm>
 #include <utility>

@@ -5,8 +5,8 @@
 // the board; a few runs use the program's own in-process probe (--sim).
 #include "cli_runner.h"
 #include "support/temp_dir.h"
-#include "target/flash_catalogue.h"
-#include "target/transfer_sim_fixture.h"
+#include "catalogue/flash_catalogue.h"
+#include "flash/transfer_sim_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 #include "common/clock.h"
 #include "probe/probe_status.h"
 #include "support/manual_clock.h"
-#include "target/erase_flash.h"
-#include "target/erase_map.h"
-#include "target/flash_catalogue.h"
+#include "flash/erase_flash.h"
+#include "project/erase_map.h"
+#include "catalogue/flash_catalogue.h"
 
 #include <gtest/gtest.h>
 

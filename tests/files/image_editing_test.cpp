@@ -2,7 +2,7 @@
 #include "files/checksum_model.h"
 #include "files/edit_image_model.h"
 #include "files/fill_model.h"
-#include "files/hex_field.h"
+#include "common/hex_field.h"
 #include "files/range_entry.h"
 #include "files_test_support.h"
 

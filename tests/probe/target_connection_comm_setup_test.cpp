@@ -3,7 +3,7 @@
 
 #include "probe/channel_text.h"
 #include "support/scripted_message_box.h"
-#include "target/transfer_sim_fixture.h"
+#include "flash/transfer_sim_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "probe/probe_status.h"
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
-#include "target/code_list.h"
-#include "target/transfer_sim_fixture.h"
+#include "project/code_list.h"
+#include "flash/transfer_sim_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "allocation_watch.h"
 #include "project/archive.h"
 #include "project/memory_range.h"
-#include "target/code_list.h"
-#include "target/erase_map.h"
+#include "project/code_list.h"
+#include "project/erase_map.h"
 
 #include <gtest/gtest.h>
 

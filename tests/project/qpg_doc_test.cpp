@@ -2,13 +2,14 @@
 // files, the atomic save, the after-read steps and the command rules.
 #include "allocation_watch.h"
 #include "files/program_file_readers.h"
-#include "probe/channel_text.h"
+#include "commands/load_command.h"
+#include "common/channel_text.h"
 #include "project/archive.h"
 #include "project/qpg_doc.h"
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"
-#include "target/code_item.h"
-#include "target/flash_catalogue.h"
+#include "project/code_item.h"
+#include "catalogue/flash_catalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -595,7 +596,7 @@ TEST_F(QpgDoc, ImageBaseFollowsThePhysicalRangeAndAutoloadLoadsTheProgram)
     ASSERT_TRUE(source.Save(dir.File("auto.tvl"), box));
 
     CQpgDoc doc;
-    SetChannelText(0, 0, "");
+    doc.autoloadHandler = &CLoadCommand::RunAutoload;
     ASSERT_TRUE(doc.Open(dir.File("auto.tvl"), view, box));
     EXPECT_TRUE(box.shown.empty()) << box.shown[0].text;
     EXPECT_EQ(doc.image.GetBase(), 0x08000000u);
@@ -606,7 +607,7 @@ TEST_F(QpgDoc, ImageBaseFollowsThePhysicalRangeAndAutoloadLoadsTheProgram)
     EXPECT_EQ(doc.image.ReadByte(0x08000006), 0xBB);
     EXPECT_EQ(view.LastStatus(), "Loading of 7 bytes successful terminated !");
     EXPECT_FALSE(doc.IsModified()); // the load took the project's own values
-    EXPECT_EQ(GetChannelText(), "NETWORK 10.0.0.7 1");
+    EXPECT_EQ(doc.ChannelText(), "NETWORK 10.0.0.7 1");
 
     // A missing program file: the project is open, the Load report was shown.
     std::filesystem::remove(dir.File("fw.s19"));
@@ -631,12 +632,13 @@ TEST(ChannelText, NamesThePortAndBaudOrTheNetworkAddress)
         {2, 5, "", "COM3"},          {0, -1, "", "COM1"},        {4, 0, "10.1.2.3", "NETWORK 10.1.2.3 1"},
         {5, 0, "10.1.2.3", "NETWORK 10.1.2.3 2"},
     };
+    std::string text;
     for (const auto& c : cases) {
-        SetChannelText(c.channel, c.baud, c.ip);
-        EXPECT_EQ(GetChannelText(), c.text) << c.channel << "/" << c.baud;
+        text = ChannelTextFor(text, c.channel, c.baud, c.ip);
+        EXPECT_EQ(text, c.text) << c.channel << "/" << c.baud;
     }
-    SetChannelText(6, 0, "1.1.1.1"); // channels above 5 leave the text alone
-    EXPECT_EQ(GetChannelText(), "NETWORK 10.1.2.3 2");
+    // channels above 5 leave the text alone
+    EXPECT_EQ(ChannelTextFor(text, 6, 0, "1.1.1.1"), "NETWORK 10.1.2.3 2");
 }
 
 // ---- The command rules ------------------------------------------------------
@@ -740,15 +742,15 @@ TEST_F(QpgDoc, StoreBackCopiesAndMarksModifiedOnlyOnAChange)
     // Communication: only an accepted dialog stores; the text follows the project.
     doc.SetModifiedFlag(false);
     EXPECT_FALSE(doc.StoreBackCommunication(false, 4, 0, "1.2.3.4"));
-    EXPECT_EQ(GetChannelText(), "COM1 9600");
+    EXPECT_EQ(doc.ChannelText(), "COM1 9600");
     EXPECT_FALSE(doc.IsModified());
     EXPECT_TRUE(doc.StoreBackCommunication(true, 4, 0, "1.2.3.4"));
-    EXPECT_EQ(GetChannelText(), "NETWORK 1.2.3.4 1");
+    EXPECT_EQ(doc.ChannelText(), "NETWORK 1.2.3.4 1");
     // The probe update dialog stores its own channel; the text stays on the target's.
     EXPECT_TRUE(doc.StoreBackFirmware(true, 1, 2, "5.6.7.8", "255.0.0.0", "5.6.7.1"));
     EXPECT_EQ(doc.loaderChannel, 1);
     EXPECT_EQ(doc.subnetMask, "255.0.0.0");
-    EXPECT_EQ(GetChannelText(), "NETWORK 5.6.7.8 1");
+    EXPECT_EQ(doc.ChannelText(), "NETWORK 5.6.7.8 1");
 
     // Print comment marks modified without comparing.
     doc.SetModifiedFlag(false);

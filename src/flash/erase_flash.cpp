@@ -1,0 +1,298 @@
+#include "flash/erase_flash.h"
+
+#include "common/clock.h"
+#include "common/operation_view.h"
+#include "common/text_format.h"
+#include "probe/probe_frames.h"
+#include "probe/probe_library.h"
+#include "flash/progress_update.h"
+
+#include <utility>
+
+namespace {
+
+uint32_t AllOnes(uint32_t widthBytes)
+{
+    return widthBytes >= 4 ? 0xFFFFFFFFu : (1u << (8 * widthBytes)) - 1;
+}
+
+} // namespace
+
+CEraseFlash::CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, FEraseReportStatus reportStatus)
+    : library_(library), clock_(clock), view_(view), reportStatus_(std::move(reportStatus))
+{
+}
+
+bool CEraseFlash::Run(const CErasePlan& plan)
+{
+    switch (plan.family) {
+    case EEraseFamily::OnChip:
+        return RunOnChip(plan);
+    case EEraseFamily::None:
+        break;
+    default:
+        if (!RunHostPasses(plan))
+            return false;
+        break;
+    }
+    CProgressUpdate(view_).Finish();
+    view_.SetStatus("Memory successful erased !");
+    return true;
+}
+
+bool CEraseFlash::RunHostPasses(const CErasePlan& plan)
+{
+    CProgressUpdate progress(view_);
+    uint64_t done = 0;
+    for (const SErasePass& pass : plan.passes) {
+        view_.SetStatus(pass.statusText);
+        int status = 0;
+        switch (RunPass(plan, pass, status)) {
+        case EOutcome::Done:
+            break;
+        case EOutcome::Failed:
+            view_.SetStatus(pass.failedText);
+            return false;
+        case EOutcome::TimedOut:
+            view_.SetStatus(pass.timeoutText);
+            return false;
+        case EOutcome::LibraryError:
+            Report(status);
+            return false;
+        }
+        done += pass.progressStep;
+        progress.Update(plan.progressTotal, done);
+    }
+    return true;
+}
+
+CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SErasePass& pass, int& status)
+{
+    const uint64_t start = clock_.NowMs();
+    status = 0;
+    for (const SBusCycle& cycle : pass.commands)
+        if ((status = Cycle(cycle, plan.accessWidth)) != 0)
+            break;
+
+    EOutcome outcome = EOutcome::LibraryError;
+    if (status == 0) {
+        if (plan.pollRule == EPollRule::IntelStatus || plan.pollRule == EPollRule::Intel16Status)
+            outcome = PollIntel(plan, pass, start, status);
+        else
+            outcome = PollJedec(plan, pass, start, status);
+    }
+
+    switch (plan.finishRule) {
+    case EFinishRule::Always:
+        for (const SBusCycle& cycle : pass.finish)
+            Cycle(cycle, plan.accessWidth);
+        break;
+    case EFinishRule::AfterTimeout:
+        if (outcome == EOutcome::TimedOut)
+            for (const SBusCycle& cycle : pass.finish)
+                Cycle(cycle, plan.accessWidth);
+        break;
+    case EFinishRule::AlwaysCounted:
+        for (const SBusCycle& cycle : pass.finish) {
+            const int finishStatus = Cycle(cycle, plan.accessWidth);
+            if (finishStatus == 0)
+                continue;
+            // The pass's own result comes first; a failing closing cycle
+            // fails a pass that had succeeded.
+            if (outcome == EOutcome::Done) {
+                outcome = EOutcome::LibraryError;
+                status = finishStatus;
+            }
+            break;
+        }
+        break;
+    }
+    return outcome;
+}
+
+CEraseFlash::EOutcome CEraseFlash::PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start,
+                                             int& status)
+{
+    const uint32_t width = plan.accessWidth;
+    const uint32_t allOnes = AllOnes(width);
+    const bool dummyRead = plan.pollRule == EPollRule::JedecDummyRead;
+    const bool failureBit = plan.pollRule == EPollRule::JedecFailureBit;
+    auto pollRead = [&](uint32_t& value) {
+        if (dummyRead) {
+            uint32_t dropped = 0;
+            if (const int s = Read(pass.dummyReadAddress, width, dropped))
+                return s;
+        }
+        return Read(pass.pollAddress, width, value);
+    };
+
+    uint32_t previous = 0;
+    if ((status = pollRead(previous)) != 0)
+        return EOutcome::LibraryError;
+    for (;;) {
+        if (previous == allOnes)
+            return EOutcome::Done;
+        uint32_t current = 0;
+        if ((status = pollRead(current)) != 0)
+            return EOutcome::LibraryError;
+        if (failureBit && LaneFailed(previous, current, plan.laneWidth, width))
+            return EOutcome::Failed;
+        if (TimedOut(start, pass.timeoutMs))
+            return EOutcome::TimedOut;
+        previous = current;
+    }
+}
+
+CEraseFlash::EOutcome CEraseFlash::PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start,
+                                             int& status)
+{
+    const uint32_t ready = plan.laneMask & 0x80808080u;
+    const uint32_t errors = plan.laneMask & 0x78787878u;
+    for (;;) {
+        uint32_t value = 0;
+        if ((status = Read(pass.pollAddress, plan.accessWidth, value)) != 0)
+            return EOutcome::LibraryError;
+        if (plan.pollRule == EPollRule::Intel16Status) {
+            if ((value & 0x80) && (value & 0x20))
+                return EOutcome::Failed;
+            if (value & 0x80)
+                return EOutcome::Done;
+        } else if ((value & ready) == ready) {
+            return (value & errors) ? EOutcome::Failed : EOutcome::Done;
+        }
+        if (TimedOut(start, pass.timeoutMs))
+            return EOutcome::TimedOut;
+    }
+}
+
+bool CEraseFlash::LaneFailed(uint32_t previous, uint32_t current, uint32_t laneWidth, uint32_t busWidth)
+{
+    const uint32_t laneOnes = AllOnes(laneWidth);
+    for (uint32_t lane = 0; lane * laneWidth < busWidth; ++lane) {
+        const uint32_t shift = 8 * laneWidth * lane;
+        const uint32_t was = (previous >> shift) & laneOnes;
+        const uint32_t now = (current >> shift) & laneOnes;
+        if (now != laneOnes && (was & 0x20))
+            return true;
+    }
+    return false;
+}
+
+bool CEraseFlash::RunOnChip(const CErasePlan& plan)
+{
+    CProbeFrames frames(library_);
+    CProgressUpdate progress(view_);
+    const uint8_t algorithm = static_cast<uint8_t>(plan.algorithm);
+    uint64_t timeSum = 0;
+    uint32_t lastValue = 0;
+    uint64_t done = 0;
+    for (const SOnChipRequest& request : plan.requests) {
+        int status = frames.FlashErase(algorithm, request.mode, request.p1, request.p2, request.p3, request.p4);
+        if (status != 0) {
+            Report(status);
+            return false;
+        }
+        uint8_t state = 0;
+        uint32_t value = 0;
+        const uint64_t start = clock_.NowMs();
+        for (;;) {
+            if ((status = frames.FlashEraseStatus(state, value)) != 0) {
+                Report(status);
+                return false;
+            }
+            if (plan.onChipPoll == EOnChipPoll::Once || state != 2)
+                break;
+            // The firmware's erase has no end of its own when a sector never
+            // finishes: give up after a bound instead of polling forever.
+            if (TimedOut(start, CErasePlan::kOnChipTimeoutMs)) {
+                view_.SetStatus("Erasing timeout");
+                return false;
+            }
+        }
+        if (state != 0) {
+            view_.SetStatus(plan.failureNamesAddress ? Format("Erasing failed at 0x%08lX", static_cast<unsigned long>(value))
+                                                     : std::string("Erasing failed"));
+            return false;
+        }
+        timeSum += value;
+        lastValue = value;
+        progress.Update(plan.progressTotal, ++done);
+    }
+    progress.Finish();
+    switch (plan.onChipTime) {
+    case EOnChipTime::Sum:
+        view_.SetStatus(Format("Memory successful erased (Erase Time: %llu ms)", static_cast<unsigned long long>(timeSum)));
+        break;
+    case EOnChipTime::Last:
+        view_.SetStatus(Format("Memory successful erased (Erase Time: %u ms)", lastValue));
+        break;
+    case EOnChipTime::None:
+        view_.SetStatus("Memory successful erased");
+        break;
+    }
+    return true;
+}
+
+int CEraseFlash::Cycle(const SBusCycle& cycle, uint32_t widthBytes)
+{
+    if (cycle.read) {
+        uint32_t dropped = 0;
+        return Read(cycle.address, widthBytes, dropped);
+    }
+    switch (widthBytes) {
+    case 1:
+        return library_.TargetWrite8(cycle.address, cycle.value);
+    case 2:
+        return library_.TargetWrite16(cycle.address, cycle.value);
+    default:
+        return library_.TargetWrite32(cycle.address, cycle.value);
+    }
+}
+
+int CEraseFlash::Read(uint32_t address, uint32_t widthBytes, uint32_t& value)
+{
+    int status;
+    switch (widthBytes) {
+    case 1: {
+        uint8_t v = 0;
+        status = library_.TargetRead8(address, v);
+        value = v;
+        break;
+    }
+    case 2: {
+        uint16_t v = 0;
+        status = library_.TargetRead16(address, v);
+        value = v;
+        break;
+    }
+    default:
+        status = library_.TargetRead32(address, value);
+        break;
+    }
+    return status;
+}
+
+bool CEraseFlash::TimedOut(uint64_t start, uint64_t timeoutMs)
+{
+    return clock_.NowMs() - start > timeoutMs;
+}
+
+void CEraseFlash::Report(int status)
+{
+    if (reportStatus_)
+        reportStatus_(status, 0);
+    else
+        view_.SetStatus(library_.LinkErrorText(status));
+}
+
+bool EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, const SEraseTarget& target,
+                const FEraseReportStatus& reportStatus)
+{
+    CErasePlan plan;
+    std::string error;
+    if (!CErasePlan::Build(target, plan, error)) {
+        view.SetStatus(error);
+        return false;
+    }
+    return CEraseFlash(library, clock, view, reportStatus).Run(plan);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "flash/erase_plan.h"
+#include "flash/erase_target.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CClock;
+class COperationView;
+class CProbeLibrary;
+
+// Turns a nonzero library status into the status line's message (the target
+// connection's ReportStatus: -4101..-4105 have fixed texts, other codes the
+// library's LinkErrorText). Its result is not used by the erase.
+using FEraseReportStatus = std::function<bool(int status, uint32_t address)>;
+
+// Carries out an erase plan over an open target connection: the host writes
+// the JEDEC and Intel command cycles with TargetWrite8/16/32 and polls with
+// TargetRead8/16/32; the on-chip families go through the FlashErase and
+// FlashEraseStatus command frames. Time is read from `clock` (timeouts of
+// minutes run in no time under a manual clock); polling never pauses.
+//
+// Everything the person sees goes to `view`: the text of every pass, the
+// progress bar (CProgressUpdate) and the result text; library errors go
+// through `reportStatus`, or, when it is empty, the library's LinkErrorText
+// into the status line.
+class CEraseFlash {
+public:
+    CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, FEraseReportStatus reportStatus = {});
+
+    // True when every pass succeeded; the last text shown is then the
+    // success text. On failure the status line holds the reason. Sectors
+    // erased before a failure stay erased.
+    bool Run(const CErasePlan& plan);
+
+private:
+    enum class EOutcome { Done, Failed, TimedOut, LibraryError };
+
+    bool RunHostPasses(const CErasePlan& plan);
+    bool RunOnChip(const CErasePlan& plan);
+    EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
+    EOutcome PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
+    EOutcome PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
+    // Writes or reads one cycle with `widthBytes`; the library status.
+    int Cycle(const SBusCycle& cycle, uint32_t widthBytes);
+    int Read(uint32_t address, uint32_t widthBytes, uint32_t& value);
+    bool TimedOut(uint64_t start, uint64_t timeoutMs);
+    void Report(int status);
+    // Whether some device lane that showed DQ5 in `previous` reads other
+    // than all ones in `current`.
+    static bool LaneFailed(uint32_t previous, uint32_t current, uint32_t laneWidth, uint32_t busWidth);
+
+    CProbeLibrary& library_;
+    CClock& clock_;
+    COperationView& view_;
+    FEraseReportStatus reportStatus_;
+};
+
+// The erase dispatcher: plans the erase of `target` and carries it out. A
+// target the plan refuses shows the plan's reason and sends nothing. A code
+// without an algorithm family (0 among them) erases nothing and succeeds.
+// Success texts: "Memory successful erased !" for the host-driven families,
+// the on-chip family's own text otherwise.
+bool EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, const SEraseTarget& target,
+                const FEraseReportStatus& reportStatus = {});

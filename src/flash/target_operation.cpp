@@ -1,0 +1,74 @@
+#include "flash/target_operation.h"
+
+#include "probe/target_connection.h"
+#include "catalogue/flash_catalogue.h"
+
+CTargetOperation::CTargetOperation(CProbeLibrary& library, CMessageBox& box, COperationView& view,
+                                   std::string channelText, CClock& clock)
+    : library_(library), box_(box), view_(view), channelText_(std::move(channelText)), clock_(clock)
+{
+}
+
+void CTargetOperation::Begin()
+{
+    view_.SetStatus("");
+    view_.SetProgress(0);
+}
+
+ETargetResult CTargetOperation::NoDevice()
+{
+    box_.Show("No valid memory device selected!", "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+    return ETargetResult::NoDevice;
+}
+
+bool CTargetOperation::RangeInside(const CMemoryRange& range, const CMemoryRange& physical)
+{
+    return range.CheckInside(physical, "", &box_);
+}
+
+ETargetResult CTargetOperation::BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical)
+{
+    Begin();
+    if (!RangeInside(range, physical))
+        return ETargetResult::InvalidRange;
+    uint32_t algorithm = 0;
+    if (!CFlashCatalogue::GetFlashProgramAlgorithm(flashDevice, algorithm))
+        return NoDevice();
+    return ETargetResult::Done;
+}
+
+ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
+                                         const std::function<bool(CTargetConnection&)>& operation)
+{
+    bool listsFailed = false;
+    bool operationFailed = false;
+    {
+        CWaitCursor cursor(view_);
+        CTargetConnection connection(library_, box_, channelText_, clock_);
+        if (!connection.ConnectTarget(&view_))
+            return ETargetResult::ConnectFailed;
+        view_.SetStatus("Processing init list ...");
+        if (!connection.LoadInitList(targetOptions, mainList, &view_) ||
+            (sequence.preList && !connection.RunInitList(*sequence.preList, &view_))) {
+            listsFailed = true;
+        } else {
+            if (sequence.statusText)
+                view_.SetStatus(sequence.statusText);
+            const bool done = operation(connection);
+            // The post-list runs after a failed operation too: it puts the
+            // board back the way the pre-list found it.
+            const bool postDone = !sequence.postList || connection.RunInitList(*sequence.postList, &view_);
+            operationFailed = !done || !postDone;
+        }
+        connection.DisconnectTarget();
+    }
+    if (listsFailed) {
+        box_.Show("Processing target init list failed!", "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+        return ETargetResult::InitListFailed;
+    }
+    if (operationFailed) {
+        box_.Show(sequence.failureBox, "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+        return ETargetResult::OperationFailed;
+    }
+    return ETargetResult::Done;
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "common/clock.h"
+#include "common/message_box.h"
+#include "common/operation_view.h"
+#include "project/memory_range.h"
+#include "project/code_list.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CProbeLibrary;
+class CTargetConnection;
+
+// How a target command ended.
+enum class ETargetResult {
+    Done,
+    InvalidRange,    // the range is not inside the physical memory range (box shown)
+    NoDevice,        // "No valid memory device selected!" (box shown)
+    Cancelled,       // the person said no to a question; nothing was sent
+    NothingSelected, // Erase Sectors with no sector selected; nothing was sent
+    ConnectFailed,   // the connect's own box and status line
+    InitListFailed,  // main list or pre-list: "Processing target init list failed!"
+    OperationFailed, // the operation or the post-list: the command's failure box
+};
+
+// The order every target command follows once its checks have passed:
+// connect, hand over the main list, run the pre-list, the operation and the
+// post-list (also after a failed operation), end the connection on every
+// path, and show one failure box with caption "Error". The wait cursor is
+// shown from the connect to the end.
+class CTargetOperation {
+public:
+    CTargetOperation(CProbeLibrary& library, CMessageBox& box, COperationView& view, std::string channelText,
+                     CClock& clock = CSystemClock::Instance());
+    virtual ~CTargetOperation() = default;
+
+    // The target configuration word and the main init list, as every
+    // command's dialog receives them from the project.
+    uint32_t targetOptions = 0;
+    CCodeList mainList;
+    // The selected device's catalogue name.
+    std::string flashDevice;
+
+protected:
+    struct SSequence {
+        const CCodeList* preList = nullptr;   // run on the host before the operation
+        const char* statusText = nullptr;     // shown before the operation (nullptr: none)
+        const CCodeList* postList = nullptr;  // run on the host after the operation
+        const char* failureBox = "";          // the box of a failed operation or post-list
+    };
+
+    // Clears the status line and the progress bar (the start of every command).
+    void Begin();
+    // Shows "No valid memory device selected!" and answers NoDevice.
+    ETargetResult NoDevice();
+    // Checks `range` against the physical memory range (a box says why not).
+    bool RangeInside(const CMemoryRange& range, const CMemoryRange& physical);
+    // Begin, the range check and the look-up of the device's program
+    // algorithm, with which Dump and Verify start: Done when all passed, else
+    // why not (the box shown).
+    ETargetResult BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical);
+    // Connect, lists, the operation and disconnect, as above.
+    ETargetResult Sequence(const SSequence& sequence, const std::function<bool(CTargetConnection&)>& operation);
+
+    CProbeLibrary& library_;
+    CMessageBox& box_;
+    COperationView& view_;
+    std::string channelText_;
+    CClock& clock_;
+};

@@ -1,9 +1,0 @@
-#include "target/erase_all_operation.h"
-
-ETargetResult CEraseAllOperation::Start()
-{
-    Begin();
-    if (!FindDevice())
-        return NoDevice();
-    return Erase(true);
-}

@@ -1,0 +1,223 @@
+#include "flash/transfer.h"
+
+#include "probe/target_connection.h"
+#include "project/memory_image.h"
+#include "support/manual_clock.h"
+#include "support/scripted_message_box.h"
+#include "catalogue/flash_catalogue.h"
+#include "flash/progress_update.h"
+#include "flash/transfer_sim_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+SProgramTarget DemoTarget()
+{
+    SProgramTarget target;
+    const SFlashDevice* device = CFlashCatalogue::FindFlashDevice(kDemoDevice);
+    EXPECT_NE(device, nullptr);
+    target.programAlgorithm = device->programAlgorithm;
+    target.deviceWidth = device->deviceWidth;
+    target.deviceSize = device->DeviceSizeBytes();
+    target.pageSize = device->pageSize;
+    target.busWidthBytes = 2;
+    target.flashBase = kDemoFlashBase;
+    return target;
+}
+
+std::vector<uint8_t> Pattern(size_t n, uint8_t seed)
+{
+    std::vector<uint8_t> bytes(n);
+    for (size_t i = 0; i < n; ++i)
+        bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
+    return bytes;
+}
+
+// A connected target on a simulated board, and an image over its flash.
+class TransferTest : public ::testing::Test {
+protected:
+    explicit TransferTest(const std::string& board = CBoardFile::DefaultText()) : sim(board)
+    {
+        EXPECT_EQ(image.Open(kDemoFlashBase), 0);
+        EXPECT_TRUE(connection.ConnectTarget(&view));
+    }
+
+    void Fill(uint32_t address, const std::vector<uint8_t>& bytes)
+    {
+        ASSERT_EQ(image.WriteBlock(address, bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
+    }
+
+    CSimBoardUnderTest sim;
+    CRecordingLibrary library;
+    CScriptedMessageBox box;
+    CRecordingOperationView view;
+    CManualClock clock{1};
+    CTargetConnection connection{library, box, sim.Channel(), clock};
+    CMemoryImage image;
+    CTransfer transfer{connection, image, view};
+};
+
+TEST_F(TransferTest, ProgramsTheRangeInBlocksAlignedToTheFlashBase)
+{
+    const uint32_t start = kDemoFlashBase + 0x3FE;
+    const std::vector<uint8_t> bytes = Pattern(10, 0x30);
+    Fill(start, bytes);
+    ASSERT_TRUE(transfer.ProgramRange(CMemoryRange(start, 10, 1), DemoTarget())) << view.LastStatus();
+    ASSERT_EQ(library.blocks.size(), 2u);
+    EXPECT_EQ(library.blocks[0].address, start);
+    EXPECT_EQ(library.blocks[0].length, 2u);
+    EXPECT_EQ(library.blocks[1].address, start + 2);
+    EXPECT_EQ(library.blocks[1].length, 8u);
+    EXPECT_EQ(library.streamModes, std::vector<int>{kStreamProgram});
+    EXPECT_EQ(view.statuses[1], "Programming 10 bytes...");
+    EXPECT_EQ(view.LastStatus().rfind("10 bytes successful programmed (", 0), 0u) << view.LastStatus();
+    EXPECT_EQ(view.progress.back(), 100);
+    EXPECT_EQ(sim.Peek(start, 10), bytes);
+    EXPECT_EQ(sim.Peek(start - 1, 1)[0], 0xFF);
+    EXPECT_EQ(sim.Peek(start + 10, 1)[0], 0xFF);
+}
+
+TEST_F(TransferTest, ProgramsVerifiesAndDumpsALargerRange)
+{
+    const uint32_t start = kDemoFlashBase + 0x10000;
+    const std::vector<uint8_t> bytes = Pattern(40000, 0x5A);
+    Fill(start, bytes);
+    const CMemoryRange range(start, 40000, 1);
+    ASSERT_TRUE(transfer.ProgramRange(range, DemoTarget())) << view.LastStatus();
+    EXPECT_EQ(library.blocks.size(), 40u); // 40000 bytes from an aligned start: 39 x 1024 + 64
+    EXPECT_EQ(sim.Peek(start, 40000), bytes);
+    // Progress moves once per percent at most and ends at 100.
+    EXPECT_LE(view.progress.size(), 102u);
+    EXPECT_TRUE(std::is_sorted(view.progress.begin(), view.progress.end()));
+
+    ASSERT_TRUE(transfer.VerifyRange(range)) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus().rfind("40000 bytes successful verified (", 0), 0u) << view.LastStatus();
+
+    image.Clear();
+    ASSERT_TRUE(transfer.DumpRange(range)) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus().rfind("40000 bytes successful dumped (", 0), 0u) << view.LastStatus();
+    std::vector<uint8_t> dumped(40000);
+    image.ReadBlock(start, dumped.data(), 40000);
+    EXPECT_EQ(dumped, bytes);
+}
+
+TEST_F(TransferTest, VerifyMismatchNamesAddressImageAndTargetBytes)
+{
+    Fill(kDemoFlashBase + 0x1000, {0x12});
+    EXPECT_FALSE(transfer.VerifyRange(CMemoryRange(kDemoFlashBase, 0x2000, 1)));
+    EXPECT_EQ(view.LastStatus(), "Verify failed at address 80001000. Image = 12, Target = FF");
+    // The verify mode is left with a FlashSetup of zeros afterwards.
+    ASSERT_GE(library.commands.size(), 2u);
+    EXPECT_EQ(library.commands.back(), kCmdFlashSetup);
+}
+
+TEST_F(TransferTest, SizeZeroSendsNothing)
+{
+    const size_t before = library.commands.size();
+    EXPECT_FALSE(transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 0, 1), DemoTarget()));
+    EXPECT_EQ(view.LastStatus(), "Program code size is 0 !");
+    EXPECT_FALSE(transfer.VerifyRange(CMemoryRange(kDemoFlashBase, 0, 1)));
+    EXPECT_EQ(view.LastStatus(), "Verify code size is 0!");
+    EXPECT_EQ(library.commands.size(), before);
+    EXPECT_TRUE(library.streamModes.empty());
+}
+
+TEST_F(TransferTest, PageSizeOf512FailsAfterFlashSetup)
+{
+    SProgramTarget target = DemoTarget();
+    target.pageSize = 512;
+    Fill(kDemoFlashBase, Pattern(16, 1));
+    EXPECT_FALSE(transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 16, 1), target));
+    EXPECT_EQ(view.LastStatus(), "Loading page data failed.");
+    ASSERT_FALSE(library.commands.empty());
+    EXPECT_EQ(library.commands.back(), kCmdFlashSetup);
+    EXPECT_TRUE(library.streamModes.empty());
+    EXPECT_TRUE(library.blocks.empty());
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xFF);
+}
+
+TEST_F(TransferTest, DumpOfUnansweredMemoryReportsTheLibraryText)
+{
+    EXPECT_FALSE(transfer.DumpRange(CMemoryRange(0x10000000, 0x800, 1)));
+    EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusTargetAccessError));
+}
+
+TEST_F(TransferTest, DumpThatTheImageCannotHoldIsAFailure)
+{
+    // RAM below the image's base: the target answers, the image cannot keep it.
+    EXPECT_FALSE(transfer.DumpRange(CMemoryRange(kDemoRamBase, 0x10, 1)));
+    EXPECT_EQ(view.LastStatus(), "Writing the memory image failed at address 0x40000000.");
+}
+
+class StuckBitTransferTest : public TransferTest {
+protected:
+    StuckBitTransferTest()
+        : TransferTest(std::string(CBoardFile::DefaultText()) + "fault stuck 0x80000805 bit=1 value=0\n")
+    {
+    }
+};
+
+TEST_F(StuckBitTransferTest, ProgrammingFailureNamesTheAddress)
+{
+    Fill(kDemoFlashBase, std::vector<uint8_t>(0x1000, 0xA7)); // bit 1 set everywhere
+    EXPECT_FALSE(transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 0x1000, 1), DemoTarget()));
+    EXPECT_EQ(view.LastStatus(), "Programming target memory failed at address 0x80000805.");
+    // What was programmed before the failure stays programmed.
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xA7);
+}
+
+TEST(TransferRules, BlockSizes)
+{
+    struct SCase {
+        uint32_t algorithm, pageSize, bus, width, expected;
+    } cases[] = {
+        {16, 256, 2, 2, 64}, {33, 0, 2, 2, 1024}, {27, 256, 1, 1, 256}, {28, 256, 2, 2, 256},
+        {27, 256, 4, 1, 1024}, {28, 256, 2, 4, 128}, {27, 512, 1, 1, 512}, {27, 256, 1, 0, 0},
+    };
+    for (const SCase& c : cases) {
+        SProgramTarget target;
+        target.programAlgorithm = c.algorithm;
+        target.pageSize = c.pageSize;
+        target.busWidthBytes = c.bus;
+        target.deviceWidth = c.width;
+        EXPECT_EQ(CTransfer::BlockSize(target), c.expected) << c.algorithm << "/" << c.pageSize;
+    }
+    EXPECT_EQ(CTransfer::FirstBlockLength(0x800003FE, 10, 0x80000000, 1024), 2u);
+    EXPECT_EQ(CTransfer::FirstBlockLength(0x80000400, 10, 0x80000000, 1024), 10u);
+    EXPECT_EQ(CTransfer::FirstBlockLength(0x80000400, 5000, 0x80000000, 1024), 1024u);
+    EXPECT_EQ(CTransfer::FirstBlockLength(0x7FFFFFF0, 100, 0x80000000, 64), 16u); // start below the base
+}
+
+TEST(TransferRules, ProgramRateTexts)
+{
+    EXPECT_EQ(CTransfer::ProgramRateText(2000, 1000), "2000 bytes successful programmed (2000 Byte/s)");
+    EXPECT_EQ(CTransfer::ProgramRateText(3000, 1000), "3000 bytes successful programmed (3 kB/s)");
+    EXPECT_EQ(CTransfer::ProgramRateText(10, 0), "10 bytes successful programmed (10 kB/s)");
+    EXPECT_EQ(CTransfer::ProgramRateText(0xFFFFFFFF, 1000000), "4294967295 bytes successful programmed (4294 kB/s)");
+    EXPECT_EQ(CTransfer::ProgramRateText(0xFFFFFFFF, 2000000), "4294967295 bytes successful programmed (2147 kB/s)");
+    EXPECT_EQ(CTransfer::ProgramRateText(5000, 2000000), "5000 bytes successful programmed (2 Byte/s)");
+}
+
+TEST(ProgressUpdate, ScalesLargeTotalsAndSendsOnlyChanges)
+{
+    EXPECT_EQ(CProgressUpdate::Position(0, 0), 0);
+    EXPECT_EQ(CProgressUpdate::Position(10000, 5000), 50);
+    EXPECT_EQ(CProgressUpdate::Position(20000, 199), 0);   // 1 of 200
+    EXPECT_EQ(CProgressUpdate::Position(20000, 19999), 99); // 199 of 200
+    EXPECT_EQ(CProgressUpdate::Position(0xFFFFFFFFull, 0xFFFFFFFFull), 100);
+
+    CRecordingOperationView view;
+    CProgressUpdate progress(view);
+    for (uint32_t done = 0; done <= 20000; done += 50)
+        progress.Update(20000, done);
+    progress.Update(20000, 20000);
+    std::vector<int> expected(101);
+    std::iota(expected.begin(), expected.end(), 0);
+    expected.push_back(100); // 100 is always sent
+    EXPECT_EQ(view.progress, expected);
+}
+
+} // namespace
