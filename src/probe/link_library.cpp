@@ -8,7 +8,6 @@
 #include "probe/wire_payload.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -47,38 +46,19 @@ int ReplyStatus(CWireReader& in)
 
 } // namespace
 
-CLinkLibrary::CLinkLibrary() = default;
+CLinkLibrary::CLinkLibrary(const CSettings& settings) : settings_(settings) {}
 
 CLinkLibrary::~CLinkLibrary() = default;
 
-// ---------------------------------------------------------------- settings
-
-void CLinkLibrary::SetSerialDevice(int comNumber, const std::string& device)
+CSettings CLinkLibrary::DefaultSettings()
 {
-    serialDevices_[comNumber] = device;
+    return CSettings(nullptr, [](const char*) -> const char* { return nullptr; });
 }
 
 std::string CLinkLibrary::SerialDevice(int comNumber) const
 {
-    if (auto it = serialDevices_.find(comNumber); it != serialDevices_.end() && !it->second.empty())
-        return it->second;
-    const std::string variable = "TARVEL_COM" + std::to_string(comNumber);
-    if (const char* env = std::getenv(variable.c_str()); env && *env)
-        return env;
-    return "/dev/ttyS" + std::to_string(comNumber - 1);
-}
-
-uint16_t CLinkLibrary::DefaultTcpPort() const
-{
-    if (tcpPort_ != 0)
-        return tcpPort_;
-    if (const char* env = std::getenv("TARVEL_PROBE_PORT"); env && *env) {
-        char* end = nullptr;
-        const long port = std::strtol(env, &end, 10);
-        if (end && *end == '\0' && port > 0 && port <= 65535)
-            return static_cast<uint16_t>(port);
-    }
-    return kDefaultTcpPort;
+    std::string device = settings_.SerialDevicePath(comNumber);
+    return device.empty() ? "/dev/ttyS" + std::to_string(comNumber - 1) : device;
 }
 
 // ---------------------------------------------------------------- the link
@@ -125,8 +105,10 @@ int CLinkLibrary::Handshake()
     if (status != kStatusOk)
         return status;
     CWireReader in(reply.payload);
+    // The open step answers 0 or a negative code: a positive status is no
+    // code of ours, and would read as success to a caller that tests for < 0.
     if (const int probeStatus = ReplyStatus(in); probeStatus != kStatusOk)
-        return probeStatus;
+        return probeStatus < 0 ? probeStatus : kStatusUnexpectedReply;
     const uint16_t version = in.U16();
     const uint8_t running = in.U8();
     if (!in.Done())

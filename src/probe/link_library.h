@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/settings.h"
 #include "probe/link_transport.h"
 #include "probe/probe_library.h"
 #include "probe/wire_decoder.h"
@@ -8,7 +9,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,9 +23,6 @@
 // by exactly the time the frame's bytes need on the line at its baud rate.
 class CLinkLibrary final : public CProbeLibrary {
 public:
-    // TCP port of a probe when neither the channel text nor TARVEL_PROBE_PORT names one.
-    static constexpr uint16_t kDefaultTcpPort = 17000;
-
     // Timeouts (ms) of the operations whose timeout the caller does not give.
     static constexpr int kTcpConnectTimeoutMs = 3000;
     static constexpr int kHelloTimeoutMs = 1000;
@@ -41,7 +38,9 @@ public:
     // Longest command frame request that LinkTransact sends.
     static constexpr int kMaxTransactRequest = 4096;
 
-    CLinkLibrary();
+    // Serial device paths and the probe's TCP port come from `settings`; by
+    // default the built-in values alone (no environment).
+    explicit CLinkLibrary(const CSettings& settings = DefaultSettings());
     ~CLinkLibrary() override;
     CLinkLibrary(const CLinkLibrary&) = delete;
     CLinkLibrary& operator=(const CLinkLibrary&) = delete;
@@ -77,14 +76,15 @@ public:
     // in tests, another carrier) and runs the handshake.
     int LinkOpenTransport(std::unique_ptr<CLinkTransport> transport);
 
-    // Device of serial port COM<n>: set here, else environment variable
-    // TARVEL_COM<n>, else /dev/ttyS<n-1>.
-    void SetSerialDevice(int comNumber, const std::string& device);
+    // Settings of the built-in values only, reading no environment.
+    static CSettings DefaultSettings();
+    // The values the link uses; a change applies from the next open.
+    CSettings& Settings() { return settings_; }
+    // Device of serial port COM<n>: the setting of COM1 .. COM4, else
+    // /dev/ttyS<n-1>.
     std::string SerialDevice(int comNumber) const;
-    // TCP port when the channel text names none: set here, else environment
-    // variable TARVEL_PROBE_PORT, else kDefaultTcpPort.
-    void SetDefaultTcpPort(uint16_t port) { tcpPort_ = port; }
-    uint16_t DefaultTcpPort() const;
+    // TCP port when the channel text names none: the probe port setting.
+    uint16_t DefaultTcpPort() const { return settings_.ProbePort(); }
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
     // from the line: 64 KiB on TCP, a quarter second of a serial line).
@@ -145,8 +145,7 @@ private:
     uint64_t droppedReplies_ = 0;
     std::array<uint8_t, 8192> readBuffer_{};
 
-    std::map<int, std::string> serialDevices_;
-    uint16_t tcpPort_ = 0;
+    CSettings settings_;
     size_t streamWindow_ = 0;
 
     enum class EStream { Idle, Open, Failed };

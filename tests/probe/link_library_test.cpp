@@ -252,11 +252,13 @@ TEST(LinkLibrary, OnASerialLineTheWaitIsLengthenedByTheLineTimeOfTheReply)
     }
 }
 
-TEST(LinkLibrary, AProbeOfAnotherProtocolVersionIsRefusedAtOpen)
+// Opens a library against a peer that answers the handshake with `payload`.
+int OpenWithHelloReply(const Bytes& payload, CLinkLibrary& library)
 {
     int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    std::thread peer([fd = fds[1]] {
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+        return 1;
+    std::thread peer([fd = fds[1], &payload] {
         CWireDecoder decoder(false);
         uint8_t buffer[256];
         SWireFrame frame;
@@ -266,15 +268,35 @@ TEST(LinkLibrary, AProbeOfAnotherProtocolVersionIsRefusedAtOpen)
                 return;
             decoder.Feed(buffer, static_cast<size_t>(n));
         }
-        const Bytes reply = ReplyFrame(frame, CWireWriter().I32(0).U16(kWireProtocolVersion + 1).U8(1).bytes, false);
+        const Bytes reply = ReplyFrame(frame, payload, false);
         [[maybe_unused]] ssize_t n = write(fd, reply.data(), reply.size());
     });
-    CLinkLibrary library;
-    EXPECT_EQ(library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0)),
-              kStatusProtocolMismatch);
-    EXPECT_FALSE(library.IsOpen());
+    const int status = library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0));
     peer.join();
     close(fds[1]);
+    return status;
+}
+
+TEST(LinkLibrary, TheHandshakeReplyDecidesTheOpen)
+{
+    const struct {
+        Bytes payload;
+        int status;
+    } cases[] = {
+        {CWireWriter().I32(0).U16(kWireProtocolVersion).U8(1).bytes, kStatusOk},
+        {CWireWriter().I32(0).U16(kWireProtocolVersion + 1).U8(1).bytes, kStatusProtocolMismatch},
+        {CWireWriter().I32(kStatusTimeout).bytes, kStatusTimeout},
+        // A positive status is no code of the open step; it must not come
+        // through as an error number (nor as success).
+        {CWireWriter().I32(0xFF00).bytes, kStatusUnexpectedReply},
+        {CWireWriter().I32(1).U16(kWireProtocolVersion).U8(1).bytes, kStatusUnexpectedReply},
+        {CWireWriter().I32(0).U16(kWireProtocolVersion).bytes, kStatusUnexpectedReply},
+    };
+    for (const auto& c : cases) {
+        CLinkLibrary library;
+        EXPECT_EQ(OpenWithHelloReply(c.payload, library), c.status) << c.status;
+        EXPECT_EQ(library.IsOpen(), c.status == kStatusOk);
+    }
 }
 
 // A carrier that answers every request itself with success, until its
@@ -410,7 +432,7 @@ TEST(LinkLibrary, OpenReportsBadChannelsRefusalsAndMissingPorts)
     EXPECT_EQ(library.LinkOpen("NETWORK no-such-host.invalid:17000 1"), kStatusHostUnreachable);
 
     CTempDir dir;
-    library.SetSerialDevice(2, dir.File("missing"));
+    library.Settings().Set(ESetting::SerialDevice2, dir.File("missing"));
     EXPECT_EQ(library.LinkOpen("COM2 9600"), kStatusPortOpenFailed);
     EXPECT_FALSE(library.IsOpen());
 }
@@ -425,9 +447,9 @@ TEST(LinkLibrary, SerialPortCheck)
     WriteFileBytes(dir.File("plain"), "not a terminal");
 
     CLinkLibrary library;
-    library.SetSerialDevice(1, ptsname(master));
-    library.SetSerialDevice(2, dir.File("plain"));
-    library.SetSerialDevice(3, dir.File("missing"));
+    library.Settings().Set(ESetting::SerialDevice1, ptsname(master));
+    library.Settings().Set(ESetting::SerialDevice2, dir.File("plain"));
+    library.Settings().Set(ESetting::SerialDevice3, dir.File("missing"));
     for (int baud = 0; baud <= 4; ++baud)
         EXPECT_EQ(library.LinkCheckSerialPort(0, baud), kStatusOk) << baud;
     EXPECT_EQ(library.LinkCheckSerialPort(0, 5), kStatusBaudNotSupported);
@@ -445,7 +467,7 @@ TEST(LinkLibrary, ASerialOpenWithoutAnAnswerTimesOut)
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
     CLinkLibrary library;
-    library.SetSerialDevice(1, ptsname(master));
+    library.Settings().Set(ESetting::SerialDevice1, ptsname(master));
     const auto start = Clock::now();
     EXPECT_EQ(library.LinkOpen("COM1 115200"), kStatusTimeout);
     EXPECT_GE(ElapsedMs(start), CLinkLibrary::kHelloTimeoutMs);

@@ -17,7 +17,7 @@ TEST(CommSetup, AcceptChecksTheAddressOrThePort)
     EXPECT_TRUE(setup.Accept({4, 0, "192.168.1.20"}));
     EXPECT_FALSE(setup.Accept({4, 0, "192.168.1"}));
     EXPECT_FALSE(setup.Accept({4, 0, "300.1.1.1"}));
-    library.link.SetSerialDevice(2, "/nonexistent/tty-for-test");
+    library.link.Settings().Set(ESetting::SerialDevice2, "/nonexistent/tty-for-test");
     EXPECT_FALSE(setup.Accept({1, 4, ""}));
     ASSERT_EQ(box.shown.size(), 3u);
     EXPECT_EQ(box.shown[0].text, "Invalid IP address!");
