@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/clock.h"
 #include "common/settings.h"
 #include "probe/link_transport.h"
 #include "probe/probe_library.h"
@@ -20,7 +21,8 @@
 // Every request carries a sequence number that its reply repeats; a reply
 // that comes after its call has timed out is recognised by its number and
 // dropped. Waits end at their timeout; on a serial line a wait is lengthened
-// by exactly the time the frame's bytes need on the line at its baud rate.
+// by exactly the time the awaited frame's bytes need on the line at its baud
+// rate.
 class CLinkLibrary final : public CProbeLibrary {
 public:
     // Timeouts (ms) of the operations whose timeout the caller does not give.
@@ -39,8 +41,9 @@ public:
     static constexpr int kMaxTransactRequest = 4096;
 
     // Serial device paths and the probe's TCP port come from `settings`; by
-    // default the built-in values alone (no environment).
-    explicit CLinkLibrary(const CSettings& settings = DefaultSettings());
+    // default the built-in values alone (no environment). Every timeout is
+    // measured on `clock`, which the transports the library opens share.
+    explicit CLinkLibrary(const CSettings& settings = DefaultSettings(), CClock& clock = CSystemClock::Instance());
     ~CLinkLibrary() override;
     CLinkLibrary(const CLinkLibrary&) = delete;
     CLinkLibrary& operator=(const CLinkLibrary&) = delete;
@@ -73,7 +76,8 @@ public:
     std::string LinkErrorText(int status) override;
 
     // Opens the link on a transport that is already connected (a socket pair
-    // in tests, another carrier) and runs the handshake.
+    // in tests, another carrier) and runs the handshake. The transport's
+    // deadlines must be times of Clock().
     int LinkOpenTransport(std::unique_ptr<CLinkTransport> transport);
 
     // Settings of the built-in values only, reading no environment.
@@ -91,6 +95,7 @@ public:
     void SetStreamWindow(size_t bytes) { streamWindow_ = bytes; }
 
     bool IsOpen() const { return transport_ != nullptr; }
+    CClock& Clock() { return clock_; }
     // Whether the probe said at the handshake that its loader (not the
     // flash-programming firmware) is running.
     bool LoaderRunning() const { return loaderRunning_; }
@@ -98,25 +103,23 @@ public:
     uint64_t DroppedReplies() const { return droppedReplies_; }
 
 private:
-    using Clock = CLinkTransport::Clock;
-
     struct SInFlight {
         uint32_t sequence;
         uint32_t address;
         size_t wireBytes;
-        Clock::time_point deadline;
+        uint64_t deadline;
     };
 
     int Handshake();
     // Sends a request; its sequence number in `sequence`.
-    int SendRequest(uint8_t op, const std::vector<uint8_t>& payload, Clock::time_point deadline,
+    int SendRequest(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
                     uint32_t& sequence, size_t& wireBytes);
     // Waits until the reply to `sequence` has arrived (moved into `reply`),
     // or, with no `reply`, until the streamed block `sequence` has its ack.
     // The wait ends at `deadline`, lengthened on a serial line by the line
-    // time of the bytes that arrive meanwhile. Acks of streamed blocks are
+    // time of the awaited frame while it arrives (never by noise). Acks of streamed blocks are
     // taken on the way; other replies are late ones and are dropped.
-    int WaitFor(uint32_t sequence, Clock::time_point deadline, SWireFrame* reply);
+    int WaitFor(uint32_t sequence, uint64_t deadline, SWireFrame* reply);
     // One request and its reply within `timeoutMs`.
     int Call(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs, SWireFrame& reply);
     // A call whose reply is just a status.
@@ -129,15 +132,17 @@ private:
     bool TakeStreamAck(const SWireFrame& frame);
     // Waits for the acks of all blocks on their way.
     int DrainStream();
-    Clock::time_point AckDeadline(const SInFlight& block) const;
+    uint64_t AckDeadline(const SInFlight& block) const;
     void FailStream(int status, uint32_t address);
     bool InFlight(uint32_t sequence) const;
     void ResetStream();
 
-    Clock::duration LineTime(size_t bytes) const;
+    // Microseconds that `bytes` need on a serial line (0 on TCP).
+    uint64_t LineTime(size_t bytes) const;
     // Ends the link after the carrier failed.
     void Drop();
 
+    CClock& clock_;
     std::unique_ptr<CLinkTransport> transport_;
     CWireDecoder decoder_{false};
     uint32_t nextSequence_ = 1;
@@ -154,5 +159,5 @@ private:
     uint32_t streamFailAddress_ = 0;
     std::deque<SInFlight> inFlight_;
     size_t inFlightBytes_ = 0;
-    Clock::time_point lastAck_{};
+    uint64_t lastAck_ = 0;
 };

@@ -2,6 +2,7 @@
 #include "probe/comm_setup.h"
 
 #include "probe/channel_text.h"
+#include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "flash/transfer_sim_fixture.h"
 
@@ -35,7 +36,8 @@ TEST(CommSetup, AcceptChecksTheAddressOrThePort)
 TEST(CommSetup, LinkTestOpensClosesAndRebuildsTheChannelText)
 {
     CSimBoardUnderTest sim;
-    CRecordingLibrary library;
+    CManualClock clock; // the test of a stopped probe times out at once
+    CRecordingLibrary library(clock);
     CScriptedMessageBox box;
     CRecordingOperationView view;
     CCommSetup setup(library, box);
