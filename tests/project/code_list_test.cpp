@@ -316,6 +316,29 @@ TEST(CodeList, AReferenceToAnEarlierEntryReadsAsACopy)
     EXPECT_EQ(list.GetCount(), 0u);
 }
 
+TEST(CodeList, ReferencesMayNotCopyMoreThanTheFileHolds)
+{
+    // One long entry and two-byte references to it: each reference would copy
+    // the whole text, so three of them already ask for more than the file's size.
+    const std::string text = "WM8\t00000001\t00000002\t" + std::string(200, 'c');
+    const Bytes head = Cat({kNewCodeItemClass, StoredString(text)});
+    const Bytes fits = Cat({{0x02, 0x00}, head, {0x02, 0x00}});
+    const Bytes tooMany = Cat({{0x04, 0x00}, head, {0x02, 0x00, 0x02, 0x00, 0x02, 0x00}});
+
+    CCodeList list;
+    CArchive ok(fits);
+    list.Serialize(ok);
+    ASSERT_TRUE(ok.Ok()) << ok.GetErrorText();
+    EXPECT_EQ(list.GetAt(1)->GetText(), text);
+
+    list = EveryTypeList();
+    CArchive in(tooMany);
+    list.Serialize(in);
+    EXPECT_EQ(in.GetError(), EArchiveError::TooLarge);
+    EXPECT_NE(in.GetErrorText().find("copy more than the file's own"), std::string::npos) << in.GetErrorText();
+    EXPECT_EQ(list, EveryTypeList());
+}
+
 TEST(CodeList, ABadFileLeavesTheListUnchanged)
 {
     const Bytes cases[] = {
