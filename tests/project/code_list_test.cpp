@@ -201,6 +201,8 @@ TEST(CodeItem, StrictParseNamesWhatIsWrongAndChangesNothing)
         {"WM32\t1\t2\tc\textra", "more than four tab-separated columns"},
         {"NOP\t\t\t" + std::string(101, 'c'), "the comment is longer than 100 characters"},
         {"NOP\t" + std::string(256, '1') + "\t\t", "the address column is longer than 255 characters"},
+        {"DELAY\t\t30000\t", "a delay of 30000 ms is not below 30000 ms"},
+        {"EXEC\t0x100\t0xFFFFFFFF\t", "a run time of 4294967295 ms is not below 30000 ms"},
     };
     for (const auto& c : cases) {
         CCodeItem item(CCodeItem::Nop, 0, 0, "before");
@@ -211,6 +213,9 @@ TEST(CodeItem, StrictParseNamesWhatIsWrongAndChangesNothing)
     }
     CCodeItem item;
     std::string reason;
+    EXPECT_TRUE(CCodeItem::ParseLine(" delay \t\t 100 \tok", item, reason)) << reason;
+    EXPECT_EQ(item.GetText(), "DELAY\t00000000\t00000064\tok");
+    EXPECT_TRUE(CCodeItem::ParseLine("DELAY\t\t29999\t", item, reason)) << reason;
     EXPECT_TRUE(CCodeItem::ParseLine(" delay \t\t 100 \tok", item, reason)) << reason;
     EXPECT_EQ(item.GetText(), "DELAY\t00000000\t00000064\tok");
     EXPECT_TRUE(CCodeItem::ParseLine("NOP", item, reason)) << reason;
