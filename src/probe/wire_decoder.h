@@ -21,6 +21,8 @@ public:
     // header is waiting).
     size_t MissingBytes() const;
 
+    // Bytes received and not yet handed out or skipped.
+    size_t BufferedBytes() const { return Available(); }
     size_t SkippedBytes() const { return skipped_; }
     void ClearSkipped() { skipped_ = 0; }
     void Reset();
