@@ -94,7 +94,7 @@ TEST_F(CommandsTest, ImageCommandsOpenWithTheProjectsValuesAndStoreBackOnlyChang
 
 TEST_F(CommandsTest, LoadTakesTheProjectsFileAndStoresBackWhatWasUsed)
 {
-    std::ofstream(dir.File("fw.s19")) << "S1070000AABBCCDDEE\n";
+    std::ofstream(dir.File("fw.s19")) << "S1070000AABBCCDDEA\n";
     doc.loadFileName = dir.File("fw.s19");
     doc.loadOffset = 0x80000000;
     CLoadCommand load(doc);
