@@ -25,6 +25,12 @@ const SCliStepInfo kSteps[] = {
     {"program", "program [--range R]", CreateProgramStep},
     {"verify", "verify [--range R]", CreateVerifyStep},
     {"dump", "dump --range R", CreateDumpStep},
+    {"probe-info", "probe-info   (the probe's loader: serial number, MAC, current and newest versions)",
+     CreateProbeInfoStep},
+    {"probe-update", "probe-update   (firmware and logic to the newest files in the program directory)",
+     CreateProbeUpdateStep},
+    {"probe-netsetup", "probe-netsetup --ip A --mask M --gateway G   (the probe's network setup)",
+     CreateProbeNetSetupStep},
 };
 
 } // namespace

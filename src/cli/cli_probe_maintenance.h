@@ -1,0 +1,60 @@
+#pragma once
+
+// What the probe maintenance steps (probe-info, probe-update,
+// probe-netsetup) share: the Firmware command on the run's project, its
+// loader reached through --probe / --sim or the project's loader port, and
+// the printing of what the dialog shows.
+
+#include "cli/cli_percent_view.h"
+#include "cli/cli_program_directory.h"
+#include "cli/cli_session.h"
+#include "commands/probe_update_command.h"
+#include "common/settings.h"
+#include "probe/probe_version.h"
+
+#include <cstdio>
+#include <memory>
+
+class CCliProbeMaintenance {
+public:
+    explicit CCliProbeMaintenance(CCliSession& session)
+        : view_(session.View()),
+          command_(session.Doc(), session.Probe().Library(), view_, session.Box(), CliProgramDirectory(CSettings()))
+    {
+        if (session.Probe().HasOverride())
+            command_.model.channelOverride = session.Probe().ChannelText("");
+    }
+
+    CUpdateSetupModel& Model() { return command_.model; }
+
+    // The end of every step, as OK ends the dialog: starts the firmware,
+    // closes the link and hands the values back to the project.
+    int Finish(int exitCode)
+    {
+        const bool accepted = command_.model.Finish(true);
+        command_.StoreBack(accepted);
+        return accepted ? exitCode : 1;
+    }
+
+    // What the dialog shows of the probe, on stdout.
+    void PrintVersions()
+    {
+        const CUpdateSetupModel& m = command_.model;
+        std::printf("SN:  %s\nMAC: %s\n", m.serialNumber.c_str(), m.macAddress.c_str());
+        std::printf("          Current   Newest\n");
+        std::printf("Loader    %s\n", CProbeVersion::Text(m.loaderVersion).c_str());
+        std::printf("Firmware  %-9s %s\n", CProbeVersion::Text(m.firmwareVersion).c_str(),
+                    CProbeVersion::Text(m.newestFirmware).c_str());
+        std::printf("Logic     %-9s %s\n", CProbeVersion::Text(m.logicVersion).c_str(),
+                    CProbeVersion::Text(m.newestLogic).c_str());
+        if (m.Connected() && m.firmwareVersion == 0)
+            std::printf("The probe holds no firmware that starts: run probe-update.\n");
+        else if (m.UpdateEnabled())
+            std::printf("An update is available: run probe-update.\n");
+        std::fflush(stdout);
+    }
+
+private:
+    CCliPercentView view_;
+    CProbeUpdateCommand command_;
+};
