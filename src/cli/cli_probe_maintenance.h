@@ -36,8 +36,10 @@ public:
         return accepted ? exitCode : 1;
     }
 
-    // What the dialog shows of the probe, on stdout.
-    void PrintVersions()
+    // What the dialog shows of the probe, on stdout. `fromLoader`: the
+    // current versions are the loader's answer (after a failed update the
+    // dialog shows them as unknown instead).
+    void PrintVersions(bool fromLoader = true)
     {
         const CUpdateSetupModel& m = command_.model;
         std::printf("SN:  %s\nMAC: %s\n", m.serialNumber.c_str(), m.macAddress.c_str());
@@ -47,9 +49,9 @@ public:
                     CProbeVersion::Text(m.newestFirmware).c_str());
         std::printf("Logic     %-9s %s\n", CProbeVersion::Text(m.logicVersion).c_str(),
                     CProbeVersion::Text(m.newestLogic).c_str());
-        if (m.Connected() && m.firmwareVersion == 0)
+        if (fromLoader && m.Connected() && m.firmwareVersion == 0)
             std::printf("The probe holds no firmware that starts: run probe-update.\n");
-        else if (m.UpdateEnabled())
+        else if (fromLoader && m.UpdateEnabled())
             std::printf("An update is available: run probe-update.\n");
         std::fflush(stdout);
     }

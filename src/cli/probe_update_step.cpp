@@ -30,7 +30,7 @@ public:
             return maintenance.Finish(kExitOk);
         }
         const bool updated = model.Update();
-        maintenance.PrintVersions();
+        maintenance.PrintVersions(updated);
         return maintenance.Finish(updated ? kExitOk : kExitFailed);
     }
 };
