@@ -5,6 +5,7 @@
 // loader reached through --probe / --sim or the project's loader port, and
 // the printing of what the dialog shows.
 
+#include "cli/cli_args.h"
 #include "cli/cli_percent_view.h"
 #include "cli/cli_program_directory.h"
 #include "cli/cli_session.h"
@@ -14,6 +15,35 @@
 
 #include <cstdio>
 #include <memory>
+
+// The loader port options of a probe step: --port COM1..COM4 and --baud
+// 9600|19200|38400|57600 (the ports and rates of the update dialog); -1 when
+// not given. False with `error` for another value.
+struct SCliLoaderPort {
+    int channel = -1;
+    int baud = -1;
+
+    bool Parse(const CCliArgs::SStepArgs& a, const std::string& step, std::string& error)
+    {
+        static const char* const ports[] = {"COM1", "COM2", "COM3", "COM4"};
+        static const char* const bauds[] = {"9600", "19200", "38400", "57600"};
+        for (int i = 0; i < 4; ++i) {
+            if (a.Has("--port") && a.options.at("--port") == ports[i])
+                channel = i;
+            if (a.Has("--baud") && a.options.at("--baud") == bauds[i])
+                baud = i;
+        }
+        if (a.Has("--port") && channel < 0) {
+            error = step + ": --port wants COM1, COM2, COM3 or COM4";
+            return false;
+        }
+        if (a.Has("--baud") && baud < 0) {
+            error = step + ": --baud wants 9600, 19200, 38400 or 57600";
+            return false;
+        }
+        return true;
+    }
+};
 
 class CCliProbeMaintenance {
 public:
@@ -26,6 +56,16 @@ public:
     }
 
     CUpdateSetupModel& Model() { return command_.model; }
+
+    // A loader port given to the step replaces the project's (and goes back
+    // into it as OK takes it).
+    void UsePort(const SCliLoaderPort& port)
+    {
+        if (port.channel >= 0)
+            command_.model.channel = port.channel;
+        if (port.baud >= 0)
+            command_.model.baud = port.baud;
+    }
 
     // The end of every step, as OK ends the dialog: starts the firmware,
     // closes the link and hands the values back to the project.

@@ -12,12 +12,13 @@ public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
         CCliArgs::SStepArgs a;
-        return args.TakeStep("probe-info", {}, 0, a, error);
+        return args.TakeStep("probe-info", {"--port", "--baud"}, 0, a, error) && port_.Parse(a, "probe-info", error);
     }
 
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
+        maintenance.UsePort(port_);
         CUpdateSetupModel& model = maintenance.Model();
         if (!model.TakeValues())
             return kExitFailed;
@@ -26,6 +27,9 @@ public:
             maintenance.PrintVersions();
         return maintenance.Finish(connected ? kExitOk : kExitFailed);
     }
+
+private:
+    SCliLoaderPort port_;
 };
 
 } // namespace

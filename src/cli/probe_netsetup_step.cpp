@@ -13,7 +13,8 @@ public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
         CCliArgs::SStepArgs a;
-        if (!args.TakeStep("probe-netsetup", {"--ip", "--mask", "--gateway"}, 0, a, error))
+        if (!args.TakeStep("probe-netsetup", {"--ip", "--mask", "--gateway", "--port", "--baud"}, 0, a, error) ||
+            !port_.Parse(a, "probe-netsetup", error))
             return false;
         if (!a.Has("--ip") || !a.Has("--mask") || !a.Has("--gateway")) {
             error = "probe-netsetup: wants --ip A --mask M --gateway G";
@@ -34,6 +35,7 @@ public:
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
+        maintenance.UsePort(port_);
         CUpdateSetupModel& model = maintenance.Model();
         model.ipAddress = ip_;
         model.subnetMask = mask_;
@@ -48,6 +50,7 @@ public:
 
 private:
     static constexpr size_t kMaxAddressLength = 15;
+    SCliLoaderPort port_;
     std::string ip_;
     std::string mask_;
     std::string gateway_;

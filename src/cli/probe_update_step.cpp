@@ -12,12 +12,13 @@ public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
         CCliArgs::SStepArgs a;
-        return args.TakeStep("probe-update", {}, 0, a, error);
+        return args.TakeStep("probe-update", {"--port", "--baud"}, 0, a, error) && port_.Parse(a, "probe-update", error);
     }
 
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
+        maintenance.UsePort(port_);
         CUpdateSetupModel& model = maintenance.Model();
         if (!model.TakeValues())
             return kExitFailed;
@@ -33,6 +34,9 @@ public:
         maintenance.PrintVersions(updated);
         return maintenance.Finish(updated ? kExitOk : kExitFailed);
     }
+
+private:
+    SCliLoaderPort port_;
 };
 
 } // namespace

@@ -2,6 +2,9 @@
 // probe-netsetup against a simulated probe, with the sample firmware and
 // logic files that the build places next to tarvel-cli.
 #include "cli_runner.h"
+#include "sim/probe_sim.h"
+#include "sim/probe_sim_ram_board.h"
+#include "sim/sim_link.h"
 #include "sim/sim_probe_images.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -21,7 +24,11 @@ bool Has(const std::string& text, const std::string& part)
 class CliProbe : public ::testing::Test {
 protected:
     void SetUp() override { ::unsetenv("TARVEL_PROGRAM_DIR"); }
-    void TearDown() override { ::unsetenv("TARVEL_PROGRAM_DIR"); }
+    void TearDown() override
+    {
+        ::unsetenv("TARVEL_PROGRAM_DIR");
+        ::unsetenv("TARVEL_COM2");
+    }
 
     void Start(const SProbeSimConfig& config = {})
     {
@@ -142,6 +149,33 @@ TEST_F(CliProbe, FailuresExitNonZeroWithTheSystemsText)
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.err;
         EXPECT_TRUE(Has(run.err, c.text)) << c.name << "\n" << run.err;
     }
+}
+
+TEST_F(CliProbe, LoaderPortOptionsReachASerialLineAndStayInTheProject)
+{
+    CProbeSimRamBoard board;
+    ASSERT_TRUE(board.AddRegion(0x40000000, 0x1000, 0));
+    CProbeSim probeSim(board);
+    CSimLink link(probeSim);
+    const std::string pty = link.OpenPty();
+    ASSERT_FALSE(pty.empty());
+    ASSERT_EQ(link.Start(), 0);
+    ::setenv("TARVEL_COM2", pty.c_str(), 1);
+
+    SCliRun run = RunCli(dir, "--project p.tvl probe-info --port COM2 --baud 19200 save");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "Firmware  1.13      1.14")) << run.out;
+    // The next run finds the loader on the port the project now keeps.
+    run = RunCli(dir, "--project p.tvl probe-info");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+
+    run = RunCli(dir, "probe-info --port COM5");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Has(run.err, "probe-info: --port wants COM1, COM2, COM3 or COM4")) << run.err;
+    run = RunCli(dir, "probe-update --baud 115200");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(Has(run.err, "probe-update: --baud wants 9600, 19200, 38400 or 57600")) << run.err;
+    link.Stop();
 }
 
 } // namespace
