@@ -150,7 +150,7 @@ void RunErase(CSimFixture& sim, CClock& clock, const SEraseTarget& target, SEras
         run.reported.push_back(status);
         run.view.SetStatus(library.LinkErrorText(status));
         return false;
-    });
+    }).Ok();
 }
 
 // ---- Every code, every bus ---------------------------------------------------

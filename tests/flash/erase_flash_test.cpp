@@ -44,7 +44,7 @@ protected:
             reported.push_back({status, address});
             view.SetStatus("reported " + std::to_string(status));
             return false;
-        });
+        }).Ok();
     }
     size_t CountReads(uint32_t address) const
     {
