@@ -45,6 +45,7 @@ int CFirmwareProgrammer::Program(const CFirmwareImage& image)
             view_.SetStatus("Firmware: Programming Flash ... failed!");
             return status;
         }
+        view_.Progress({EOperationKind::ProbeUpdate, block.filePosition, image.FileLength()});
         const unsigned percent =
             image.FileLength() ? static_cast<uint16_t>(block.filePosition * 100 / image.FileLength()) : 0;
         if (percent != lastPercent_) {

@@ -8,9 +8,14 @@
 
 namespace {
 
-std::string Percent(const char* text, int row)
+// The row's progress: the typed event, the bar, and the status text with the
+// percentage (row x 100 / 134, so the last row shows 99 %).
+void ShowRow(COperationView& view, const char* text, int row)
 {
-    return std::string(text) + " ( " + std::to_string(row * 100 / CJedecFile::kRows) + "% )";
+    const int percent = row * 100 / CJedecFile::kRows;
+    view.Progress({EOperationKind::ProbeUpdate, static_cast<uint64_t>(row) + 1, CJedecFile::kRows});
+    view.SetProgress(percent);
+    view.SetStatus(std::string(text) + " ( " + std::to_string(percent) + "% )");
 }
 
 } // namespace
@@ -98,7 +103,7 @@ bool CLogicProgrammer::Program(const std::string& signatureText)
     view_.SetStatus("Logic: Programming ...");
     for (int row = 0; row < CJedecFile::kRows; ++row) {
         const int status = frames_.LogicProgramRow(static_cast<uint8_t>(row), map_[static_cast<size_t>(row)]);
-        view_.SetStatus(Percent("Logic: Programming ...", row));
+        ShowRow(view_, "Logic: Programming ...", row);
         if (status != kStatusOk)
             return CommunicationFailed();
     }
@@ -111,7 +116,7 @@ bool CLogicProgrammer::Verify(const std::string& signatureText)
     std::string first, second;
     for (int row = 0; row < CJedecFile::kRows; ++row) {
         const int status = frames_.LogicReadRow(static_cast<uint8_t>(row), first, second);
-        view_.SetStatus(Percent("Logic: Verifying ...", row));
+        ShowRow(view_, "Logic: Verifying ...", row);
         if (status != kStatusOk)
             return CommunicationFailed();
         if (first != map_[static_cast<size_t>(row)]) {

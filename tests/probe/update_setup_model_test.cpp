@@ -181,6 +181,16 @@ TEST_F(UpdateSetup, FullUpdateReplacesFirmwareAndLogicAndTheProbeReportsTheNewVe
     EXPECT_TRUE(StatusShown("Logic: Programming ... ( 99% )"));
     EXPECT_FALSE(StatusShown("Logic: Programming ... ( 100% )"));
     EXPECT_TRUE(StatusShown("Firmware: Programming Flash ... ( 99% )")) << "the end record follows the last data";
+    // Typed progress: the firmware in file bytes, then the logic rows twice.
+    const uint64_t fileLength = CSimProbeImages::FirmwareImage(114).size();
+    ASSERT_FALSE(view.events.empty());
+    EXPECT_EQ(view.events.front().kind, EOperationKind::ProbeUpdate);
+    EXPECT_EQ(view.events.front().total, fileLength);
+    EXPECT_EQ(view.events.back().done, 134u);
+    EXPECT_EQ(view.events.back().total, 134u);
+    for (const SProgressEvent& event : view.events)
+        EXPECT_LE(event.done, event.total);
+    EXPECT_EQ(view.progress.back(), 99);
 
     // Current reads the same; OK starts the new firmware.
     ASSERT_TRUE(model->Current());
