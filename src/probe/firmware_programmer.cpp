@@ -12,19 +12,9 @@ const uint8_t kStartMarker[4] = {0xAA, 0x55, 0x55, 0xAA};
 
 } // namespace
 
-int CFirmwareProgrammer::Program(const std::string& path)
+std::string CFirmwareProgrammer::BadRecordText(const std::string& path, const CFirmwareImage& image)
 {
-    CFirmwareImage image;
-    const CFirmwareImage::EResult result = image.Read(path);
-    detail_ = image.detail;
-    if (result == CFirmwareImage::EResult::CannotOpen)
-        return kStatusFirmwareFileBad;
-    if (result == CFirmwareImage::EResult::BadRecord) {
-        view_.SetStatus("Firmware: bad record in " + std::filesystem::path(path).filename().string() + ", " +
-                        image.detail);
-        return kStatusFirmwareFileBad;
-    }
-    return Program(image);
+    return "Firmware: bad record in " + std::filesystem::path(path).filename().string() + ", " + image.detail;
 }
 
 int CFirmwareProgrammer::Program(const CFirmwareImage& image)

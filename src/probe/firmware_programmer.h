@@ -19,22 +19,16 @@ public:
 
     CFirmwareProgrammer(CProbeFrames& frames, COperationView& view) : frames_(frames), view_(view) {}
 
-    // Reads and checks the image file, then programs it. A file that cannot
-    // be opened (an empty path too) gives -1207 without touching the probe or
-    // the status line; a bad record gives -1207 with the line in the status
-    // line, also before anything reaches the probe. Otherwise 0 or the first
-    // failing status (-1205, -1208, -1209 or a link error).
-    int Program(const std::string& path);
-    // Programs an image already read and checked.
+    // Programs an image read and checked whole before (CFirmwareImage), so
+    // that a bad file never reaches the probe. 0 or the first failing
+    // status (-1205, -1208, -1209 or a link error).
     int Program(const CFirmwareImage& image);
-
-    // The last image's failure detail ("" when it was read).
-    const std::string& Detail() const { return detail_; }
+    // The status text for an image file with a bad record.
+    static std::string BadRecordText(const std::string& path, const CFirmwareImage& image);
 
 private:
     CProbeFrames& frames_;
     COperationView& view_;
-    std::string detail_;
     // The percentage shown last, kept from one update to the next.
     unsigned lastPercent_ = 0;
 };

@@ -12,7 +12,6 @@
 #include "probe/probe_library.h"
 #include "probe/probe_status.h"
 
-#include <filesystem>
 
 CUpdateSetupModel::CUpdateSetupModel(CProbeLibrary& library, COperationView& view, CMessageBox& box,
                                      std::string programDirectory)
@@ -165,8 +164,7 @@ bool CUpdateSetupModel::RunUpdate()
         const std::string path = files_.Path(CProbeImageFiles::kFirmwareFamily, newestFirmware);
         const CFirmwareImage::EResult read = image.Read(path);
         if (read == CFirmwareImage::EResult::BadRecord)
-            view_.SetStatus("Firmware: bad record in " + std::filesystem::path(path).filename().string() + ", " +
-                            image.detail);
+            view_.SetStatus(CFirmwareProgrammer::BadRecordText(path, image));
         if (read != CFirmwareImage::EResult::Ok)
             return firmwareFailed();
     }

@@ -255,6 +255,19 @@ TEST_F(UpdateSetup, NoProbeAndNoLoaderFailTheConnectWithTheirTexts)
     EXPECT_EQ(frames.LoaderIdentify(identity), kStatusLinkNotOpen);
 }
 
+TEST_F(UpdateSetup, ConnectTriesASecondTimeWhenTheFirstIdentificationIsLost)
+{
+    // Two handshakes (the fixture's and the first attempt's), then the
+    // identification, whose reply never comes.
+    SSimFaults faults;
+    faults.dropReplyTo = 2 * CSimFixture::HandshakeRequests() + 1;
+    Start(TcpOptions({}, faults));
+    ASSERT_TRUE(model->Connect()) << ::testing::PrintToString(Texts());
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(model->loaderVersion, 105);
+    EXPECT_EQ(sim->RequestsReceived(), 3 * CSimFixture::HandshakeRequests() + 2) << "a new open, a new query";
+}
+
 TEST_F(UpdateSetup, WithoutOverrideConnectOpensTheLoaderSerialPort)
 {
     // No override: the serial port of channel and baud (COM4 at 57600),
