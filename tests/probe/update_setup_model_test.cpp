@@ -312,7 +312,9 @@ TEST_F(UpdateSetup, BadFirmwareRecordWritesNothingAndTheOldFirmwareStillStarts)
     ASSERT_TRUE(model->Connect());
     const Bytes before = Flash(kFirmwareStart, kFirmwareSize);
     const std::string rowBefore = Row(7);
+    const uint32_t requests = sim->RequestsReceived();
     EXPECT_FALSE(model->Update());
+    EXPECT_EQ(sim->RequestsReceived(), requests) << "nothing reached the probe";
     EXPECT_EQ(Texts(), std::vector<std::string>{"Firmware update failed!"});
     EXPECT_TRUE(StatusShown("Firmware: bad record in QX7ARMFW.114, line 5: checksum wrong"));
     EXPECT_EQ(view.Status(), "Updating firmware and logic failed!");
