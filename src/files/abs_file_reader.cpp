@@ -37,7 +37,8 @@ bool SkipString(CLineReader& file)
 } // namespace
 
 int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
-                const CMemoryRange& physical, uint32_t loadOffset)
+                const CMemoryRange& physical, uint32_t loadOffset,
+                SLoadProblem*)
 {
     bytesLoaded = 0;
     CLineReader file;

@@ -32,7 +32,8 @@ private:
 } // namespace
 
 int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset)
+                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                SLoadProblem*)
 {
     bytesLoaded = 0;
     CFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));

@@ -2,9 +2,16 @@
 
 #include "project/memory_image.h"
 
-CLoadTracker::CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded) : image_(image), bytesLoaded_(bytesLoaded)
+CLoadTracker::CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded)
+    : image_(image), bytesLoaded_(bytesLoaded), journal_(image)
 {
     bytesLoaded_ = 0;
+}
+
+CLoadTracker::~CLoadTracker()
+{
+    if (!kept_)
+        (void)journal_.Rollback();
 }
 
 bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
@@ -19,6 +26,8 @@ bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
     const uint32_t last = last64 > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(last64);
     if (last > highest_)
         highest_ = last;
+    if (!journal_.Marked() || (journal_.Touches(address, count) && !journal_.Save(address, count)))
+        return false;
     const int r = image_.WriteBlock(address, data, count);
     if (r == 3)
         return false;
@@ -43,14 +52,15 @@ bool CLoadTracker::WriteInPieces(uint32_t address, const uint8_t* data, uint32_t
     return true;
 }
 
-int CLoadTracker::Finish(CMemoryRange& fileRange, const CMemoryRange& physical) const
+int CLoadTracker::Finish(CMemoryRange& fileRange, const CMemoryRange& physical)
 {
     return Finish(lowest_, highest_, fileRange, physical);
 }
 
 int CLoadTracker::Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange,
-                         const CMemoryRange& physical) const
+                         const CMemoryRange& physical)
 {
+    kept_ = true;
     fileRange.Set(lowest, highest, 0);
     const bool inside = fileRange.GetSize() == 0 || fileRange.CheckInside(physical, "", nullptr);
     return outside_ || !inside ? 3 : 0;
