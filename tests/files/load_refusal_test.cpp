@@ -141,9 +141,13 @@ TEST_F(FilesTest, RollbackRestoresALargeOverwrittenImage)
     const uint32_t oldStart = 0x10003; // not on a chunk boundary
     ASSERT_EQ(image.WriteBlock(oldStart, old.data(), static_cast<uint32_t>(old.size())), 0);
 
+    // Runs of records from the top down: each run ends the image's pending
+    // cache, so the overwritten bytes reach its file.
     std::string text = Rec(0, 0, {'x'});
-    for (uint32_t a = 0x8000; a < 0x80000; a += 32)
-        text += FormatSRecord(3, a, Pattern(32, static_cast<int>(a)).data(), 32) + "\n";
+    for (uint32_t run = 0x78000; run >= 0x8000; run -= 0x8000) {
+        for (uint32_t a = run; a < run + 0x8000; a += 32)
+            text += FormatSRecord(3, a, Pattern(32, static_cast<int>(a)).data(), 32) + "\n";
+    }
     text += "S30900001000GG0000\n";
     uint32_t bytes = 0;
     CMemoryRange range;
