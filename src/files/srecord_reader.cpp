@@ -38,11 +38,16 @@ bool SSRecord::ChecksumOk() const
 
 ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record, std::string* reason)
 {
-    // The first "S" of the line, in either case (the line is read upper-cased).
-    const char* s = static_cast<const char*>(std::memchr(line, 'S', length));
-    const char* lower = static_cast<const char*>(std::memchr(line, 's', s ? static_cast<size_t>(s - line) : length));
-    if (lower)
-        s = lower;
+    // The first "S" of the line, in either case (the line is read upper-cased);
+    // nearly always its first character.
+    const char* s = line;
+    if (length == 0 || (line[0] != 'S' && line[0] != 's')) {
+        s = static_cast<const char*>(std::memchr(line, 'S', length));
+        const char* lower =
+            static_cast<const char*>(std::memchr(line, 's', s ? static_cast<size_t>(s - line) : length));
+        if (lower)
+            s = lower;
+    }
     if (!s)
         return ESRecordLine::NoRecord;
     const auto bad = [reason](std::string why) {

@@ -24,6 +24,17 @@ int CSafeFileWriter::COps::Fsync(int fd)
     return ::fsync(fd);
 }
 
+void CSafeFileWriter::COps::WriteBack(int fd, uint64_t from, uint64_t length, bool wait)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    const unsigned flags =
+        wait ? SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER : SYNC_FILE_RANGE_WRITE;
+    (void)::sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(length), flags);
+#else
+    (void)fd, (void)from, (void)length, (void)wait;
+#endif
+}
+
 int CSafeFileWriter::COps::Rename(const char* from, const char* to)
 {
     return ::rename(from, to);
@@ -95,6 +106,7 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
         if (fd_ < 0)
             return Fail(error, "cannot open", errno);
         mode_ = EMode::InPlace;
+        written_ = startedTo_ = waitedTo_ = 0;
         return true;
     };
     if (exists && old.st_nlink > 1)
@@ -119,6 +131,7 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
         return false;
     }
     mode_ = EMode::Replace;
+    written_ = startedTo_ = waitedTo_ = 0;
     if (exists && ::fchmod(fd_, old.st_mode & 07777) != 0)
         return Fail(error, "cannot set the permissions of", errno);
     return true;
@@ -148,7 +161,26 @@ bool CSafeFileWriter::Append(const void* data, size_t n, std::string& error)
             return Fail(error, "cannot write", w == 0 ? EIO : errno);
         done += static_cast<size_t>(w);
     }
+    written_ += n;
+    StartWriteBack();
     return true;
+}
+
+// A large file that is synced at the end reaches the disk while it is still
+// being written: every kWriteBackStep bytes the kernel is asked to start
+// writing the new step out, and the step before it is waited for, so the
+// disk works alongside the formatting and the final sync waits only for the
+// last steps instead of for the whole file.
+void CSafeFileWriter::StartWriteBack()
+{
+    if ((mode_ == EMode::Replace || mode_ == EMode::InPlace) && written_ - startedTo_ >= kWriteBackStep) {
+        ops_.WriteBack(fd_, startedTo_, written_ - startedTo_, false);
+        if (startedTo_ > waitedTo_) {
+            ops_.WriteBack(fd_, waitedTo_, startedTo_ - waitedTo_, true);
+            waitedTo_ = startedTo_;
+        }
+        startedTo_ = written_;
+    }
 }
 
 bool CSafeFileWriter::Commit(std::string& error)

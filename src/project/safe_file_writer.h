@@ -36,6 +36,9 @@ public:
         virtual int CreateNew(const char* path);
         virtual ssize_t Write(int fd, const void* data, size_t n);
         virtual int Fsync(int fd);
+        // Asks the system to start writing [from, from + length) of the file
+        // to disk, and with `wait` to wait until it is written. A hint only.
+        virtual void WriteBack(int fd, uint64_t from, uint64_t length, bool wait);
         virtual int Rename(const char* from, const char* to);
     };
     static COps& SystemOps();
@@ -64,6 +67,8 @@ public:
     // Begin, Append and Commit in one: true when `path` now holds `bytes`.
     bool Write(const std::string& path, std::span<const uint8_t> bytes, std::string& error);
 
+    static constexpr uint64_t kWriteBackStep = 8u << 20;
+
 private:
     bool Fail(std::string& error, const std::string& what, int err);
 
@@ -74,4 +79,8 @@ private:
     std::string target_; // the file that is written or replaced
     std::string temp_;   // the new file beside it (Replace)
     std::string dir_;
+    uint64_t written_ = 0;
+    uint64_t startedTo_ = 0;
+    uint64_t waitedTo_ = 0;
+    void StartWriteBack();
 };
