@@ -30,7 +30,7 @@ unsigned long Ul(uint64_t v)
 
 uint32_t CTransfer::BlockSize(const SProgramTarget& target)
 {
-    if (target.programAlgorithm == kSmallBlockAlgorithm)
+    if (CFlashAlgorithms::Find(target.programAlgorithm).smallBlocks)
         return kSmallBlockSize;
     if (target.pageSize == 0)
         return kBlockSize;
@@ -71,9 +71,9 @@ bool CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& ta
         return connection_.ReportStatus(&view_, kStatusInvalidParameter, 0);
     uint32_t length = FirstBlockLength(range.GetStart(), size, target.flashBase, blockSize);
 
-    // Algorithms 42 and 46 take the device size; the others the mask of the
+    // Some algorithms take the device size; the others the mask of the
     // address bits above one bank.
-    const uint32_t p1 = target.programAlgorithm == 42 || target.programAlgorithm == 46
+    const uint32_t p1 = CFlashAlgorithms::Find(target.programAlgorithm).sizeInSetup
                             ? target.deviceSize
                             : 0u - CFlashCatalogue::BankSize(target.busWidthBytes, target.deviceWidth,
                                                              target.deviceSize);

@@ -28,8 +28,7 @@ struct SProgramTarget {
 class CTransfer {
 public:
     static constexpr uint32_t kBlockSize = 1024;       // verify and dump blocks; program default
-    static constexpr uint32_t kSmallBlockSize = 64;    // program algorithm 16
-    static constexpr uint32_t kSmallBlockAlgorithm = 16;
+    static constexpr uint32_t kSmallBlockSize = 64; // algorithms with small blocks
 
     CTransfer(CTargetConnection& connection, CMemoryImage& image, COperationView& view)
         : connection_(connection), image_(image), view_(view)
