@@ -5,6 +5,7 @@
 #include "files/program_file_readers.h"
 #include "catalogue/flash_catalogue.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -33,7 +34,55 @@ extern "C" void RemoveImageAndExit(int signal)
 
 CCliSession::CCliSession(CCliMessageBox::EAnswer answer) : box_(answer), doc_(std::make_unique<CQpgDoc>(false))
 {
-    doc_->autoloadHandler = &CLoadCommand::RunAutoload;
+    // The project's autoload is a load of this run.
+    doc_->autoloadHandler = [this](CQpgDoc& doc, COperationView& view, CMessageBox& box) {
+        CLoadCommand command(doc);
+        const int result = command.Load(view, box);
+        command.StoreBack();
+        if (result == kLoadOk || result == kLoadOutside)
+            for (const CMemoryRange& span : command.model.Report().spans)
+                RecordWritten(span);
+        return result;
+    };
+}
+
+void CCliSession::RecordWritten(const CMemoryRange& range)
+{
+    if (range.GetSize() > 0)
+        written_.push_back(range);
+}
+
+std::vector<CMemoryRange> CCliSession::AlignedInside(const std::vector<CMemoryRange>& ranges) const
+{
+    const uint64_t unit = imageOnly_ ? 1 : uint64_t{1} << doc_->busWidth;
+    const uint64_t physicalStart = doc_->physicalRange.GetStart();
+    const uint64_t physicalEnd = physicalStart + doc_->physicalRange.GetSize(); // exclusive
+    std::vector<std::pair<uint64_t, uint64_t>> spans;
+    for (const CMemoryRange& r : ranges) {
+        uint64_t lo = r.GetStart();
+        uint64_t hi = lo + r.GetSize();
+        lo = std::max(lo - lo % unit, physicalStart);
+        hi = std::min((hi + unit - 1) / unit * unit, physicalEnd);
+        if (lo < hi)
+            spans.emplace_back(lo, hi);
+    }
+    std::sort(spans.begin(), spans.end());
+    std::vector<CMemoryRange> merged;
+    uint64_t lo = 0;
+    uint64_t hi = 0;
+    for (size_t i = 0; i <= spans.size(); ++i) {
+        if (i < spans.size() && i > 0 && spans[i].first <= hi) {
+            hi = std::max(hi, spans[i].second);
+            continue;
+        }
+        if (i > 0)
+            merged.emplace_back(static_cast<uint32_t>(lo), static_cast<uint32_t>(hi - lo), 1);
+        if (i < spans.size()) {
+            lo = spans[i].first;
+            hi = spans[i].second;
+        }
+    }
+    return merged;
 }
 
 CCliSession::~CCliSession()

@@ -55,3 +55,4 @@ std::unique_ptr<CCliStep> CreateProgramStep();
 std::unique_ptr<CCliStep> CreateVerifyStep();
 std::unique_ptr<CCliStep> CreateDumpStep();
 std::unique_ptr<CCliStep> CreateEraseStep();
+std::unique_ptr<CCliStep> CreateFlashStep();

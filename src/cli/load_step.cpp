@@ -36,6 +36,9 @@ public:
         command.model.offset.SetValue(offset_);
         const int result = command.Load(session.View(), session.Box());
         command.StoreBack();
+        if (result == kLoadOk || result == kLoadOutside)
+            for (const CMemoryRange& span : command.model.Report().spans)
+                session.RecordWritten(span);
         switch (result) {
         case kLoadOk:
             return kExitOk;

@@ -38,7 +38,7 @@ bool SkipString(CLineReader& file)
 
 int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
                 const CMemoryRange& physical, uint32_t loadOffset,
-                SLoadProblem*)
+                SLoadReport* report)
 {
     bytesLoaded = 0;
     CLineReader file;
@@ -61,7 +61,7 @@ int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& byte
     if (!ReadNumber(file, 4, value))
         return notFormat();
 
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     uint8_t piece[kPiece];
     for (;;) {
         uint32_t length = 0;

@@ -65,17 +65,17 @@ struct SOrder {
 } // namespace
 
 int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
-                const CMemoryRange& physical, uint32_t loadOffset, SLoadProblem* problem)
+                const CMemoryRange& physical, uint32_t loadOffset, SLoadReport* report)
 {
     bytesLoaded = 0;
     CFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
         return kLoadCannotOpen;
-    const auto refuse = [problem](std::string why) {
-        if (problem) {
-            problem->line = 0;
-            problem->reason = std::move(why);
+    const auto refuse = [report](std::string why) {
+        if (report) {
+            report->line = 0;
+            report->reason = std::move(why);
         }
         return kLoadRefused;
     };
@@ -113,7 +113,7 @@ int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& byte
     if (uint64_t{phOffset} + uint64_t{phEntrySize} * phCount > static_cast<uint64_t>(st.st_size))
         return refuse("the program header table runs past the end of the file");
 
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     auto piece = std::make_unique<uint8_t[]>(kPiece);
     unsigned loadable = 0;
     for (uint32_t i = 0; i < phCount; ++i) {

@@ -15,22 +15,22 @@ constexpr int kFixedLength[] = {-1, 0, 2, 4, 2, 4};
 
 int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
                      CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
-                     SLoadProblem* problem)
+                     SLoadReport* report)
 {
     bytesLoaded = 0;
     CLineReader file;
     if (!file.Open(fileName))
         return kLoadCannotOpen;
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     uint32_t extended = 0;
     // Length, address (2), type, up to 255 data bytes and the checksum.
     uint8_t record[4 + 255 + 1];
     unsigned long lineNumber = 0;
     bool first = true;
     const auto refuse = [&](std::string why) {
-        if (problem) {
-            problem->line = lineNumber;
-            problem->reason = std::move(why);
+        if (report) {
+            report->line = lineNumber;
+            report->reason = std::move(why);
         }
         return kLoadRefused;
     };

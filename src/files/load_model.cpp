@@ -14,7 +14,7 @@
 namespace {
 
 using ReaderFn = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t,
-                         SLoadProblem*);
+                         SLoadReport*);
 
 struct SReader {
     const char* status;
@@ -47,14 +47,14 @@ std::string OpenFailureReason(const std::string& fileName)
 int CLoadModel::Load(COperationView& view, CMessageBox& box)
 {
     closeRequested_ = false;
-    problem_ = SLoadProblem{};
+    report_ = SLoadReport{};
     const uint32_t loadOffset = offset.Value();
     view.SetStatus("");
     int result = kLoadNotFormat;
     for (const SReader& reader : kReaders) {
         CWaitCursor cursor(view);
         view.SetStatus(reader.status);
-        result = reader.load(fileName, image_, bytesLoaded_, fileRange_, physical_, loadOffset, &problem_);
+        result = reader.load(fileName, image_, bytesLoaded_, fileRange_, physical_, loadOffset, &report_);
         if (result != kLoadNotFormat)
             break;
     }
@@ -75,9 +75,9 @@ int CLoadModel::Load(COperationView& view, CMessageBox& box)
         break;
     case kLoadRefused: {
         const std::string where =
-            problem_.line > 0 ? Format("%s, line %lu", fileName.c_str(), problem_.line) : fileName;
+            report_.line > 0 ? Format("%s, line %lu", fileName.c_str(), report_.line) : fileName;
         box.Show(Format("%s: %s !\nThe memory image is unchanged.\nLoading process aborted...", where.c_str(),
-                        problem_.reason.c_str()),
+                        report_.reason.c_str()),
                  "Error", EMsgIcon::Stop, EMsgButtons::Ok);
         break;
     }

@@ -34,8 +34,8 @@ public:
     uint32_t BytesLoaded() const { return bytesLoaded_; }
     const CMemoryRange& FileRange() const { return fileRange_; }
     const CMemoryRange& Physical() const { return physical_; }
-    // Where and why the last load was refused (result 5).
-    const SLoadProblem& Problem() const { return problem_; }
+    // Where and why the last load was refused (result 5), or what it wrote.
+    const SLoadReport& Report() const { return report_; }
 
     std::string fileName;
     CHexField offset{8};
@@ -47,6 +47,6 @@ private:
     CMemoryRange physical_;
     CMemoryRange fileRange_{0, 0, 1};
     uint32_t bytesLoaded_ = 0;
-    SLoadProblem problem_;
+    SLoadReport report_;
     bool closeRequested_ = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/load_journal.h"
+#include "files/program_file_readers.h"
 #include "project/memory_range.h"
 
 #include <cstdint>
@@ -15,7 +16,8 @@ class CMemoryImage;
 // image) leaves the image as it was before the load.
 class CLoadTracker {
 public:
-    CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded);
+    // `report`, when given, gets the spans written when the load is kept.
+    CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded, SLoadReport* report = nullptr);
     ~CLoadTracker();
     CLoadTracker(const CLoadTracker&) = delete;
     CLoadTracker& operator=(const CLoadTracker&) = delete;
@@ -55,4 +57,8 @@ private:
     bool outside_ = false;
     CLoadJournal journal_;
     bool kept_ = false;
+    // The spans written, in the order written; [first, end) with 64-bit ends.
+    SLoadReport* report_;
+    std::vector<std::pair<uint64_t, uint64_t>> spans_;
+    static constexpr size_t kMaxSpans = size_t{1} << 20;
 };

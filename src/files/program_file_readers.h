@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CMemoryImage;
 class CLineReader;
@@ -27,10 +28,13 @@ enum : int {
     kLoadRefused = 5,   // a record file with a bad line: refused, no other reader is tried
 };
 
-// Where and why a record file was refused (result 5).
-struct SLoadProblem {
+// What a reader tells besides its result: where and why a file was refused
+// (result 5), and the address spans a completed load wrote (sorted, merged
+// where they touch; a file with holes has several).
+struct SLoadReport {
     unsigned long line = 0; // 1 for the file's first line
     std::string reason;
+    std::vector<CMemoryRange> spans;
 };
 
 // Longest line (without its line end) each text reader accepts; a longer
@@ -45,18 +49,18 @@ inline constexpr size_t kIntelHexMaxLine = 549;
 // Blank lines are skipped. The ELF reader takes files that begin with the ELF
 // magic and refuses those it cannot load with 5 (line 0).
 int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
-                const CMemoryRange& physical, uint32_t loadOffset, SLoadProblem* problem = nullptr);
+                const CMemoryRange& physical, uint32_t loadOffset, SLoadReport* problem = nullptr);
 int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
-                const CMemoryRange& physical, uint32_t loadOffset, SLoadProblem* problem = nullptr);
+                const CMemoryRange& physical, uint32_t loadOffset, SLoadReport* problem = nullptr);
 int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
-                    SLoadProblem* problem = nullptr);
+                    SLoadReport* problem = nullptr);
 int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
                      CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
-                     SLoadProblem* problem = nullptr);
+                     SLoadReport* problem = nullptr);
 int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
                    CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
-                   SLoadProblem* problem = nullptr);
+                   SLoadReport* problem = nullptr);
 
 // One decoded S-record: type digit, count byte and the count bytes that
 // follow it (address, data, checksum).

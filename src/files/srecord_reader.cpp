@@ -101,21 +101,21 @@ ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record, std::string* 
 
 int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
-                    SLoadProblem* problem)
+                    SLoadReport* report)
 {
     bytesLoaded = 0;
     CLineReader file;
     if (!file.Open(fileName))
         return kLoadCannotOpen;
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     SSRecord record;
     std::string reason;
     unsigned long lineNumber = 0;
     bool first = true;
     const auto refuse = [&](std::string why) {
-        if (problem) {
-            problem->line = lineNumber;
-            problem->reason = std::move(why);
+        if (report) {
+            report->line = lineNumber;
+            report->reason = std::move(why);
         }
         return kLoadRefused;
     };

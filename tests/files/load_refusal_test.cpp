@@ -9,7 +9,7 @@
 namespace {
 
 using Reader = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t,
-                       SLoadProblem*);
+                       SLoadReport*);
 
 std::string Rec(int type, uint32_t address, std::vector<uint8_t> data)
 {
@@ -65,7 +65,7 @@ TEST_P(RefusalTable, NamesTheLineAndReasonAndLeavesTheImage)
     const SRefusal& c = GetParam();
     uint32_t bytes = 0;
     CMemoryRange range;
-    SLoadProblem problem;
+    SLoadReport problem;
     EXPECT_EQ(c.reader(Write("bad", c.content), image, bytes, range, physical, 0, &problem), kLoadRefused);
     EXPECT_EQ(problem.line, c.line);
     EXPECT_EQ(problem.reason, c.reason);
@@ -123,7 +123,7 @@ TEST_F(RefusalTest, FirstLineDecidesTheFormat)
 {
     uint32_t bytes = 0;
     CMemoryRange range;
-    SLoadProblem problem;
+    SLoadReport problem;
     const std::string notS = "S is a letter\n" + kSGood;
     EXPECT_EQ(LoadSRecordFile(Write("a", notS), image, bytes, range, physical, 0, &problem), kLoadNotFormat);
     EXPECT_EQ(LoadIntelHexFile(Write("b", "x" + kHexGood), image, bytes, range, physical, 0, &problem),
@@ -151,7 +151,7 @@ TEST_F(FilesTest, RollbackRestoresALargeOverwrittenImage)
     text += "S30900001000GG0000\n";
     uint32_t bytes = 0;
     CMemoryRange range;
-    SLoadProblem problem;
+    SLoadReport problem;
     ASSERT_EQ(LoadSRecordFile(Write("big.s19", text), image, bytes, range, physical, 0, &problem), kLoadRefused);
     EXPECT_EQ(problem.line, 1u + (0x80000 - 0x8000) / 32 + 1);
 
@@ -261,7 +261,7 @@ TEST_F(FilesTest, ElfKindsThatCannotBeLoadedAreRefused)
         SCOPED_TRACE(c.reason);
         uint32_t bytes = 0;
         CMemoryRange range;
-        SLoadProblem problem;
+        SLoadReport problem;
         EXPECT_EQ(LoadElfFile(Write("x.elf", c.content), image, bytes, range, physical, 0, &problem), kLoadRefused);
         EXPECT_EQ(problem.reason, c.reason);
         EXPECT_EQ(problem.line, 0u);

@@ -8,7 +8,7 @@
 namespace {
 
 using Reader = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t,
-                       SLoadProblem*);
+                       SLoadReport*);
 
 // One S-record line with a correct checksum, for building fixtures in place.
 std::string Rec(int type, uint32_t address, std::vector<uint8_t> data)
