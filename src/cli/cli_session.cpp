@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,41 @@ CCliSession::CCliSession(CCliMessageBox::EAnswer answer) : box_(answer), doc_(st
                 RecordWritten(span);
         return result;
     };
+}
+
+bool CCliSession::SpoolStandardInput(std::string& path)
+{
+    path = dir_ + "/standard-input";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::fprintf(stderr, "tarvel-cli: cannot keep standard input in %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    char buffer[1 << 16];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+        if (!ok)
+            break;
+    }
+    if (::close(fd) != 0 || !ok) {
+        std::fprintf(stderr, "tarvel-cli: cannot read standard input: %s\n", std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 void CCliSession::RecordWritten(const CMemoryRange& range)

@@ -51,6 +51,10 @@ public:
     // A load put bytes outside the image window or the physical range.
     bool outsideSeen = false;
 
+    // Copies standard input into a file of the run's directory and names it
+    // in `path`; false (message printed) on failure.
+    bool SpoolStandardInput(std::string& path);
+
     // The image ranges this run wrote (load, the project's autoload, fill,
     // dump): what program and verify cover when no --range is given.
     void RecordWritten(const CMemoryRange& range);

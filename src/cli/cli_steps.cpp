@@ -7,8 +7,8 @@ const SCliStepInfo kSteps[] = {
      "setup [--device NAME] [--bus 8|16|32] [--base HEX] [--banks N] [--cpu NAME|CODE]\n"
      "        [--clock NAME|CODE] [--endian little|big] [--workspace HEX] [--target-algorithm on|off]",
      CreateSetupStep},
-    {"load", "load FILE [--offset HEX]", CreateLoadStep},
-    {"store", "store FILE --range R", CreateStoreStep},
+    {"load", "load FILE [--offset HEX]   (FILE - : standard input)", CreateLoadStep},
+    {"store", "store FILE --range R   (FILE - : standard output)", CreateStoreStep},
     {"fill", "fill --range R --pattern HEX --unit byte|word|long", CreateFillStep},
     {"checksum", "checksum --range R --unit byte|word|long [--store HEX --dest-unit byte|word|long]",
      CreateChecksumStep},
