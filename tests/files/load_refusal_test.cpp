@@ -3,6 +3,7 @@
 #include "files/program_file_readers.h"
 #include "files/srecord_writer.h"
 #include "files_test_support.h"
+#include "support/elf_builder.h"
 
 #include <cstring>
 
@@ -172,52 +173,11 @@ TEST_F(FilesTest, RollbackRestoresALargeOverwrittenImage)
 
 // ---- ELF ----
 
-struct SSegment {
-    uint32_t type = 1; // PT_LOAD
-    uint32_t virtualAddress;
-    uint32_t physicalAddress;
-    std::vector<uint8_t> bytes;
-    uint32_t memorySize; // at least bytes.size(): the rest is .bss
-};
-
-// A 32-bit ELF executable with the given segments, in either byte order.
-std::string Elf(const std::vector<SSegment>& segments, bool big, int elfClass = 1, int type = 2)
-{
-    std::string f(52 + 32 * segments.size(), '\0');
-    const auto put = [&](size_t at, uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            f[at + i] = static_cast<char>(big ? v >> (8 * (n - 1 - i)) : v >> (8 * i));
-    };
-    f.replace(0, 4, "\x7F" "ELF");
-    f[4] = static_cast<char>(elfClass);
-    f[5] = big ? 2 : 1;
-    f[6] = 1;
-    put(16, static_cast<uint32_t>(type), 2);
-    put(18, 40, 2); // ARM
-    put(20, 1, 4);
-    put(28, 52, 4);
-    put(40, 52, 2);
-    put(42, 32, 2);
-    put(44, static_cast<uint32_t>(segments.size()), 2);
-    for (size_t i = 0; i < segments.size(); ++i) {
-        const SSegment& s = segments[i];
-        const size_t ph = 52 + 32 * i;
-        put(ph, s.type, 4);
-        put(ph + 4, static_cast<uint32_t>(f.size()), 4);
-        put(ph + 8, s.virtualAddress, 4);
-        put(ph + 12, s.physicalAddress, 4);
-        put(ph + 16, static_cast<uint32_t>(s.bytes.size()), 4);
-        put(ph + 20, s.memorySize, 4);
-        f.append(s.bytes.begin(), s.bytes.end());
-    }
-    return f;
-}
-
 TEST_F(FilesTest, ElfSegmentsLoadAtTheirPhysicalAddressesInBothByteOrders)
 {
     const auto text = Pattern(1000, 1);
     const auto data = Pattern(40, 2);
-    const std::vector<SSegment> segments = {
+    const std::vector<SElfSegment> segments = {
         {1, 0x1000, 0x1000, text, 1000},
         {1, 0x20000000, 0x1400, data, 400}, // .data runs at 0x20000000, its bytes are stored at 0x1400
         {6, 0, 0x5000, Bytes({9, 9}), 2},  // not loadable
@@ -241,7 +201,7 @@ TEST_F(FilesTest, ElfSegmentsLoadAtTheirPhysicalAddressesInBothByteOrders)
 
 TEST_F(FilesTest, ElfKindsThatCannotBeLoadedAreRefused)
 {
-    const std::vector<SSegment> one = {{1, 0x100, 0x100, Bytes({1, 2, 3}), 3}};
+    const std::vector<SElfSegment> one = {{1, 0x100, 0x100, Bytes({1, 2, 3}), 3}};
     std::string cut = Elf(one, false);
     cut.resize(cut.size() - 1);
     const struct {
