@@ -4,7 +4,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/text_format.h"
-#include "files/checksum_model.h"
+#include "commands/checksum_command.h"
 
 #include <cstdio>
 
@@ -44,16 +44,21 @@ public:
         if (!session.Allows(CQpgDoc::ECommand::Checksum, "checksum"))
             return kExitFailed;
         CQpgDoc& doc = session.Doc();
-        CChecksumModel model(doc.image, doc.physicalRange);
-        model.SetRange(doc.ChecksumStartRange());
+        CChecksumCommand command(doc);
+        CChecksumModel& model = command.model;
         model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
         model.SetSourceUnitIndex(unitIndex_);
         model.SetDestUnitIndex(destUnitIndex_);
-        const bool calculated = model.Calculate(session.View(), session.Box());
+        if (store_)
+            model.dest.SetValue(dest_);
+        const bool calculated = command.Calculate(session.View(), session.Box());
         // The destination goes back into the project only when it was given.
         const auto storeBack = [&] {
-            doc.StoreBackChecksum(model.Range(), store_ ? dest_ : doc.checksumDest, model.SourceUnitIndex(),
-                                  store_ ? model.DestUnitIndex() : doc.checksumDestType);
+            if (!store_) {
+                model.SetDestUnitIndex(doc.checksumDestType);
+                model.dest.SetValue(doc.checksumDest);
+            }
+            command.StoreBack();
         };
         if (!calculated) {
             storeBack();
@@ -65,8 +70,7 @@ public:
             storeBack();
             return kExitOk;
         }
-        model.dest.SetValue(dest_);
-        const CChecksumModel::EStoreResult result = model.Store(session.Box());
+        const CChecksumModel::EStoreResult result = command.StoreSum(session.Box());
         storeBack();
         switch (result) {
         case CChecksumModel::EStoreResult::Stored:

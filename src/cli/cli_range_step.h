@@ -2,7 +2,7 @@
 
 // What the range-taking target steps (dump, verify, program) share: an
 // optional (or, for dump, required) --range that replaces the command's
-// starting range, and what every target command takes from the project.
+// starting range, and the run of the command itself.
 
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
@@ -19,19 +19,20 @@ public:
 protected:
     CCliRangeStep(const char* name, bool required) : name_(name), required_(required) {}
 
-    // Sets the operation's range (the command's starting range, or the given
-    // --range), its physical range and the project's target settings. False
-    // when the given range is refused (the message was shown).
-    template <class TOperation>
-    bool Prepare(CCliSession& session, const CMemoryRange& startRange, TOperation& operation) const
+    // The command opens as its dialog would, takes the given --range (a
+    // refused range stops the step: its message was shown), runs and stores
+    // back.
+    template <class TCommand>
+    int RunCommand(CCliSession& session, CQpgDoc::ECommand id)
     {
-        operation.range = startRange;
-        if (!CliTargetRange(session, given_, range_, operation.range))
-            return false;
-        const CQpgDoc& doc = session.Doc();
-        operation.physical = doc.physicalRange;
-        CliTargetSettings(doc, operation);
-        return true;
+        if (!session.Allows(id, name_))
+            return kExitFailed;
+        TCommand command(session.Doc(), CliTargetContext(session));
+        if (!CliTargetRange(session, given_, range_, command.operation.range))
+            return kExitFailed;
+        const ETargetResult result = command.Start();
+        command.StoreBack();
+        return CliTargetExit(result);
     }
 
 private:

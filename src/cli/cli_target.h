@@ -4,20 +4,17 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
+#include "commands/target_context.h"
 #include "flash/target_operation.h"
 
 #include <string>
 
-// The channel text a target command opens: --probe / --sim, else the project's.
-inline std::string CliTargetChannel(CCliSession& session)
+// The probe, person and channel a target command works with: --probe /
+// --sim when given, else the project's channel.
+inline STargetContext CliTargetContext(CCliSession& session)
 {
-    return session.Probe().ChannelText(session.Doc().ChannelText());
-}
-
-// Workspace address of the project: 0xFFFFFFFF when the target algorithm is off.
-inline uint32_t CliWorkspace(const CQpgDoc& doc)
-{
-    return doc.useTargetAlgorithm ? doc.workspace : 0xFFFFFFFF;
+    return STargetContext{session.Probe().Library(), session.Box(), session.View(),
+                          session.Probe().ChannelText(session.Doc().ChannelText())};
 }
 
 // A --range given to a step replaces the command's starting range; it is
@@ -47,15 +44,6 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
     if (given && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
         return false;
     return true;
-}
-
-// The target configuration word, the main init list and the device, as
-// every target command takes them from the project.
-inline void CliTargetSettings(const CQpgDoc& doc, CTargetOperation& operation)
-{
-    operation.targetOptions = doc.targetOptions;
-    operation.mainList = doc.mainList;
-    operation.flashDevice = doc.memoryType;
 }
 
 inline int CliTargetExit(ETargetResult result)

@@ -2,7 +2,7 @@
 // the Communication Setup; --test runs its link test.
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
-#include "probe/comm_setup.h"
+#include "commands/comm_setup_command.h"
 
 namespace {
 
@@ -38,21 +38,25 @@ public:
 
     int Run(CCliSession& session) override
     {
-        CQpgDoc& doc = session.Doc();
-        SCommSettings settings{doc.targetChannel, doc.targetBaud, doc.probeAddress};
+        CCommSetupCommand command(session.Doc(), session.Probe().Library(), session.Box());
+        SCommSettings& settings = command.settings;
         if (channel_ >= 0)
             settings.channel = channel_;
         if (baud_ >= 0)
             settings.baud = baud_;
         if (hasIp_)
             settings.ipAddress = ip_;
-        CCommSetup setup(session.Probe().Library(), session.Box());
-        if (test_ && !setup.TestLink(settings, session.View(), session.Probe().ChannelText("")))
-            return Finish(doc, false, settings, kExitFailed);
+        if (test_ && !command.TestLink(session.View(), session.Probe().ChannelText(""))) {
+            command.StoreBack(false);
+            return kExitFailed;
+        }
         const bool changes = channel_ >= 0 || baud_ >= 0 || hasIp_;
-        if (changes && !setup.Accept(settings))
-            return Finish(doc, false, settings, kExitFailed);
-        return Finish(doc, changes, settings, kExitOk);
+        if (changes && !command.Accept()) {
+            command.StoreBack(false);
+            return kExitFailed;
+        }
+        command.StoreBack(changes);
+        return kExitOk;
     }
 
 private:
@@ -66,14 +70,6 @@ private:
             }
         }
         return false;
-    }
-
-    // As the dialog closes: the values go back when accepted, and the channel
-    // text is rebuilt from the project either way.
-    static int Finish(CQpgDoc& doc, bool accepted, const SCommSettings& settings, int code)
-    {
-        doc.StoreBackCommunication(accepted, settings.channel, settings.baud, settings.ipAddress);
-        return code;
     }
 
     int channel_ = -1;

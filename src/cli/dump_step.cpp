@@ -1,6 +1,6 @@
-// dump --range R: reads target memory into the image.
+// dump --range R: reads a range of target memory into the image.
 #include "cli/cli_range_step.h"
-#include "flash/dump_operation.h"
+#include "commands/dump_command.h"
 
 namespace {
 
@@ -10,16 +10,7 @@ public:
 
     int Run(CCliSession& session) override
     {
-        if (!session.Allows(CQpgDoc::ECommand::Dump, "dump"))
-            return kExitFailed;
-        CQpgDoc& doc = session.Doc();
-        CDumpOperation operation(session.Probe().Library(), session.Box(), session.View(),
-                                 CliTargetChannel(session), doc.image);
-        if (!Prepare(session, doc.DumpStartRange(), operation))
-            return kExitFailed;
-        const ETargetResult result = operation.Start();
-        doc.StoreBackDump(operation.range);
-        return CliTargetExit(result);
+        return RunCommand<CDumpCommand>(session, CQpgDoc::ECommand::Dump);
     }
 };
 

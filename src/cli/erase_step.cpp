@@ -2,8 +2,7 @@
 // the listed sectors (which become the project's erase selection).
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
-#include "flash/erase_all_operation.h"
-#include "flash/erase_sectors_operation.h"
+#include "commands/erase_command.h"
 
 namespace {
 
@@ -33,19 +32,12 @@ public:
     {
         if (!session.Allows(CQpgDoc::ECommand::Erase, "erase"))
             return kExitFailed;
-        CQpgDoc& doc = session.Doc();
+        CEraseCommand command(session.Doc(), CliTargetContext(session));
         ETargetResult result;
         if (all_) {
-            CEraseAllOperation operation(session.Probe().Library(), session.Box(), session.View(),
-                                         CliTargetChannel(session));
-            Fill(operation, doc);
-            result = operation.Start();
-            doc.eraseMap = operation.eraseMap;
+            result = command.EraseAll();
         } else {
-            CEraseSectorsOperation operation(session.Probe().Library(), session.Box(), session.View(),
-                                             CliTargetChannel(session));
-            Fill(operation, doc);
-            result = operation.Start([&](CEraseMap& map) {
+            result = command.EraseSectors([&](CEraseMap& map) {
                 std::string error;
                 if (map.SetSelection(sectors_, error))
                     return true;
@@ -54,25 +46,12 @@ public:
             });
             if (result == ETargetResult::NothingSelected)
                 session.View().SetStatus("No sector selected: nothing was erased.");
-            doc.eraseMap = operation.eraseMap;
         }
-        doc.StoreBackErase();
+        command.StoreBack();
         return CliTargetExit(result);
     }
 
 private:
-    static void Fill(CEraseOperation& operation, const CQpgDoc& doc)
-    {
-        CliTargetSettings(doc, operation);
-        operation.preList = doc.preEraseList;
-        operation.postList = doc.postEraseList;
-        operation.eraseMap = doc.eraseMap;
-        operation.flashBase = doc.physicalRange.GetStart();
-        operation.workspace = CliWorkspace(doc);
-        operation.banks = static_cast<uint32_t>(doc.bankCount);
-        operation.busWidthBytes = doc.BusWidthBytes();
-    }
-
     bool all_ = false;
     std::string sectors_;
 };

@@ -3,7 +3,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/text_format.h"
-#include "files/fill_model.h"
+#include "commands/fill_command.h"
 
 namespace {
 
@@ -35,14 +35,13 @@ public:
     {
         if (!session.Allows(CQpgDoc::ECommand::Fill, "fill"))
             return kExitFailed;
-        CQpgDoc& doc = session.Doc();
-        CFillModel model(doc.image, doc.physicalRange);
-        model.SetRange(doc.FillStartRange());
+        CFillCommand command(session.Doc());
+        CFillModel& model = command.model;
         model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
         model.SetUnitIndex(unitIndex_);
         model.SetPattern(pattern_);
-        const bool filled = model.Fill(session.View(), session.Box());
-        doc.StoreBackFill(model.Range(), model.PatternValue(), model.UnitIndex());
+        const bool filled = command.Fill(session.View(), session.Box());
+        command.StoreBack();
         if (!filled)
             return kExitFailed;
         session.View().SetStatus(Format("Filled %08lX - %08lX with %s", static_cast<unsigned long>(model.Range().GetStart()),

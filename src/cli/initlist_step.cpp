@@ -5,6 +5,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
+#include "commands/init_list_command.h"
 #include "common/text_format.h"
 #include "project/safe_file_writer.h"
 
@@ -89,15 +90,15 @@ private:
         }
         std::ostringstream text;
         text << in.rdbuf();
-        CCodeList list;
+        CInitListCommand command(session.Doc(), list_);
         std::string errors;
-        if (!list.ParseLines(text.str(), errors)) {
+        if (!command.Import(text.str(), errors)) {
             std::fprintf(stderr, "tarvel-cli: initlist %s: %s: the list is unchanged:\n%s\n", name_.c_str(),
                          file_.c_str(), errors.c_str());
             return kExitFailed;
         }
-        const bool changed = session.Doc().StoreBackInitList(list_, list);
-        session.View().SetStatus(Format("Init list %s: %zu entries from %s%s", name_.c_str(), list.GetCount(),
+        const bool changed = command.StoreBack();
+        session.View().SetStatus(Format("Init list %s: %zu entries from %s%s", name_.c_str(), command.list.GetCount(),
                                         file_.c_str(), changed ? "" : " (unchanged)"));
         return kExitOk;
     }
@@ -110,8 +111,9 @@ private:
                                   EMsgButtons::YesNo)
                    != EMsgResult::Yes)
             return kExitFailed;
-        const CCodeList& list = session.Doc().InitList(list_);
-        const std::string text = list.ToLines();
+        const CInitListCommand command(session.Doc(), list_);
+        const CCodeList& list = command.list;
+        const std::string text = command.Export();
         std::string error;
         CSafeFileWriter writer;
         if (!writer.Write(file_, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error)) {

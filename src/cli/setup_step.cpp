@@ -9,7 +9,7 @@
 #include "cli/cli_step.h"
 #include "common/text_format.h"
 #include "catalogue/flash_catalogue.h"
-#include "flash/target_memory_setup.h"
+#include "commands/target_setup_command.h"
 
 #include <cctype>
 #include <cstdio>
@@ -175,7 +175,8 @@ public:
     {
         CQpgDoc& doc = session.Doc();
         CMessageBox& box = session.Box();
-        CTargetMemorySetup dialog(CTargetMemorySetup::RecordOf(doc));
+        CTargetSetupCommand command(doc);
+        CTargetMemorySetup& dialog = command.setup;
         dialog.Open(""); // the command line has "devices" instead of memList.txt
 
         // The lists and the check box are always enabled.
@@ -235,9 +236,9 @@ public:
                                  "is off",
                                  static_cast<unsigned long>(*workspace_)));
 
-        if (!dialog.Confirm(box))
+        if (!command.Confirm(box))
             return kExitFailed; // the dialog's message was shown
-        dialog.ApplyTo(doc);
+        command.StoreBack();
         const CMemoryRange& range = doc.physicalRange;
         const std::string rangeText =
             range.GetSize() == 0 ? std::string("empty")

@@ -2,7 +2,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
-#include "files/store_model.h"
+#include "commands/store_command.h"
 
 namespace {
 
@@ -27,13 +27,11 @@ public:
     {
         if (!session.Allows(CQpgDoc::ECommand::Store, "store"))
             return kExitFailed;
-        CQpgDoc& doc = session.Doc();
-        CStoreModel model(doc.image, doc.physicalRange);
-        model.SetRange(doc.StoreStartRange()); // what the dialog opens with
-        model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
-        model.fileName = file_;
-        const bool stored = model.Store(session.View(), session.Box());
-        doc.StoreBackStore(model.Range(), model.fileName);
+        CStoreCommand command(session.Doc());
+        command.model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
+        command.model.fileName = file_;
+        const bool stored = command.Store(session.View(), session.Box());
+        command.StoreBack();
         return stored ? kExitOk : kExitFailed;
     }
 

@@ -1,6 +1,6 @@
 // verify [--range R]: compares target flash with a range of the image.
 #include "cli/cli_range_step.h"
-#include "flash/verify_operation.h"
+#include "commands/verify_command.h"
 
 namespace {
 
@@ -10,17 +10,7 @@ public:
 
     int Run(CCliSession& session) override
     {
-        if (!session.Allows(CQpgDoc::ECommand::Verify, "verify"))
-            return kExitFailed;
-        CQpgDoc& doc = session.Doc();
-        CVerifyOperation operation(session.Probe().Library(), session.Box(), session.View(),
-                                   CliTargetChannel(session), doc.image);
-        if (!Prepare(session, doc.VerifyStartRange(), operation))
-            return kExitFailed;
-        operation.busWidthBytes = doc.BusWidthBytes();
-        const ETargetResult result = operation.Start();
-        doc.StoreBackVerify(operation.range);
-        return CliTargetExit(result);
+        return RunCommand<CVerifyCommand>(session, CQpgDoc::ECommand::Verify);
     }
 };
 

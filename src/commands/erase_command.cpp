@@ -1,0 +1,47 @@
+#include "commands/erase_command.h"
+
+#include "flash/erase_all_operation.h"
+#include "project/qpg_doc.h"
+
+CEraseCommand::CEraseCommand(CQpgDoc& doc, const STargetContext& context)
+    : eraseMap(doc.eraseMap), doc_(doc), context_(context)
+{
+}
+
+void CEraseCommand::Prepare(CEraseOperation& operation) const
+{
+    TakeTargetSettings(doc_, operation);
+    operation.preList = doc_.preEraseList;
+    operation.postList = doc_.postEraseList;
+    operation.eraseMap = eraseMap;
+    operation.flashBase = doc_.physicalRange.GetStart();
+    operation.workspace = ProjectWorkspace(doc_);
+    operation.banks = static_cast<uint32_t>(doc_.bankCount);
+    operation.busWidthBytes = doc_.BusWidthBytes();
+}
+
+ETargetResult CEraseCommand::EraseAll()
+{
+    CEraseAllOperation operation(context_.library, context_.box, context_.view, context_.ChannelFor(doc_),
+                                 context_.clock);
+    Prepare(operation);
+    const ETargetResult result = operation.Start();
+    eraseMap = operation.eraseMap;
+    return result;
+}
+
+ETargetResult CEraseCommand::EraseSectors(const CEraseSectorsOperation::FChooseSectors& chooseSectors)
+{
+    CEraseSectorsOperation operation(context_.library, context_.box, context_.view, context_.ChannelFor(doc_),
+                                     context_.clock);
+    Prepare(operation);
+    const ETargetResult result = operation.Start(chooseSectors);
+    eraseMap = operation.eraseMap;
+    return result;
+}
+
+bool CEraseCommand::StoreBack()
+{
+    doc_.eraseMap = eraseMap;
+    return doc_.StoreBackErase();
+}

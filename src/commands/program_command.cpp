@@ -1,0 +1,22 @@
+#include "commands/program_command.h"
+
+#include "project/qpg_doc.h"
+
+CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
+    : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
+      doc_(doc)
+{
+    TakeTargetSettings(doc, operation);
+    operation.physical = doc.physicalRange;
+    operation.range = doc.ProgramStartRange();
+    operation.preList = doc.preProgramList;
+    operation.postList = doc.postProgramList;
+    operation.flashBase = doc.physicalRange.GetStart();
+    operation.workspace = ProjectWorkspace(doc);
+    operation.busWidthBytes = doc.BusWidthBytes();
+}
+
+bool CProgramCommand::StoreBack()
+{
+    return doc_.StoreBackProgram(operation.range);
+}

@@ -1,0 +1,18 @@
+#include "commands/verify_command.h"
+
+#include "project/qpg_doc.h"
+
+CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
+    : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
+      doc_(doc)
+{
+    TakeTargetSettings(doc, operation);
+    operation.physical = doc.physicalRange;
+    operation.range = doc.VerifyStartRange();
+    operation.busWidthBytes = doc.BusWidthBytes();
+}
+
+bool CVerifyCommand::StoreBack()
+{
+    return doc_.StoreBackVerify(operation.range);
+}
