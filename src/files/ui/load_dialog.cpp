@@ -98,7 +98,7 @@ void CLoadDialog::Store()
 void CLoadDialog::RunLoad()
 {
     Store();
-    command_.Load(*view_, *box_);
+    lastResult_ = command_.Load(*view_, *box_);
     if (command_.model.CloseRequested())
         accept();
 }

@@ -29,6 +29,8 @@ public:
     void RunLoad();
     // "&Change...": the file chooser; the chosen path goes into the file name field.
     void ChooseFile();
+    // The result of the last load (-1: none ran yet).
+    int LastResult() const { return lastResult_; }
 
 private:
     void Store();
@@ -42,4 +44,5 @@ private:
     CHexEdit* offset_;
     QLabel* status_;
     std::unique_ptr<CStatusLineView> view_;
+    int lastResult_ = -1;
 };

@@ -78,7 +78,12 @@ void CRangeEntryWidget::FocusFailedField()
 void CRangeEntryWidget::Select(int lengthMode)
 {
     Store();
-    const bool changed = entry_.SelectMode(lengthMode);
+    const int before = entry_.LengthMode();
+    if (modeHandler_)
+        modeHandler_(lengthMode);
+    else
+        entry_.SelectMode(lengthMode);
+    const bool changed = entry_.LengthMode() != before;
     Load();
     if (changed)
         emit modeChanged();

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class CHexEdit;
 class CRangeEntry;
 class QRadioButton;
@@ -22,6 +24,10 @@ public:
     // After a failed read: the focus on the field the entry points at.
     void FocusFailedField();
 
+    // What a click on a radio button runs (the entry's SelectMode unless a
+    // dialog's model has its own, which also drops what belonged to the old mode).
+    void SetModeHandler(std::function<void(int)> handler) { modeHandler_ = std::move(handler); }
+
     CHexEdit* StartEdit() const { return start_; }
     CHexEdit* SecondEdit() const { return second_; }
 
@@ -39,4 +45,5 @@ private:
     CHexEdit* second_;
     QRadioButton* length_;
     QRadioButton* end_;
+    std::function<void(int)> modeHandler_;
 };
