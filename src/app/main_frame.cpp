@@ -542,23 +542,28 @@ void CMainFrame::UpdateCommands()
 
 void CMainFrame::RebuildRecentMenu()
 {
-    for (QAction* action : recentActions_) {
-        fileMenu_->removeAction(action);
-        action->deleteLater();
+    if (recentActions_.isEmpty()) {
+        for (int i = 0; i < CRecentFileList::kSize; ++i) {
+            auto* action = new QAction(this);
+            action->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
+            action->setStatusTip(tr("Open this document"));
+            connect(action, &QAction::triggered, this, [this, i] { OpenRecent(i); });
+            fileMenu_->insertAction(recentSeparator_, action);
+            recentActions_.push_back(action);
+        }
     }
-    recentActions_.clear();
     const auto& files = recent_.Files();
     Action(FileRecent)->setVisible(files.empty());
     const QFontMetrics fm(fileMenu_->font());
-    for (size_t i = 0; i < files.size(); ++i) {
-        const QString path = QString::fromStdString(files[i]);
+    for (int i = 0; i < recentActions_.size(); ++i) {
+        QAction* action = recentActions_[i];
+        const bool used = static_cast<size_t>(i) < files.size();
+        action->setVisible(used);
+        if (!used)
+            continue;
+        const QString path = QString::fromStdString(files[static_cast<size_t>(i)]);
         const QString shown = fm.elidedText(path, Qt::ElideMiddle, fm.averageCharWidth() * 60);
-        auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), this);
-        action->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
-        action->setStatusTip(tr("Open this document"));
-        const int index = static_cast<int>(i);
-        connect(action, &QAction::triggered, this, [this, index] { OpenRecent(index); });
-        fileMenu_->insertAction(recentSeparator_, action);
-        recentActions_.push_back(action);
+        // "&&" keeps an ampersand in a path from being taken for a mnemonic.
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(shown).replace('&', "&&")));
     }
 }
