@@ -17,11 +17,11 @@
 #include "common/ui/file_chooser.h"
 #include "common/ui/qt_message_box.h"
 #include "common/ui/status_line_view.h"
-#include "files/ui/checksum_dialog.h"
-#include "files/ui/edit_image_dialog.h"
-#include "files/ui/fill_dialog.h"
-#include "files/ui/load_dialog.h"
-#include "files/ui/store_dialog.h"
+#include "commands/ui/checksum_dialog.h"
+#include "commands/ui/edit_image_dialog.h"
+#include "commands/ui/fill_dialog.h"
+#include "commands/ui/load_dialog.h"
+#include "commands/ui/store_dialog.h"
 #include "project/qpg_doc.h"
 
 #include <QCloseEvent>

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -104,6 +105,10 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     Add("edit-image-long", trigger(static_cast<int>(EDoc::Edit)), [](QWidget* w) { Click(w, "longRadio"); });
     Add("clear-question", trigger(static_cast<int>(EDoc::Clear)), {});
     Add("not-yet-message", trigger(static_cast<int>(EDoc::Program)), {});
+    Add("save-changes-question", [this, &frame] {
+        app_.Doc().SetModifiedFlag();
+        frame.NewFile();
+    });
     Add("about-dialog", trigger(CMainFrame::AppAbout), {});
     Add("help-window", trigger(CMainFrame::HelpTopics), {}, false);
 }
@@ -149,6 +154,9 @@ void CScreenshotTour::CatchNextBox(const QString& name)
 void CScreenshotTour::Next()
 {
     if (index_ >= steps_.size()) {
+        QFile::remove(QDir(folder_).filePath("store-sample.s19"));
+        // The tour's edits are not worth keeping: no save question at the end.
+        app_.Doc().SetModifiedFlag(false);
         QApplication::quit();
         return;
     }

@@ -9,7 +9,7 @@
 #include "app/window_placement.h"
 #include "catalogue/flash_catalogue.h"
 #include "common/ui/qt_message_box.h"
-#include "files/ui/load_dialog.h"
+#include "commands/ui/load_dialog.h"
 #include "gui/gui_test_support.h"
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"

@@ -21,7 +21,11 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     case EMsgButtons::OkCancel: qbuttons = QMessageBox::Ok | QMessageBox::Cancel; break;
     }
     const QString title = QString::fromStdString(caption.empty() ? std::string(kAppTitle) : caption);
-    QMessageBox box(qicon, title, QString::fromStdString(text), qbuttons, owner_);
+    // The messages set a blank before their closing "!" or "?": a no-break
+    // space keeps the mark on the line of its word when the box wraps.
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!")).replace(QStringLiteral(" ?"), QStringLiteral("\u00A0?"));
+    QMessageBox box(qicon, title, shown, qbuttons, owner_);
     box.setTextFormat(Qt::PlainText);
     switch (box.exec()) {
     case QMessageBox::Yes: return EMsgResult::Yes;

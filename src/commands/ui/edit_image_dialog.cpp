@@ -1,4 +1,4 @@
-#include "files/ui/edit_image_dialog.h"
+#include "commands/ui/edit_image_dialog.h"
 
 #include "commands/edit_image_command.h"
 #include "common/ui/hex_edit.h"
@@ -82,7 +82,8 @@ CEditImageDialog::CEditImageDialog(CEditImageCommand& command, QWidget* parent)
     addresses_->setUniformItemSizes(true);
     addresses_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     addresses_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    addresses_->setFixedSize(fm.horizontalAdvance(QStringLiteral(" 00000000")) + 16, rowHeight * kRows + 4);
+    addresses_->setFixedSize(fm.horizontalAdvance(QStringLiteral(" 00000000 ")) + 2 * addresses_->frameWidth() + 8,
+                             rowHeight * kRows + 2 * addresses_->frameWidth());
     for (int r = 0; r < kRows; ++r) {
         auto* item = new QListWidgetItem(addresses_);
         item->setSizeHint(QSize(0, rowHeight));
@@ -96,10 +97,12 @@ CEditImageDialog::CEditImageDialog(CEditImageCommand& command, QWidget* parent)
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid_->setFixedSize(fm.horizontalAdvance(QStringLiteral(" 00")) * 16 + 24, rowHeight * kRows + 4);
+    // Room for the widest page: 16 bytes " %02X" with a margin in each column.
+    grid_->setFixedSize(16 * (fm.horizontalAdvance(QStringLiteral(" 00")) + 10) + 2 * grid_->frameWidth(),
+                        rowHeight * kRows + 2 * grid_->frameWidth());
     scroll_ = new QScrollBar(Qt::Vertical, this);
     scroll_->setObjectName("scrollBar");
-    scroll_->setFixedHeight(rowHeight * kRows + 4);
+    scroll_->setFixedHeight(grid_->height());
     auto* page = new QHBoxLayout;
     page->setSpacing(0);
     page->addWidget(addresses_);
@@ -184,8 +187,9 @@ void CEditImageDialog::FillGrid()
     const int columns = model.Columns();
     if (grid_->columnCount() != columns)
         grid_->setColumnCount(columns);
-    const int width = grid_->viewport()->width() > 0 ? grid_->viewport()->width() : grid_->width();
-    const int height = grid_->viewport()->height() > 0 ? grid_->viewport()->height() : grid_->height();
+    // The grid has a fixed size: its inside is known before it is first shown.
+    const int width = grid_->width() - 2 * grid_->frameWidth();
+    const int height = grid_->height() - 2 * grid_->frameWidth();
     for (int c = 0; c < columns; ++c)
         grid_->setColumnWidth(c, width / columns);
     for (int r = 0; r < kRows; ++r) {

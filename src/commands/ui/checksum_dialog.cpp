@@ -1,4 +1,4 @@
-#include "files/ui/checksum_dialog.h"
+#include "commands/ui/checksum_dialog.h"
 
 #include "commands/checksum_command.h"
 #include "common/ui/hex_edit.h"

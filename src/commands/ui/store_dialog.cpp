@@ -1,4 +1,4 @@
-#include "files/ui/store_dialog.h"
+#include "commands/ui/store_dialog.h"
 
 #include "commands/store_command.h"
 #include "common/ui/file_chooser.h"

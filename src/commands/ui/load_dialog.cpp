@@ -1,4 +1,4 @@
-#include "files/ui/load_dialog.h"
+#include "commands/ui/load_dialog.h"
 
 #include "commands/load_command.h"
 #include "common/ui/file_chooser.h"

@@ -1,4 +1,4 @@
-#include "files/ui/fill_dialog.h"
+#include "commands/ui/fill_dialog.h"
 
 #include "commands/fill_command.h"
 #include "common/ui/hex_edit.h"
