@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/flash_algorithm.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -128,20 +130,8 @@ public:
     // ---- Algorithm codes ---------------------------------------------------
 
     // The device width (1, 2 or 4) that a program algorithm code used by the
-    // catalogue implies; 0 for codes no row uses (0, 7, 9, 16, 17, 21, ...).
-    static constexpr uint32_t AlgorithmWidth(uint32_t code)
-    {
-        switch (code) {
-        case 2: case 5: case 11: case 22: case 23: case 27: case 29: case 31: case 32: case 42:
-            return 1;
-        case 6: case 12: case 24: case 28: case 30: case 33: case 35: case 41: case 44: case 49:
-            return 2;
-        case 36: case 40: case 43: case 45: case 46:
-            return 4;
-        default:
-            return 0;
-        }
-    }
+    // catalogue implies; 0 for codes no row uses (see CFlashAlgorithms).
+    static constexpr uint32_t AlgorithmWidth(uint32_t code) { return CFlashAlgorithms::Find(code).deviceWidth; }
 
     // ---- Names typed by people ---------------------------------------------
 

@@ -509,12 +509,6 @@ constexpr SFlashDevice kRows[] = {
 
 static_assert(std::size(kRows) == CFlashCatalogue::kRowCount);
 
-// The page-write AT29 algorithms: page size 256 and no separate erase.
-constexpr bool IsPageWriteAlgorithm(uint32_t code)
-{
-    return code == 27 || code == 28;
-}
-
 // Every row against the catalogue's rules: row 0 empty; every device with a
 // width its algorithm implies, erase code equal to the program code (0 for
 // page-write rows), page size 256 exactly for page-write rows, and a sector
@@ -529,7 +523,7 @@ consteval bool RowsAreValid()
         return false;
     for (std::size_t i = 1; i < std::size(kRows); ++i) {
         const SFlashDevice& d = kRows[i];
-        const bool pageWrite = IsPageWriteAlgorithm(d.programAlgorithm);
+        const bool pageWrite = CFlashAlgorithms::Find(d.programAlgorithm).pageWrite;
         if (d.name[0] == '\0' || d.deviceWidth == 0 ||
             d.deviceWidth != CFlashCatalogue::AlgorithmWidth(d.programAlgorithm))
             return false;

@@ -161,7 +161,10 @@ int main(int argc, char** argv)
             return Usage(error);
     }
 
-    CCliSession session(answer);
+    // The one place that reads the environment: serial devices, probe port,
+    // image directory.
+    const CSettings settings;
+    CCliSession session(answer, settings);
     if (!probeHost.empty()) {
         std::string error;
         if (!session.Probe().UseNetworkProbe(probeHost, error))

@@ -119,16 +119,16 @@ bool PlanJedec(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
     const uint32_t width = t.busWidthBytes;
     plan.accessWidth = width;
     plan.laneWidth = t.deviceWidth;
-    switch (t.eraseAlgorithm) {
-    case 22: case 23: case 24:
+    switch (CFlashAlgorithms::Find(t.eraseAlgorithm).jedecPoll) {
+    case EJedecPoll::NoFailureBit:
         plan.pollRule = EPollRule::JedecNoFailureBit;
         plan.finishRule = EFinishRule::AfterTimeout;
         break;
-    case 37: case 38:
+    case EJedecPoll::DummyRead:
         plan.pollRule = EPollRule::JedecDummyRead;
         plan.finishRule = EFinishRule::Always;
         break;
-    default:
+    case EJedecPoll::FailureBit:
         plan.pollRule = EPollRule::JedecFailureBit;
         plan.finishRule = EFinishRule::Always;
         break;
@@ -161,17 +161,9 @@ bool PlanJedec(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
             pass.finish.push_back({false, u1, Replicate(0xF0, width)});
             if (sector < 0) {
                 pass.timeoutMs = CErasePlan::kEraseAllTimeoutMs;
-                pass.statusText = Format("Erasing  bank %2d", int(bank));
-                pass.failedText = Format("Erasing failed at bank %2d ! \nProcess aborted...", int(bank));
-                pass.timeoutText = Format("Erasing timeout at bank %2d ! \nProcess aborted...", int(bank));
                 pass.progressStep = sectors;
             } else {
                 pass.timeoutMs = CErasePlan::kSectorTimeoutMs;
-                pass.statusText = Format("Erasing  bank %2d sector %2d", int(bank), sector);
-                pass.failedText =
-                    Format("Erasing failed at bank %2d sector %2d ! \nProcess aborted...", int(bank), sector);
-                pass.timeoutText =
-                    Format("Erasing timeout at bank %2d sector %2d ! \nProcess aborted...", int(bank), sector);
                 pass.progressStep = 1;
             }
             plan.progressTotal += pass.progressStep;
@@ -229,17 +221,10 @@ bool PlanIntel(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
             if (bank0) {
                 pass.commands = {{false, address, 0x20}, {false, address, 0xD0}};
                 pass.finish = {{false, address, 0x50}, {false, address, 0xFFFF}};
-                pass.statusText = Format("Erasing sector %2d", int(sector));
-                pass.failedText = Format("Erasing failed at sector %2d ! \nProcess aborted...", int(sector));
-                pass.timeoutText = Format("Erasing timeout at sector %2d ! \nProcess aborted...", int(sector));
+                pass.namesBank = false;
             } else {
                 pass.commands = {{false, address, Replicate(0x20, width) & m}, {false, address, Replicate(0xD0, width) & m}};
                 pass.finish = {{false, address, Replicate(0x50, width) & m}, {false, address, m}, {true, address, 0}};
-                pass.statusText = Format("Erasing  bank %2d sector %2d", int(bank), int(sector));
-                pass.failedText =
-                    Format("Erasing failed at bank %2d sector %2d ! \nProcess aborted...", int(bank), int(sector));
-                pass.timeoutText =
-                    Format("Erasing timeout at bank %2d sector %2d ! \nProcess aborted...", int(bank), int(sector));
             }
             pass.progressStep = 1;
             plan.progressTotal += 1;
@@ -254,18 +239,18 @@ bool PlanIntel(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
 bool PlanOnChip(const SEraseTarget& t, CErasePlan& plan, std::string& error)
 {
     const uint32_t code = t.eraseAlgorithm;
+    const SFlashAlgorithm& algorithm = CFlashAlgorithms::Find(code);
     const uint32_t lanes = t.busWidthBytes / t.deviceWidth;
     const uint32_t sectors = static_cast<uint32_t>(t.sectorStarts.size());
     auto chosen = [&](uint32_t sector) { return t.eraseAll || t.IsSelected(0, sector); };
     auto sectorAddress = [&](uint32_t sector) { return t.base + t.sectorStarts[sector] * lanes; };
 
-    switch (code) {
-    case 40:
-    case 41:
+    switch (algorithm.onChipErase) {
+    case EOnChipErase::SectorRequests:
         plan.onChipPoll = EOnChipPoll::Once;
         plan.onChipTime = EOnChipTime::Sum;
         plan.failureNamesAddress = true;
-        if (t.eraseAll && code == 40) {
+        if (t.eraseAll && algorithm.eraseAllInOneRequest) {
             plan.requests.push_back({0, 0, sectorAddress(0), t.workspace, 0});
             break;
         }
@@ -273,14 +258,14 @@ bool PlanOnChip(const SEraseTarget& t, CErasePlan& plan, std::string& error)
             if (chosen(sector))
                 plan.requests.push_back({1, 0, sectorAddress(sector), t.workspace, 0});
         break;
-    case 42:
-    case 43:
-    case 45: {
+    case EOnChipErase::SectorMask:
+    case EOnChipErase::SectorMaskTimed: {
+        const bool timed = algorithm.onChipErase == EOnChipErase::SectorMaskTimed;
         plan.onChipPoll = EOnChipPoll::WhileBusy;
-        plan.onChipTime = code == 42 ? EOnChipTime::None : EOnChipTime::Last;
-        // One bit per sector; 43 and 45 put the bits of devices with fewer
-        // than 3 sectors at bit 16 upwards.
-        const uint32_t shift = (code != 42 && sectors < 3) ? 16 : 0;
+        plan.onChipTime = timed ? EOnChipTime::Last : EOnChipTime::None;
+        // One bit per sector; the timed kind puts the bits of devices with
+        // fewer than 3 sectors at bit 16 upwards.
+        const uint32_t shift = (timed && sectors < 3) ? 16 : 0;
         if (sectors + shift > 32) {
             error = Format("Erase algorithm %u cannot select more than %u sectors!", code, 32 - shift);
             return false;
@@ -294,11 +279,10 @@ bool PlanOnChip(const SEraseTarget& t, CErasePlan& plan, std::string& error)
             plan.requests.push_back({0, t.deviceSizeBytes, mask, t.workspace, 0});
         break;
     }
-    case 44:
-    case 46: {
+    case EOnChipErase::SectorRequestsBusy: {
         plan.onChipPoll = EOnChipPoll::WhileBusy;
         plan.onChipTime = EOnChipTime::None;
-        const uint32_t p1 = code == 46 ? t.deviceSizeBytes : 0;
+        const uint32_t p1 = algorithm.sizeInSetup ? t.deviceSizeBytes : 0;
         if (t.eraseAll) {
             plan.requests.push_back({0, p1, sectorAddress(0), t.workspace, 0});
             break;
@@ -308,7 +292,7 @@ bool PlanOnChip(const SEraseTarget& t, CErasePlan& plan, std::string& error)
                 plan.requests.push_back({1, p1, sectorAddress(sector), t.workspace, 0});
         break;
     }
-    default:
+    case EOnChipErase::None:
         error = Format("Erase algorithm %u is unknown!", code);
         return false;
     }
@@ -320,22 +304,7 @@ bool PlanOnChip(const SEraseTarget& t, CErasePlan& plan, std::string& error)
 
 EEraseFamily CErasePlan::FamilyOf(uint32_t eraseAlgorithm)
 {
-    switch (eraseAlgorithm) {
-    case 2: case 31: case 22:
-        return EEraseFamily::JedecX8;
-    case 11: case 12: case 32: case 33: case 23: case 24:
-        return EEraseFamily::JedecByteWord;
-    case 35: case 36: case 37: case 38:
-        return EEraseFamily::JedecX16X32;
-    case 5: case 6: case 29: case 30: case 34:
-        return EEraseFamily::IntelBlock;
-    case 49:
-        return EEraseFamily::IntelBank0;
-    case 40: case 41: case 42: case 43: case 44: case 45: case 46:
-        return EEraseFamily::OnChip;
-    default:
-        return EEraseFamily::None;
-    }
+    return CFlashAlgorithms::Find(eraseAlgorithm).eraseFamily;
 }
 
 bool CErasePlan::Build(const SEraseTarget& target, CErasePlan& plan, std::string& error)

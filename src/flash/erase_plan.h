@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/flash_algorithm.h"
 #include "flash/erase_target.h"
 
 #include <cstdint>
@@ -12,17 +13,6 @@
 // polls, its timeout and its texts; for the on-chip families the FlashErase
 // requests the probe's firmware gets. CEraseFlash carries a plan out over the
 // probe library; tests check plans without a probe.
-
-// Which algorithm family an erase algorithm code selects.
-enum class EEraseFamily {
-    None,          // codes without a family (0 among them): nothing is erased
-    JedecX8,       // 2, 31, 22: unlock at 0x5555 / 0x2AAA
-    JedecByteWord, // 11, 12, 32, 33, 23, 24: 0xAAAA / 0x5555 (x8), 0xAAAA / 0x5554 (x16)
-    JedecX16X32,   // 35 to 38: 0x5554 / 0xAAA8 (x16), 0x15554 / 0xAAA8 (x32)
-    IntelBlock,    // 5, 6, 29, 30, 34: block erase, status register under a lane mask
-    IntelBank0,    // 49: 16-bit block erase, the sectors selected in bank 0 for every bank
-    OnChip,        // 40 to 46: erased by the probe's firmware
-};
 
 // How a host-driven pass waits for its device.
 enum class EPollRule {
@@ -64,14 +54,13 @@ struct SBusCycle {
 struct SErasePass {
     uint32_t bank = 0;
     int sector = -1;
-    std::string statusText;        // shown when the pass starts
+    // Whether the pass's texts name its bank (16-bit bank-0 erases name the sector only).
+    bool namesBank = true;
     std::vector<SBusCycle> commands;
     uint32_t pollAddress = 0;
     uint32_t dummyReadAddress = 0; // JedecDummyRead only
     uint64_t timeoutMs = 0;        // from the time taken before the first command
     std::vector<SBusCycle> finish;
-    std::string failedText;
-    std::string timeoutText;
     uint32_t progressStep = 1;     // sectors this pass accounts for
 };
 

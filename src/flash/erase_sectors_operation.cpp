@@ -9,7 +9,7 @@ ETargetResult CEraseSectorsOperation::Start(const FChooseSectors& chooseSectors)
         return NoDevice();
     if (chooseSectors && !chooseSectors(eraseMap))
         return ETargetResult::Cancelled;
-    if (eraseMap.CountSelected() == 0 && device_->eraseAlgorithm != kNoSelectionAlgorithm)
+    if (eraseMap.CountSelected() == 0 && !CFlashAlgorithms::Find(device_->eraseAlgorithm).eraseWithoutSelection)
         return ETargetResult::NothingSelected;
     return Erase(false);
 }

@@ -12,8 +12,6 @@ public:
     // project's banks and the device's sectors); false when cancelled.
     using FChooseSectors = std::function<bool(CEraseMap& eraseMap)>;
 
-    // Erase algorithm whose devices erase without a sector choice.
-    static constexpr uint32_t kNoSelectionAlgorithm = 16;
 
     using CEraseOperation::CEraseOperation;
 

@@ -20,7 +20,7 @@ ETargetResult CProgramOperation::Start()
     target.flashBase = flashBase;
     target.workspace = workspace;
 
-    if (target.programAlgorithm == kSecurityAlgorithm && range.GetSize() != 0 &&
+    if (CFlashAlgorithms::Find(target.programAlgorithm).securityBits && range.GetSize() != 0 &&
         range.GetStart() <= kSecurityAddress && kSecurityAddress <= range.GetEnd() &&
         (image_.ReadByte(kSecurityAddress) & 0x03) != 0x02) {
         if (box_.Show("The security bits will be changed to 10 (not Secured) !", "WARNING", EMsgIcon::Exclamation,

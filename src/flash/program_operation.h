@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/flash_algorithm.h"
 #include "flash/target_operation.h"
 
 class CMemoryImage;
@@ -7,10 +8,7 @@ class CMemoryImage;
 // The Program command: writes a range of the memory image into target flash.
 class CProgramOperation final : public CTargetOperation {
 public:
-    // Devices of this program algorithm keep their security bits in the two
-    // low bits of the byte at kSecurityAddress; 10 binary is "not secured".
-    static constexpr uint32_t kSecurityAlgorithm = 40;
-    static constexpr uint32_t kSecurityAddress = 0xFC100417;
+    static constexpr uint32_t kSecurityAddress = CFlashAlgorithms::kSecurityAddress;
 
     CProgramOperation(CProbeLibrary& library, CMessageBox& box, COperationView& view, std::string channelText,
                       CMemoryImage& image, CClock& clock = CSystemClock::Instance())

@@ -12,51 +12,6 @@
 namespace {
 
 // What a program algorithm code does to the bus width, base and banks controls.
-struct SBusRule {
-    int busWidth;        // forced bus width, or -1: decided by the device width
-    bool banksToOne;     // the number of banks becomes 1
-    bool baseToZero;     // the base address becomes 0
-    bool baseEnabled;
-    bool banksEnabled;
-};
-
-SBusRule BusRuleFor(uint32_t code)
-{
-    switch (code) {
-    case 16: case 17: case 25: case 26:
-        return {0, true, false, true, false};
-    case 21: case 39:
-        return {2, false, false, true, true};
-    case 40: case 43: case 45: case 46:
-        return {2, false, false, true, false};
-    case 41: case 44: case 49:
-        return {1, false, false, true, false};
-    case 42:
-        return {0, false, true, false, false};
-    default:
-        return {-1, false, false, true, true};
-    }
-}
-
-// What a program algorithm code does to "Use target algorithm".
-enum class EAlgorithmRule { Required, Optional, Unavailable };
-
-EAlgorithmRule AlgorithmRuleFor(uint32_t code)
-{
-    switch (code) {
-    case 7: case 9: case 16: case 17: case 27: case 28: case 42:
-        return EAlgorithmRule::Required;
-    case 2: case 5: case 6: case 11: case 12:
-    case 21: case 22: case 23: case 24: case 25: case 26:
-    case 29: case 30: case 31: case 32: case 33: case 34: case 35: case 36: case 37: case 38: case 39:
-    case 40: case 41:
-    case 43: case 44: case 45: case 47: case 48: case 49:
-        return EAlgorithmRule::Optional;
-    default:
-        return EAlgorithmRule::Unavailable;
-    }
-}
-
 // The framework's reading of an unsigned integer field: optional blanks
 // around decimal digits, nothing else, at most 32 bits.
 bool ParseUnsigned(const std::string& text, uint32_t& value)
@@ -165,7 +120,7 @@ uint32_t CTargetMemorySetup::ProgramAlgorithm() const
 void CTargetMemorySetup::UpdateControls()
 {
     const uint32_t code = ProgramAlgorithm();
-    const SBusRule rule = BusRuleFor(code);
+    const SBusRule& rule = CFlashAlgorithms::Find(code).busRule;
     enabled.option = false;
     enabled.baseAddress = rule.baseEnabled;
     enabled.banks = rule.banksEnabled;
@@ -198,17 +153,17 @@ void CTargetMemorySetup::UpdateControls()
         baseField.SetValue(0);
     }
 
-    switch (AlgorithmRuleFor(code)) {
-    case EAlgorithmRule::Required:
+    switch (CFlashAlgorithms::Find(code).targetAlgorithm) {
+    case ETargetAlgorithm::Required:
         enabled.targetAlgorithm = false;
         targetAlgorithmChecked = record_.useTargetAlgorithm = true;
         enabled.workspace = true;
         break;
-    case EAlgorithmRule::Optional:
+    case ETargetAlgorithm::Optional:
         enabled.targetAlgorithm = true;
         enabled.workspace = targetAlgorithmChecked;
         break;
-    case EAlgorithmRule::Unavailable:
+    case ETargetAlgorithm::Unavailable:
         enabled.targetAlgorithm = false;
         targetAlgorithmChecked = record_.useTargetAlgorithm = false;
         enabled.workspace = false;
@@ -298,7 +253,7 @@ void CTargetMemorySetup::SelectMemoryType(int row, CMessageBox& box)
     UpdateControls();
     ShowRecord();
     const uint32_t code = ProgramAlgorithm();
-    if (code == 40 || code == 41)
+    if (CFlashAlgorithms::Find(code).clockReminder)
         box.Show("Don't forget to setup CFMCLKD via an init list entry !", "", EMsgIcon::Information,
                  EMsgButtons::Ok);
 }
@@ -320,7 +275,7 @@ bool CTargetMemorySetup::Confirm(CMessageBox& box)
     // The RAM the probe's algorithm needs in the workspace.
     const uint32_t code = ProgramAlgorithm();
     uint64_t workspaceSize = 0;
-    if (code == 7 || code == 9) {
+    if (CFlashAlgorithms::Find(code).pageWorkspace) {
         uint32_t width = 0;
         uint32_t page = 0;
         if (CFlashCatalogue::GetFlashWidth(record_.memoryType, width) && width != 0

@@ -9,6 +9,8 @@
 #include "sim/board_file.h"
 #include "sim/sim_board_model.h"
 
+#include "common/settings.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,9 +22,7 @@
 
 namespace {
 
-constexpr uint16_t kDefaultPort = 17000;
-
-void Usage(FILE* out)
+void Usage(FILE* out, uint16_t defaultPort)
 {
     std::fprintf(out,
                  "usage: qdx7000-sim [options]\n"
@@ -49,7 +49,7 @@ void Usage(FILE* out)
                  "  --rtt MS               link round-trip time in milliseconds\n"
                  "Prints \"listening ADDR:PORT\" and \"pty PATH\" when ready; runs until\n"
                  "interrupted or terminated.\n",
-                 static_cast<unsigned>(kDefaultPort));
+                 static_cast<unsigned>(defaultPort));
 }
 
 bool ParseNumber(const char* text, unsigned long max, unsigned long& value)
@@ -99,8 +99,12 @@ bool ParseRam(const std::string& text, SRamRegion& region)
 
 int main(int argc, char** argv)
 {
+    // The one place that reads the environment: the default port is the
+    // probe port that tarvel-cli would use (TARVEL_PROBE_PORT).
+    const CSettings settings;
+    const uint16_t defaultPort = settings.ProbePort();
     std::string listenAddress = "127.0.0.1";
-    unsigned long port = kDefaultPort;
+    unsigned long port = defaultPort;
     bool tcp = true;
     bool pty = false;
     std::string boardFile;
@@ -117,7 +121,7 @@ int main(int argc, char** argv)
         };
         unsigned long n = 0;
         if (arg == "--help" || arg == "-h") {
-            Usage(stdout);
+            Usage(stdout, defaultPort);
             return 0;
         } else if (arg == "--no-tcp") {
             tcp = false;
@@ -129,7 +133,7 @@ int main(int argc, char** argv)
             faults.refuseConnection = true;
         } else if (!value) {
             std::fprintf(stderr, "qdx7000-sim: unknown option or missing value: %s\n", arg.c_str());
-            Usage(stderr);
+            Usage(stderr, defaultPort);
             return 2;
         } else {
             ++i;
@@ -185,7 +189,7 @@ int main(int argc, char** argv)
                     return bad();
             } else {
                 std::fprintf(stderr, "qdx7000-sim: unknown option: %s\n", arg.c_str());
-                Usage(stderr);
+                Usage(stderr, defaultPort);
                 return 2;
             }
         }

@@ -10,6 +10,7 @@
 CSimFixture::CSimFixture(const std::string& boardText) : CSimFixture(boardText, SOptions{}) {}
 
 CSimFixture::CSimFixture(const std::string& boardText, const SOptions& options)
+    : library_(CLinkLibrary::DefaultSettings(), options.linkClock ? *options.linkClock : CSystemClock::Instance())
 {
     board_ = std::make_unique<CSimBoardModel>(options.clock);
     probe_ = std::make_unique<CProbeSim>(*board_, options.config);
@@ -32,7 +33,7 @@ CSimFixture::CSimFixture(const std::string& boardText, const SOptions& options)
         error_ = "the simulated link did not start";
         return;
     }
-    const int status = library_.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0));
+    const int status = library_.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0, library_.Clock()));
     if (status != 0)
         error_ = "LinkOpenTransport: " + library_.LinkErrorText(status);
 }

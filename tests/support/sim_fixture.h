@@ -14,7 +14,7 @@
 #include "probe/link_library.h"
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"
-#include "sim/sim_board_clock.h"
+#include "common/clock.h"
 #include "sim/sim_board_model.h"
 #include "sim/sim_faults.h"
 #include "sim/sim_link.h"
@@ -29,7 +29,10 @@ public:
     struct SOptions {
         // The board's time base; null: the steady clock (busy times pass in
         // real time). A manual clock keeps a busy device busy until moved.
-        std::shared_ptr<CSimBoardClock> clock;
+        std::shared_ptr<CClock> clock;
+        // The link library's clock; null: the system clock. A manual clock
+        // makes a reply that never comes time out at once.
+        CClock* linkClock = nullptr;
         // Link faults; request numbers count from the first frame of the
         // open handshake (see HandshakeRequests).
         SSimFaults faults;
