@@ -10,6 +10,11 @@ CLockIndicators::CLockIndicators([[maybe_unused]] bool onX11Display)
 #ifdef TARVEL_HAVE_X11
     if (onX11Display)
         display_ = XOpenDisplay(nullptr);
+    if (display_) {
+        const char* names[3] = {"Caps Lock", "Num Lock", "Scroll Lock"};
+        for (size_t i = 0; i < 3; ++i)
+            atoms_[i] = XInternAtom(static_cast<Display*>(display_), names[i], True);
+    }
 #endif
 }
 
@@ -28,13 +33,11 @@ std::optional<std::array<bool, 3>> CLockIndicators::Read() const
         return std::nullopt;
     auto* display = static_cast<Display*>(display_);
     std::array<bool, 3> states{};
-    const char* names[3] = {"Caps Lock", "Num Lock", "Scroll Lock"};
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < 3; ++i) {
         Bool on = False;
-        const Atom atom = XInternAtom(display, names[i], True);
-        if (atom != None && !XkbGetNamedIndicator(display, atom, nullptr, &on, nullptr, nullptr))
+        if (atoms_[i] != None && !XkbGetNamedIndicator(display, atoms_[i], nullptr, &on, nullptr, nullptr))
             on = False;
-        states[static_cast<size_t>(i)] = on == True;
+        states[i] = on == True;
     }
     return states;
 #else

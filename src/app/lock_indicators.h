@@ -20,4 +20,6 @@ public:
 
 private:
     void* display_ = nullptr;
+    // The indicators' atoms, looked up once (0: the server has no such indicator).
+    std::array<unsigned long, 3> atoms_{};
 };
