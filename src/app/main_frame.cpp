@@ -175,9 +175,9 @@ void CMainFrame::CreateActions()
     AddAction(HelpTopics, tr("&Help Topics"), tr("List Help topics\nHelp Topics"), nullptr, nullptr);
     AddAction(AppAbout, tr("&About Tarvel..."),
               tr("Display program information, version number and copyright\nAbout"), nullptr, "about");
-    AddAction(ContextHelp, tr("Context Help"), tr("Display help for clicked on buttons, menus and windows\nHelp"),
+    AddAction(ContextHelp, tr("Context Help"), tr("Explains the next button, menu entry or window you click\nContext Help"),
               "Shift+F1", "context_help");
-    AddAction(Help, tr("Help"), tr("Display help for current task or command\nHelp"), "F1", nullptr);
+    AddAction(Help, tr("Help"), tr("Shows the manual\nHelp"), "F1", nullptr);
     addAction(Action(ContextHelp));
     addAction(Action(Help));
 
@@ -427,7 +427,7 @@ bool CMainFrame::SaveFileAs()
 {
     const std::string initial = doc_.GetPathName().empty() ? std::string(kUntitled) + CQpgDoc::kFileExtension
                                                            : doc_.GetPathName();
-    auto path = chooser_->ChooseSave(this, kProjectFilter, initial);
+    auto path = chooser_->ChooseSave(this, kProjectFilter, initial, true);
     if (!path)
         return false;
     // A name without an extension gets the project's own.

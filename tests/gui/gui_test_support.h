@@ -23,9 +23,10 @@ public:
     {
         return Next("open", filter, initial);
     }
-    std::optional<std::string> ChooseSave(QWidget*, const std::string& filter, const std::string& initial) override
+    std::optional<std::string> ChooseSave(QWidget*, const std::string& filter, const std::string& initial,
+                                          bool confirmReplace) override
     {
-        return Next("save", filter, initial);
+        return Next(confirmReplace ? "save-confirmed" : "save", filter, initial);
     }
 
     std::deque<std::optional<std::string>> answers;

@@ -88,6 +88,14 @@ TEST(HexEdit, LetsOnlyHexDigitsThroughUpperCaseAndUpToItsDigitCount)
     }
 }
 
+TEST(FileChooser, FilterPairsBecomeQtFilters)
+{
+    EXPECT_EQ(CFileChooser::QtFilter("S-Record (*.sss) | *.sss| Binary (*.bin) | *.bin| all (*.*) | *.*||"),
+              "S-Record (*.sss);;Binary (*.bin);;all (*)");
+    EXPECT_EQ(CFileChooser::QtFilter(CStoreModel::kFileFilter), "S-Record (*.sss)");
+    EXPECT_EQ(CFileChooser::QtFilter("Tarvel Files (*.tvl) | *.tvl||"), "Tarvel Files (*.tvl)");
+}
+
 // ---- Load -----------------------------------------------------------------------
 
 TEST_F(ImageDialogs, LoadFindsTheFormatAndReportsTheByteCount)

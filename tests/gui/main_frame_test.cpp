@@ -312,7 +312,7 @@ TEST_F(MainFrame, NewOpenAndExitAskToSaveChanges)
     box.Answer(EMsgResult::Yes);
     EXPECT_TRUE(Frame().NewFile());
     EXPECT_TRUE(std::filesystem::exists(saved + ".tvl")) << "the extension is added";
-    EXPECT_EQ(chooser.asked.back(), "save|Tarvel Files (*.tvl) | *.tvl||" "|Untitled.tvl");
+    EXPECT_EQ(chooser.asked.back(), "save-confirmed|Tarvel Files (*.tvl) | *.tvl||" "|Untitled.tvl");
     EXPECT_EQ(Doc().comment, "");
     EXPECT_EQ(Frame().windowTitle(), "Untitled - Tarvel");
 

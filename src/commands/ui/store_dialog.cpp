@@ -100,6 +100,6 @@ void CStoreDialog::ChooseFile()
 {
     Store();
     command_.model.BeforeChooseFile(*box_);
-    if (auto path = chooser_->ChooseSave(this, CStoreModel::kFileFilter, command_.model.fileName))
+    if (auto path = chooser_->ChooseSave(this, CStoreModel::kFileFilter, command_.model.fileName, false))
         fileName_->setText(QString::fromStdString(*path));
 }

@@ -26,16 +26,26 @@ public:
         return QFileInfo(path).absoluteFilePath().toStdString();
     }
 
-    std::optional<std::string> ChooseSave(QWidget* owner, const std::string& filter,
-                                          const std::string& initial) override
+    std::optional<std::string> ChooseSave(QWidget* owner, const std::string& filter, const std::string& initial,
+                                          bool confirmReplace) override
     {
-        // The caller's own replace question comes after the chooser.
-        const QString path = QFileDialog::getSaveFileName(owner, QObject::tr("Save As"), QString::fromStdString(initial),
-                                                          QString::fromStdString(QtFilter(filter)), nullptr,
-                                                          QFileDialog::DontConfirmOverwrite);
-        if (path.isEmpty())
+        QFileDialog dialog(owner, QObject::tr("Save As"), QString::fromStdString(initial),
+                           QString::fromStdString(QtFilter(filter)));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        if (confirmReplace) {
+            // The extension is added here, so that the replace question is
+            // asked for the name that will be written.
+            const std::string qt = QtFilter(filter);
+            const size_t dot = qt.find("(*.");
+            if (dot != std::string::npos)
+                dialog.setDefaultSuffix(QString::fromStdString(qt.substr(dot + 3, qt.find(')', dot) - dot - 3)));
+        } else {
+            dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return QFileInfo(path).absoluteFilePath().toStdString();
+        return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath().toStdString();
     }
 };
 

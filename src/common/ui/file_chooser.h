@@ -15,14 +15,16 @@ public:
     // chosen full path, or nothing when the person cancelled.
     virtual std::optional<std::string> ChooseOpen(QWidget* owner, const std::string& filter,
                                                   const std::string& initial) = 0;
+    // With `confirmReplace` the chooser itself asks before an existing file
+    // is named (the project's Save As); without, the caller asks later.
     virtual std::optional<std::string> ChooseSave(QWidget* owner, const std::string& filter,
-                                                  const std::string& initial) = 0;
+                                                  const std::string& initial, bool confirmReplace) = 0;
 
     // "S-Record (*.sss) | *.sss| all (*.*) | *.*||" -> "S-Record (*.sss);;all (*)":
     // the names of the pairs, joined the way Qt's file dialogs take them.
     static std::string QtFilter(const std::string& filter);
 
     // The choosers of the platform: an existing file for Open; for Save no
-    // default extension is added and the caller asks before replacing.
+    // default extension is added.
     static CFileChooser& System();
 };
