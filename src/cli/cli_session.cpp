@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include "cli/cli_interrupt.h"
 #include "commands/load_command.h"
 #include "common/text_format.h"
 #include "files/program_file_readers.h"
@@ -22,6 +23,8 @@ char gImageDir[PATH_MAX];
 
 extern "C" void RemoveImageAndExit(int signal)
 {
+    if (signal == SIGINT && CliInterruptTake())
+        return; // a stop request: the operation in hand ends in order
     if (gImagePath[0])
         ::unlink(gImagePath);
     if (gImageDir[0])

@@ -16,6 +16,13 @@ public:
         cursor.push_back(on);
     }
 
+    void Progress(const SProgressEvent& event) override { events.push_back(event); }
+    // Asks to stop once `cancelAfterEvents` progress events have come (never when negative).
+    bool CancelRequested() override
+    {
+        return cancelAfterEvents >= 0 && events.size() >= static_cast<size_t>(cancelAfterEvents);
+    }
+
     // The status line as it stands: the last text shown ("" before any).
     std::string Status() const { return statuses.empty() ? std::string() : statuses.back(); }
     std::string LastStatus() const { return Status(); }
@@ -23,5 +30,7 @@ public:
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<bool> cursor;
+    std::vector<SProgressEvent> events;
     int cursorDepth = 0;
+    int cancelAfterEvents = -1;
 };
