@@ -5,6 +5,8 @@
 #include "common/text_format.h"
 #include "files/program_file_readers.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 using ReaderFn = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t);
@@ -30,7 +32,15 @@ int CLoadModel::Load(COperationView& view, CMessageBox& box)
     const uint32_t loadOffset = offset.Value();
     view.SetStatus("");
     int result = kLoadNotFormat;
+    // Each reader reads the file from its start, and the binary reader reads
+    // to its end: only a regular file can be read that way (a pipe is gone
+    // after the first reader, a device such as /dev/zero never ends).
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        result = kLoadCannotOpen;
     for (const SReader& reader : kReaders) {
+        if (result == kLoadCannotOpen)
+            break;
         CWaitCursor cursor(view);
         view.SetStatus(reader.status);
         result = reader.load(fileName, image_, bytesLoaded_, fileRange_, physical_, loadOffset);
