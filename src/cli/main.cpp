@@ -50,10 +50,18 @@ void PrintHelp(FILE* out)
                  "  --sim BOARD       the target steps run against a simulated probe started in\n"
                  "                    this process, with the board file BOARD (\"default\": the\n"
                  "                    built-in demo board)\n"
-                 "  --help            this text\n"
+                 "  --quiet           no status lines and no progress: only the messages of\n"
+                 "                    failures and warnings, and the results on stdout\n"
+                 "  --help, -h        this text\n"
+                 "  --version         the program's version\n"
                  "\n"
                  "Messages go to stderr as \"Caption: text\"; checksums, show and devices go to\n"
-                 "stdout.\n"
+                 "stdout. Progress is a bar on a terminal; in a log, one line at every 10 %%\n"
+                 "and at least every 5 s with the bytes done, the rate and the time taken.\n"
+                 "\n"
+                 "Each run starts with an empty memory image: program and verify without\n"
+                 "--range cover what this run loaded (or filled or dumped); the range kept in\n"
+                 "the project is used with --range stored.\n"
                  "\n"
                  "Exit codes:\n"
                  "  0  every step succeeded\n"
@@ -85,6 +93,7 @@ int main(int argc, char** argv)
     args.SetStepNameTest(IsStepName);
     CCliMessageBox::EAnswer answer = CCliMessageBox::EAnswer::Ask;
     bool allowOutside = false;
+    bool quiet = false;
     bool hasProject = false;
     std::string projectPath;
     bool imageOnly = false;
@@ -99,9 +108,14 @@ int main(int argc, char** argv)
         const std::string token = args.Next();
         std::string value;
         std::string error;
-        if (token == "--help") {
+        if (token == "--help" || token == "-h") {
             PrintHelp(stdout);
             return kExitOk;
+        } else if (token == "--version") {
+            std::printf("tarvel-cli %s\n", TARVEL_VERSION);
+            return kExitOk;
+        } else if (token == "--quiet") {
+            quiet = true;
         } else if (token == "--yes" || token == "--no") {
             const auto wanted = token == "--yes" ? CCliMessageBox::EAnswer::Yes : CCliMessageBox::EAnswer::No;
             if (answer != CCliMessageBox::EAnswer::Ask && answer != wanted)
@@ -165,6 +179,7 @@ int main(int argc, char** argv)
     // image directory.
     const CSettings settings;
     CCliSession session(answer, settings);
+    session.View().SetQuiet(quiet);
     if (!probeHost.empty()) {
         std::string error;
         if (!session.Probe().UseNetworkProbe(probeHost, error))
