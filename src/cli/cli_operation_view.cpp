@@ -32,7 +32,7 @@ void CCliOperationView::SetWaitCursor(bool on)
     CliInterruptArm(on);
     if (on) {
         // An operation begins: its log lines count their time from here.
-        startMs_ = lastLineMs_ = CSystemClock::Instance().NowMs();
+        startMs_ = lastLineMs_ = CSystemClock::Instance().NowMicros() / 1000;
         lastTenth_ = -1;
     }
 }
@@ -59,7 +59,8 @@ void CCliOperationView::Progress(const SProgressEvent& event)
 {
     if (terminal_ || quiet_ || event.total == 0)
         return;
-    const uint64_t now = CSystemClock::Instance().NowMs();
+    const uint64_t nowMicros = CSystemClock::Instance().NowMicros();
+    const uint64_t now = nowMicros / 1000;
     if (event.kind != kind_ || lastTenth_ < 0) {
         if (event.kind != kind_ && lastTenth_ >= 0)
             startMs_ = now; // a second operation inside the same bracket
@@ -74,7 +75,7 @@ void CCliOperationView::Progress(const SProgressEvent& event)
         return;
     lastTenth_ = tenth;
     lastLineMs_ = now;
-    const double seconds = static_cast<double>(now - startMs_) / 1000.0;
+    const double seconds = static_cast<double>(nowMicros - startMs_ * 1000) / 1e6;
     const bool bytes = event.kind != EOperationKind::Erase && event.kind != EOperationKind::Other;
     const char* name = event.kind == EOperationKind::Erase     ? "Erasing"
                        : event.kind == EOperationKind::Program ? "Programming"
@@ -84,7 +85,7 @@ void CCliOperationView::Progress(const SProgressEvent& event)
     const unsigned percent = static_cast<unsigned>(event.done * 100 / event.total);
     if (bytes) {
         const double rate = seconds > 0 ? static_cast<double>(event.done) / 1024.0 / seconds : 0.0;
-        std::fprintf(stderr, "%s: %llu of %llu bytes (%u %%), %.0f kB/s, %.1f s\n", name,
+        std::fprintf(stderr, "%s: %llu of %llu bytes (%u %%), %.0f kB/s, %.2f s\n", name,
                      static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total),
                      percent, rate, seconds);
     } else {
