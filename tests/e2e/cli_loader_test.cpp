@@ -274,6 +274,22 @@ TEST_F(CliLoader, StoreWritesFifosHardLinksAndStandardOutputAsTheyAre)
     EXPECT_EQ(run.out, received);
 }
 
+// A device change that keeps 2 banks, then an on-chip erase with a selection
+// only in bank 1: the on-chip families erase bank 0's selection, so nothing
+// would be erased; the erase fails instead of reporting success.
+TEST(CliOnChip, ErasingWithNothingSelectedInBank0Fails)
+{
+    CTempDir dir;
+    SCliRun run = RunCli(dir, "--project oc.tvl setup --device \"AMD  Am29F010\" --bus 8 --base 0 --banks 2 "
+                              "setup --device \"MAC7112 Program Flash (256K)\" save");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string board = std::string(TARVEL_TEST_DATA_DIR) + "/../../boards/onchip.board";
+    run = RunCli(dir, "--project oc.tvl --sim '" + board + "' erase --sectors 1/0");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Erasing failed: no sector of bank 0 is selected")) << run.err;
+    EXPECT_FALSE(Has(run.err, "successful erased")) << run.err;
+}
+
 // Not on a terminal: one progress line at every 10 % (with bytes, rate and
 // time), no bar; --quiet keeps only what went wrong and the results.
 TEST_F(CliLoader, ProgressInALogAndQuietRuns)
