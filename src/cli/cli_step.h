@@ -57,3 +57,6 @@ std::unique_ptr<CCliStep> CreateVerifyStep();
 std::unique_ptr<CCliStep> CreateDumpStep();
 std::unique_ptr<CCliStep> CreateEraseStep();
 std::unique_ptr<CCliStep> CreateFlashStep();
+std::unique_ptr<CCliStep> CreateProbeInfoStep();
+std::unique_ptr<CCliStep> CreateProbeUpdateStep();
+std::unique_ptr<CCliStep> CreateProbeNetSetupStep();

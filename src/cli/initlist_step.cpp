@@ -6,6 +6,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "commands/init_list_command.h"
+#include "common/bounded_file.h"
 #include "common/text_format.h"
 #include "project/safe_file_writer.h"
 
@@ -49,7 +50,7 @@ const SListName kListNames[] = {
 };
 
 // An init list file holds a few hundred lines at most.
-constexpr std::streamoff kMaxListFile = 4 * 1024 * 1024;
+constexpr size_t kMaxListFile = 4 * 1024 * 1024;
 
 class CInitListStep final : public CCliStep {
 public:
@@ -93,23 +94,20 @@ private:
     {
         if (file_ == "-")
             return ImportText(session, ReadStandardInput(kMaxListFile + 1), "standard input");
-        std::ifstream in(file_, std::ios::binary);
-        if (!in) {
+        std::string text;
+        switch (CBoundedFile::Read(file_, kMaxListFile, text)) {
+        case CBoundedFile::EResult::Ok:
+            break;
+        case CBoundedFile::EResult::CannotOpen:
             std::fprintf(stderr, "tarvel-cli: initlist %s: cannot open %s: %s\n", name_.c_str(), file_.c_str(),
                          std::strerror(errno));
             return kExitFailed;
-        }
-        in.seekg(0, std::ios::end);
-        const std::streamoff size = in.tellg();
-        in.seekg(0);
-        if (size < 0 || size > kMaxListFile) {
+        case CBoundedFile::EResult::TooLarge:
             std::fprintf(stderr, "tarvel-cli: initlist %s: %s is not an init list (too large)\n", name_.c_str(),
                          file_.c_str());
             return kExitFailed;
         }
-        std::ostringstream text;
-        text << in.rdbuf();
-        return ImportText(session, text.str(), file_);
+        return ImportText(session, text, file_);
     }
 
     int ImportText(CCliSession& session, const std::string& text, const std::string& from)

@@ -33,13 +33,18 @@ constexpr SReader kReaders[] = {
 // The system's reason why `fileName` cannot be read, e.g. "No such file or directory".
 std::string OpenFailureReason(const std::string& fileName)
 {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return std::strerror(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return "not a regular file (every reader reads the file from its start)";
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return std::strerror(errno);
-    struct stat st {};
-    const bool directory = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
     ::close(fd);
-    return directory ? std::strerror(EISDIR) : std::strerror(EIO);
+    return std::strerror(EIO);
 }
 
 } // namespace
@@ -51,7 +56,15 @@ int CLoadModel::Load(COperationView& view, CMessageBox& box)
     const uint32_t loadOffset = offset.Value();
     view.SetStatus("");
     int result = kLoadNotFormat;
+    // Each reader reads the file from its start, and the binary reader reads
+    // to its end: only a regular file can be read that way (a pipe is gone
+    // after the first reader, a device such as /dev/zero never ends).
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        result = kLoadCannotOpen;
     for (const SReader& reader : kReaders) {
+        if (result == kLoadCannotOpen)
+            break;
         CWaitCursor cursor(view);
         view.SetStatus(reader.status);
         result = reader.load(fileName, image_, bytesLoaded_, fileRange_, physical_, loadOffset, &report_);

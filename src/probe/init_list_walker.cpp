@@ -1,6 +1,7 @@
 #include "probe/init_list_walker.h"
 
 #include "probe/probe_status.h"
+#include "project/code_item.h"
 
 int CInitListWalker::Walk(const SInitListRecord* records, int count, uint64_t maxSteps, const Visit& visit)
 {
@@ -41,4 +42,14 @@ uint64_t CInitListWalker::PlannedDelayMs(const SInitListRecord* records, int cou
         return total > capMs ? 1 : 0;
     });
     return total > capMs ? capMs : total;
+}
+
+int CInitListWalker::CheckDelays(const SInitListRecord* records, int count)
+{
+    for (int i = 0; i < count; ++i)
+        if ((records[i].type == kInitDelay || records[i].type == kInitExec) && records[i].value > CCodeItem::kMaxDelayMs)
+            return kStatusInitListDelay;
+    if (PlannedDelayMs(records, count, kMaxTotalDelayMs + 1) > kMaxTotalDelayMs)
+        return kStatusInitListDelay;
+    return kStatusOk;
 }

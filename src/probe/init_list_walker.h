@@ -25,4 +25,12 @@ public:
     // Milliseconds the probe spends in DELAY and EXEC entries of the list,
     // loops included (capped at `capMs`).
     static uint64_t PlannedDelayMs(const SInitListRecord* records, int count, uint64_t capMs);
+
+    // Milliseconds a whole list may wait, loops included.
+    static constexpr uint64_t kMaxTotalDelayMs = 600000;
+    // kStatusInitListDelay when a DELAY or EXEC entry asks for more than
+    // CCodeItem::kMaxDelayMs (the editor's bound, which a file or an import
+    // may pass) or the list would wait more than kMaxTotalDelayMs in all;
+    // otherwise 0. Checked before a list runs, so that nothing sleeps for weeks.
+    static int CheckDelays(const SInitListRecord* records, int count);
 };

@@ -28,6 +28,9 @@ std::string ProbeStatusText(int status)
     case kStatusStreamState: return "Program or verify stream used out of order.";
     case kStatusProtocolMismatch: return "The probe speaks another version of the link protocol.";
     case kStatusInitListFailed: return "The probe could not run the init list.";
+    case kStatusInitListDelay:
+        return "An init list waits too long: each delay or run time must stay below 30000 ms, and a list may wait "
+               "no more than 600 seconds in all.";
     case kStatusNoAlgorithmRam: return "RAM for algorithm code not present.";
     case kStatusInvalidMode: return "Invalid write or erase mode.";
     case kStatusInvalidParameter: return "Invalid parameter.";

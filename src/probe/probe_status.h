@@ -31,6 +31,7 @@ enum EProbeStatus : int {
     kStatusStreamState = -1232,
     kStatusProtocolMismatch = -1233,
     kStatusInitListFailed = -1234,
+    kStatusInitListDelay = -1235,
 
     kStatusNoAlgorithmRam = -4101,
     kStatusInvalidMode = -4102,

@@ -77,6 +77,8 @@ bool CTargetConnection::LoadInitList(uint32_t targetOptions, const CCodeList& li
             status->SetStatus("Init list is to long!");
         return false;
     }
+    if (const int code = CInitListWalker::CheckDelays(records.data(), static_cast<int>(records.size())); code != 0)
+        return ReportStatus(status, code, 0);
     const int code = library_.TargetLoadInitList(0, targetOptions, static_cast<int>(records.size()),
                                                  records.data());
     return ReportStatus(status, code, 0);
@@ -132,9 +134,12 @@ bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* statu
     const std::vector<SInitListRecord> records = Records(list);
     const int count = static_cast<int>(records.size());
     // Walk once without running anything, so that a list whose loops go back
-    // before its start or never end is refused before it touches the target.
+    // before its start or never end, or that would wait too long, is refused
+    // before it touches the target.
     int code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
                                      [](const SInitListRecord&, uint32_t) { return 0; });
+    if (code == kStatusOk)
+        code = CInitListWalker::CheckDelays(records.data(), count);
     if (code == kStatusOk) {
         code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
                                      [this](const SInitListRecord& entry, uint32_t offset) {

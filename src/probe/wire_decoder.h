@@ -26,6 +26,8 @@ public:
     // header not yet complete counts as a header's size).
     size_t PendingFrame(bool& headerIn, uint32_t& sequence) const;
 
+    // Bytes received and not yet handed out or skipped.
+    size_t BufferedBytes() const { return Available(); }
     size_t SkippedBytes() const { return skipped_; }
     void ClearSkipped() { skipped_ = 0; }
     void Reset();

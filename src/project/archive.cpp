@@ -347,6 +347,19 @@ void CArchive::BindObject(uint32_t index, const void* object)
         loaded[index].object = object;
 }
 
+bool CArchive::ChargeCopy(size_t bytes)
+{
+    if (!CanRead())
+        return false;
+    if (bytes > data.size() - copiedBytes) {
+        Fail(EArchiveError::TooLarge, Format("object references that would copy more than the file's own %zu bytes",
+                                             data.size()));
+        return false;
+    }
+    copiedBytes += bytes;
+    return true;
+}
+
 const void* CArchive::GetBoundObject(uint32_t index) const
 {
     if (!Ok() || storing || index == 0 || index >= loaded.size() || loaded[index].isClass)

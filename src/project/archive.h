@@ -57,7 +57,8 @@ enum class EArchiveError {
     BadIndex,       // a reference to an index that holds no object (or no class) of the file
     BadData,        // a value that an object's body rules out (reported by the object)
     WrongDirection, // a read on a storing archive or a write on a loading one
-    TooLarge,       // a string or count that the format cannot hold (over 32 bits)
+    TooLarge,       // a string or count that the format cannot hold (over 32 bits), or object
+                    // references that would copy more than the file's own size
 };
 
 class CArchive {
@@ -139,6 +140,12 @@ public:
     // Error, with the archive failed.
     EObjectTag ReadObjectTag(const CClassInfo& cls, uint32_t& index);
     void BindObject(uint32_t index, const void* object);
+    // Accounts for `bytes` copied from an object read earlier, for an owner
+    // that reads a reference as a copy. Every copy made through references
+    // together may take no more than the file's own size, so a file of 2-byte
+    // references to one long object cannot grow into memory the file never
+    // held: past that, TooLarge and false.
+    bool ChargeCopy(size_t bytes);
     // The object bound to `index`, or nullptr (none bound, or the archive failed).
     const void* GetBoundObject(uint32_t index) const;
 
@@ -209,4 +216,5 @@ private:
     std::span<const uint8_t> data;
     size_t pos = 0;
     std::vector<CMapEntry> loaded; // index 0 is the null reference
+    size_t copiedBytes = 0;        // what ChargeCopy has accounted for
 };

@@ -271,6 +271,11 @@ bool CCodeItem::ParseLine(std::string_view line, CCodeItem& item, std::string& r
         numbers[c - 1] = n.value;
     }
 
+    if ((code == Delay || code == Exec) && numbers[1] > kMaxDelayMs) {
+        reason = Format("a %s of %lu ms is not below %lu ms", code == Delay ? "delay" : "run time",
+                        static_cast<unsigned long>(numbers[1]), static_cast<unsigned long>(kMaxDelayMs) + 1);
+        return false;
+    }
     if (columns[3].size() > kMaxComment) {
         reason = Format("the comment is longer than %zu characters", kMaxComment);
         return false;

@@ -42,6 +42,7 @@ public:
     static constexpr int kActionCount = 14;
     static constexpr size_t kMaxComment = 100; // characters an entry keeps when built or changed
     static constexpr size_t kMaxColumn = 255;  // characters of one column of a parsed line
+    static constexpr uint32_t kMaxDelayMs = 29999; // the longest DELAY or EXEC time the editor keeps
     static const CArchive::CClassInfo kClass;  // "CCodeItem", schema 0
 
     // The mnemonic ("NOP" .. "LOOP") and the editor's text ("NOP" .. "Loop") of
@@ -74,8 +75,8 @@ public:
 
     // The strict line parse for imported text: like the line parse, but a line
     // with more than four columns, a column over 255 characters, an unknown
-    // mnemonic, a number that is not a whole unsigned 32-bit number or a
-    // comment over 100 characters is refused: false, `reason` says why, and
+    // mnemonic, a number that is not a whole unsigned 32-bit number, a DELAY
+    // or EXEC time above kMaxDelayMs or a comment over 100 characters is refused: false, `reason` says why, and
     // `item` is unchanged.
     static bool ParseLine(std::string_view line, CCodeItem& item, std::string& reason);
 

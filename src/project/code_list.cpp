@@ -150,7 +150,7 @@ void CCodeList::Serialize(CArchive& ar)
             const auto* earlier = static_cast<const CCodeItem*>(ar.GetBoundObject(index));
             if (!earlier)
                 ar.Fail(EArchiveError::BadIndex, Format("a reference to entry %u, which is not there", index));
-            else
+            else if (ar.ChargeCopy(earlier->GetText().size()))
                 read.push_back(std::make_unique<CCodeItem>(*earlier));
             break;
         }

@@ -1,5 +1,6 @@
 #include "sim/board_file.h"
 
+#include "common/bounded_file.h"
 #include "common/text_format.h"
 #include "sim/sim_flash_geometry.h"
 
@@ -353,19 +354,19 @@ bool CBoardFile::Parse(const std::string& text, CBoardFile& out, std::string& er
 
 bool CBoardFile::Read(const std::string& path, CBoardFile& out, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    switch (CBoundedFile::Read(path, kMaxFileBytes, text)) {
+    case CBoundedFile::EResult::Ok:
+        break;
+    case CBoundedFile::EResult::CannotOpen:
         error = Format("cannot open board file \"%s\"", path.c_str());
         return false;
-    }
-    std::stringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = Format("cannot read board file \"%s\"", path.c_str());
+    case CBoundedFile::EResult::TooLarge:
+        error = Format("board file \"%s\" is larger than %zu bytes", path.c_str(), kMaxFileBytes);
         return false;
     }
     std::string message;
-    if (!Parse(text.str(), out, message)) {
+    if (!Parse(text, out, message)) {
         error = path + ": " + message;
         return false;
     }

@@ -65,6 +65,9 @@ public:
     // "line N: reason"; `out` is then left as it was.
     static bool Parse(const std::string& text, CBoardFile& out, std::string& error);
     // Reads and parses a file; a file that cannot be read is an error too.
+    // A board file holds a few lines; a larger one (or a device that never
+    // ends) is refused.
+    static constexpr size_t kMaxFileBytes = 1 << 20;
     static bool Read(const std::string& path, CBoardFile& out, std::string& error);
 
     // The board the simulator uses when none is named: the same board as

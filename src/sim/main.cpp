@@ -40,6 +40,10 @@ void Usage(FILE* out, uint16_t defaultPort)
                  "  --firmware-version N   firmware version (default 113)\n"
                  "  --logic-version N      logic version in the logic's signature (default 112)\n"
                  "  --firmware-kind N      firmware kind reported to TargetConnect (default 10)\n"
+                 "loader faults:\n"
+                 "  --logic-device-code N  device code of the logic device (default 19)\n"
+                 "  --stuck-fuse ROW:FUSE  a logic fuse that does not program (stays 1)\n"
+                 "  --weak-setup-byte N    byte N of the network setup sector reads back wrong\n"
                  "link faults (N counts request frames from 1, the handshake included):\n"
                  "  --refuse               refuse every TCP connection\n"
                  "  --drop-reply N         do not answer request N\n"
@@ -176,6 +180,23 @@ int main(int argc, char** argv)
                 if (!ParseNumber(value, 65535, n))
                     return bad();
                 config.firmwareKind = static_cast<uint16_t>(n);
+            } else if (arg == "--logic-device-code") {
+                if (!ParseNumber(value, 255, n))
+                    return bad();
+                config.logicDeviceCode = static_cast<uint8_t>(n);
+            } else if (arg == "--stuck-fuse") {
+                const std::string text = value;
+                const size_t colon = text.find(':');
+                unsigned long row = 0, fuse = 0;
+                if (colon == std::string::npos || !ParseNumber(text.substr(0, colon).c_str(), 133, row) ||
+                    !ParseNumber(text.substr(colon + 1).c_str(), 239, fuse))
+                    return bad();
+                config.stuckFuseRow = static_cast<int>(row);
+                config.stuckFuse = static_cast<int>(fuse);
+            } else if (arg == "--weak-setup-byte") {
+                if (!ParseNumber(value, 0x3FFF, n))
+                    return bad();
+                config.weakSetupByte = static_cast<int>(n);
             } else if (arg == "--drop-reply") {
                 if (!CSimFaults::ParseCount(value, faults.dropReplyTo))
                     return bad();

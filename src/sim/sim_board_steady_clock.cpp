@@ -1,20 +1,28 @@
 #include "sim/sim_board_steady_clock.h"
 
-#include <thread>
+#include <algorithm>
 
-uint64_t CSimBoardSteadyClock::NowMicros()
+CSimBoardSteadyClock::CSimBoardSteadyClock(Sleep sleep) : sleep_(std::move(sleep))
+{
+    if (!sleep_)
+        sleep_ = [](uint64_t micros) { CSystemClock::Instance().Wait(micros); };
+}
+
+uint64_t CSimBoardSteadyClock::WallMicros()
 {
     return CSystemClock::Instance().NowMicros();
 }
 
+uint64_t CSimBoardSteadyClock::NowMicros()
+{
+    return std::max(WallMicros(), board_.load());
+}
+
 void CSimBoardSteadyClock::Wait(uint64_t micros)
 {
-    const uint64_t spinLimit = 2000;
-    if (micros >= spinLimit) {
-        CSystemClock::Instance().Wait(micros);
-        return;
-    }
-    const uint64_t until = NowMicros() + micros;
-    while (NowMicros() < until)
-        std::this_thread::yield();
+    const uint64_t wall = WallMicros();
+    const uint64_t until = std::max(wall, board_.load()) + micros;
+    board_ = until;
+    if (until - wall >= kSleepAheadMicros)
+        sleep_(until - wall);
 }

@@ -95,6 +95,11 @@ bool CSimFirmware::HandleCommand(const uint8_t* request, size_t length, std::vec
 
 int CSimFirmware::RunInitList()
 {
+    // The probe answers nobody while it waits, so a list that would wait
+    // longer than the host ever allows is refused before it runs.
+    if (const int code = CInitListWalker::CheckDelays(initList_.data(), static_cast<int>(initList_.size()));
+        code != kStatusOk)
+        return code;
     return CInitListWalker::Walk(
         initList_.data(), static_cast<int>(initList_.size()), kMaxInitSteps,
         [this](const SInitListRecord& entry, uint32_t offset) -> int {

@@ -22,7 +22,8 @@ struct SSimFirmwareConfig {
 // The main init list handed over by TargetLoadInitList is kept and run at
 // once: memory writes and reads become bus cycles (writes at the address plus
 // the loop offset, reads without it), register writes go to the board, DELAY
-// and EXEC wait their milliseconds (no code runs: the board has no core),
+// and EXEC wait their milliseconds (no code runs: the board has no core; a
+// list with a longer wait than the init-list walker allows is refused),
 // MMAP and NOP do nothing, LOOP repeats the two entries before it.
 class CSimFirmware {
 public:

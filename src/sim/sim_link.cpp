@@ -171,32 +171,52 @@ void CSimLink::Accept()
     }
 }
 
+bool CSimLink::CanRead(const SConnection& connection)
+{
+    return connection.inbound.size() < kMaxQueuedRequests;
+}
+
+bool CSimLink::CanAnswer(const SConnection& connection)
+{
+    return connection.outboundBytes < kMaxQueuedReplyBytes;
+}
+
+void CSimLink::NoteQueued(const SConnection& connection)
+{
+    const size_t queued = connection.inboundBytes + connection.outboundBytes + connection.decoder.BufferedBytes();
+    if (queued > peakQueued_)
+        peakQueued_ = queued;
+}
+
 void CSimLink::ReadFrom(SConnection& connection)
 {
+    const auto halfTrip = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
     uint8_t buffer[65536];
-    for (;;) {
+    // One buffer at a time, each decoded before the next is read, and no more
+    // once enough requests wait: the rest stays with the host's transport.
+    while (CanRead(connection)) {
         const ssize_t n = read(connection.fd, buffer, sizeof buffer);
-        if (n > 0) {
-            connection.decoder.Feed(buffer, static_cast<size_t>(n));
-            continue;
-        }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
-        Close(connection);  // closed by the host, or failed
-        return;
-    }
-    const auto now = Clock::now();
-    const auto halfTrip = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
-    SWireFrame frame;
-    while (connection.decoder.Next(frame)) {
-        if (frame.IsReply())
-            continue;
-        const size_t size = WireFrameSize(frame.payload.size(), connection.withChecksum);
-        connection.upFree = std::max(connection.upFree, now) + LineTime(size);
-        connection.inbound.push_back({std::move(frame), connection.upFree + halfTrip});
+        if (n <= 0) {
+            Close(connection); // closed by the host, or failed
+            return;
+        }
+        connection.decoder.Feed(buffer, static_cast<size_t>(n));
+        const auto now = Clock::now();
+        SWireFrame frame;
+        while (connection.decoder.Next(frame)) {
+            if (frame.IsReply())
+                continue;
+            const size_t size = WireFrameSize(frame.payload.size(), connection.withChecksum);
+            connection.upFree = std::max(connection.upFree, now) + LineTime(size);
+            connection.inboundBytes += frame.payload.size();
+            connection.inbound.push_back({std::move(frame), connection.upFree + halfTrip});
+        }
+        NoteQueued(connection);
     }
 }
 
@@ -204,9 +224,11 @@ void CSimLink::ProcessDue(SConnection& connection)
 {
     const auto halfTrip = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
-    while (!connection.inbound.empty() && connection.inbound.front().deliverAt <= Clock::now() && !stop_) {
+    while (!connection.inbound.empty() && connection.inbound.front().deliverAt <= Clock::now() && !stop_ &&
+           CanAnswer(connection)) {
         SInbound request = std::move(connection.inbound.front());
         connection.inbound.pop_front();
+        connection.inboundBytes -= request.frame.payload.size();
         const uint32_t number = ++requests_;
         SWireFrame reply;
         {
@@ -222,7 +244,9 @@ void CSimLink::ProcessDue(SConnection& connection)
         connection.downFree = std::max(connection.downFree, done) + LineTime(out.bytes.size());
         out.sendAt = std::max(connection.downFree + halfTrip + delay, connection.lastSendAt);
         connection.lastSendAt = out.sendAt;
+        connection.outboundBytes += out.bytes.size();
         connection.outbound.push_back(std::move(out));
+        NoteQueued(connection);
     }
 }
 
@@ -243,6 +267,7 @@ void CSimLink::WriteDue(SConnection& connection)
             return;
         }
         out.written += static_cast<size_t>(n);
+        connection.outboundBytes -= static_cast<size_t>(n);
         if (out.written == out.bytes.size())
             connection.outbound.pop_front();
     }
@@ -269,8 +294,8 @@ void CSimLink::Run()
             fds.push_back({listenFd_, POLLIN, 0});
         auto next = Clock::time_point::max();
         for (auto& connection : connections_) {
-            short events = POLLIN;
-            if (!connection->inbound.empty())
+            short events = CanRead(*connection) ? POLLIN : 0;
+            if (!connection->inbound.empty() && CanAnswer(*connection))
                 next = std::min(next, connection->inbound.front().deliverAt);
             if (!connection->outbound.empty()) {
                 if (connection->outbound.front().sendAt <= Clock::now())
@@ -304,7 +329,12 @@ void CSimLink::Run()
             SConnection& connection = *connections_[i];
             if (connection.closed)
                 continue;
-            if (fds[index + i].revents & (POLLIN | POLLHUP | POLLERR))
+            const short revents = fds[index + i].revents;
+            // A hang-up while the connection is held back cannot be read to
+            // its end: the host is gone, and so are its requests' answers.
+            if ((revents & POLLERR) || ((revents & POLLHUP) && !CanRead(connection)))
+                Close(connection);
+            else if (revents & (POLLIN | POLLHUP))
                 ReadFrom(connection);
         }
     }

@@ -49,6 +49,16 @@ public:
     std::unique_lock<std::mutex> LockProbe() { return std::unique_lock<std::mutex>(probeMutex_); }
     uint32_t RequestsReceived() const { return requests_; }
 
+    // Back-pressure: a connection is not read while this many requests wait
+    // to be answered, and no request is answered while this many reply bytes
+    // wait to be sent, so a host that sends and never reads is held back by
+    // its own transport instead of growing the simulator's queues.
+    static constexpr size_t kMaxQueuedRequests = 64;
+    static constexpr size_t kMaxQueuedReplyBytes = 1 << 20;
+    // The most bytes (requests, replies, undecoded input) that one connection
+    // has held queued at any time.
+    size_t PeakQueuedBytes() const { return peakQueued_; }
+
 private:
     using Clock = std::chrono::steady_clock;
 
@@ -69,6 +79,8 @@ private:
         CWireDecoder decoder{false};
         std::deque<SInbound> inbound;
         std::deque<SOutbound> outbound;
+        size_t inboundBytes = 0;  // payload bytes of the requests in `inbound`
+        size_t outboundBytes = 0; // reply bytes in `outbound` not yet written
         Clock::time_point upFree{};
         Clock::time_point downFree{};
         Clock::time_point lastSendAt{};
@@ -83,6 +95,9 @@ private:
     void WriteDue(SConnection& connection);
     Clock::duration LineTime(size_t bytes) const;
     static void Close(SConnection& connection);
+    static bool CanRead(const SConnection& connection);
+    static bool CanAnswer(const SConnection& connection);
+    void NoteQueued(const SConnection& connection);
 
     CProbeSim& probe_;
     CSimFaults faults_;
@@ -95,4 +110,5 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<uint32_t> requests_{0};
+    std::atomic<size_t> peakQueued_{0};
 };

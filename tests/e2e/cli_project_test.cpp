@@ -237,6 +237,15 @@ TEST_F(CliProject, RunsFailSafelyWithTheirReason)
     EXPECT_EQ(ReadFileBytes(dir.File("other.tvl")), "keep me");
     EXPECT_EQ(ReadFileBytes(dir.File("damaged.tvl")), std::string("\x01\x00\x00\x00", 4));
 
+    // Devices report no size and never end.
+    for (const auto& [arguments, message] : std::vector<std::pair<std::string, std::string>>{
+             {kSetup + " load /dev/zero", "Can not open file !"},
+             {"initlist main /dev/zero", "initlist main: /dev/zero is not an init list (too large)"}}) {
+        const SCliRun run = Cli("--project p.tvl " + arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments << "\n" << run.err;
+        EXPECT_TRUE(Has(run.err, message)) << arguments << "\n" << run.err;
+    }
+
     const SCliRun run = Cli("--yes --project p.tvl setup --device \"AMD  Am29F010\" save other.tvl");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     CQpgDoc doc(false);

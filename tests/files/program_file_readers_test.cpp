@@ -342,6 +342,17 @@ TEST_F(LoadModelTest, ReportsEachFailureWithItsBox)
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Exclamation);
 }
 
+TEST_F(LoadModelTest, OnlyARegularFileIsRead)
+{
+    // /dev/zero never ends; a pipe would be used up by the first reader.
+    model.fileName = "/dev/zero";
+    EXPECT_EQ(model.Load(view, box), 1);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...\n\n/dev/zero: not a regular file "
+                                 "(every reader reads the file from its start)");
+    EXPECT_EQ(model.BytesLoaded(), 0u);
+}
+
 TEST_F(LoadModelTest, ImageFailureIsFatal)
 {
     CMemoryImage closed; // never opened: every write fails

@@ -178,6 +178,32 @@ TEST_F(TargetConnectionTest, RegistersReadsAndDelaysRunOnTheHost)
     EXPECT_EQ(clock.slept, 250u);
 }
 
+TEST_F(TargetConnectionTest, OverlongDelaysAreRefusedBeforeAnythingRunsOrSleeps)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    const CCodeList cases[] = {
+        ListOf({CCodeItem(CCodeItem::Wm8, kDemoRamBase, 1, ""), CCodeItem(CCodeItem::Delay, 0, 0xFFFFFFFF, "")}),
+        ListOf({CCodeItem(CCodeItem::Exec, 0, 30000, "")}),
+        // within the editor's bound each, but 20 passes of 29999 ms + 29999 ms
+        ListOf({CCodeItem(CCodeItem::Delay, 0, 29999, ""), CCodeItem(CCodeItem::Delay, 0, 29999, ""),
+                CCodeItem(CCodeItem::Loop, 0, 11, "")}),
+    };
+    for (const CCodeList& list : cases) {
+        library.writes.clear();
+        EXPECT_FALSE(connection.RunInitList(list, &view));
+        EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusInitListDelay));
+        EXPECT_FALSE(connection.LoadInitList(2, list, &view));
+        EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusInitListDelay));
+        EXPECT_TRUE(library.writes.empty());
+        EXPECT_EQ(clock.slept, 0u);
+    }
+    const CCodeList longest = ListOf({CCodeItem(CCodeItem::Delay, 0, 29999, "")});
+    EXPECT_TRUE(connection.RunInitList(longest, &view)) << view.LastStatus();
+    EXPECT_EQ(clock.slept, 29999u);
+}
+
 TEST_F(TargetConnectionTest, FailingEntryStopsTheRunWithItsStatusText)
 {
     CSimBoardUnderTest sim;

@@ -201,6 +201,8 @@ TEST(CodeItem, StrictParseNamesWhatIsWrongAndChangesNothing)
         {"WM32\t1\t2\tc\textra", "more than four tab-separated columns"},
         {"NOP\t\t\t" + std::string(101, 'c'), "the comment is longer than 100 characters"},
         {"NOP\t" + std::string(256, '1') + "\t\t", "the address column is longer than 255 characters"},
+        {"DELAY\t\t30000\t", "a delay of 30000 ms is not below 30000 ms"},
+        {"EXEC\t0x100\t0xFFFFFFFF\t", "a run time of 4294967295 ms is not below 30000 ms"},
     };
     for (const auto& c : cases) {
         CCodeItem item(CCodeItem::Nop, 0, 0, "before");
@@ -211,6 +213,9 @@ TEST(CodeItem, StrictParseNamesWhatIsWrongAndChangesNothing)
     }
     CCodeItem item;
     std::string reason;
+    EXPECT_TRUE(CCodeItem::ParseLine(" delay \t\t 100 \tok", item, reason)) << reason;
+    EXPECT_EQ(item.GetText(), "DELAY\t00000000\t00000064\tok");
+    EXPECT_TRUE(CCodeItem::ParseLine("DELAY\t\t29999\t", item, reason)) << reason;
     EXPECT_TRUE(CCodeItem::ParseLine(" delay \t\t 100 \tok", item, reason)) << reason;
     EXPECT_EQ(item.GetText(), "DELAY\t00000000\t00000064\tok");
     EXPECT_TRUE(CCodeItem::ParseLine("NOP", item, reason)) << reason;
@@ -314,6 +319,29 @@ TEST(CodeList, AReferenceToAnEarlierEntryReadsAsACopy)
     // Owned separately: deleting the list frees each once (no double delete).
     list.DeleteAll();
     EXPECT_EQ(list.GetCount(), 0u);
+}
+
+TEST(CodeList, ReferencesMayNotCopyMoreThanTheFileHolds)
+{
+    // One long entry and two-byte references to it: each reference would copy
+    // the whole text, so three of them already ask for more than the file's size.
+    const std::string text = "WM8\t00000001\t00000002\t" + std::string(200, 'c');
+    const Bytes head = Cat({kNewCodeItemClass, StoredString(text)});
+    const Bytes fits = Cat({{0x02, 0x00}, head, {0x02, 0x00}});
+    const Bytes tooMany = Cat({{0x04, 0x00}, head, {0x02, 0x00, 0x02, 0x00, 0x02, 0x00}});
+
+    CCodeList list;
+    CArchive ok(fits);
+    list.Serialize(ok);
+    ASSERT_TRUE(ok.Ok()) << ok.GetErrorText();
+    EXPECT_EQ(list.GetAt(1)->GetText(), text);
+
+    list = EveryTypeList();
+    CArchive in(tooMany);
+    list.Serialize(in);
+    EXPECT_EQ(in.GetError(), EArchiveError::TooLarge);
+    EXPECT_NE(in.GetErrorText().find("copy more than the file's own"), std::string::npos) << in.GetErrorText();
+    EXPECT_EQ(list, EveryTypeList());
 }
 
 TEST(CodeList, ABadFileLeavesTheListUnchanged)

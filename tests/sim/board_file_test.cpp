@@ -142,6 +142,10 @@ TEST(BoardFile, ReadingAMissingOrBadFileSaysWhich)
     WriteFileBytes(dir.File("bad.board"), std::string("ram 0 4K\n\x01\x02\x00\xFF\n", 14));
     EXPECT_FALSE(CBoardFile::Read(dir.File("bad.board"), board, error));
     EXPECT_EQ(error.rfind(dir.File("bad.board") + ": line 2: unknown keyword", 0), 0u) << error;
+
+    // A device reports no size and never ends: read up to the limit only.
+    EXPECT_FALSE(CBoardFile::Read("/dev/zero", board, error));
+    EXPECT_EQ(error, "board file \"/dev/zero\" is larger than 1048576 bytes");
 }
 
 TEST(BoardFile, SampleBoardsBuildAndCoverEveryProgramAlgorithm)

@@ -219,7 +219,8 @@ TEST(LinkProcess, ARefusingSimulatorAndBadOptions)
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--port", "70000"}, {"--delay-reply", "3"}, {"--ram", "0:0"}, {"--frobnicate"}, {"--no-tcp"},
-             {"--ram", "0:1000", "--ram", "800:10"}, {"--ram", "0:1000", "--board", "x.board"}}) {
+             {"--ram", "0:1000", "--ram", "800:10"}, {"--ram", "0:1000", "--board", "x.board"},
+             {"--board", "/dev/zero"}}) {
         CSimProcess bad(args);
         EXPECT_EQ(bad.Wait(5000), 2) << args[0];
     }

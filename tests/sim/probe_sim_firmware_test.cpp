@@ -167,6 +167,13 @@ TEST_F(SimFirmware, InitListFailures)
     const std::vector<SInitListRecord> badType = {Entry(14, 0, 0)};
     EXPECT_EQ(library.TargetLoadInitList(0, 2, 1, badType.data()), kStatusInvalidArgument);
 
+    // A wait the host never allows is refused at once, before any entry runs.
+    const std::vector<SInitListRecord> endlessDelay = {Entry(kInitWm8, kSimRamBase, 0x5A),
+                                                       Entry(kInitDelay, 0, 0xFFFFFFFF)};
+    EXPECT_EQ(library.TargetLoadInitList(0, 2, 2, endlessDelay.data()), kStatusInitListDelay);
+    uint8_t untouched = 0;
+    EXPECT_EQ(library.TargetRead8(kSimRamBase, untouched), 0);
+    EXPECT_NE(untouched, 0x5Au);
     const std::vector<SInitListRecord> full(kMaxInitListEntries, Entry(kInitWm8, kSimRamBase, 1));
     EXPECT_EQ(library.TargetLoadInitList(0, 2, kMaxInitListEntries, full.data()), 0);
     EXPECT_EQ(library.TargetLoadInitList(0, 2, 0, nullptr), 0);

@@ -29,8 +29,8 @@ public:
 
     std::vector<std::string> statuses;
     std::vector<int> progress;
-    std::vector<bool> cursor;
     std::vector<SProgressEvent> events;
+    std::vector<bool> cursor;
     int cursorDepth = 0;
     int cancelAfterEvents = -1;
 };

@@ -28,6 +28,14 @@ CSimFixture::CSimFixture(const std::string& boardText, const SOptions& options)
         return;
     }
     link_->ServeFd(fds[1], false);
+    if (options.tcp) {
+        if (link_->ListenTcp("127.0.0.1", 0) != 0) {
+            close(fds[0]);
+            error_ = "the simulated link cannot listen on 127.0.0.1";
+            return;
+        }
+        channelText_ = "NETWORK 127.0.0.1:" + std::to_string(link_->Port()) + " 1";
+    }
     if (link_->Start() != 0) {
         close(fds[0]);
         error_ = "the simulated link did not start";

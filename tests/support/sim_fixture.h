@@ -37,6 +37,9 @@ public:
         // open handshake (see HandshakeRequests).
         SSimFaults faults;
         SProbeSimConfig config;
+        // Also listen on a free loopback port, so that code which opens its
+        // own link (on ChannelText()) reaches this probe.
+        bool tcp = false;
     };
 
     explicit CSimFixture(const std::string& boardText);
@@ -53,6 +56,9 @@ public:
     CSimBoardModel& Board() { return *board_; }
     CLinkLibrary& Library() { return library_; }
     CSimLink& Link() { return *link_; }
+    CProbeSim& Probe() { return *probe_; }
+    // With SOptions::tcp: the channel text of the loopback port ("" without).
+    std::string ChannelText() const { return channelText_; }
     // Request frames the simulator has received so far.
     uint32_t RequestsReceived() const { return link_->RequestsReceived(); }
     // Request frames that opening a link takes (the handshake), so that a
@@ -80,6 +86,7 @@ public:
 
 private:
     std::string error_;
+    std::string channelText_;
     std::unique_ptr<CSimBoardModel> board_;
     std::unique_ptr<CProbeSim> probe_;
     std::unique_ptr<CSimLink> link_;

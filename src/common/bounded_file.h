@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Reads a whole small text file (an init list, a board description) without
+// trusting its reported size: a device or a pipe reports none, and /dev/zero
+// never ends. Reading stops one byte past the limit.
+class CBoundedFile {
+public:
+    enum class EResult {
+        Ok,
+        CannotOpen, // cannot be opened or read (errno says why), or a directory
+        TooLarge,   // more than maxBytes bytes
+    };
+
+    static EResult Read(const std::string& path, size_t maxBytes, std::string& text);
+};
