@@ -56,7 +56,7 @@ std::unique_ptr<CCliStep> CreateProgramStep();
 std::unique_ptr<CCliStep> CreateVerifyStep();
 std::unique_ptr<CCliStep> CreateDumpStep();
 std::unique_ptr<CCliStep> CreateEraseStep();
-std::unique_ptr<CCliStep> CreateFlashStep();
 std::unique_ptr<CCliStep> CreateProbeInfoStep();
 std::unique_ptr<CCliStep> CreateProbeUpdateStep();
 std::unique_ptr<CCliStep> CreateProbeNetSetupStep();
+std::unique_ptr<CCliStep> CreateFlashStep();

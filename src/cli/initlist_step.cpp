@@ -50,7 +50,7 @@ const SListName kListNames[] = {
 };
 
 // An init list file holds a few hundred lines at most.
-constexpr size_t kMaxListFile = 4 * 1024 * 1024;
+constexpr std::streamoff kMaxListFile = 4 * 1024 * 1024;
 
 class CInitListStep final : public CCliStep {
 public:

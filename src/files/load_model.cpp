@@ -33,14 +33,12 @@ constexpr SReader kReaders[] = {
 // The system's reason why `fileName` cannot be read, e.g. "No such file or directory".
 std::string OpenFailureReason(const std::string& fileName)
 {
-    struct stat st {};
-    if (::stat(fileName.c_str(), &st) != 0)
-        return std::strerror(errno);
-    if (S_ISDIR(st.st_mode))
+    struct stat path {};
+    if (::stat(fileName.c_str(), &path) == 0 && !S_ISREG(path.st_mode) && !S_ISDIR(path.st_mode))
+        return "not a regular file (a device, pipe or socket cannot be loaded)";
+    if (::stat(fileName.c_str(), &path) == 0 && S_ISDIR(path.st_mode))
         return std::strerror(EISDIR);
-    if (!S_ISREG(st.st_mode))
-        return "not a regular file (every reader reads the file from its start)";
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::strerror(errno);
     ::close(fd);

@@ -348,8 +348,8 @@ TEST_F(LoadModelTest, OnlyARegularFileIsRead)
     model.fileName = "/dev/zero";
     EXPECT_EQ(model.Load(view, box), 1);
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...\n\n/dev/zero: not a regular file "
-                                 "(every reader reads the file from its start)");
+    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...\n\n/dev/zero: not a regular file (a device, "
+                                 "pipe or socket cannot be loaded)");
     EXPECT_EQ(model.BytesLoaded(), 0u);
 }
 
