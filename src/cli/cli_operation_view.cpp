@@ -1,6 +1,7 @@
 #include "cli/cli_operation_view.h"
 
 #include "cli/cli_interrupt.h"
+#include "common/clock.h"
 
 #include <cstdio>
 #include <string>
@@ -8,17 +9,19 @@
 
 CCliOperationView::CCliOperationView() : terminal_(::isatty(STDERR_FILENO) != 0) {}
 
+// The bar is taken off its line before a status line takes its place, so a
+// log of the terminal keeps the status lines only.
 void CCliOperationView::EndBar()
 {
     if (barShown_) {
-        std::fputc('\n', stderr);
+        std::fprintf(stderr, "\r%60s\r", "");
         barShown_ = false;
     }
 }
 
 void CCliOperationView::SetStatus(const std::string& text)
 {
-    if (text.empty())
+    if (text.empty() || quiet_)
         return; // an emptied status line has nothing to say on a terminal log
     EndBar();
     std::fprintf(stderr, "%s\n", text.c_str());
@@ -27,6 +30,11 @@ void CCliOperationView::SetStatus(const std::string& text)
 void CCliOperationView::SetWaitCursor(bool on)
 {
     CliInterruptArm(on);
+    if (on) {
+        // An operation begins: its log lines count their time from here.
+        startMs_ = lastLineMs_ = CSystemClock::Instance().NowMicros() / 1000;
+        lastTenth_ = -1;
+    }
 }
 
 bool CCliOperationView::CancelRequested()
@@ -36,7 +44,8 @@ bool CCliOperationView::CancelRequested()
 
 void CCliOperationView::SetProgress(int percent)
 {
-    if (!terminal_)
+    // Nothing to show before the first step: a bar at 0 % says nothing.
+    if (!terminal_ || quiet_ || (percent <= 0 && !barShown_))
         return;
     percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
     const int filled = percent * 40 / 100;
@@ -44,4 +53,43 @@ void CCliOperationView::SetProgress(int percent)
                  std::string(static_cast<size_t>(40 - filled), ' ').c_str(), percent);
     std::fflush(stderr);
     barShown_ = true;
+}
+
+void CCliOperationView::Progress(const SProgressEvent& event)
+{
+    if (terminal_ || quiet_ || event.total == 0)
+        return;
+    const uint64_t nowMicros = CSystemClock::Instance().NowMicros();
+    const uint64_t now = nowMicros / 1000;
+    if (event.kind != kind_ || lastTenth_ < 0) {
+        if (event.kind != kind_ && lastTenth_ >= 0)
+            startMs_ = now; // a second operation inside the same bracket
+        kind_ = event.kind;
+        lastLineMs_ = now;
+        lastTenth_ = 0;
+    }
+    const int tenth = static_cast<int>(event.done * 10 / event.total);
+    if (tenth == lastTenth_ && now - lastLineMs_ < 5000)
+        return;
+    if (event.done == 0)
+        return;
+    lastTenth_ = tenth;
+    lastLineMs_ = now;
+    const double seconds = static_cast<double>(nowMicros - startMs_ * 1000) / 1e6;
+    const bool bytes = event.kind != EOperationKind::Erase && event.kind != EOperationKind::Other;
+    const char* name = event.kind == EOperationKind::Erase     ? "Erasing"
+                       : event.kind == EOperationKind::Program ? "Programming"
+                       : event.kind == EOperationKind::Verify  ? "Verifying"
+                       : event.kind == EOperationKind::Dump    ? "Dumping"
+                                                               : "Working";
+    const unsigned percent = static_cast<unsigned>(event.done * 100 / event.total);
+    if (bytes) {
+        const double rate = seconds > 0 ? static_cast<double>(event.done) / 1024.0 / seconds : 0.0;
+        std::fprintf(stderr, "%s: %llu of %llu bytes (%u %%), %.0f kB/s, %.2f s\n", name,
+                     static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total),
+                     percent, rate, seconds);
+    } else {
+        std::fprintf(stderr, "%s: %llu of %llu (%u %%), %.1f s\n", name, static_cast<unsigned long long>(event.done),
+                     static_cast<unsigned long long>(event.total), percent, seconds);
+    }
 }

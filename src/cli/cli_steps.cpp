@@ -5,7 +5,8 @@ namespace {
 const SCliStepInfo kSteps[] = {
     {"setup",
      "setup [--device NAME] [--bus 8|16|32] [--base HEX] [--banks N] [--cpu NAME|CODE]\n"
-     "        [--clock NAME|CODE] [--endian little|big] [--workspace HEX] [--target-algorithm on|off]",
+     "        [--clock NAME|CODE] [--endian little|big] [--workspace HEX] [--target-algorithm on|off]\n"
+     "        [--autoload on|off]",
      CreateSetupStep},
     {"load", "load FILE [--offset HEX]   (FILE - : standard input)", CreateLoadStep},
     {"store", "store FILE --range R   (FILE - : standard output)", CreateStoreStep},

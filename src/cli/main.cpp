@@ -51,7 +51,10 @@ void PrintHelp(FILE* out)
                  "  --sim BOARD       the target and probe steps run against a simulated probe in\n"
                  "                    this process, with the board file BOARD (\"default\": the\n"
                  "                    built-in demo board)\n"
-                 "  --help            this text\n"
+                 "  --quiet           no status lines and no progress: only the messages of\n"
+                 "                    failures and warnings, and the results on stdout\n"
+                 "  --help, -h        this text\n"
+                 "  --version         the program's version\n"
                  "\n"
                  "The probe steps connect to the probe's loader on the loader port (--port and\n"
                  "--baud, else the project's, COM1 at 9600 baud unless set) or on --probe /\n"
@@ -60,7 +63,12 @@ void PrintHelp(FILE* out)
                  "program directory: the directory of tarvel-cli, or TARVEL_PROGRAM_DIR when set.\n"
                  "\n"
                  "Messages go to stderr as \"Caption: text\"; checksums, show and devices go to\n"
-                 "stdout.\n"
+                 "stdout. Progress is a bar on a terminal; in a log, one line at every 10 %%\n"
+                 "and at least every 5 s with the bytes done, the rate and the time taken.\n"
+                 "\n"
+                 "Each run starts with an empty memory image: program and verify without\n"
+                 "--range cover what this run loaded (or filled or dumped); the range kept in\n"
+                 "the project is used with --range stored.\n"
                  "\n"
                  "Exit codes:\n"
                  "  0  every step succeeded\n"
@@ -92,6 +100,7 @@ int main(int argc, char** argv)
     args.SetStepNameTest(IsStepName);
     CCliMessageBox::EAnswer answer = CCliMessageBox::EAnswer::Ask;
     bool allowOutside = false;
+    bool quiet = false;
     bool hasProject = false;
     std::string projectPath;
     bool imageOnly = false;
@@ -106,9 +115,14 @@ int main(int argc, char** argv)
         const std::string token = args.Next();
         std::string value;
         std::string error;
-        if (token == "--help") {
+        if (token == "--help" || token == "-h") {
             PrintHelp(stdout);
             return kExitOk;
+        } else if (token == "--version") {
+            std::printf("tarvel-cli %s\n", TARVEL_VERSION);
+            return kExitOk;
+        } else if (token == "--quiet") {
+            quiet = true;
         } else if (token == "--yes" || token == "--no") {
             const auto wanted = token == "--yes" ? CCliMessageBox::EAnswer::Yes : CCliMessageBox::EAnswer::No;
             if (answer != CCliMessageBox::EAnswer::Ask && answer != wanted)
@@ -172,6 +186,7 @@ int main(int argc, char** argv)
     // image directory.
     const CSettings settings;
     CCliSession session(answer, settings);
+    session.View().SetQuiet(quiet);
     if (!probeHost.empty()) {
         std::string error;
         if (!session.Probe().UseNetworkProbe(probeHost, error))

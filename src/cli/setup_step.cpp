@@ -7,6 +7,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
+#include "commands/load_command.h"
 #include "common/text_format.h"
 #include "catalogue/flash_catalogue.h"
 #include "commands/target_setup_command.h"
@@ -90,7 +91,7 @@ public:
         CCliArgs::SStepArgs a;
         if (!args.TakeStep("setup",
                            {"--device", "--bus", "--base", "--banks", "--cpu", "--clock", "--endian", "--workspace",
-                            "--target-algorithm"},
+                            "--target-algorithm", "--autoload"},
                            0, a, error))
             return false;
         if (a.Has("--device")) {
@@ -151,6 +152,14 @@ public:
             }
             bigEndian_ = v == "big";
         }
+        if (a.Has("--autoload")) {
+            const std::string& v = a.options["--autoload"];
+            if (v != "on" && v != "off") {
+                error = "setup: --autoload wants on or off";
+                return false;
+            }
+            autoload_ = v == "on";
+        }
         if (a.Has("--target-algorithm")) {
             const std::string& v = a.options["--target-algorithm"];
             if (v != "on" && v != "off") {
@@ -210,6 +219,14 @@ public:
         if (!command.Confirm(box))
             return kExitFailed; // the dialog's message was shown
         command.StoreBack();
+        if (autoload_) {
+            // The Load dialog's "&Autoload" check box: the project's program
+            // file is loaded whenever the project is opened.
+            CLoadCommand load(doc);
+            load.model.autoload = *autoload_;
+            load.StoreBack();
+            session.View().SetStatus(Format("Autoload %s", *autoload_ ? "on" : "off"));
+        }
         const CMemoryRange& range = doc.physicalRange;
         const std::string rangeText =
             range.GetSize() == 0 ? std::string("empty")
@@ -337,6 +354,7 @@ private:
     std::optional<int> clock_;
     std::optional<bool> bigEndian_;
     std::optional<bool> targetAlgorithm_;
+    std::optional<bool> autoload_;
 };
 
 } // namespace

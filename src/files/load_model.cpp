@@ -36,13 +36,13 @@ std::string OpenFailureReason(const std::string& fileName)
     struct stat path {};
     if (::stat(fileName.c_str(), &path) == 0 && !S_ISREG(path.st_mode) && !S_ISDIR(path.st_mode))
         return "not a regular file (a device, pipe or socket cannot be loaded)";
+    if (::stat(fileName.c_str(), &path) == 0 && S_ISDIR(path.st_mode))
+        return std::strerror(EISDIR);
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::strerror(errno);
-    struct stat st {};
-    const bool directory = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
     ::close(fd);
-    return directory ? std::strerror(EISDIR) : std::strerror(EIO);
+    return std::strerror(EIO);
 }
 
 } // namespace

@@ -20,7 +20,7 @@ CTargetConnection::~CTargetConnection()
 bool CTargetConnection::ConnectTarget(COperationView* status)
 {
     if (status)
-        status->SetStatus("Connecting to QDX ...");
+        status->SetStatus(Format("Connecting to QDX ... (%s)", channelText_.c_str()));
     std::string error;
     bool targetConnected = false;
     int code = library_.LinkOpen(channelText_);

@@ -107,6 +107,9 @@ bool CCodeList::ParseLines(std::string_view text, std::string& errors)
             if (!errors.empty())
                 errors += '\n';
             errors += Format("line %zu: %s", lineNumber, reason.c_str());
+            // The most common slip: columns lined up with spaces.
+            if (line.find('\t') == std::string_view::npos && line.find(' ') != std::string_view::npos)
+                errors += " (the columns are separated by TAB characters, not spaces)";
         }
     }
     if (!errors.empty())

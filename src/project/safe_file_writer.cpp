@@ -175,7 +175,7 @@ void CSafeFileWriter::StartWriteBack()
 {
     if ((mode_ == EMode::Replace || mode_ == EMode::InPlace) && written_ - startedTo_ >= kWriteBackStep) {
         ops_.WriteBack(fd_, startedTo_, written_ - startedTo_, false);
-        if (startedTo_ > waitedTo_) {
+        if (durable_ && startedTo_ > waitedTo_) {
             ops_.WriteBack(fd_, waitedTo_, startedTo_ - waitedTo_, true);
             waitedTo_ = startedTo_;
         }
@@ -195,7 +195,7 @@ bool CSafeFileWriter::Commit(std::string& error)
         mode_ = EMode::None;
         return true;
     }
-    if ((mode == EMode::Replace || mode == EMode::InPlace) && ops_.Fsync(fd_) != 0)
+    if (durable_ && (mode == EMode::Replace || mode == EMode::InPlace) && ops_.Fsync(fd_) != 0)
         return Fail(error, "cannot write", errno);
     const int closed = ::close(fd_);
     fd_ = -1;
@@ -209,6 +209,8 @@ bool CSafeFileWriter::Commit(std::string& error)
         return Fail(error, "cannot replace", errno);
     temp_.clear();
     mode_ = EMode::None;
+    if (!durable_)
+        return true;
     // Make the rename itself durable; a failure here cannot undo it.
     const int dirFd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {

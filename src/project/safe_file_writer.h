@@ -25,6 +25,13 @@
 //   and left open.
 //
 // A target that is a symbolic link is written through it.
+//
+// Durable (the default): the file is synced before the rename and the
+// directory after it, so the new content survives a power failure. Not
+// durable (exports that can be written again, where a sync would cost more
+// than the writing): the system is asked to start writing the file out while
+// it is written, but nothing waits for the disk; the rename still never
+// leaves a half file behind a failed write.
 class CSafeFileWriter {
 public:
     // The system calls that can fail while the bytes go out, behind an
@@ -63,6 +70,7 @@ public:
     void Abandon();
 
     EMode Mode() const { return mode_; }
+    void SetDurable(bool durable) { durable_ = durable; }
 
     // Begin, Append and Commit in one: true when `path` now holds `bytes`.
     bool Write(const std::string& path, std::span<const uint8_t> bytes, std::string& error);
@@ -79,6 +87,7 @@ private:
     std::string target_; // the file that is written or replaced
     std::string temp_;   // the new file beside it (Replace)
     std::string dir_;
+    bool durable_ = true;
     uint64_t written_ = 0;
     uint64_t startedTo_ = 0;
     uint64_t waitedTo_ = 0;

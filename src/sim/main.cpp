@@ -30,7 +30,8 @@ void Usage(FILE* out, uint16_t defaultPort)
                  "  --port N               TCP port (default %u; 0 picks a free one)\n"
                  "  --no-tcp               do not listen on TCP\n"
                  "  --pty                  offer a pseudo-terminal as a serial line\n"
-                 "  --board FILE           simulated board described by FILE\n"
+                 "  --board FILE|default   simulated board described by FILE (default: the built-in\n"
+                 "                         demo board, also used when no board is named)\n"
                  "  --ram BASE:SIZE[:FILL] a board of RAM only, one region per option (hexadecimal;\n"
                  "                         the fill byte defaults to FF, so it programs like erased flash)\n"
                  "  --loader               power up into the loader instead of the firmware\n"
@@ -51,7 +52,9 @@ void Usage(FILE* out, uint16_t defaultPort)
                  "  --wrong-length N       make reply N one byte too long\n"
                  "  --bandwidth B          link speed in bytes per second each way\n"
                  "  --rtt MS               link round-trip time in milliseconds\n"
-                 "Prints \"listening ADDR:PORT\" and \"pty PATH\" when ready; runs until\n"
+                 "  --version              the program's version\n"
+                 "Prints \"board NAME\", then \"listening ADDR:PORT\" and \"pty PATH\" when ready;\n"
+                 "runs until\n"
                  "interrupted or terminated.\n",
                  static_cast<unsigned>(defaultPort));
 }
@@ -112,6 +115,7 @@ int main(int argc, char** argv)
     bool tcp = true;
     bool pty = false;
     std::string boardFile;
+    std::string boardName = "RAM only";
     std::vector<SRamRegion> ram;
     SProbeSimConfig config;
     SSimFaults faults;
@@ -126,6 +130,9 @@ int main(int argc, char** argv)
         unsigned long n = 0;
         if (arg == "--help" || arg == "-h") {
             Usage(stdout, defaultPort);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("qdx7000-sim %s\n", TARVEL_VERSION);
             return 0;
         } else if (arg == "--no-tcp") {
             tcp = false;
@@ -237,6 +244,8 @@ int main(int argc, char** argv)
     } else {
         CBoardFile file = CBoardFile::Default();
         std::string error;
+        if (boardFile == "default")
+            boardFile.clear(); // the built-in demo board, as tarvel-cli --sim default
         if (!boardFile.empty() && !CBoardFile::Read(boardFile, file, error)) {
             std::fprintf(stderr, "qdx7000-sim: %s\n", error.c_str());
             return 2;
@@ -248,6 +257,7 @@ int main(int argc, char** argv)
             return 2;
         }
         board = std::move(model);
+        boardName = file.name.empty() ? (boardFile.empty() ? "built-in board" : boardFile) : file.name;
     }
 
     // Signals are taken by sigwait below, in this thread only.
@@ -280,6 +290,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qdx7000-sim: cannot start\n");
         return 1;
     }
+    std::printf("board %s\n", boardName.c_str());
     if (tcp)
         std::printf("listening %s:%u\n", listenAddress.c_str(), static_cast<unsigned>(link.Port()));
     if (pty)

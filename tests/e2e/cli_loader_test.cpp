@@ -274,4 +274,46 @@ TEST_F(CliLoader, StoreWritesFifosHardLinksAndStandardOutputAsTheyAre)
     EXPECT_EQ(run.out, received);
 }
 
+// A device change that keeps 2 banks, then an on-chip erase with a selection
+// only in bank 1: the on-chip families erase bank 0's selection, so nothing
+// would be erased; the erase fails instead of reporting success.
+TEST(CliOnChip, ErasingWithNothingSelectedInBank0Fails)
+{
+    CTempDir dir;
+    SCliRun run = RunCli(dir, "--project oc.tvl setup --device \"AMD  Am29F010\" --bus 8 --base 0 --banks 2 "
+                              "setup --device \"MAC7112 Program Flash (256K)\" save");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string board = std::string(TARVEL_TEST_DATA_DIR) + "/../../boards/onchip.board";
+    run = RunCli(dir, "--project oc.tvl --sim '" + board + "' erase --sectors 1/0");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Erasing failed: no sector of bank 0 is selected")) << run.err;
+    EXPECT_FALSE(Has(run.err, "successful erased")) << run.err;
+}
+
+// Not on a terminal: one progress line at every 10 % (with bytes, rate and
+// time), no bar; --quiet keeps only what went wrong and the results.
+TEST_F(CliLoader, ProgressInALogAndQuietRuns)
+{
+    Write("data.s19", SRecords(kDemoFlashBase, Pattern(64 * 1024, 13)));
+    SCliRun run = CliSetup("load data.s19 erase --range 80000000+10000 program");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // A line for every tenth crossed (a block may cross two at once).
+    size_t lines = 0;
+    for (size_t at = run.err.find("Programming: "); at != std::string::npos; at = run.err.find("Programming: ", at + 1))
+        ++lines;
+    EXPECT_GE(lines, 7u) << run.err;
+    EXPECT_LE(lines, 10u) << run.err;
+    EXPECT_TRUE(Has(run.err, "Programming: 65536 of 65536 bytes (100 %), ")) << run.err;
+    EXPECT_FALSE(Has(run.err, "\r")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Connecting to QDX ... (NETWORK 127.0.0.1:")) << run.err;
+
+    run = Cli("--quiet " + kSetup + " load data.s19 verify checksum --range 80000000+10 --unit byte");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(Has(run.out, "Checksum: ")) << run.out;
+    run = Cli("--quiet " + kSetup + " load data.s19 verify --range 90000000+10");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Out of physical memory range")) << run.err;
+}
+
 } // namespace

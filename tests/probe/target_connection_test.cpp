@@ -31,7 +31,7 @@ TEST_F(TargetConnectionTest, ConnectsStartsProgrammingAndDisconnectsClosingTheLi
     CSimBoardUnderTest sim;
     CTargetConnection connection(library, box, sim.Channel(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
-    EXPECT_EQ(view.LastStatus(), "Connecting to QDX ...");
+    EXPECT_EQ(view.LastStatus(), "Connecting to QDX ... (" + sim.Channel() + ")");
     EXPECT_TRUE(box.shown.empty());
     ASSERT_EQ(library.commands.size(), 1u);
     EXPECT_EQ(library.commands[0], kCmdStartProgramming);

@@ -401,6 +401,10 @@ TEST(CodeList, ParseLinesReportsEveryBadLineAndChangesNothing)
     EXPECT_EQ(errors, "line 2: unknown action type \"FOO\"\n"
                       "line 4: value \"0xZZ\" is not a number from 0 to 0xFFFFFFFF");
     EXPECT_EQ(list, EveryTypeList());
+    // Columns lined up with spaces: the message says what separates them.
+    EXPECT_FALSE(list.ParseLines("WM32    0x10    0x1\n", errors));
+    EXPECT_EQ(errors, "line 1: unknown action type \"WM32    0x10    0x1\" (the columns are separated by TAB "
+                      "characters, not spaces)");
 }
 
 TEST(CodeList, CopiesAreDeep)
