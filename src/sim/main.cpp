@@ -251,6 +251,10 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    link.SetLog([](const std::string& line) {
+        std::fprintf(stderr, "qdx7000-sim: %s\n", line.c_str());
+        std::fflush(stderr);
+    });
     if (link.Start() != 0) {
         std::fprintf(stderr, "qdx7000-sim: cannot start\n");
         return 1;
