@@ -65,10 +65,26 @@ bool CCliSession::OpenImage()
         std::fprintf(stderr, "Fatal Error: cannot create the memory image in %s\n", dir_.c_str());
         return false;
     }
+    // The paths are set while the signals wait, so the handler never sees half
+    // a path. A signal the program was started to ignore (nohup's SIGHUP, a
+    // background job's SIGINT) stays ignored: it must not end a programming run.
+    sigset_t signals, previous;
+    sigemptyset(&signals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&signals, s);
+    sigprocmask(SIG_BLOCK, &signals, &previous);
     std::snprintf(gImagePath, sizeof gImagePath, "%s", doc_->image.GetPath().c_str());
     std::snprintf(gImageDir, sizeof gImageDir, "%s", dir_.c_str());
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(s, RemoveImageAndExit);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (sigaction(s, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
+            continue;
+        action = {};
+        action.sa_handler = RemoveImageAndExit;
+        sigemptyset(&action.sa_mask);
+        sigaction(s, &action, nullptr);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     return true;
 }
 
