@@ -45,6 +45,8 @@ void Usage(FILE* out)
                  "  --delay-reply N:MS     answer request N MS milliseconds late\n"
                  "  --wrong-echo N         spoil the first byte (or operation) of reply N\n"
                  "  --wrong-length N       make reply N one byte too long\n"
+                 "  --silent-from N        answer no request from N on (a probe that hangs)\n"
+                 "  --cut N                cut the connection instead of answering request N\n"
                  "  --bandwidth B          link speed in bytes per second each way\n"
                  "  --rtt MS               link round-trip time in milliseconds\n"
                  "Prints \"listening ADDR:PORT\" and \"pty PATH\" when ready; runs until\n"
@@ -176,6 +178,12 @@ int main(int argc, char** argv)
                     return bad();
             } else if (arg == "--wrong-length") {
                 if (!CSimFaults::ParseCount(value, faults.wrongLengthTo))
+                    return bad();
+            } else if (arg == "--silent-from") {
+                if (!CSimFaults::ParseCount(value, faults.silentFrom))
+                    return bad();
+            } else if (arg == "--cut") {
+                if (!CSimFaults::ParseCount(value, faults.cutAt))
                     return bad();
             } else if (arg == "--bandwidth") {
                 if (!ParseDouble(value, faults.bandwidth))

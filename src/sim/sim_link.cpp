@@ -313,6 +313,10 @@ void CSimLink::ProcessDue(SConnection& connection)
             reply = probe_.Handle(request.frame);
         }
         std::chrono::milliseconds delay{0};
+        if (faults_.CutsAt(number)) {
+            Close(connection);
+            return;
+        }
         if (!faults_.Apply(number, reply, delay))
             continue;
         SOutbound out;
