@@ -121,11 +121,11 @@ void BM_ProgramAndVerify8MiB(benchmark::State& state)
         CTransfer transfer(connection, image, view);
 
         auto start = std::chrono::steady_clock::now();
-        const bool programmed = transfer.ProgramRange(range, target);
+        const bool programmed = transfer.ProgramRange(range, target).Ok();
         const double programElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         programLine = view.last;
         start = std::chrono::steady_clock::now();
-        const bool verified = programmed && transfer.VerifyRange(range);
+        const bool verified = programmed && transfer.VerifyRange(range).Ok();
         const double verifyElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         verifyLine = view.last;
         connection.DisconnectTarget();

@@ -1,5 +1,7 @@
 #include "cli/cli_operation_view.h"
 
+#include "cli/cli_interrupt.h"
+
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -20,6 +22,16 @@ void CCliOperationView::SetStatus(const std::string& text)
         return; // an emptied status line has nothing to say on a terminal log
     EndBar();
     std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void CCliOperationView::SetWaitCursor(bool on)
+{
+    CliInterruptArm(on);
+}
+
+bool CCliOperationView::CancelRequested()
+{
+    return CliInterruptRequested();
 }
 
 void CCliOperationView::SetProgress(int percent)

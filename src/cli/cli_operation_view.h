@@ -10,7 +10,9 @@ public:
     CCliOperationView();
     void SetStatus(const std::string& text) override;
     void SetProgress(int percent) override;
-    void SetWaitCursor(bool) override {}
+    // The wait cursor brackets a target operation: Ctrl-C asks it to stop meanwhile.
+    void SetWaitCursor(bool on) override;
+    bool CancelRequested() override;
 
 private:
     void EndBar();

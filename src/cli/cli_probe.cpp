@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-CCliProbe::CCliProbe() = default;
+CCliProbe::CCliProbe(const CSettings& settings) : library_(settings) {}
 
 CCliProbe::~CCliProbe()
 {

@@ -15,7 +15,8 @@ class CSimLink;
 // port (--sim BOARD, "default" for the built-in demo board).
 class CCliProbe {
 public:
-    CCliProbe();
+    // The link takes its serial devices and probe port from `settings`.
+    explicit CCliProbe(const CSettings& settings);
     ~CCliProbe();
     CCliProbe(const CCliProbe&) = delete;
     CCliProbe& operator=(const CCliProbe&) = delete;

@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include "cli/cli_interrupt.h"
 #include "commands/load_command.h"
 #include "common/text_format.h"
 #include "files/program_file_readers.h"
@@ -22,6 +23,8 @@ char gImageDir[PATH_MAX];
 
 extern "C" void RemoveImageAndExit(int signal)
 {
+    if (signal == SIGINT && CliInterruptTake())
+        return; // a stop request: the operation in hand ends in order
     if (gImagePath[0])
         ::unlink(gImagePath);
     if (gImageDir[0])
@@ -31,7 +34,8 @@ extern "C" void RemoveImageAndExit(int signal)
 
 } // namespace
 
-CCliSession::CCliSession(CCliMessageBox::EAnswer answer) : box_(answer), doc_(std::make_unique<CQpgDoc>(false))
+CCliSession::CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settings)
+    : settings_(settings), box_(answer), probe_(settings_), doc_(std::make_unique<CQpgDoc>(false))
 {
     doc_->autoloadHandler = &CLoadCommand::RunAutoload;
 }
@@ -46,22 +50,18 @@ CCliSession::~CCliSession()
 
 bool CCliSession::OpenImage()
 {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/tarvel-cli-XXXXXX";
-    char cwd[PATH_MAX];
-    if (!::mkdtemp(templ.data()) || !::getcwd(cwd, sizeof cwd)) {
-        std::fprintf(stderr, "Fatal Error: cannot create a directory for the memory image in %s\n",
-                     tmp && *tmp ? tmp : "/tmp");
+    std::string parent = settings_.Get(ESetting::ImageDirectory);
+    if (parent.empty()) {
+        const char* tmp = std::getenv("TMPDIR");
+        parent = tmp && *tmp ? tmp : "/tmp";
+    }
+    std::string templ = parent + "/tarvel-cli-XXXXXX";
+    if (!::mkdtemp(templ.data())) {
+        std::fprintf(stderr, "Fatal Error: cannot create a directory for the memory image in %s\n", parent.c_str());
         return false;
     }
     dir_ = templ;
-    int result = 1;
-    if (::chdir(dir_.c_str()) == 0) {
-        result = doc_->image.Open(doc_->physicalRange.GetStart());
-        if (::chdir(cwd) != 0)
-            result = 1;
-    }
-    if (result != 0) {
+    if (doc_->image.Open(doc_->physicalRange.GetStart(), dir_) != 0) {
         std::fprintf(stderr, "Fatal Error: cannot create the memory image in %s\n", dir_.c_str());
         return false;
     }

@@ -3,6 +3,7 @@
 #include "cli/cli_message_box.h"
 #include "cli/cli_operation_view.h"
 #include "cli/cli_probe.h"
+#include "common/settings.h"
 #include "project/qpg_doc.h"
 
 #include <memory>
@@ -13,14 +14,16 @@
 // must report at its end.
 class CCliSession {
 public:
-    explicit CCliSession(CCliMessageBox::EAnswer answer);
+    // `settings`: the values of this run, taken from the environment by main.
+    CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settings);
     ~CCliSession();
     CCliSession(const CCliSession&) = delete;
     CCliSession& operator=(const CCliSession&) = delete;
 
-    // Creates the image's backing file in a private temporary directory, so
-    // that runs side by side (a production line) never share one. False
-    // (message printed) on failure.
+    // Creates the image's backing file in a private directory made inside
+    // the image directory of the settings (else $TMPDIR, else /tmp), so that
+    // runs side by side (a production line) never share one. False (message
+    // printed) on failure.
     bool OpenImage();
 
     // --project FILE: opens FILE when it exists (its autoload runs), else
@@ -51,6 +54,7 @@ public:
     bool outsideSeen = false;
 
 private:
+    CSettings settings_;
     CCliMessageBox box_;
     CCliOperationView view_;
     CCliProbe probe_;

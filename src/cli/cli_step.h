@@ -12,6 +12,7 @@ enum : int {
     kExitFailed = 1,  // a step failed; its message was printed
     kExitUsage = 2,   // the command line is wrong; nothing was run
     kExitOutside = 3, // everything ran, but a load put bytes outside the memory range
+    kExitInterrupted = 130, // Ctrl-C stopped a target operation; the connection was ended in order
 };
 
 // What a step may need to know about the whole run before anything runs.
@@ -55,3 +56,6 @@ std::unique_ptr<CCliStep> CreateProgramStep();
 std::unique_ptr<CCliStep> CreateVerifyStep();
 std::unique_ptr<CCliStep> CreateDumpStep();
 std::unique_ptr<CCliStep> CreateEraseStep();
+std::unique_ptr<CCliStep> CreateProbeInfoStep();
+std::unique_ptr<CCliStep> CreateProbeUpdateStep();
+std::unique_ptr<CCliStep> CreateProbeNetSetupStep();

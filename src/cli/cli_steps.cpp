@@ -25,6 +25,13 @@ const SCliStepInfo kSteps[] = {
     {"program", "program [--range R]", CreateProgramStep},
     {"verify", "verify [--range R]", CreateVerifyStep},
     {"dump", "dump --range R", CreateDumpStep},
+    {"probe-info", "probe-info [P]   (the probe's loader: serial number, MAC, current and newest versions)",
+     CreateProbeInfoStep},
+    {"probe-update", "probe-update [P]   (firmware and logic to the newest files in the program directory)",
+     CreateProbeUpdateStep},
+    {"probe-netsetup", "probe-netsetup --ip A --mask M --gateway G [P]   (the probe's network setup)\n"
+                       "        P, the loader port: [--port COM1|COM2|COM3|COM4] [--baud 9600|19200|38400|57600]",
+     CreateProbeNetSetupStep},
 };
 
 } // namespace

@@ -48,5 +48,12 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
 
 inline int CliTargetExit(ETargetResult result)
 {
-    return result == ETargetResult::Done ? kExitOk : kExitFailed;
+    switch (result) {
+    case ETargetResult::Done:
+        return kExitOk;
+    case ETargetResult::Stopped:
+        return kExitInterrupted;
+    default:
+        return kExitFailed;
+    }
 }

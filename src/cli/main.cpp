@@ -45,12 +45,19 @@ void PrintHelp(FILE* out)
                  "                    not with --project, setup or save\n"
                  "  --allow-outside   a load with bytes outside the memory range is not an error\n"
                  "  --probe HOST[:PORT]  the target steps (comm --test, erase, program, verify,\n"
-                 "                    dump) reach the probe, or a qdx7000-sim, on the network\n"
-                 "                    instead of the project's channel\n"
-                 "  --sim BOARD       the target steps run against a simulated probe started in\n"
+                 "                    dump) and the probe steps (probe-info, probe-update,\n"
+                 "                    probe-netsetup) reach the probe, or a qdx7000-sim, on the\n"
+                 "                    network instead of the project's channel or loader port\n"
+                 "  --sim BOARD       the target and probe steps run against a simulated probe in\n"
                  "                    this process, with the board file BOARD (\"default\": the\n"
                  "                    built-in demo board)\n"
                  "  --help            this text\n"
+                 "\n"
+                 "The probe steps connect to the probe's loader on the loader port (--port and\n"
+                 "--baud, else the project's, COM1 at 9600 baud unless set) or on --probe /\n"
+                 "--sim, and end by starting its firmware. probe-update takes the newest\n"
+                 "firmware (QX7ARMFW.nnn) and logic (ARMJED70.nnn, ARMJED71.nnn) files from the\n"
+                 "program directory: the directory of tarvel-cli, or TARVEL_PROGRAM_DIR when set.\n"
                  "\n"
                  "Messages go to stderr as \"Caption: text\"; checksums, show and devices go to\n"
                  "stdout.\n"
@@ -161,7 +168,10 @@ int main(int argc, char** argv)
             return Usage(error);
     }
 
-    CCliSession session(answer);
+    // The one place that reads the environment: serial devices, probe port,
+    // image directory.
+    const CSettings settings;
+    CCliSession session(answer, settings);
     if (!probeHost.empty()) {
         std::string error;
         if (!session.Probe().UseNetworkProbe(probeHost, error))

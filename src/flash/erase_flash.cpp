@@ -1,5 +1,7 @@
 #include "flash/erase_flash.h"
 
+#include "flash/operation_texts.h"
+
 #include "common/clock.h"
 #include "common/operation_view.h"
 #include "common/text_format.h"
@@ -23,7 +25,7 @@ CEraseFlash::CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& 
 {
 }
 
-bool CEraseFlash::Run(const CErasePlan& plan)
+SOperationResult CEraseFlash::Run(const CErasePlan& plan)
 {
     switch (plan.family) {
     case EEraseFamily::OnChip:
@@ -31,39 +33,58 @@ bool CEraseFlash::Run(const CErasePlan& plan)
     case EEraseFamily::None:
         break;
     default:
-        if (!RunHostPasses(plan))
-            return false;
+        if (SOperationResult result = RunHostPasses(plan); !result.Ok())
+            return result;
         break;
     }
-    CProgressUpdate(view_).Finish();
-    view_.SetStatus("Memory successful erased !");
-    return true;
+    CProgressUpdate(view_, EOperationKind::Erase).Finish();
+    const SOperationResult done{EOperationKind::Erase};
+    view_.SetStatus(COperationTexts::Result(done));
+    return done;
 }
 
-bool CEraseFlash::RunHostPasses(const CErasePlan& plan)
+SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
 {
-    CProgressUpdate progress(view_);
+    CProgressUpdate progress(view_, EOperationKind::Erase);
     uint64_t done = 0;
     for (const SErasePass& pass : plan.passes) {
-        view_.SetStatus(pass.statusText);
+        view_.SetStatus(COperationTexts::PassStarted(pass));
+        SOperationResult result{EOperationKind::Erase};
+        result.bank = static_cast<int>(pass.bank);
+        result.sector = pass.sector;
+        result.address = pass.pollAddress;
         int status = 0;
         switch (RunPass(plan, pass, status)) {
         case EOutcome::Done:
             break;
         case EOutcome::Failed:
-            view_.SetStatus(pass.failedText);
-            return false;
+            view_.SetStatus(COperationTexts::PassFailed(pass));
+            result.status = EOperationStatus::DeviceFailed;
+            return result;
         case EOutcome::TimedOut:
-            view_.SetStatus(pass.timeoutText);
-            return false;
+            view_.SetStatus(COperationTexts::PassTimedOut(pass));
+            result.status = EOperationStatus::TimedOut;
+            return result;
+        case EOutcome::Cancelled:
+            result.status = EOperationStatus::Cancelled;
+            view_.SetStatus(COperationTexts::Result(result));
+            return result;
         case EOutcome::LibraryError:
-            Report(status);
-            return false;
+            return LibraryFailure(status);
         }
         done += pass.progressStep;
         progress.Update(plan.progressTotal, done);
     }
-    return true;
+    return SOperationResult{EOperationKind::Erase};
+}
+
+SOperationResult CEraseFlash::LibraryFailure(int status)
+{
+    Report(status);
+    SOperationResult result{EOperationKind::Erase};
+    result.status = EOperationStatus::ProbeError;
+    result.probeStatus = status;
+    return result;
 }
 
 CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SErasePass& pass, int& status)
@@ -88,7 +109,7 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
             Cycle(cycle, plan.accessWidth);
         break;
     case EFinishRule::AfterTimeout:
-        if (outcome == EOutcome::TimedOut)
+        if (outcome == EOutcome::TimedOut || outcome == EOutcome::Cancelled)
             for (const SBusCycle& cycle : pass.finish)
                 Cycle(cycle, plan.accessWidth);
         break;
@@ -139,6 +160,8 @@ CEraseFlash::EOutcome CEraseFlash::PollJedec(const CErasePlan& plan, const SEras
             return EOutcome::Failed;
         if (TimedOut(start, pass.timeoutMs))
             return EOutcome::TimedOut;
+        if (view_.CancelRequested())
+            return EOutcome::Cancelled;
         previous = current;
     }
 }
@@ -162,6 +185,8 @@ CEraseFlash::EOutcome CEraseFlash::PollIntel(const CErasePlan& plan, const SEras
         }
         if (TimedOut(start, pass.timeoutMs))
             return EOutcome::TimedOut;
+        if (view_.CancelRequested())
+            return EOutcome::Cancelled;
     }
 }
 
@@ -178,47 +203,62 @@ bool CEraseFlash::LaneFailed(uint32_t previous, uint32_t current, uint32_t laneW
     return false;
 }
 
-bool CEraseFlash::RunOnChip(const CErasePlan& plan)
+SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
 {
     CProbeFrames frames(library_);
-    CProgressUpdate progress(view_);
+    CProgressUpdate progress(view_, EOperationKind::Erase);
+    SOperationResult result{EOperationKind::Erase};
+    if (plan.requests.empty()) {
+        // Only bank 0's selection counts for these devices: a selection
+        // elsewhere erases nothing, and that is no success.
+        result.status = EOperationStatus::NothingToErase;
+        view_.SetStatus(COperationTexts::Result(result));
+        return result;
+    }
     const uint8_t algorithm = static_cast<uint8_t>(plan.algorithm);
     uint64_t timeSum = 0;
     uint32_t lastValue = 0;
     uint64_t done = 0;
     for (const SOnChipRequest& request : plan.requests) {
         int status = frames.FlashErase(algorithm, request.mode, request.p1, request.p2, request.p3, request.p4);
-        if (status != 0) {
-            Report(status);
-            return false;
-        }
+        if (status != 0)
+            return LibraryFailure(status);
         uint8_t state = 0;
         uint32_t value = 0;
         const uint64_t start = clock_.NowMs();
         for (;;) {
-            if ((status = frames.FlashEraseStatus(state, value)) != 0) {
-                Report(status);
-                return false;
-            }
+            if ((status = frames.FlashEraseStatus(state, value)) != 0)
+                return LibraryFailure(status);
             if (plan.onChipPoll == EOnChipPoll::Once || state != 2)
                 break;
             // The firmware's erase has no end of its own when a sector never
             // finishes: give up after a bound instead of polling forever.
             if (TimedOut(start, CErasePlan::kOnChipTimeoutMs)) {
                 view_.SetStatus("Erasing timeout");
-                return false;
+                result.status = EOperationStatus::TimedOut;
+                return result;
             }
         }
         if (state != 0) {
             view_.SetStatus(plan.failureNamesAddress ? Format("Erasing failed at 0x%08lX", static_cast<unsigned long>(value))
                                                      : std::string("Erasing failed"));
-            return false;
+            result.status = EOperationStatus::DeviceFailed;
+            if (plan.failureNamesAddress)
+                result.address = value;
+            return result;
         }
         timeSum += value;
         lastValue = value;
         progress.Update(plan.progressTotal, ++done);
+        // The firmware erases a request whole; a stop waits for the request in hand.
+        if (done < plan.requests.size() && view_.CancelRequested()) {
+            result.status = EOperationStatus::Cancelled;
+            view_.SetStatus(COperationTexts::Result(result));
+            return result;
+        }
     }
     progress.Finish();
+    result.elapsedMs = plan.onChipTime == EOnChipTime::Sum ? timeSum : lastValue;
     switch (plan.onChipTime) {
     case EOnChipTime::Sum:
         view_.SetStatus(Format("Memory successful erased (Erase Time: %llu ms)", static_cast<unsigned long long>(timeSum)));
@@ -230,7 +270,7 @@ bool CEraseFlash::RunOnChip(const CErasePlan& plan)
         view_.SetStatus("Memory successful erased");
         break;
     }
-    return true;
+    return result;
 }
 
 int CEraseFlash::Cycle(const SBusCycle& cycle, uint32_t widthBytes)
@@ -285,14 +325,16 @@ void CEraseFlash::Report(int status)
         view_.SetStatus(library_.LinkErrorText(status));
 }
 
-bool EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, const SEraseTarget& target,
-                const FEraseReportStatus& reportStatus)
+SOperationResult EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, const SEraseTarget& target,
+                            const FEraseReportStatus& reportStatus)
 {
     CErasePlan plan;
     std::string error;
     if (!CErasePlan::Build(target, plan, error)) {
         view.SetStatus(error);
-        return false;
+        SOperationResult refused{EOperationKind::Erase};
+        refused.status = EOperationStatus::NotPossible;
+        return refused;
     }
     return CEraseFlash(library, clock, view, reportStatus).Run(plan);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flash/erase_plan.h"
+#include "flash/operation_result.h"
 #include "flash/erase_target.h"
 
 #include <cstdint>
@@ -30,16 +31,18 @@ class CEraseFlash {
 public:
     CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, FEraseReportStatus reportStatus = {});
 
-    // True when every pass succeeded; the last text shown is then the
+    // Done when every pass succeeded; the last text shown is then the
     // success text. On failure the status line holds the reason. Sectors
-    // erased before a failure stay erased.
-    bool Run(const CErasePlan& plan);
+    // erased before a failure stay erased. The view's cancel request is
+    // asked between polls: a cancelled pass still writes its closing cycles.
+    [[nodiscard]] SOperationResult Run(const CErasePlan& plan);
 
 private:
-    enum class EOutcome { Done, Failed, TimedOut, LibraryError };
+    enum class EOutcome { Done, Failed, TimedOut, LibraryError, Cancelled };
 
-    bool RunHostPasses(const CErasePlan& plan);
-    bool RunOnChip(const CErasePlan& plan);
+    SOperationResult RunHostPasses(const CErasePlan& plan);
+    SOperationResult RunOnChip(const CErasePlan& plan);
+    SOperationResult LibraryFailure(int status);
     EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
     EOutcome PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
     EOutcome PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
@@ -63,5 +66,5 @@ private:
 // without an algorithm family (0 among them) erases nothing and succeeds.
 // Success texts: "Memory successful erased !" for the host-driven families,
 // the on-chip family's own text otherwise.
-bool EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, const SEraseTarget& target,
-                const FEraseReportStatus& reportStatus = {});
+[[nodiscard]] SOperationResult EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view,
+                                          const SEraseTarget& target, const FEraseReportStatus& reportStatus = {});

@@ -161,17 +161,9 @@ bool PlanJedec(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
             pass.finish.push_back({false, u1, Replicate(0xF0, width)});
             if (sector < 0) {
                 pass.timeoutMs = CErasePlan::kEraseAllTimeoutMs;
-                pass.statusText = Format("Erasing  bank %2d", int(bank));
-                pass.failedText = Format("Erasing failed at bank %2d ! \nProcess aborted...", int(bank));
-                pass.timeoutText = Format("Erasing timeout at bank %2d ! \nProcess aborted...", int(bank));
                 pass.progressStep = sectors;
             } else {
                 pass.timeoutMs = CErasePlan::kSectorTimeoutMs;
-                pass.statusText = Format("Erasing  bank %2d sector %2d", int(bank), sector);
-                pass.failedText =
-                    Format("Erasing failed at bank %2d sector %2d ! \nProcess aborted...", int(bank), sector);
-                pass.timeoutText =
-                    Format("Erasing timeout at bank %2d sector %2d ! \nProcess aborted...", int(bank), sector);
                 pass.progressStep = 1;
             }
             plan.progressTotal += pass.progressStep;
@@ -229,17 +221,10 @@ bool PlanIntel(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::
             if (bank0) {
                 pass.commands = {{false, address, 0x20}, {false, address, 0xD0}};
                 pass.finish = {{false, address, 0x50}, {false, address, 0xFFFF}};
-                pass.statusText = Format("Erasing sector %2d", int(sector));
-                pass.failedText = Format("Erasing failed at sector %2d ! \nProcess aborted...", int(sector));
-                pass.timeoutText = Format("Erasing timeout at sector %2d ! \nProcess aborted...", int(sector));
+                pass.namesBank = false;
             } else {
                 pass.commands = {{false, address, Replicate(0x20, width) & m}, {false, address, Replicate(0xD0, width) & m}};
                 pass.finish = {{false, address, Replicate(0x50, width) & m}, {false, address, m}, {true, address, 0}};
-                pass.statusText = Format("Erasing  bank %2d sector %2d", int(bank), int(sector));
-                pass.failedText =
-                    Format("Erasing failed at bank %2d sector %2d ! \nProcess aborted...", int(bank), int(sector));
-                pass.timeoutText =
-                    Format("Erasing timeout at bank %2d sector %2d ! \nProcess aborted...", int(bank), int(sector));
             }
             pass.progressStep = 1;
             plan.progressTotal += 1;

@@ -54,14 +54,13 @@ struct SBusCycle {
 struct SErasePass {
     uint32_t bank = 0;
     int sector = -1;
-    std::string statusText;        // shown when the pass starts
+    // Whether the pass's texts name its bank (16-bit bank-0 erases name the sector only).
+    bool namesBank = true;
     std::vector<SBusCycle> commands;
     uint32_t pollAddress = 0;
     uint32_t dummyReadAddress = 0; // JedecDummyRead only
     uint64_t timeoutMs = 0;        // from the time taken before the first command
     std::vector<SBusCycle> finish;
-    std::string failedText;
-    std::string timeoutText;
     uint32_t progressStep = 1;     // sectors this pass accounts for
 };
 

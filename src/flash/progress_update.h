@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstdint>
+#include "common/operation_view.h"
 
-class COperationView;
+#include <cstdint>
 
 // Moves an operation's progress bar (0..100) for every erase and transfer, one
 // object per operation. Update(total, done): when the total exceeds 10000,
@@ -12,7 +12,10 @@ class COperationView;
 // operation is always sent.
 class CProgressUpdate {
 public:
-    explicit CProgressUpdate(COperationView& view) : view_(view) {}
+    explicit CProgressUpdate(COperationView& view, EOperationKind kind = EOperationKind::Other)
+        : view_(view), kind_(kind)
+    {
+    }
 
     void Update(uint64_t total, uint64_t done);
     // Moves the bar to 100 (the end of a successful operation).
@@ -27,5 +30,6 @@ private:
     void Send(int position);
 
     COperationView& view_;
+    EOperationKind kind_;
     int last_ = -1;
 };

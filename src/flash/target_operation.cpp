@@ -38,10 +38,12 @@ ETargetResult CTargetOperation::BeginWithDevice(const CMemoryRange& range, const
 }
 
 ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
-                                         const std::function<bool(CTargetConnection&)>& operation)
+                                         const std::function<SOperationResult(CTargetConnection&)>& operation)
 {
     bool listsFailed = false;
     bool operationFailed = false;
+    bool stopped = false;
+    result_ = SOperationResult{};
     {
         CWaitCursor cursor(view_);
         CTargetConnection connection(library_, box_, channelText_, clock_);
@@ -54,11 +56,12 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
         } else {
             if (sequence.statusText)
                 view_.SetStatus(sequence.statusText);
-            const bool done = operation(connection);
-            // The post-list runs after a failed operation too: it puts the
-            // board back the way the pre-list found it.
+            result_ = operation(connection);
+            stopped = result_.status == EOperationStatus::Cancelled;
+            // The post-list runs after a failed or stopped operation too: it
+            // puts the board back the way the pre-list found it.
             const bool postDone = !sequence.postList || connection.RunInitList(*sequence.postList, &view_);
-            operationFailed = !done || !postDone;
+            operationFailed = !result_.Ok() || !postDone;
         }
         connection.DisconnectTarget();
     }
@@ -66,6 +69,8 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
         box_.Show("Processing target init list failed!", "Error", EMsgIcon::Stop, EMsgButtons::Ok);
         return ETargetResult::InitListFailed;
     }
+    if (stopped)
+        return ETargetResult::Stopped; // the status line says so; no failure box for a wish granted
     if (operationFailed) {
         box_.Show(sequence.failureBox, "Error", EMsgIcon::Stop, EMsgButtons::Ok);
         return ETargetResult::OperationFailed;

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/message_box.h"
 #include "common/operation_view.h"
+#include "flash/operation_result.h"
 #include "project/memory_range.h"
 #include "project/code_list.h"
 
@@ -23,6 +24,7 @@ enum class ETargetResult {
     ConnectFailed,   // the connect's own box and status line
     InitListFailed,  // main list or pre-list: "Processing target init list failed!"
     OperationFailed, // the operation or the post-list: the command's failure box
+    Stopped,         // the person stopped the operation; the post-list ran, the connection was ended
 };
 
 // The order every target command follows once its checks have passed:
@@ -62,7 +64,15 @@ protected:
     // why not (the box shown).
     ETargetResult BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical);
     // Connect, lists, the operation and disconnect, as above.
-    ETargetResult Sequence(const SSequence& sequence, const std::function<bool(CTargetConnection&)>& operation);
+    ETargetResult Sequence(const SSequence& sequence,
+                           const std::function<SOperationResult(CTargetConnection&)>& operation);
+
+public:
+    // How the last operation ended, as values (the status line holds its text).
+    const SOperationResult& Result() const { return result_; }
+
+protected:
+    SOperationResult result_;
 
     CProbeLibrary& library_;
     CMessageBox& box_;

@@ -5,6 +5,7 @@
 #include "probe/target_connection.h"
 #include "project/memory_image.h"
 #include "catalogue/flash_catalogue.h"
+#include "flash/operation_texts.h"
 #include "flash/progress_update.h"
 
 #include <algorithm>
@@ -49,26 +50,37 @@ uint32_t CTransfer::FirstBlockLength(uint32_t start, uint32_t size, uint32_t fla
 
 std::string CTransfer::ProgramRateText(uint32_t size, uint64_t elapsedMs)
 {
-    if (elapsedMs == 0)
-        elapsedMs = 1;
-    const uint64_t rate = size / elapsedMs;
-    if (rate >= 3)
-        return Format("%lu bytes successful programmed (%lu kB/s)", Ul(size), Ul(rate));
-    return Format("%lu bytes successful programmed (%lu Byte/s)", Ul(size), Ul(uint64_t(size) * 1000 / elapsedMs));
+    return COperationTexts::ProgramRate(size, elapsedMs);
 }
 
-bool CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& target)
+SOperationResult CTransfer::Finish(SOperationResult result, uint32_t reportAddress)
 {
-    const uint32_t size = range.GetSize();
-    if (size == 0) {
-        view_.SetStatus("Program code size is 0 !");
-        return false;
+    switch (result.status) {
+    case EOperationStatus::ProbeError:
+        connection_.ReportStatus(&view_, result.probeStatus, 0);
+        break;
+    case EOperationStatus::ProgramFailed:
+        connection_.ReportStatus(&view_, kStatusProgramFailedAt, reportAddress);
+        break;
+    default:
+        view_.SetStatus(COperationTexts::Result(result));
+        break;
     }
+    return result;
+}
+
+SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& target)
+{
+    SOperationResult result{EOperationKind::Program};
+    const uint32_t size = range.GetSize();
+    result.bytes = size;
+    if (size == 0)
+        return Fail(result, EOperationStatus::EmptyRange);
     view_.SetStatus(Format("Programming %lu bytes...", Ul(size)));
 
     const uint32_t blockSize = BlockSize(target);
     if (blockSize == 0)
-        return connection_.ReportStatus(&view_, kStatusInvalidParameter, 0);
+        return Fail(result, EOperationStatus::ProbeError, kStatusInvalidParameter);
     uint32_t length = FirstBlockLength(range.GetStart(), size, target.flashBase, blockSize);
 
     // Some algorithms take the device size; the others the mask of the
@@ -86,11 +98,16 @@ bool CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& ta
     else if (status == kStatusOk)
         status = library.StreamBegin(kStreamProgram, 1);
 
-    CProgressUpdate progress(view_);
+    CProgressUpdate progress(view_, EOperationKind::Program);
     std::vector<uint8_t> block(std::max(blockSize, length));
     uint32_t address = range.GetStart();
     uint32_t remaining = size;
+    bool cancelled = false;
     while (remaining > 0 && status == kStatusOk) {
+        if (view_.CancelRequested()) {
+            cancelled = true;
+            break;
+        }
         image_.ReadBlock(address, block.data(), length);
         status = library.StreamBlock(address, length, block.data());
         address += length;
@@ -98,28 +115,38 @@ bool CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& ta
         length = std::min(blockSize, remaining);
         progress.Update(size, size - remaining);
     }
+    // The stream is ended on every path that opened it: the probe finishes
+    // the blocks it has and reports the first failure among them.
     uint32_t failAddress = 0;
     if (status == kStatusOk || status == kStatusCompareFailed)
         status = library.StreamEnd(failAddress);
-    const uint64_t elapsed = Elapsed(connection_.Clock(), startMs);
+    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
 
+    if (status == kStatusOk && cancelled) {
+        result.address = address;
+        result.doneBytes = size - remaining;
+        return Fail(result, EOperationStatus::Cancelled);
+    }
     if (status == kStatusOk) {
         progress.Finish();
-        view_.SetStatus(ProgramRateText(size, elapsed));
-        return true;
+        return Finish(result, 0);
     }
-    if (status == kStatusCompareFailed || status == kStatusProgramFailedAt)
-        return connection_.ReportStatus(&view_, kStatusProgramFailedAt, failAddress);
-    return connection_.ReportStatus(&view_, status, 0);
+    if (status == kStatusCompareFailed || status == kStatusProgramFailedAt) {
+        result.address = failAddress;
+        result.probeStatus = kStatusProgramFailedAt;
+        result.status = EOperationStatus::ProgramFailed;
+        return Finish(result, failAddress);
+    }
+    return Fail(result, EOperationStatus::ProbeError, status);
 }
 
-bool CTransfer::VerifyRange(const CMemoryRange& range)
+SOperationResult CTransfer::VerifyRange(const CMemoryRange& range)
 {
+    SOperationResult result{EOperationKind::Verify};
     const uint32_t size = range.GetSize();
-    if (size == 0) {
-        view_.SetStatus("Verify code size is 0!");
-        return false;
-    }
+    result.bytes = size;
+    if (size == 0)
+        return Fail(result, EOperationStatus::EmptyRange);
     view_.SetStatus(Format("Verifying %lu bytes ...", Ul(size)));
 
     CProbeLibrary& library = connection_.Library();
@@ -128,11 +155,16 @@ bool CTransfer::VerifyRange(const CMemoryRange& range)
     if (status == kStatusOk)
         status = library.StreamBegin(kStreamVerify, 1);
 
-    CProgressUpdate progress(view_);
+    CProgressUpdate progress(view_, EOperationKind::Verify);
     std::vector<uint8_t> block(kBlockSize);
     uint32_t address = range.GetStart();
     uint32_t remaining = size;
+    bool cancelled = false;
     while (remaining > 0 && status == kStatusOk) {
+        if (view_.CancelRequested()) {
+            cancelled = true;
+            break;
+        }
         const uint32_t length = std::min(kBlockSize, remaining);
         image_.ReadBlock(address, block.data(), length);
         status = library.StreamBlock(address, length, block.data());
@@ -143,52 +175,63 @@ bool CTransfer::VerifyRange(const CMemoryRange& range)
     uint32_t failAddress = 0;
     if (status == kStatusOk || status == kStatusCompareFailed)
         status = library.StreamEnd(failAddress);
-    const uint64_t elapsed = Elapsed(connection_.Clock(), startMs);
+    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
     connection_.Frames().FlashSetup(0, 0, 0, 0, 0); // leaves verify mode; its result does not matter
 
+    if (status == kStatusOk && cancelled) {
+        result.address = address;
+        result.doneBytes = size - remaining;
+        return Fail(result, EOperationStatus::Cancelled);
+    }
     if (status == kStatusOk) {
         progress.Finish();
-        view_.SetStatus(Format("%lu bytes successful verified (%lu kB/s)", Ul(size), Ul(size / elapsed)));
-        return true;
+        return Finish(result, 0);
     }
     if (status == kStatusCompareFailed) {
         uint8_t targetByte = 0;
         library.TargetRead8(failAddress, targetByte);
-        const uint8_t imageByte = image_.ReadByte(failAddress);
-        view_.SetStatus(Format("Verify failed at address %08lX. Image = %02X, Target = %02X", Ul(failAddress),
-                               static_cast<unsigned>(imageByte), static_cast<unsigned>(targetByte)));
-        return false;
+        result.address = failAddress;
+        result.imageByte = image_.ReadByte(failAddress);
+        result.targetByte = targetByte;
+        result.probeStatus = status;
+        return Fail(result, EOperationStatus::CompareFailed, status);
     }
-    return connection_.ReportStatus(&view_, status, 0);
+    return Fail(result, EOperationStatus::ProbeError, status);
 }
 
-bool CTransfer::DumpRange(const CMemoryRange& range)
+SOperationResult CTransfer::DumpRange(const CMemoryRange& range)
 {
+    SOperationResult result{EOperationKind::Dump};
     const uint32_t size = range.GetSize();
+    result.bytes = size;
     view_.SetStatus(Format("Dumping %lu bytes ...", Ul(size)));
     const uint64_t startMs = connection_.Clock().NowMs();
 
     CProbeLibrary& library = connection_.Library();
-    CProgressUpdate progress(view_);
+    CProgressUpdate progress(view_, EOperationKind::Dump);
     std::vector<uint8_t> block(kBlockSize);
     uint32_t address = range.GetStart();
     uint32_t remaining = size;
     while (remaining > 0) {
+        if (view_.CancelRequested()) {
+            result.address = address;
+            result.doneBytes = size - remaining;
+            return Fail(result, EOperationStatus::Cancelled);
+        }
         const uint32_t length = std::min(kBlockSize, remaining);
         const int status = library.TargetReadBlock(address, 0, length, block.data());
         if (status != kStatusOk)
-            return connection_.ReportStatus(&view_, status, 0);
+            return Fail(result, EOperationStatus::ProbeError, status);
         // A dump that cannot be kept must not be reported as done.
         if (image_.WriteBlock(address, block.data(), length) != 0) {
-            view_.SetStatus(Format("Writing the memory image failed at address 0x%08lX.", Ul(address)));
-            return false;
+            result.address = address;
+            return Fail(result, EOperationStatus::ImageWriteFailed);
         }
         address += length;
         remaining -= length;
         progress.Update(size, size - remaining);
     }
     progress.Finish();
-    const uint64_t elapsed = Elapsed(connection_.Clock(), startMs);
-    view_.SetStatus(Format("%lu bytes successful dumped (%lu kB/s)", Ul(size), Ul(size / elapsed)));
-    return true;
+    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+    return Finish(result, 0);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/operation_view.h"
+#include "flash/operation_result.h"
 #include "project/memory_range.h"
 
 #include <cstdint>
@@ -35,9 +36,10 @@ public:
     {
     }
 
-    bool ProgramRange(const CMemoryRange& range, const SProgramTarget& target);
-    bool VerifyRange(const CMemoryRange& range);
-    bool DumpRange(const CMemoryRange& range);
+    // Each answers how it ended; the status line already holds the text.
+    [[nodiscard]] SOperationResult ProgramRange(const CMemoryRange& range, const SProgramTarget& target);
+    [[nodiscard]] SOperationResult VerifyRange(const CMemoryRange& range);
+    [[nodiscard]] SOperationResult DumpRange(const CMemoryRange& range);
 
     // Program block size for a target; 0 when the device width is 0 (no device).
     static uint32_t BlockSize(const SProgramTarget& target);
@@ -49,6 +51,15 @@ public:
     static std::string ProgramRateText(uint32_t size, uint64_t elapsedMs);
 
 private:
+    // Shows the result's text (probe errors through the connection's texts) and answers it.
+    SOperationResult Finish(SOperationResult result, uint32_t reportAddress);
+    SOperationResult Fail(SOperationResult result, EOperationStatus status, int probeStatus = 0)
+    {
+        result.status = status;
+        result.probeStatus = probeStatus;
+        return Finish(result, result.address);
+    }
+
     CTargetConnection& connection_;
     CMemoryImage& image_;
     COperationView& view_;

@@ -8,8 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-CFdTransport::CFdTransport(int fd, bool isSocket, bool usesChecksum, long bytesPerSecond)
-    : fd_(fd), isSocket_(isSocket), usesChecksum_(usesChecksum), bytesPerSecond_(bytesPerSecond)
+CFdTransport::CFdTransport(int fd, bool isSocket, bool usesChecksum, long bytesPerSecond, CClock& clock)
+    : fd_(fd), isSocket_(isSocket), usesChecksum_(usesChecksum), bytesPerSecond_(bytesPerSecond), clock_(clock)
 {
     const int flags = fcntl(fd_, F_GETFL);
     if (flags >= 0)
@@ -22,28 +22,27 @@ CFdTransport::~CFdTransport()
         close(fd_);
 }
 
-int CFdTransport::Wait(short events, Clock::time_point deadline)
+int CFdTransport::PollOnce(int fd, short events, uint64_t micros)
 {
-    for (;;) {
-        const auto now = Clock::now();
-        const auto left = deadline > now ? deadline - now : Clock::duration::zero();
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-        timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-        pollfd pfd{fd_, events, 0};
-        const int r = ppoll(&pfd, 1, &ts, nullptr);
-        if (r > 0) {
-            if (pfd.revents & POLLNVAL)
-                return -1;
-            return 1;  // readable, writable, or an error/hang-up the call will report
-        }
-        if (r == 0)
-            return 0;
-        if (errno != EINTR)
-            return -1;
-    }
+    const timespec ts{static_cast<time_t>(micros / 1000000), static_cast<long>(micros % 1000000) * 1000};
+    pollfd pfd{fd, events, 0};
+    const int r = ppoll(&pfd, 1, &ts, nullptr);
+    if (r > 0)
+        return (pfd.revents & POLLNVAL) ? -1 : 1;
+    return r < 0 && errno != EINTR ? -1 : 0;
 }
 
-long CFdTransport::Write(const uint8_t* data, size_t length, Clock::time_point deadline)
+int CFdTransport::Wait(short events, uint64_t deadline)
+{
+    int result = 0;
+    clock_.WaitUntil(deadline, [this, events, &result](uint64_t micros) {
+        result = PollOnce(fd_, events, micros);
+        return result != 0;
+    });
+    return result;
+}
+
+long CFdTransport::Write(const uint8_t* data, size_t length, uint64_t deadline)
 {
     size_t done = 0;
     while (done < length) {
@@ -66,7 +65,7 @@ long CFdTransport::Write(const uint8_t* data, size_t length, Clock::time_point d
     return static_cast<long>(done);
 }
 
-long CFdTransport::Read(uint8_t* buffer, size_t capacity, Clock::time_point deadline)
+long CFdTransport::Read(uint8_t* buffer, size_t capacity, uint64_t deadline)
 {
     for (;;) {
         const ssize_t n = read(fd_, buffer, capacity);

@@ -8,7 +8,6 @@
 #include "probe/wire_payload.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -16,6 +15,7 @@ namespace {
 
 // Bytes of a stream block's ack on the line (status and address).
 constexpr size_t kAckPayload = 8;
+constexpr uint64_t kStreamBlockTimeoutMicros = uint64_t(CLinkLibrary::kStreamBlockTimeoutMs) * 1000;
 
 bool IsTransportFailure(int status)
 {
@@ -47,38 +47,19 @@ int ReplyStatus(CWireReader& in)
 
 } // namespace
 
-CLinkLibrary::CLinkLibrary() = default;
+CLinkLibrary::CLinkLibrary(const CSettings& settings, CClock& clock) : clock_(clock), settings_(settings) {}
 
 CLinkLibrary::~CLinkLibrary() = default;
 
-// ---------------------------------------------------------------- settings
-
-void CLinkLibrary::SetSerialDevice(int comNumber, const std::string& device)
+CSettings CLinkLibrary::DefaultSettings()
 {
-    serialDevices_[comNumber] = device;
+    return CSettings(nullptr, [](const char*) -> const char* { return nullptr; });
 }
 
 std::string CLinkLibrary::SerialDevice(int comNumber) const
 {
-    if (auto it = serialDevices_.find(comNumber); it != serialDevices_.end() && !it->second.empty())
-        return it->second;
-    const std::string variable = "TARVEL_COM" + std::to_string(comNumber);
-    if (const char* env = std::getenv(variable.c_str()); env && *env)
-        return env;
-    return "/dev/ttyS" + std::to_string(comNumber - 1);
-}
-
-uint16_t CLinkLibrary::DefaultTcpPort() const
-{
-    if (tcpPort_ != 0)
-        return tcpPort_;
-    if (const char* env = std::getenv("TARVEL_PROBE_PORT"); env && *env) {
-        char* end = nullptr;
-        const long port = std::strtol(env, &end, 10);
-        if (end && *end == '\0' && port > 0 && port <= 65535)
-            return static_cast<uint16_t>(port);
-    }
-    return kDefaultTcpPort;
+    std::string device = settings_.SerialDevicePath(comNumber);
+    return device.empty() ? "/dev/ttyS" + std::to_string(comNumber - 1) : device;
 }
 
 // ---------------------------------------------------------------- the link
@@ -92,10 +73,10 @@ int CLinkLibrary::LinkOpen(const std::string& channelText)
     std::unique_ptr<CLinkTransport> transport;
     int status = kStatusOk;
     if (channel.kind == SLinkChannel::EKind::Serial)
-        status = CSerialPort::Open(SerialDevice(channel.comNumber), channel.baud, transport);
+        status = CSerialPort::Open(SerialDevice(channel.comNumber), channel.baud, clock_, transport);
     else
         status = CTcpConnector::Connect(channel.host, channel.port ? channel.port : DefaultTcpPort(),
-                                        kTcpConnectTimeoutMs, transport);
+                                        kTcpConnectTimeoutMs, clock_, transport);
     if (status != kStatusOk)
         return status;
     return LinkOpenTransport(std::move(transport));
@@ -125,8 +106,10 @@ int CLinkLibrary::Handshake()
     if (status != kStatusOk)
         return status;
     CWireReader in(reply.payload);
+    // The open step answers 0 or a negative code: a positive status is no
+    // code of ours, and would read as success to a caller that tests for < 0.
     if (const int probeStatus = ReplyStatus(in); probeStatus != kStatusOk)
-        return probeStatus;
+        return probeStatus < 0 ? probeStatus : kStatusUnexpectedReply;
     const uint16_t version = in.U16();
     const uint8_t running = in.U8();
     if (!in.Done())
@@ -178,18 +161,17 @@ std::string CLinkLibrary::LinkErrorText(int status)
     return ProbeStatusText(status);
 }
 
-CLinkLibrary::Clock::duration CLinkLibrary::LineTime(size_t bytes) const
+uint64_t CLinkLibrary::LineTime(size_t bytes) const
 {
     const long perSecond = transport_ ? transport_->BytesPerSecond() : 0;
     if (perSecond <= 0)
-        return Clock::duration::zero();
-    return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::nanoseconds(static_cast<int64_t>(bytes) * 1000000000 / perSecond));
+        return 0;
+    return static_cast<uint64_t>(bytes) * 1000000 / static_cast<uint64_t>(perSecond);
 }
 
 // ---------------------------------------------------------------- frames
 
-int CLinkLibrary::SendRequest(uint8_t op, const std::vector<uint8_t>& payload, Clock::time_point deadline,
+int CLinkLibrary::SendRequest(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
                               uint32_t& sequence, size_t& wireBytes)
 {
     if (!transport_)
@@ -215,10 +197,9 @@ int CLinkLibrary::SendRequest(uint8_t op, const std::vector<uint8_t>& payload, C
     return kStatusOk;
 }
 
-int CLinkLibrary::WaitFor(uint32_t sequence, Clock::time_point deadline, SWireFrame* reply)
+int CLinkLibrary::WaitFor(uint32_t sequence, uint64_t deadline, SWireFrame* reply)
 {
     const size_t skippedBefore = decoder_.SkippedBytes();
-    size_t received = 0;
     for (;;) {
         if (!transport_)
             return kStatusLinkNotOpen;
@@ -241,11 +222,19 @@ int CLinkLibrary::WaitFor(uint32_t sequence, Clock::time_point deadline, SWireFr
         }
         if (!reply && !InFlight(sequence))
             return kStatusOk;
-        const auto until = deadline + LineTime(received + decoder_.MissingBytes());
-        const long n = transport_->Read(readBuffer_.data(), readBuffer_.size(), until);
+        // A serial line lengthens the wait by the line time of the awaited
+        // frame once its header is in (a header's time while one may be
+        // coming). Noise and frames that are not awaited lengthen nothing,
+        // so the wait never ends later than the deadline plus the line time
+        // of one longest frame.
+        bool headerIn = false;
+        uint32_t arriving = 0;
+        size_t awaitedBytes = decoder_.PendingFrame(headerIn, arriving);
+        if (headerIn && !(reply ? arriving == sequence : InFlight(arriving)))
+            awaitedBytes = 0;
+        const long n = transport_->Read(readBuffer_.data(), readBuffer_.size(), deadline + LineTime(awaitedBytes));
         if (n > 0) {
             decoder_.Feed(readBuffer_.data(), static_cast<size_t>(n));
-            received += static_cast<size_t>(n);
             continue;
         }
         if (n == 0)
@@ -263,8 +252,8 @@ int CLinkLibrary::Call(uint8_t op, const std::vector<uint8_t>& payload, int time
         DrainStream();
     if (!transport_)
         return kStatusLinkNotOpen;
-    const auto start = Clock::now();
-    const auto timeout = std::chrono::milliseconds(timeoutMs);
+    const uint64_t start = clock_.NowMicros();
+    const uint64_t timeout = uint64_t(timeoutMs) * 1000;
     uint32_t sequence = 0;
     size_t wireBytes = 0;
     if (const int status = SendRequest(op, payload, start + timeout, sequence, wireBytes); status != kStatusOk)
@@ -490,7 +479,7 @@ bool CLinkLibrary::TakeStreamAck(const SWireFrame& frame)
         return false;
     inFlightBytes_ -= it->wireBytes;
     inFlight_.erase(it);
-    lastAck_ = Clock::now();
+    lastAck_ = clock_.NowMicros();
     CWireReader in(frame.payload);
     int32_t status = in.I32();
     const uint32_t failAddress = in.U32();
@@ -501,13 +490,13 @@ bool CLinkLibrary::TakeStreamAck(const SWireFrame& frame)
     return true;
 }
 
-CLinkLibrary::Clock::time_point CLinkLibrary::AckDeadline(const SInFlight& block) const
+uint64_t CLinkLibrary::AckDeadline(const SInFlight& block) const
 {
     // A probe works through its blocks one after the other: a block's ack is
     // due within the timeout of its sending, or of the ack before it when the
     // probe was still busy with earlier blocks then.
     const bool checksum = transport_ && transport_->UsesChecksum();
-    return std::max(block.deadline, lastAck_ + std::chrono::milliseconds(kStreamBlockTimeoutMs) +
+    return std::max(block.deadline, lastAck_ + kStreamBlockTimeoutMicros +
                                         LineTime(block.wireBytes + WireFrameSize(kAckPayload, checksum)));
 }
 
@@ -538,7 +527,7 @@ int CLinkLibrary::StreamBegin(int mode, int flag)
     if (status == kStatusOk) {
         ResetStream();
         stream_ = EStream::Open;
-        lastAck_ = Clock::now();
+        lastAck_ = clock_.NowMicros();
     }
     return status;
 }
@@ -565,7 +554,7 @@ int CLinkLibrary::StreamBlock(uint32_t address, uint32_t length, const uint8_t* 
         const uint32_t chunk = std::min(kMaxBlockChunk, length - done);
         // Take the acks that have already come, without waiting.
         if (!inFlight_.empty()) {
-            const int status = WaitFor(inFlight_.back().sequence, Clock::now(), nullptr);
+            const int status = WaitFor(inFlight_.back().sequence, clock_.NowMicros(), nullptr);
             if (status == kStatusConnectionLost || status == kStatusLinkNotOpen) {
                 FailStream(status, 0);
                 return streamStatus_;
@@ -588,10 +577,10 @@ int CLinkLibrary::StreamBlock(uint32_t address, uint32_t length, const uint8_t* 
         CWireWriter out;
         out.bytes.reserve(4 + chunk);
         out.U32(address + done).Bytes(bytes + done, chunk);
-        const auto now = Clock::now();
+        const uint64_t now = clock_.NowMicros();
         uint32_t sequence = 0;
         size_t wireBytes = 0;
-        const int status = SendRequest(kOpStreamBlock, out.bytes, now + std::chrono::milliseconds(kStreamBlockTimeoutMs),
+        const int status = SendRequest(kOpStreamBlock, out.bytes, now + kStreamBlockTimeoutMicros,
                                        sequence, wireBytes);
         if (status != kStatusOk) {
             FailStream(status, 0);
@@ -600,7 +589,7 @@ int CLinkLibrary::StreamBlock(uint32_t address, uint32_t length, const uint8_t* 
         // The ack may come only after everything on its way has crossed the line.
         const size_t ahead = inFlightBytes_ + wireBytes + (inFlight_.size() + 1) * WireFrameSize(kAckPayload, checksum);
         inFlight_.push_back({sequence, address + done, wireBytes,
-                             now + std::chrono::milliseconds(kStreamBlockTimeoutMs) + LineTime(ahead)});
+                             now + kStreamBlockTimeoutMicros + LineTime(ahead)});
         inFlightBytes_ += wireBytes;
         done += chunk;
     }

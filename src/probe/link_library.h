@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/clock.h"
+#include "common/settings.h"
 #include "probe/link_transport.h"
 #include "probe/probe_library.h"
 #include "probe/wire_decoder.h"
@@ -8,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,12 +21,10 @@
 // Every request carries a sequence number that its reply repeats; a reply
 // that comes after its call has timed out is recognised by its number and
 // dropped. Waits end at their timeout; on a serial line a wait is lengthened
-// by exactly the time the frame's bytes need on the line at its baud rate.
+// by exactly the time the awaited frame's bytes need on the line at its baud
+// rate.
 class CLinkLibrary final : public CProbeLibrary {
 public:
-    // TCP port of a probe when neither the channel text nor TARVEL_PROBE_PORT names one.
-    static constexpr uint16_t kDefaultTcpPort = 17000;
-
     // Timeouts (ms) of the operations whose timeout the caller does not give.
     static constexpr int kTcpConnectTimeoutMs = 3000;
     static constexpr int kHelloTimeoutMs = 1000;
@@ -41,7 +40,10 @@ public:
     // Longest command frame request that LinkTransact sends.
     static constexpr int kMaxTransactRequest = 4096;
 
-    CLinkLibrary();
+    // Serial device paths and the probe's TCP port come from `settings`; by
+    // default the built-in values alone (no environment). Every timeout is
+    // measured on `clock`, which the transports the library opens share.
+    explicit CLinkLibrary(const CSettings& settings = DefaultSettings(), CClock& clock = CSystemClock::Instance());
     ~CLinkLibrary() override;
     CLinkLibrary(const CLinkLibrary&) = delete;
     CLinkLibrary& operator=(const CLinkLibrary&) = delete;
@@ -74,23 +76,26 @@ public:
     std::string LinkErrorText(int status) override;
 
     // Opens the link on a transport that is already connected (a socket pair
-    // in tests, another carrier) and runs the handshake.
+    // in tests, another carrier) and runs the handshake. The transport's
+    // deadlines must be times of Clock().
     int LinkOpenTransport(std::unique_ptr<CLinkTransport> transport);
 
-    // Device of serial port COM<n>: set here, else environment variable
-    // TARVEL_COM<n>, else /dev/ttyS<n-1>.
-    void SetSerialDevice(int comNumber, const std::string& device);
+    // Settings of the built-in values only, reading no environment.
+    static CSettings DefaultSettings();
+    // The values the link uses; a change applies from the next open.
+    CSettings& Settings() { return settings_; }
+    // Device of serial port COM<n>: the setting of COM1 .. COM4, else
+    // /dev/ttyS<n-1>.
     std::string SerialDevice(int comNumber) const;
-    // TCP port when the channel text names none: set here, else environment
-    // variable TARVEL_PROBE_PORT, else kDefaultTcpPort.
-    void SetDefaultTcpPort(uint16_t port) { tcpPort_ = port; }
-    uint16_t DefaultTcpPort() const;
+    // TCP port when the channel text names none: the probe port setting.
+    uint16_t DefaultTcpPort() const { return settings_.ProbePort(); }
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
     // from the line: 64 KiB on TCP, a quarter second of a serial line).
     void SetStreamWindow(size_t bytes) { streamWindow_ = bytes; }
 
     bool IsOpen() const { return transport_ != nullptr; }
+    CClock& Clock() { return clock_; }
     // Whether the probe said at the handshake that its loader (not the
     // flash-programming firmware) is running.
     bool LoaderRunning() const { return loaderRunning_; }
@@ -98,25 +103,23 @@ public:
     uint64_t DroppedReplies() const { return droppedReplies_; }
 
 private:
-    using Clock = CLinkTransport::Clock;
-
     struct SInFlight {
         uint32_t sequence;
         uint32_t address;
         size_t wireBytes;
-        Clock::time_point deadline;
+        uint64_t deadline;
     };
 
     int Handshake();
     // Sends a request; its sequence number in `sequence`.
-    int SendRequest(uint8_t op, const std::vector<uint8_t>& payload, Clock::time_point deadline,
+    int SendRequest(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
                     uint32_t& sequence, size_t& wireBytes);
     // Waits until the reply to `sequence` has arrived (moved into `reply`),
     // or, with no `reply`, until the streamed block `sequence` has its ack.
     // The wait ends at `deadline`, lengthened on a serial line by the line
-    // time of the bytes that arrive meanwhile. Acks of streamed blocks are
+    // time of the awaited frame while it arrives (never by noise). Acks of streamed blocks are
     // taken on the way; other replies are late ones and are dropped.
-    int WaitFor(uint32_t sequence, Clock::time_point deadline, SWireFrame* reply);
+    int WaitFor(uint32_t sequence, uint64_t deadline, SWireFrame* reply);
     // One request and its reply within `timeoutMs`.
     int Call(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs, SWireFrame& reply);
     // A call whose reply is just a status.
@@ -129,15 +132,17 @@ private:
     bool TakeStreamAck(const SWireFrame& frame);
     // Waits for the acks of all blocks on their way.
     int DrainStream();
-    Clock::time_point AckDeadline(const SInFlight& block) const;
+    uint64_t AckDeadline(const SInFlight& block) const;
     void FailStream(int status, uint32_t address);
     bool InFlight(uint32_t sequence) const;
     void ResetStream();
 
-    Clock::duration LineTime(size_t bytes) const;
+    // Microseconds that `bytes` need on a serial line (0 on TCP).
+    uint64_t LineTime(size_t bytes) const;
     // Ends the link after the carrier failed.
     void Drop();
 
+    CClock& clock_;
     std::unique_ptr<CLinkTransport> transport_;
     CWireDecoder decoder_{false};
     uint32_t nextSequence_ = 1;
@@ -145,8 +150,7 @@ private:
     uint64_t droppedReplies_ = 0;
     std::array<uint8_t, 8192> readBuffer_{};
 
-    std::map<int, std::string> serialDevices_;
-    uint16_t tcpPort_ = 0;
+    CSettings settings_;
     size_t streamWindow_ = 0;
 
     enum class EStream { Idle, Open, Failed };
@@ -155,5 +159,5 @@ private:
     uint32_t streamFailAddress_ = 0;
     std::deque<SInFlight> inFlight_;
     size_t inFlightBytes_ = 0;
-    Clock::time_point lastAck_{};
+    uint64_t lastAck_ = 0;
 };

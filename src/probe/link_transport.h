@@ -1,25 +1,23 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
 // A byte carrier between the host and the probe: a TCP connection or a
-// serial line. Every wait ends at its deadline.
+// serial line. Every wait ends at its deadline, in microseconds of the
+// link's clock (CClock::NowMicros).
 class CLinkTransport {
 public:
-    using Clock = std::chrono::steady_clock;
-
     virtual ~CLinkTransport() = default;
 
     // Writes all `length` bytes before `deadline`. Returns the number of
     // bytes written: `length` on success, fewer when the deadline passed
     // first, or a negative status when the carrier failed.
-    virtual long Write(const uint8_t* data, size_t length, Clock::time_point deadline) = 0;
+    virtual long Write(const uint8_t* data, size_t length, uint64_t deadline) = 0;
     // Reads what has arrived, waiting until `deadline` for the first byte.
     // Returns the byte count (> 0), 0 when the deadline passed, or a negative
     // status when the carrier failed or the other side closed it.
-    virtual long Read(uint8_t* buffer, size_t capacity, Clock::time_point deadline) = 0;
+    virtual long Read(uint8_t* buffer, size_t capacity, uint64_t deadline) = 0;
 
     // Serial lines carry a checksum in every frame; TCP has its own.
     virtual bool UsesChecksum() const = 0;

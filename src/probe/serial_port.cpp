@@ -64,13 +64,13 @@ int OpenConfigured(const std::string& device, long baud)
 
 } // namespace
 
-int CSerialPort::Open(const std::string& device, long baud, std::unique_ptr<CLinkTransport>& transport)
+int CSerialPort::Open(const std::string& device, long baud, CClock& clock, std::unique_ptr<CLinkTransport>& transport)
 {
     const int fd = OpenConfigured(device, baud);
     if (fd < 0)
         return fd;
     // Ten bits on the line per byte: start, eight data bits, stop.
-    transport = std::make_unique<CFdTransport>(fd, false, true, baud / 10);
+    transport = std::make_unique<CFdTransport>(fd, false, true, baud / 10, clock);
     return kStatusOk;
 }
 

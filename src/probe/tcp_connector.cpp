@@ -4,7 +4,6 @@
 #include "probe/probe_status.h"
 
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -30,7 +29,7 @@ int StatusOfConnectError(int err)
 
 } // namespace
 
-int CTcpConnector::Connect(const std::string& host, uint16_t port, int timeoutMs,
+int CTcpConnector::Connect(const std::string& host, uint16_t port, int timeoutMs, CClock& clock,
                            std::unique_ptr<CLinkTransport>& transport)
 {
     addrinfo hints{};
@@ -53,25 +52,23 @@ int CTcpConnector::Connect(const std::string& host, uint16_t port, int timeoutMs
         if (errno != EINPROGRESS) {
             status = StatusOfConnectError(errno);
         } else {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-            for (;;) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now()).count();
-                pollfd pfd{fd, POLLOUT, 0};
-                const int r = poll(&pfd, 1, left > 0 ? static_cast<int>(left) : 0);
-                if (r < 0 && errno == EINTR)
-                    continue;
-                if (r <= 0) {
-                    status = r == 0 ? kStatusTimeout : kStatusHostUnreachable;
-                    break;
-                }
+            const uint64_t deadline = clock.NowMicros() + uint64_t(timeoutMs) * 1000;
+            int polled = 0;
+            clock.WaitUntil(deadline, [fd, &polled](uint64_t micros) {
+                polled = CFdTransport::PollOnce(fd, POLLOUT, micros);
+                return polled != 0;
+            });
+            if (polled == 0) {
+                status = kStatusTimeout;
+            } else if (polled < 0) {
+                status = kStatusHostUnreachable;
+            } else {
                 int err = 0;
                 socklen_t len = sizeof err;
                 if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
                     err = errno;
                 if (err != 0)
                     status = StatusOfConnectError(err);
-                break;
             }
         }
     }
@@ -82,6 +79,6 @@ int CTcpConnector::Connect(const std::string& host, uint16_t port, int timeoutMs
     }
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    transport = std::make_unique<CFdTransport>(fd, true, false, 0);
+    transport = std::make_unique<CFdTransport>(fd, true, false, 0, clock);
     return kStatusOk;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/clock.h"
 #include "probe/link_transport.h"
 
 #include <cstdint>
@@ -10,8 +11,8 @@
 class CTcpConnector {
 public:
     // Connects to `host` (an IPv4 address or a name) at `port` within
-    // `timeoutMs`. 0 and the transport, or kStatusConnectionRefused,
-    // kStatusHostUnreachable or kStatusTimeout.
-    static int Connect(const std::string& host, uint16_t port, int timeoutMs,
+    // `timeoutMs` of `clock`. 0 and the transport (its waits on `clock`), or
+    // kStatusConnectionRefused, kStatusHostUnreachable or kStatusTimeout.
+    static int Connect(const std::string& host, uint16_t port, int timeoutMs, CClock& clock,
                        std::unique_ptr<CLinkTransport>& transport);
 };

@@ -97,3 +97,21 @@ size_t CWireDecoder::MissingBytes() const
     const size_t total = WireFrameSize(length, withChecksum_);
     return total > Available() ? total - Available() : 0;
 }
+
+size_t CWireDecoder::PendingFrame(bool& headerIn, uint32_t& sequence) const
+{
+    headerIn = false;
+    if (Available() == 0)
+        return 0;
+    const uint8_t* p = buffer_.data() + start_;
+    if (p[0] != kWireMagic0 || (Available() > 1 && p[1] != kWireMagic1))
+        return 0;
+    if (Available() < kWireHeaderSize)
+        return kWireHeaderSize;
+    const uint32_t length = ReadBe32(p + 8);
+    if (length > kMaxWirePayload)
+        return 0;
+    headerIn = true;
+    sequence = ReadBe32(p + 4);
+    return WireFrameSize(length, withChecksum_);
+}

@@ -20,6 +20,11 @@ public:
     // Bytes still missing for the frame whose header has arrived (0 when no
     // header is waiting).
     size_t MissingBytes() const;
+    // The frame that has begun to arrive, after Next() found no complete
+    // one: its whole size on the line and, once its header is in,
+    // `headerIn` and its sequence number. 0 when no frame has begun (a
+    // header not yet complete counts as a header's size).
+    size_t PendingFrame(bool& headerIn, uint32_t& sequence) const;
 
     // Bytes received and not yet handed out or skipped.
     size_t BufferedBytes() const { return Available(); }

@@ -25,7 +25,7 @@ const uint8_t* FFBlock()
 
 } // namespace
 
-bool CImageFile::Create()
+bool CImageFile::Create(const std::string& directory)
 {
     Remove();
     // Without a lock held by someone else, the plain name; otherwise the
@@ -35,7 +35,7 @@ bool CImageFile::Create()
         // A few rounds in case the file is deleted under us by its owner
         // between our open and our lock.
         for (int round = 0; round < 3; ++round) {
-            const EAttempt a = TryName(name);
+            const EAttempt a = TryName(directory.empty() ? name : (std::filesystem::path(directory) / name).string());
             if (a == EAttempt::Opened)
                 return true;
             if (a == EAttempt::Failed && n == 0)

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string>
 
-// The memory image's backing file in the current directory, held under an
-// exclusive advisory lock (flock) for as long as it is open.
+// The memory image's backing file in a directory given by its owner (the
+// current one when none is given), held under an exclusive advisory lock
+// (flock) for as long as it is open.
 //
 // Two programs started in the same directory must not share one image file:
 // the second would empty the first one's image and both would write into it.
@@ -26,9 +27,9 @@ public:
     CImageFile(const CImageFile&) = delete;
     CImageFile& operator=(const CImageFile&) = delete;
 
-    // Creates (or empties) and locks the backing file in the current
-    // directory; false when no file could be created.
-    bool Create();
+    // Creates (or empties) and locks the backing file in `directory` (the
+    // current directory when empty); false when no file could be created.
+    bool Create(const std::string& directory = {});
     // Closes and deletes the file, when one is open.
     void Remove();
 

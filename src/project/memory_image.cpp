@@ -52,7 +52,7 @@ uint64_t CountInLane(uint64_t a, uint64_t b, unsigned k)
 
 } // namespace
 
-int CMemoryImage::Open(uint32_t base)
+int CMemoryImage::Open(uint32_t base, const std::string& directory)
 {
     base_ = base;
     if (isOpen_) {
@@ -63,7 +63,7 @@ int CMemoryImage::Open(uint32_t base)
     usedLength_ = 0;
     fileFirst_ = fileEnd_ = 0;
     pendingLength_ = 0;
-    isOpen_ = file_.Create();
+    isOpen_ = file_.Create(directory);
     return isOpen_ ? 0 : 1;
 }
 

@@ -9,8 +9,8 @@
 #include <string>
 
 // The local copy of the bytes that go into target flash: a 256 MiB window
-// above `base`, kept in a backing file ("memimage.qpg" in the current
-// directory) so that it never has to sit in memory. The byte at address A is
+// above `base`, kept in a backing file ("memimage.qpg" in the directory
+// given to Open) so that it never has to sit in memory. The byte at address A is
 // at file offset A - base; the used extent [firstOffset, firstOffset +
 // usedLength) covers every byte written since the last Clear, never-written
 // bytes inside it hold 0xFF, and every address outside it reads as 0xFF.
@@ -45,9 +45,10 @@ public:
     CMemoryImage(const CMemoryImage&) = delete;
     CMemoryImage& operator=(const CMemoryImage&) = delete;
 
-    // Creates (or empties) the backing file: 0 on success, 1 when it cannot
-    // be created. Called again on an open image, it empties the image.
-    int Open(uint32_t base);
+    // Creates (or empties) the backing file in `directory` (the current
+    // directory when empty): 0 on success, 1 when it cannot be created.
+    // Called again on an open image, it empties the image and keeps its file.
+    int Open(uint32_t base, const std::string& directory = {});
 
     // 0 written; 2 the block lies wholly or partly outside the image window
     // (only the part at and above base is written); 3 the backing file

@@ -9,6 +9,8 @@
 #include "sim/board_file.h"
 #include "sim/sim_board_model.h"
 
+#include "common/settings.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,9 +22,7 @@
 
 namespace {
 
-constexpr uint16_t kDefaultPort = 17000;
-
-void Usage(FILE* out)
+void Usage(FILE* out, uint16_t defaultPort)
 {
     std::fprintf(out,
                  "usage: qdx7000-sim [options]\n"
@@ -39,6 +39,10 @@ void Usage(FILE* out)
                  "  --firmware-version N   firmware version (default 113)\n"
                  "  --logic-version N      logic version in the logic's signature (default 112)\n"
                  "  --firmware-kind N      firmware kind reported to TargetConnect (default 10)\n"
+                 "loader faults:\n"
+                 "  --logic-device-code N  device code of the logic device (default 19)\n"
+                 "  --stuck-fuse ROW:FUSE  a logic fuse that does not program (stays 1)\n"
+                 "  --weak-setup-byte N    byte N of the network setup sector reads back wrong\n"
                  "link faults (N counts request frames from 1, the handshake included):\n"
                  "  --refuse               refuse every TCP connection\n"
                  "  --drop-reply N         do not answer request N\n"
@@ -51,7 +55,7 @@ void Usage(FILE* out)
                  "  --rtt MS               link round-trip time in milliseconds\n"
                  "Prints \"listening ADDR:PORT\" and \"pty PATH\" when ready; runs until\n"
                  "interrupted or terminated.\n",
-                 static_cast<unsigned>(kDefaultPort));
+                 static_cast<unsigned>(defaultPort));
 }
 
 bool ParseNumber(const char* text, unsigned long max, unsigned long& value)
@@ -101,8 +105,12 @@ bool ParseRam(const std::string& text, SRamRegion& region)
 
 int main(int argc, char** argv)
 {
+    // The one place that reads the environment: the default port is the
+    // probe port that tarvel-cli would use (TARVEL_PROBE_PORT).
+    const CSettings settings;
+    const uint16_t defaultPort = settings.ProbePort();
     std::string listenAddress = "127.0.0.1";
-    unsigned long port = kDefaultPort;
+    unsigned long port = defaultPort;
     bool tcp = true;
     bool pty = false;
     std::string boardFile;
@@ -119,7 +127,7 @@ int main(int argc, char** argv)
         };
         unsigned long n = 0;
         if (arg == "--help" || arg == "-h") {
-            Usage(stdout);
+            Usage(stdout, defaultPort);
             return 0;
         } else if (arg == "--no-tcp") {
             tcp = false;
@@ -131,7 +139,7 @@ int main(int argc, char** argv)
             faults.refuseConnection = true;
         } else if (!value) {
             std::fprintf(stderr, "qdx7000-sim: unknown option or missing value: %s\n", arg.c_str());
-            Usage(stderr);
+            Usage(stderr, defaultPort);
             return 2;
         } else {
             ++i;
@@ -167,6 +175,23 @@ int main(int argc, char** argv)
                 if (!ParseNumber(value, 65535, n))
                     return bad();
                 config.firmwareKind = static_cast<uint16_t>(n);
+            } else if (arg == "--logic-device-code") {
+                if (!ParseNumber(value, 255, n))
+                    return bad();
+                config.logicDeviceCode = static_cast<uint8_t>(n);
+            } else if (arg == "--stuck-fuse") {
+                const std::string text = value;
+                const size_t colon = text.find(':');
+                unsigned long row = 0, fuse = 0;
+                if (colon == std::string::npos || !ParseNumber(text.substr(0, colon).c_str(), 133, row) ||
+                    !ParseNumber(text.substr(colon + 1).c_str(), 239, fuse))
+                    return bad();
+                config.stuckFuseRow = static_cast<int>(row);
+                config.stuckFuse = static_cast<int>(fuse);
+            } else if (arg == "--weak-setup-byte") {
+                if (!ParseNumber(value, 0x3FFF, n))
+                    return bad();
+                config.weakSetupByte = static_cast<int>(n);
             } else if (arg == "--drop-reply") {
                 if (!CSimFaults::ParseCount(value, faults.dropReplyTo))
                     return bad();
@@ -193,7 +218,7 @@ int main(int argc, char** argv)
                     return bad();
             } else {
                 std::fprintf(stderr, "qdx7000-sim: unknown option: %s\n", arg.c_str());
-                Usage(stderr);
+                Usage(stderr, defaultPort);
                 return 2;
             }
         }

@@ -13,6 +13,10 @@ SSimLoaderConfig LoaderConfigOf(const SProbeSimConfig& config)
     loader.firmwareVersion = config.firmwareVersion;
     loader.logicVersion = config.logicVersion;
     loader.serialNumber = config.serialNumber;
+    loader.logicDeviceCode = config.logicDeviceCode;
+    loader.stuckFuseRow = config.stuckFuseRow;
+    loader.stuckFuse = config.stuckFuse;
+    loader.weakSetupByte = config.weakSetupByte;
     return loader;
 }
 

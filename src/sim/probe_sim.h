@@ -20,6 +20,11 @@ struct SProbeSimConfig {
     uint16_t firmwareKind = kFirmwareKindFlashProgramming;
     // Power up into the loader instead of the firmware.
     bool startInLoader = false;
+    // Faults of the loader's devices (SSimLoaderConfig).
+    uint8_t logicDeviceCode = 19;
+    int stuckFuseRow = -1;
+    int stuckFuse = 0;
+    int weakSetupByte = -1;
 };
 
 // The simulated QDX7000 on the message level: answers each request frame of

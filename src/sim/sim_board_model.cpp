@@ -24,7 +24,7 @@ std::string Span(uint32_t base, uint64_t size)
 
 } // namespace
 
-CSimBoardModel::CSimBoardModel(std::shared_ptr<CSimBoardClock> clock)
+CSimBoardModel::CSimBoardModel(std::shared_ptr<CClock> clock)
     : clock_(clock ? std::move(clock) : std::make_shared<CSimBoardSteadyClock>()),
       programmer_(std::make_unique<CSimFlashProgrammer>(*this))
 {

@@ -2,7 +2,7 @@
 
 #include "sim/board_file.h"
 #include "sim/sim_board.h"
-#include "sim/sim_board_clock.h"
+#include "common/clock.h"
 
 #include <cstdint>
 #include <map>
@@ -30,7 +30,7 @@ class CSimRam;
 class CSimBoardModel final : public CSimBoard {
 public:
     // A null clock means the steady clock.
-    explicit CSimBoardModel(std::shared_ptr<CSimBoardClock> clock = nullptr);
+    explicit CSimBoardModel(std::shared_ptr<CClock> clock = nullptr);
     ~CSimBoardModel() override;
 
     // Adds everything a board file describes. On failure returns false with
@@ -44,7 +44,7 @@ public:
     void ClearFaults();
 
     const std::string& Name() const { return name_; }
-    CSimBoardClock& Clock() { return *clock_; }
+    CClock& Clock() { return *clock_; }
 
     // Inspection without bus cycles: the byte stored at `address` in RAM or
     // flash (a busy flash still shows its cells), and core registers written.
@@ -90,7 +90,7 @@ private:
     CRegion* BusRegion(uint32_t address, int widthBytes);
 
     std::recursive_mutex mutex_;
-    std::shared_ptr<CSimBoardClock> clock_;
+    std::shared_ptr<CClock> clock_;
     std::string name_;
     std::vector<CRegion> regions_;
     std::vector<std::unique_ptr<CSimRam>> rams_;

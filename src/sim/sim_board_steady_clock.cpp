@@ -1,19 +1,16 @@
 #include "sim/sim_board_steady_clock.h"
 
 #include <algorithm>
-#include <thread>
 
-CSimBoardSteadyClock::CSimBoardSteadyClock(Sleep sleep)
-    : start_(std::chrono::steady_clock::now()), sleep_(std::move(sleep))
+CSimBoardSteadyClock::CSimBoardSteadyClock(Sleep sleep) : sleep_(std::move(sleep))
 {
     if (!sleep_)
-        sleep_ = [](uint64_t micros) { std::this_thread::sleep_for(std::chrono::microseconds(micros)); };
+        sleep_ = [](uint64_t micros) { CSystemClock::Instance().Wait(micros); };
 }
 
-uint64_t CSimBoardSteadyClock::WallMicros() const
+uint64_t CSimBoardSteadyClock::WallMicros()
 {
-    auto elapsed = std::chrono::steady_clock::now() - start_;
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
+    return CSystemClock::Instance().NowMicros();
 }
 
 uint64_t CSimBoardSteadyClock::NowMicros()

@@ -8,7 +8,7 @@
 namespace {
 
 std::unique_ptr<CSimFlashDevice> MakeDevice(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
-                                            const CSimFlashTiming& timing, CSimBoardClock& clock)
+                                            const CSimFlashTiming& timing, CClock& clock)
 {
     switch (algorithm.commandSet) {
     case ESimCommandSet::Jedec:
@@ -27,7 +27,7 @@ std::unique_ptr<CSimFlashDevice> MakeDevice(const CSimFlashGeometry& geometry, c
 
 CSimFlashArray::CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
                                uint32_t base, uint32_t busBytes, uint32_t banks, const CSimFlashTiming& timing,
-                               CSimBoardClock& clock)
+                               CClock& clock)
     : geometry_(geometry), algorithm_(algorithm), base_(base), busBytes_(busBytes),
       lanes_(busBytes / geometry.deviceWidth), banks_(banks)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/sim_board_clock.h"
+#include "common/clock.h"
 #include "sim/sim_flash_algorithm.h"
 #include "sim/sim_flash_device.h"
 #include "sim/sim_flash_geometry.h"
@@ -23,7 +23,7 @@
 class CSimFlashArray {
 public:
     CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm, uint32_t base,
-                   uint32_t busBytes, uint32_t banks, const CSimFlashTiming& timing, CSimBoardClock& clock);
+                   uint32_t busBytes, uint32_t banks, const CSimFlashTiming& timing, CClock& clock);
 
     const CSimFlashGeometry& Geometry() const { return geometry_; }
     const CSimFlashAlgorithm& Algorithm() const { return algorithm_; }

@@ -1,7 +1,7 @@
 #include "sim/sim_flash_device.h"
 
 CSimFlashDevice::CSimFlashDevice(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing,
-                                 CSimBoardClock& clock)
+                                 CClock& clock)
     : timing_(timing), clock_(clock), geometry_(geometry), store_(geometry.size, 0xFF)
 {
 }

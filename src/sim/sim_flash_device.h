@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/sim_board_clock.h"
+#include "common/clock.h"
 #include "sim/sim_board_store.h"
 #include "sim/sim_flash_geometry.h"
 #include "sim/sim_flash_timing.h"
@@ -21,7 +21,7 @@
 // the device answers with its status instead of the cells.
 class CSimFlashDevice {
 public:
-    CSimFlashDevice(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CSimBoardClock& clock);
+    CSimFlashDevice(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CClock& clock);
     virtual ~CSimFlashDevice() = default;
     CSimFlashDevice(const CSimFlashDevice&) = delete;
     CSimFlashDevice& operator=(const CSimFlashDevice&) = delete;
@@ -72,7 +72,7 @@ protected:
     uint64_t EraseMicros(const std::vector<int>& sectors) const;
 
     CSimFlashTiming timing_;
-    CSimBoardClock& clock_;
+    CClock& clock_;
 
 private:
     uint8_t ApplyStuck(uint32_t offset, uint8_t value) const;

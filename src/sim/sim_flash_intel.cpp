@@ -1,7 +1,7 @@
 #include "sim/sim_flash_intel.h"
 
 CSimFlashIntel::CSimFlashIntel(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing,
-                               CSimBoardClock& clock)
+                               CClock& clock)
     : CSimFlashDevice(geometry, timing, clock)
 {
 }

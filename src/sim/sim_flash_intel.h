@@ -14,7 +14,7 @@
 // abandons an erase that never finishes.
 class CSimFlashIntel final : public CSimFlashDevice {
 public:
-    CSimFlashIntel(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CSimBoardClock& clock);
+    CSimFlashIntel(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CClock& clock);
 
     void WriteCycle(uint32_t offset, uint32_t value) override;
     uint32_t ReadCycle(uint32_t offset) override;

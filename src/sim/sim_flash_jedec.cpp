@@ -1,7 +1,7 @@
 #include "sim/sim_flash_jedec.h"
 
 CSimFlashJedec::CSimFlashJedec(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
-                               const CSimFlashTiming& timing, CSimBoardClock& clock)
+                               const CSimFlashTiming& timing, CClock& clock)
     : CSimFlashDevice(geometry, timing, clock), failureBit_(algorithm.failureBit)
 {
     switch (algorithm.family) {

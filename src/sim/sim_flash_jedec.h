@@ -29,7 +29,7 @@
 class CSimFlashJedec final : public CSimFlashDevice {
 public:
     CSimFlashJedec(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
-                   const CSimFlashTiming& timing, CSimBoardClock& clock);
+                   const CSimFlashTiming& timing, CClock& clock);
 
     void WriteCycle(uint32_t offset, uint32_t value) override;
     uint32_t ReadCycle(uint32_t offset) override;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 CSimFlashPageWrite::CSimFlashPageWrite(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing,
-                                       CSimBoardClock& clock)
+                                       CClock& clock)
     : CSimFlashDevice(geometry, timing, clock), shift_(geometry.deviceWidth == 2 ? 1 : 0)
 {
 }

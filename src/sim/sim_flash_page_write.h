@@ -17,7 +17,7 @@ class CSimFlashPageWrite final : public CSimFlashDevice {
 public:
     static constexpr uint32_t kPageSize = 256;
 
-    CSimFlashPageWrite(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CSimBoardClock& clock);
+    CSimFlashPageWrite(const CSimFlashGeometry& geometry, const CSimFlashTiming& timing, CClock& clock);
 
     void WriteCycle(uint32_t offset, uint32_t value) override;
     uint32_t ReadCycle(uint32_t offset) override;

@@ -47,7 +47,11 @@ CSimLoader::CSimLoader(const SSimLoaderConfig& config) : config_(config), flash_
     // The loader's own code: any recognisable bytes.
     for (uint32_t i = 0; i < 0x8000; ++i)
         flash_[i] = static_cast<uint8_t>(i * 7 + 3);
-    // A firmware that can be started.
+    // A firmware that can be started: its header and the start marker.
+    const std::string name = "QX7ARMFW";
+    std::copy(name.begin(), name.end(), flash_.begin() + (kFirmwareHeader - kFlashBase));
+    flash_[kFirmwareHeader - kFlashBase + 8] = static_cast<uint8_t>(config_.firmwareVersion >> 8);
+    flash_[kFirmwareHeader - kFlashBase + 9] = static_cast<uint8_t>(config_.firmwareVersion);
     std::copy(kStartMarker, kStartMarker + 4, flash_.begin() + (kMarkerAddress - kFlashBase));
     for (auto& row : rows_)
         row.fill(1);
@@ -71,6 +75,14 @@ const CSimLoader::SSector* CSimLoader::SectorAt(uint32_t address)
 bool CSimLoader::FirmwareStartable() const
 {
     return std::equal(kStartMarker, kStartMarker + 4, flash_.begin() + (kMarkerAddress - kFlashBase));
+}
+
+uint16_t CSimLoader::FirmwareVersion() const
+{
+    const auto header = flash_.begin() + (kFirmwareHeader - kFlashBase);
+    if (!FirmwareStartable() || std::string(header, header + 8) != "QX7ARMFW")
+        return 0;
+    return static_cast<uint16_t>((header[8] << 8) | header[9]);
 }
 
 uint16_t CSimLoader::LogicVersion() const
@@ -155,7 +167,7 @@ void CSimLoader::Identify(std::vector<uint8_t>& reply) const
 {
     reply.push_back(kCmdLoaderIdentify);
     PutBe16(reply, config_.loaderVersion);
-    PutBe16(reply, config_.firmwareVersion);
+    PutBe16(reply, FirmwareVersion());
     PutBe16(reply, LogicVersion());
     const size_t n = std::min<size_t>(config_.serialNumber.size(), 255);
     reply.push_back(static_cast<uint8_t>(n));
@@ -168,6 +180,12 @@ void CSimLoader::ReadMemory(const uint8_t* request, size_t length, std::vector<u
     if (length != 7 || !ReadFlash(Be32(request + 1), static_cast<size_t>((request[5] << 8) | request[6]), bytes)) {
         reply = {kCmdReadProbeMemory, 1};
         return;
+    }
+    const uint32_t address = Be32(request + 1);
+    if (config_.weakSetupByte >= 0) {
+        const uint32_t weak = kSetupSector + static_cast<uint32_t>(config_.weakSetupByte);
+        if (weak >= address && weak - address < bytes.size())
+            bytes[weak - address] ^= 1;
     }
     reply.assign(request, request + 7);
     reply.insert(reply.end(), bytes.begin(), bytes.end());
@@ -247,7 +265,7 @@ void CSimLoader::Logic(const uint8_t* request, size_t length, std::vector<uint8_
     };
     switch (code) {
     case kCmdLogicReadId:
-        reply = {code, kDeviceCode};
+        reply = {code, config_.logicDeviceCode};
         return;
     case kCmdLogicReadRow:
         if (length != 2 || request[1] >= kRows) {
@@ -264,6 +282,8 @@ void CSimLoader::Logic(const uint8_t* request, size_t length, std::vector<uint8_
             reply = {code, 1};
             return;
         }
+        if (config_.stuckFuseRow == request[1] && config_.stuckFuse >= 0 && size_t(config_.stuckFuse) < kRowFuses)
+            rows_[request[1]][static_cast<size_t>(config_.stuckFuse)] = 1;
         reply = {code, 0};
         return;
     case kCmdLogicReadUes:

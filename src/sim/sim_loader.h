@@ -14,6 +14,15 @@ struct SSimLoaderConfig {
     // and three digits); this is the one programmed at the start.
     uint16_t logicVersion = 112;
     std::string serialNumber = "1234560001";
+    // The logic device's code as LogicReadId reports it (19: the right device).
+    uint8_t logicDeviceCode = 19;
+    // A fuse of the logic device that no longer programs (stays 1): row and
+    // fuse; row -1 for none. A design that clears it fails verification.
+    int stuckFuseRow = -1;
+    int stuckFuse = 0;
+    // A byte of the network setup sector (offset from its start) whose
+    // reads come back with bit 0 flipped; -1 for none.
+    int weakSetupByte = -1;
 };
 
 // The probe's loader: the identification query, the probe's own flash memory
@@ -28,6 +37,10 @@ struct SSimLoaderConfig {
 // Erasing sets a sector to 0xFF; programming only turns bits from 1 to 0 and
 // fails where a byte does not come out as written.
 //
+// The firmware area starts with the image's header: "QX7ARMFW" and the
+// firmware version (u16, big-endian). The loader reports that version when
+// the start marker is in place, and 0 (no firmware that starts) otherwise.
+//
 // Logic device: 134 rows of 240 fuses and a 120-fuse signature (UES), device
 // code 19. Fuses travel as the characters '0' and '1'. Erasing sets every
 // fuse to 1; programming only clears fuses. Outside logic access the logic
@@ -38,6 +51,7 @@ public:
     static constexpr uint32_t kFlashSize = 0x00100000;
     static constexpr uint32_t kSetupSector = 0x01008000;
     static constexpr uint32_t kMarkerAddress = 0x01040000;
+    static constexpr uint32_t kFirmwareHeader = 0x0100C000;
     static constexpr int kRows = 134;
     static constexpr size_t kRowFuses = 240;
     static constexpr size_t kUesFuses = 120;
@@ -53,6 +67,8 @@ public:
     bool FirmwareStartable() const;
     // The version in the logic's signature, 0 when it holds none.
     uint16_t LogicVersion() const;
+    // The version in the firmware's header, 0 when no firmware starts.
+    uint16_t FirmwareVersion() const;
     const SSimLoaderConfig& Config() const { return config_; }
 
     // For tests and tools: probe flash contents and the logic's fuses.

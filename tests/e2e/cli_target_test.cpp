@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -183,6 +184,42 @@ TEST_F(CliTarget, CommTestsTheLinkAndKeepsTheChannelInTheProject)
     run = RunCli(dir, "comm --channel network --ip 1.2.3");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run.err, "Invalid IP address!")) << run.err;
+}
+
+} // namespace
+
+namespace {
+
+// Ctrl-C while programming: the transfer stops between blocks, the connection
+// is ended, the run says so and exits 130; the next step never runs.
+TEST(CliInterrupt, CtrlCStopsProgrammingInOrder)
+{
+    CTempDir dir;
+    // A probe behind a 100 kB/s link: 1 MiB takes ten seconds, the stop comes long before.
+    const std::string bin = std::string(TARVEL_BINARY_DIR);
+    const std::string script =
+        "cd '" + dir.Path().string() + "' && export TMPDIR='" + dir.Path().string() + "'; '" + bin +
+        "/qdx7000-sim' --port 0 --bandwidth 100000 >sim.txt & s=$!; "
+        "for i in $(seq 200); do grep -q listening sim.txt && break; sleep 0.05; done; "
+        "port=$(sed -n 's/^listening [0-9.]*:\\([0-9]*\\)$/\\1/p' sim.txt); '" + bin +
+        "/tarvel-cli' --probe 127.0.0.1:$port " + kSetup +
+        " fill --range 80000000+100000 --pattern 00 --unit byte program verify </dev/null 2>err.txt & p=$!; "
+        "for i in $(seq 400); do grep -q 'Programming 1048576' err.txt 2>/dev/null && break; sleep 0.05; done; "
+        "sleep 0.5; kill -INT $p; wait $p; echo $?; kill $s; wait $s";
+    std::FILE* pipe = ::popen(script.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char buf[64] = {};
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, pipe);
+    ::pclose(pipe);
+    const std::string err = ReadFileBytes(dir.File("err.txt"));
+    EXPECT_EQ(std::string(buf, n), "130\n") << err;
+    EXPECT_TRUE(Has(err, "Programming cancelled at address 80")) << err;
+    EXPECT_FALSE(Has(err, "successful programmed")) << err;
+    EXPECT_FALSE(Has(err, "Verifying")) << err;
+    EXPECT_TRUE(Has(err, "Stopping: the operation ends")) << err;
+    // The image's private directory (in TMPDIR) went with the program.
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_NE(entry.path().filename().string().rfind("tarvel-cli-", 0), 0u) << entry.path();
 }
 
 } // namespace

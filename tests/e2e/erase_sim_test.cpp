@@ -150,7 +150,7 @@ void RunErase(CSimFixture& sim, CClock& clock, const SEraseTarget& target, SEras
         run.reported.push_back(status);
         run.view.SetStatus(library.LinkErrorText(status));
         return false;
-    });
+    }).Ok();
 }
 
 // ---- Every code, every bus ---------------------------------------------------
@@ -447,6 +447,8 @@ TEST(EraseLibraryErrors, ADroppedReplyMidEraseIsReportedAndStopsTheErase)
     // The third request after the open (the third unlock write) gets no reply.
     CSimFixture::SOptions options;
     options.faults.dropReplyTo = CSimFixture::HandshakeRequests() + 3;
+    CManualClock linkClock; // the dropped reply times out at once
+    options.linkClock = &linkClock;
     CSimFixture sim(BoardText(flash), options);
     ASSERT_TRUE(sim.Ok()) << sim.Error();
     ProgramPatterns(sim, flash);

@@ -44,7 +44,7 @@ protected:
             reported.push_back({status, address});
             view.SetStatus("reported " + std::to_string(status));
             return false;
-        });
+        }).Ok();
     }
     size_t CountReads(uint32_t address) const
     {
@@ -205,6 +205,44 @@ TEST_F(EraseFlashTest, Codes37And38ReadTheSectorAddressXor4BeforeEveryPollRead)
     for (size_t i = 0; i < reads.size(); ++i)
         EXPECT_EQ(reads[i].address, i % 2 == 0 ? 0x8004u : 0x8000u) << i;
     EXPECT_TRUE(Wrote(4, 0xAAA8, 0xF0F0F0F0)); // reset always written
+}
+
+TEST_F(EraseFlashTest, ACancelBetweenPollsEndsThePassWithItsClosingCycles)
+{
+    // A sector that stays busy: the stop comes after the first pass's progress event.
+    library.onRead = [](uint32_t, int) { return 0x08u; };
+    view.cancelAfterEvents = 0;
+    const SOperationResult result = EraseFlash(library, clock, view, Target(22, 1, 1, 1, 0, false, {{0, 1}}));
+    EXPECT_EQ(result.status, EOperationStatus::Cancelled);
+    EXPECT_EQ(result.bank, 0);
+    EXPECT_EQ(result.sector, 1);
+    EXPECT_EQ(view.Status(), "Erasing cancelled: sectors erased before stay erased.");
+    EXPECT_TRUE(Wrote(1, 0x5555, 0xF0)); // the device is put back into read mode
+    EXPECT_EQ(CountReads(0x4000), 2u);   // the first poll and one more before the stop
+}
+
+TEST_F(EraseFlashTest, FailuresComeBackAsValues)
+{
+    clock.SetStep(1000);
+    library.onRead = [](uint32_t, int) { return 0x08u; };
+    const SOperationResult result = EraseFlash(library, clock, view, Target(2, 1, 1, 2, 0, false, {{1, 3}}));
+    EXPECT_EQ(result.status, EOperationStatus::TimedOut);
+    EXPECT_EQ(result.bank, 1);
+    EXPECT_EQ(result.sector, 3);
+    EXPECT_EQ(result.address, 0x1C000u);
+}
+
+TEST_F(EraseFlashTest, OnChipSelectionOutsideBankZeroErasesNothingAndFails)
+{
+    // These devices erase bank 0's selection only; after a device change a
+    // project may hold a selection in another bank.
+    for (uint32_t code : {40u, 42u, 43u, 44u}) {
+        library.calls.clear();
+        const SOperationResult result = EraseFlash(library, clock, view, Target(code, 4, 4, 2, 0, false, {{1, 2}}));
+        EXPECT_EQ(result.status, EOperationStatus::NothingToErase) << code;
+        EXPECT_TRUE(library.Frames().empty()) << code;
+        EXPECT_EQ(view.Status(), "Nothing selected to erase in bank 0: nothing was erased.") << code;
+    }
 }
 
 // ---- Selection, progress, code 0 -------------------------------------------

@@ -3,6 +3,7 @@
 // selections and the on-chip requests, all without a probe.
 #include "project/erase_map.h"
 #include "flash/erase_plan.h"
+#include "flash/operation_texts.h"
 #include "catalogue/flash_catalogue.h"
 
 #include <gtest/gtest.h>
@@ -70,9 +71,9 @@ TEST(ErasePlan, TwoX16DevicesOfCode12OnA32BitBusUnlockAtTheirLaneOffsets)
     EXPECT_EQ(plan.pollRule, EPollRule::JedecFailureBit);
     EXPECT_EQ(plan.finishRule, EFinishRule::Always);
     EXPECT_EQ(plan.laneWidth, 2u);
-    EXPECT_EQ(pass.statusText, "Erasing  bank  1 sector  2");
-    EXPECT_EQ(pass.failedText, "Erasing failed at bank  1 sector  2 ! \nProcess aborted...");
-    EXPECT_EQ(pass.timeoutText, "Erasing timeout at bank  1 sector  2 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassStarted(pass), "Erasing  bank  1 sector  2");
+    EXPECT_EQ(COperationTexts::PassFailed(pass), "Erasing failed at bank  1 sector  2 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassTimedOut(pass), "Erasing timeout at bank  1 sector  2 ! \nProcess aborted...");
     EXPECT_EQ(plan.progressTotal, 1u);
 }
 
@@ -95,9 +96,9 @@ TEST(ErasePlan, EraseAllOnTwoBanksOfCode2IsOneChipErasePerBank)
         EXPECT_EQ(pass.timeoutMs, 300000u);
         EXPECT_EQ(pass.progressStep, device->sectorCount);
     }
-    EXPECT_EQ(plan.passes[1].statusText, "Erasing  bank  1");
-    EXPECT_EQ(plan.passes[1].failedText, "Erasing failed at bank  1 ! \nProcess aborted...");
-    EXPECT_EQ(plan.passes[1].timeoutText, "Erasing timeout at bank  1 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassStarted(plan.passes[1]), "Erasing  bank  1");
+    EXPECT_EQ(COperationTexts::PassFailed(plan.passes[1]), "Erasing failed at bank  1 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassTimedOut(plan.passes[1]), "Erasing timeout at bank  1 ! \nProcess aborted...");
     EXPECT_EQ(plan.progressTotal, 2u * device->sectorCount);
 }
 
@@ -209,9 +210,9 @@ TEST(ErasePlan, IntelEraseAllIsEverySectorOfEveryBank)
 {
     const CErasePlan plan = Plan(Target(5, 2, 1, 0x10000, kFourSectors, 2, 0, true));
     ASSERT_EQ(plan.passes.size(), 8u);
-    EXPECT_EQ(plan.passes[7].statusText, "Erasing  bank  1 sector  3");
+    EXPECT_EQ(COperationTexts::PassStarted(plan.passes[7]), "Erasing  bank  1 sector  3");
     EXPECT_EQ(plan.passes[7].pollAddress, 0x20000u + 0xC000 * 2);
-    EXPECT_EQ(plan.passes[7].failedText, "Erasing failed at bank  1 sector  3 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassFailed(plan.passes[7]), "Erasing failed at bank  1 sector  3 ! \nProcess aborted...");
     EXPECT_EQ(plan.progressTotal, 8u);
 }
 
@@ -228,9 +229,9 @@ TEST(ErasePlan, Code49UsesBank0sSelectionWith16BitCycles)
     const uint32_t at = 0x7000000 + 0x10000 + 0x4000;
     EXPECT_EQ(plan.passes[1].commands, (Cycles{W(at, 0x20), W(at, 0xD0)}));
     EXPECT_EQ(plan.passes[1].finish, (Cycles{W(at, 0x50), W(at, 0xFFFF)}));
-    EXPECT_EQ(plan.passes[1].statusText, "Erasing sector  1");
-    EXPECT_EQ(plan.passes[1].failedText, "Erasing failed at sector  1 ! \nProcess aborted...");
-    EXPECT_EQ(plan.passes[1].timeoutText, "Erasing timeout at sector  1 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassStarted(plan.passes[1]), "Erasing sector  1");
+    EXPECT_EQ(COperationTexts::PassFailed(plan.passes[1]), "Erasing failed at sector  1 ! \nProcess aborted...");
+    EXPECT_EQ(COperationTexts::PassTimedOut(plan.passes[1]), "Erasing timeout at sector  1 ! \nProcess aborted...");
     EXPECT_EQ(plan.progressTotal, 2u);
 }
 

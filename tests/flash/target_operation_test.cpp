@@ -4,6 +4,7 @@
 
 #include "probe/target_connection.h"
 #include "project/memory_image.h"
+#include "probe/probe_frames.h"
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "flash/transfer_sim_fixture.h"
@@ -32,8 +33,11 @@ CCodeList OneWrite(uint32_t address, uint32_t value)
 // Target commands against the demo board.
 class TargetOperationTest : public ::testing::Test {
 protected:
-    explicit TargetOperationTest(const std::string& board = CBoardFile::DefaultText(), const SSimFaults& faults = {})
-        : sim(board, {}, faults)
+    // `manualLink`: the link measures its timeouts on the test's manual
+    // clock too, so that a reply that never comes times out at once.
+    explicit TargetOperationTest(const std::string& board = CBoardFile::DefaultText(), const SSimFaults& faults = {},
+                                 bool manualLink = false)
+        : sim(board, {}, faults), library(manualLink ? static_cast<CClock&>(clock) : CSystemClock::Instance())
     {
         EXPECT_EQ(image.Open(kDemoFlashBase), 0);
     }
@@ -81,11 +85,11 @@ protected:
         return b[0] | b[1] << 8 | b[2] << 16 | uint32_t(b[3]) << 24;
     }
 
+    CManualClock clock{1};
     CSimBoardUnderTest sim;
     CRecordingLibrary library;
     CScriptedMessageBox box;
     CRecordingOperationView view;
-    CManualClock clock{1};
     CMemoryImage image;
 };
 
@@ -256,14 +260,18 @@ protected:
         faults.dropReplyTo = 6;
         return faults;
     }
-    DroppedReplyOperationTest() : TargetOperationTest(CBoardFile::DefaultText(), DropSix()) {}
+    DroppedReplyOperationTest() : TargetOperationTest(CBoardFile::DefaultText(), DropSix(), true) {}
 };
 
 TEST_F(DroppedReplyOperationTest, DroppedReplyFailsTheCommandWithinItsTimeout)
 {
     Fill(kDemoFlashBase, Pattern(64, 3));
     CProgramOperation program = Program(kDemoFlashBase, 64);
+    const uint64_t start = clock.NowMs();
     EXPECT_EQ(program.Start(), ETargetResult::OperationFailed);
+    const uint64_t elapsed = clock.NowMs() - start;
+    EXPECT_GE(elapsed, uint64_t(CProbeFrames::kFlashTimeoutMs)) << "the setup's timeout was waited";
+    EXPECT_LT(elapsed, uint64_t(CProbeFrames::kFlashTimeoutMs) * 2) << "one timeout, not more";
     ASSERT_FALSE(library.commands.empty());
     EXPECT_EQ(library.commands.back(), kCmdFlashSetup);
     EXPECT_TRUE(library.blocks.empty());

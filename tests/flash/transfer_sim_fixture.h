@@ -62,6 +62,12 @@ public:
 // The link library, recording the calls that matter to the tests.
 class CRecordingLibrary final : public CProbeLibrary {
 public:
+    // The link measures its timeouts on `clock`.
+    explicit CRecordingLibrary(CClock& clock = CSystemClock::Instance())
+        : link(CLinkLibrary::DefaultSettings(), clock)
+    {
+    }
+
     struct SBlock {
         uint32_t address;
         uint32_t length;

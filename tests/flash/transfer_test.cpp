@@ -104,10 +104,48 @@ TEST_F(TransferTest, ProgramsVerifiesAndDumpsALargerRange)
     EXPECT_EQ(dumped, bytes);
 }
 
+TEST_F(TransferTest, ProgressComesAsTypedEventsOfBytes)
+{
+    Fill(kDemoFlashBase, Pattern(3000, 3));
+    ASSERT_TRUE(transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 3000, 1), DemoTarget()).Ok());
+    ASSERT_EQ(view.events.size(), 3u); // 1024 + 1024 + 952
+    EXPECT_EQ(view.events[0].kind, EOperationKind::Program);
+    EXPECT_EQ(view.events[0].done, 1024u);
+    EXPECT_EQ(view.events[2].done, 3000u);
+    EXPECT_EQ(view.events[2].total, 3000u);
+}
+
+TEST_F(TransferTest, ACancelBetweenBlocksEndsTheStreamAndSaysWhere)
+{
+    const std::vector<uint8_t> bytes = Pattern(8192, 9);
+    Fill(kDemoFlashBase, bytes);
+    view.cancelAfterEvents = 2;
+    const SOperationResult result = transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 8192, 1), DemoTarget());
+    EXPECT_EQ(result.status, EOperationStatus::Cancelled);
+    EXPECT_EQ(result.doneBytes, 2048u);
+    EXPECT_EQ(result.address, kDemoFlashBase + 2048);
+    EXPECT_EQ(view.LastStatus(), "Programming cancelled at address 80000800 after 2048 of 8192 bytes.");
+    EXPECT_EQ(library.blocks.size(), 2u);
+    // The two blocks sent are programmed, nothing after them.
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 2048), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 2048));
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 2048, 1)[0], 0xFF);
+    // The probe is left in order: the next transfer works.
+    view.cancelAfterEvents = -1;
+    EXPECT_TRUE(transfer.VerifyRange(CMemoryRange(kDemoFlashBase, 2048, 1)).Ok()) << view.LastStatus();
+
+    view.cancelAfterEvents = 0;
+    EXPECT_EQ(transfer.DumpRange(CMemoryRange(kDemoFlashBase, 4096, 1)).status, EOperationStatus::Cancelled);
+    EXPECT_EQ(view.LastStatus(), "Dumping cancelled at address 80000000 after 0 of 4096 bytes.");
+}
+
 TEST_F(TransferTest, VerifyMismatchNamesAddressImageAndTargetBytes)
 {
     Fill(kDemoFlashBase + 0x1000, {0x12});
-    EXPECT_FALSE(transfer.VerifyRange(CMemoryRange(kDemoFlashBase, 0x2000, 1)));
+    const SOperationResult result = transfer.VerifyRange(CMemoryRange(kDemoFlashBase, 0x2000, 1));
+    EXPECT_EQ(result.status, EOperationStatus::CompareFailed);
+    EXPECT_EQ(result.address, kDemoFlashBase + 0x1000);
+    EXPECT_EQ(result.imageByte, 0x12);
+    EXPECT_EQ(result.targetByte, 0xFF);
     EXPECT_EQ(view.LastStatus(), "Verify failed at address 80001000. Image = 12, Target = FF");
     // The verify mode is left with a FlashSetup of zeros afterwards.
     ASSERT_GE(library.commands.size(), 2u);
@@ -163,7 +201,9 @@ protected:
 TEST_F(StuckBitTransferTest, ProgrammingFailureNamesTheAddress)
 {
     Fill(kDemoFlashBase, std::vector<uint8_t>(0x1000, 0xA7)); // bit 1 set everywhere
-    EXPECT_FALSE(transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 0x1000, 1), DemoTarget()));
+    const SOperationResult result = transfer.ProgramRange(CMemoryRange(kDemoFlashBase, 0x1000, 1), DemoTarget());
+    EXPECT_EQ(result.status, EOperationStatus::ProgramFailed);
+    EXPECT_EQ(result.address, 0x80000805u);
     EXPECT_EQ(view.LastStatus(), "Programming target memory failed at address 0x80000805.");
     // What was programmed before the failure stays programmed.
     EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xA7);

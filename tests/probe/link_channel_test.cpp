@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <set>
 
 namespace {
@@ -70,27 +71,33 @@ TEST(LinkChannel, BaudIndexes)
     EXPECT_EQ(BaudOfIndex(-1), 0);
 }
 
-TEST(LinkChannel, SerialDevicesAndTcpPortComeFromSettingThenEnvironmentThenDefault)
+TEST(LinkChannel, SerialDevicesAndTcpPortComeFromTheSettingsHandedIn)
 {
-    CLinkLibrary library;
-    unsetenv("TARVEL_COM3");
-    unsetenv("TARVEL_PROBE_PORT");
-    EXPECT_EQ(library.SerialDevice(1), "/dev/ttyS0");
-    EXPECT_EQ(library.SerialDevice(4), "/dev/ttyS3");
+    // The environment says otherwise, but the link reads only its settings.
     setenv("TARVEL_COM3", "/dev/pts/77", 1);
-    EXPECT_EQ(library.SerialDevice(3), "/dev/pts/77");
-    library.SetSerialDevice(3, "/dev/ttyUSB0");
-    EXPECT_EQ(library.SerialDevice(3), "/dev/ttyUSB0");
-    unsetenv("TARVEL_COM3");
-
-    EXPECT_EQ(library.DefaultTcpPort(), CLinkLibrary::kDefaultTcpPort);
     setenv("TARVEL_PROBE_PORT", "18001", 1);
-    EXPECT_EQ(library.DefaultTcpPort(), 18001);
-    setenv("TARVEL_PROBE_PORT", "99999", 1);
-    EXPECT_EQ(library.DefaultTcpPort(), CLinkLibrary::kDefaultTcpPort) << "an unusable value is ignored";
-    library.SetDefaultTcpPort(18002);
-    EXPECT_EQ(library.DefaultTcpPort(), 18002);
+    CLinkLibrary library;
+    EXPECT_EQ(library.SerialDevice(1), "/dev/ttyS0");
+    EXPECT_EQ(library.SerialDevice(3), "/dev/ttyS2");
+    EXPECT_EQ(library.SerialDevice(4), "/dev/ttyS3");
+    EXPECT_EQ(library.SerialDevice(7), "/dev/ttyS6") << "a port without a setting keeps its device name";
+    EXPECT_EQ(library.DefaultTcpPort(), 17000);
+    unsetenv("TARVEL_COM3");
     unsetenv("TARVEL_PROBE_PORT");
+
+    const std::map<std::string, std::string> environment = {{"TARVEL_COM3", "/dev/ttyUSB0"},
+                                                            {"TARVEL_PROBE_PORT", "18002"}};
+    CLinkLibrary configured(CSettings(nullptr, [&environment](const char* name) -> const char* {
+        auto it = environment.find(name);
+        return it == environment.end() ? nullptr : it->second.c_str();
+    }));
+    EXPECT_EQ(configured.SerialDevice(3), "/dev/ttyUSB0");
+    EXPECT_EQ(configured.SerialDevice(2), "/dev/ttyS1");
+    EXPECT_EQ(configured.DefaultTcpPort(), 18002);
+    configured.Settings().Set(ESetting::SerialDevice2, "/dev/ttyACM0");
+    configured.Settings().SetInt(ESetting::ProbePort, 18003);
+    EXPECT_EQ(configured.SerialDevice(2), "/dev/ttyACM0");
+    EXPECT_EQ(configured.DefaultTcpPort(), 18003);
 }
 
 TEST(LinkChannel, EveryCodeOfTheLibraryHasItsOwnText)

@@ -7,6 +7,7 @@
 #include "probe/probe_status.h"
 #include "probe/wire_decoder.h"
 #include "probe/wire_payload.h"
+#include "support/manual_clock.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -26,13 +27,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-long ElapsedMs(Clock::time_point since)
-{
-    return static_cast<long>(std::chrono::duration_cast<milliseconds>(Clock::now() - since).count());
-}
 
 Bytes ReplyFrame(const SWireFrame& request, const Bytes& payload, bool checksum, uint8_t op = 0)
 {
@@ -110,12 +105,15 @@ private:
 
 // A library opened on a socket pair whose other end `script` plays.
 struct SPeerLink {
-    SPeerLink(CScriptedPeer::Script script, bool checksum = false, long bytesPerSecond = 0)
+    SPeerLink(CScriptedPeer::Script script, bool checksum = false, long bytesPerSecond = 0,
+              CClock& clock = CSystemClock::Instance())
+        : library(CLinkLibrary::DefaultSettings(), clock)
     {
         int fds[2];
         socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds);
         peer = std::make_unique<CScriptedPeer>(fds[1], checksum, std::move(script));
-        openStatus = library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, checksum, bytesPerSecond));
+        openStatus = library.LinkOpenTransport(
+            std::make_unique<CFdTransport>(fds[0], true, checksum, bytesPerSecond, clock));
     }
     CLinkLibrary library;
     std::unique_ptr<CScriptedPeer> peer;
@@ -124,16 +122,18 @@ struct SPeerLink {
 
 TEST(LinkLibrary, ATransactionTimesOutAtItsTimeout)
 {
-    SPeerLink link([](CScriptedPeer&, const SWireFrame&) {});
+    CManualClock clock;
+    SPeerLink link([](CScriptedPeer&, const SWireFrame&) {}, false, 0, clock);
     ASSERT_EQ(link.openStatus, 0);
+    clock.SetGrace(10000); // the peer never answers: no need to give it long
     const uint8_t request[1] = {106};
     uint8_t reply[1500];
-    for (int timeout : {100, 300}) {
-        const auto start = Clock::now();
+    for (int timeout : {100, 300, 60000}) {
+        const uint64_t start = clock.NowMs();
         EXPECT_EQ(link.library.LinkTransact(1, request, 1500, reply, timeout), kStatusTimeout);
-        const long elapsed = ElapsedMs(start);
-        EXPECT_GE(elapsed, timeout);
-        EXPECT_LT(elapsed, timeout + 150);
+        const uint64_t elapsed = clock.NowMs() - start;
+        EXPECT_GE(elapsed, uint64_t(timeout));
+        EXPECT_LT(elapsed, uint64_t(timeout) + 150);
     }
 }
 
@@ -226,6 +226,85 @@ TEST(LinkLibrary, ASerialReplyIsFoundAfterACorruptedOne)
     EXPECT_EQ(reply[1], 19);
 }
 
+// A serial line on a manual clock that answers the handshake and then
+// carries nothing but `noise`, repeated at the line's rate for a minute,
+// and never a reply.
+class CNoisyLine final : public CLinkTransport {
+public:
+    static constexpr long kBytesPerSecond = 960; // 9600 baud
+    static constexpr size_t kBurst = 16;
+
+    CNoisyLine(CManualClock& clock, Bytes noise) : clock_(clock), noise_(std::move(noise)) {}
+
+    long Write(const uint8_t* data, size_t length, uint64_t) override
+    {
+        decoder_.Feed(data, length);
+        SWireFrame frame;
+        while (decoder_.Next(frame)) {
+            if (frame.op == kOpHello) {
+                pending_ = ReplyFrame(frame, CWireWriter().I32(0).U16(kWireProtocolVersion).U8(1).bytes, true);
+            } else if (noiseEnd_ == 0) {
+                noiseEnd_ = clock_.NowMicros() + 60000000;
+            }
+        }
+        return static_cast<long>(length);
+    }
+    long Read(uint8_t* buffer, size_t capacity, uint64_t deadline) override
+    {
+        if (!pending_.empty()) {
+            const size_t n = std::min(capacity, pending_.size());
+            std::copy_n(pending_.begin(), n, buffer);
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(n));
+            return static_cast<long>(n);
+        }
+        const uint64_t now = clock_.NowMicros();
+        const uint64_t arrives = now + kBurst * 1000000 / kBytesPerSecond;
+        if (now >= noiseEnd_ || arrives > deadline) {
+            if (deadline > now)
+                clock_.AdvanceMicros(deadline - now);
+            return 0;
+        }
+        clock_.AdvanceMicros(arrives - now);
+        const size_t n = std::min(capacity, kBurst);
+        for (size_t i = 0; i < n; ++i, ++sent_)
+            buffer[i] = noise_[sent_ % noise_.size()];
+        return static_cast<long>(n);
+    }
+    bool UsesChecksum() const override { return true; }
+    long BytesPerSecond() const override { return kBytesPerSecond; }
+
+private:
+    CManualClock& clock_;
+    Bytes noise_;
+    CWireDecoder decoder_{true};
+    Bytes pending_;
+    uint64_t noiseEnd_ = 0;
+    size_t sent_ = 0;
+};
+
+TEST(LinkLibrary, NoiseOnASerialLineDoesNotLengthenTheWait)
+{
+    // Zero bytes; magic bytes whose length field is out of range; a
+    // well-formed header of another sequence number whose frame never
+    // checks out.
+    Bytes otherHeader;
+    EncodeWireFrame(kOpTransact, kWireFlagReply, 0x5EEDF00D, Bytes(40, 0x22).data(), 40, true, otherHeader);
+    otherHeader.back() ^= 0xFF;
+    for (const Bytes& noise : {Bytes(7, 0x00), Bytes{kWireMagic0, kWireMagic1}, otherHeader}) {
+        CManualClock clock;
+        CLinkLibrary library(CLinkLibrary::DefaultSettings(), clock);
+        ASSERT_EQ(library.LinkOpenTransport(std::make_unique<CNoisyLine>(clock, noise)), 0);
+        const uint8_t request[1] = {106};
+        uint8_t reply[1500];
+        const uint64_t start = clock.NowMs();
+        EXPECT_EQ(library.LinkTransact(1, request, 1500, reply, 1000), kStatusFramingError);
+        const uint64_t elapsed = clock.NowMs() - start;
+        EXPECT_GE(elapsed, 1000u);
+        // The timeout, the request's own line time and one burst of noise.
+        EXPECT_LT(elapsed, 1100u) << noise.size();
+    }
+}
+
 TEST(LinkLibrary, OnASerialLineTheWaitIsLengthenedByTheLineTimeOfTheReply)
 {
     // A 220-byte reply frame at 500 bytes per second takes 440 ms on the
@@ -252,11 +331,13 @@ TEST(LinkLibrary, OnASerialLineTheWaitIsLengthenedByTheLineTimeOfTheReply)
     }
 }
 
-TEST(LinkLibrary, AProbeOfAnotherProtocolVersionIsRefusedAtOpen)
+// Opens a library against a peer that answers the handshake with `payload`.
+int OpenWithHelloReply(const Bytes& payload, CLinkLibrary& library)
 {
     int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    std::thread peer([fd = fds[1]] {
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0)
+        return 1;
+    std::thread peer([fd = fds[1], &payload] {
         CWireDecoder decoder(false);
         uint8_t buffer[256];
         SWireFrame frame;
@@ -266,15 +347,35 @@ TEST(LinkLibrary, AProbeOfAnotherProtocolVersionIsRefusedAtOpen)
                 return;
             decoder.Feed(buffer, static_cast<size_t>(n));
         }
-        const Bytes reply = ReplyFrame(frame, CWireWriter().I32(0).U16(kWireProtocolVersion + 1).U8(1).bytes, false);
+        const Bytes reply = ReplyFrame(frame, payload, false);
         [[maybe_unused]] ssize_t n = write(fd, reply.data(), reply.size());
     });
-    CLinkLibrary library;
-    EXPECT_EQ(library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0)),
-              kStatusProtocolMismatch);
-    EXPECT_FALSE(library.IsOpen());
+    const int status = library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0, library.Clock()));
     peer.join();
     close(fds[1]);
+    return status;
+}
+
+TEST(LinkLibrary, TheHandshakeReplyDecidesTheOpen)
+{
+    const struct {
+        Bytes payload;
+        int status;
+    } cases[] = {
+        {CWireWriter().I32(0).U16(kWireProtocolVersion).U8(1).bytes, kStatusOk},
+        {CWireWriter().I32(0).U16(kWireProtocolVersion + 1).U8(1).bytes, kStatusProtocolMismatch},
+        {CWireWriter().I32(kStatusTimeout).bytes, kStatusTimeout},
+        // A positive status is no code of the open step; it must not come
+        // through as an error number (nor as success).
+        {CWireWriter().I32(0xFF00).bytes, kStatusUnexpectedReply},
+        {CWireWriter().I32(1).U16(kWireProtocolVersion).U8(1).bytes, kStatusUnexpectedReply},
+        {CWireWriter().I32(0).U16(kWireProtocolVersion).bytes, kStatusUnexpectedReply},
+    };
+    for (const auto& c : cases) {
+        CLinkLibrary library;
+        EXPECT_EQ(OpenWithHelloReply(c.payload, library), c.status) << c.status;
+        EXPECT_EQ(library.IsOpen(), c.status == kStatusOk);
+    }
 }
 
 // A carrier that answers every request itself with success, until its
@@ -286,7 +387,7 @@ public:
     {
     }
 
-    long Write(const uint8_t* data, size_t length, Clock::time_point) override
+    long Write(const uint8_t* data, size_t length, uint64_t) override
     {
         if (++writes_ == failAt_)
             return halfWrite_ ? static_cast<long>(length / 2) : long(kStatusConnectionLost);
@@ -304,7 +405,7 @@ public:
         }
         return static_cast<long>(length);
     }
-    long Read(uint8_t* buffer, size_t capacity, Clock::time_point) override
+    long Read(uint8_t* buffer, size_t capacity, uint64_t) override
     {
         const size_t n = std::min(capacity, pending_.size());
         std::copy_n(pending_.begin(), n, buffer);
@@ -410,7 +511,7 @@ TEST(LinkLibrary, OpenReportsBadChannelsRefusalsAndMissingPorts)
     EXPECT_EQ(library.LinkOpen("NETWORK no-such-host.invalid:17000 1"), kStatusHostUnreachable);
 
     CTempDir dir;
-    library.SetSerialDevice(2, dir.File("missing"));
+    library.Settings().Set(ESetting::SerialDevice2, dir.File("missing"));
     EXPECT_EQ(library.LinkOpen("COM2 9600"), kStatusPortOpenFailed);
     EXPECT_FALSE(library.IsOpen());
 }
@@ -425,9 +526,9 @@ TEST(LinkLibrary, SerialPortCheck)
     WriteFileBytes(dir.File("plain"), "not a terminal");
 
     CLinkLibrary library;
-    library.SetSerialDevice(1, ptsname(master));
-    library.SetSerialDevice(2, dir.File("plain"));
-    library.SetSerialDevice(3, dir.File("missing"));
+    library.Settings().Set(ESetting::SerialDevice1, ptsname(master));
+    library.Settings().Set(ESetting::SerialDevice2, dir.File("plain"));
+    library.Settings().Set(ESetting::SerialDevice3, dir.File("missing"));
     for (int baud = 0; baud <= 4; ++baud)
         EXPECT_EQ(library.LinkCheckSerialPort(0, baud), kStatusOk) << baud;
     EXPECT_EQ(library.LinkCheckSerialPort(0, 5), kStatusBaudNotSupported);
@@ -444,12 +545,14 @@ TEST(LinkLibrary, ASerialOpenWithoutAnAnswerTimesOut)
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
-    CLinkLibrary library;
-    library.SetSerialDevice(1, ptsname(master));
-    const auto start = Clock::now();
+    // The wait on the terminal's descriptor runs on the library's clock.
+    CManualClock clock;
+    CLinkLibrary library(CLinkLibrary::DefaultSettings(), clock);
+    library.Settings().Set(ESetting::SerialDevice1, ptsname(master));
+    const uint64_t start = clock.NowMs();
     EXPECT_EQ(library.LinkOpen("COM1 115200"), kStatusTimeout);
-    EXPECT_GE(ElapsedMs(start), CLinkLibrary::kHelloTimeoutMs);
-    EXPECT_LT(ElapsedMs(start), CLinkLibrary::kHelloTimeoutMs + 300);
+    EXPECT_GE(clock.NowMs() - start, uint64_t(CLinkLibrary::kHelloTimeoutMs));
+    EXPECT_LT(clock.NowMs() - start, uint64_t(CLinkLibrary::kHelloTimeoutMs) + 300);
     EXPECT_FALSE(library.IsOpen());
     close(master);
 }

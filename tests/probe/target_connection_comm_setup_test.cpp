@@ -2,6 +2,7 @@
 #include "probe/comm_setup.h"
 
 #include "probe/channel_text.h"
+#include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "flash/transfer_sim_fixture.h"
 
@@ -17,7 +18,7 @@ TEST(CommSetup, AcceptChecksTheAddressOrThePort)
     EXPECT_TRUE(setup.Accept({4, 0, "192.168.1.20"}));
     EXPECT_FALSE(setup.Accept({4, 0, "192.168.1"}));
     EXPECT_FALSE(setup.Accept({4, 0, "300.1.1.1"}));
-    library.link.SetSerialDevice(2, "/nonexistent/tty-for-test");
+    library.link.Settings().Set(ESetting::SerialDevice2, "/nonexistent/tty-for-test");
     EXPECT_FALSE(setup.Accept({1, 4, ""}));
     ASSERT_EQ(box.shown.size(), 3u);
     EXPECT_EQ(box.shown[0].text, "Invalid IP address!");
@@ -35,7 +36,8 @@ TEST(CommSetup, AcceptChecksTheAddressOrThePort)
 TEST(CommSetup, LinkTestOpensClosesAndRebuildsTheChannelText)
 {
     CSimBoardUnderTest sim;
-    CRecordingLibrary library;
+    CManualClock clock; // the test of a stopped probe times out at once
+    CRecordingLibrary library(clock);
     CScriptedMessageBox box;
     CRecordingOperationView view;
     CCommSetup setup(library, box);

@@ -59,6 +59,21 @@ TEST(MemoryImageFile, OpenCreatesTheBackingFileAndTheDestructorDeletesIt)
     EXPECT_FALSE(fs::exists(dir.File("memimage.qpg")));
 }
 
+TEST(MemoryImageFile, TheBackingFileGoesIntoTheDirectoryGiven)
+{
+    CTempDir cwd(true);
+    CTempDir dir;
+    CMemoryImage first, second;
+    ASSERT_EQ(first.Open(0, dir.Path().string()), 0);
+    ASSERT_EQ(second.Open(0, dir.Path().string()), 0);
+    EXPECT_EQ(first.GetPath(), dir.File("memimage.qpg"));
+    EXPECT_EQ(second.GetPath(), dir.File("memimage.1.qpg")) << "the first one's file is locked";
+    EXPECT_FALSE(fs::exists(cwd.File("memimage.qpg")));
+    CMemoryImage nowhere;
+    EXPECT_EQ(nowhere.Open(0, dir.File("missing")), 1);
+    EXPECT_FALSE(nowhere.IsOpen());
+}
+
 TEST_F(MemoryImageTest, EmptyImageAndBytesOutsideTheExtentReadAsFF)
 {
     EXPECT_EQ(Read(img, 0, 16), std::vector<uint8_t>(16, 0xFF));

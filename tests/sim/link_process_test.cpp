@@ -189,7 +189,7 @@ TEST(LinkProcess, TheSimulatorOverAPseudoTerminalAsComPort)
     ASSERT_FALSE(path.empty());
 
     CLinkLibrary library;
-    library.SetSerialDevice(2, path);
+    library.Settings().Set(ESetting::SerialDevice2, path);
     EXPECT_EQ(library.LinkCheckSerialPort(1, 4), 0);
     ASSERT_EQ(library.LinkOpen("COM2 57600"), 0);
     EXPECT_TRUE(library.LoaderRunning());

@@ -5,6 +5,7 @@
 
 #include "probe/fd_transport.h"
 #include "probe/probe_status.h"
+#include "support/manual_clock.h"
 
 #include <chrono>
 #include <sys/socket.h>
@@ -20,7 +21,10 @@ long ElapsedMs(Clock::time_point since)
 }
 
 struct SFaultyLink {
-    explicit SFaultyLink(const SSimFaults& faults, const SProbeSimConfig& config = {}) : sim(config, faults)
+    // `clock`: what the link measures its timeouts on.
+    explicit SFaultyLink(const SSimFaults& faults, const SProbeSimConfig& config = {},
+                         CClock& clock = CSystemClock::Instance())
+        : sim(config, faults), library(CLinkLibrary::DefaultSettings(), clock)
     {
         openStatus = library.LinkOpen(sim.Channel());
     }
@@ -65,17 +69,19 @@ TEST(SimFaults, AStreamBlockWithoutReplyEndsTheStreamWithATimeout)
     // Requests: 1 handshake, 2 FlashSetup, 3 StreamBegin, 4 the first block.
     SSimFaults faults;
     faults.dropReplyTo = 4;
-    SFaultyLink link(faults);
+    CManualClock clock;
+    SFaultyLink link(faults, {}, clock);
     ASSERT_EQ(link.openStatus, 0);
     ASSERT_EQ(link.frames.FlashSetup(12, 2, 0xFFF00000, kSimRamBase, 0), 0);
     ASSERT_EQ(link.library.StreamBegin(kStreamProgram, 1), 0);
     const Bytes block(1024, 0x11);
     for (uint32_t at = 0; at < 8 * 1024; at += 1024)
         ASSERT_EQ(link.library.StreamBlock(at, 1024, block.data()), 0);
-    const auto start = Clock::now();
+    const uint64_t start = clock.NowMs();
     uint32_t failAddress = 0;
     EXPECT_EQ(link.library.StreamEnd(failAddress), kStatusTimeout);
-    EXPECT_LE(ElapsedMs(start), CLinkLibrary::kStreamBlockTimeoutMs + 300);
+    EXPECT_GE(clock.NowMs() - start, uint64_t(CLinkLibrary::kStreamBlockTimeoutMs));
+    EXPECT_LE(clock.NowMs() - start, uint64_t(CLinkLibrary::kStreamBlockTimeoutMs) + 300);
     // The probe did program every block; the link goes on.
     EXPECT_EQ(link.sim.Peek(0, 8 * 1024), Bytes(8 * 1024, 0x11));
     uint32_t value = 0;
@@ -158,7 +164,7 @@ TEST(SimFaults, ASerialLineWithChecksumsOverASocketPair)
     ASSERT_EQ(link.Start(), 0);
 
     CLinkLibrary library;
-    ASSERT_EQ(library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, true, 11520)), 0);
+    ASSERT_EQ(library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, true, 11520, library.Clock())), 0);
     CProbeFrames frames(library);
     ASSERT_EQ(frames.FlashSetup(12, 1, 0xFFFF0000, 0xFFFFFFFF, 0), 0);
     Bytes data(5000);

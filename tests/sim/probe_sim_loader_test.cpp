@@ -3,7 +3,10 @@
 
 #include "probe_sim_fixture.h"
 
+#include "probe/firmware_image.h"
+#include "probe/jedec_file.h"
 #include "probe/probe_status.h"
+#include "sim/sim_probe_images.h"
 
 namespace {
 
@@ -163,6 +166,82 @@ TEST_F(SimLoader, UnknownCommandFramesAreRefused)
     const uint8_t request[1] = {99};
     uint8_t reply[1500];
     EXPECT_EQ(library.LinkTransact(1, request, 1500, reply, 500), kStatusNotSupported);
+}
+
+TEST_F(SimLoader, FirmwareVersionComesFromTheImageHeaderWhileTheMarkerIsThere)
+{
+    SLoaderIdentity id;
+    ASSERT_EQ(frames.LoaderIdentify(id), 0);
+    EXPECT_EQ(id.firmwareVersion, 113);
+    // The sample image of version 130, programmed as the update does it.
+    CFirmwareImage image;
+    ASSERT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(130)), CFirmwareImage::EResult::Ok) << image.detail;
+    for (uint32_t sector : {0x0100C000u, 0x01040000u, 0x01080000u, 0x010C0000u})
+        ASSERT_EQ(frames.EraseProbeSector(sector), 0);
+    uint32_t value = 0;
+    for (const auto& block : image.Blocks())
+        ASSERT_EQ(frames.ProgramProbeMemory(block.address, static_cast<uint16_t>(block.data.size()),
+                                            block.data.data(), value),
+                  0);
+    ASSERT_EQ(frames.LoaderIdentify(id), 0);
+    EXPECT_EQ(id.firmwareVersion, 0) << "no marker: no firmware that starts";
+    const Bytes marker = {0xAA, 0x55, 0x55, 0xAA};
+    ASSERT_EQ(frames.ProgramProbeMemory(0x01040000, 4, marker.data(), value), 0);
+    ASSERT_EQ(frames.LoaderIdentify(id), 0);
+    EXPECT_EQ(id.firmwareVersion, 130);
+}
+
+TEST(SimLoaderFaults, DeviceCodeStuckFuseAndWeakSetupByte)
+{
+    SProbeSimConfig config;
+    config.logicDeviceCode = 0x22;
+    config.stuckFuseRow = 4;
+    config.stuckFuse = 9;
+    config.weakSetupByte = 2;
+    CSimProbeUnderTest sim(config);
+    CLinkLibrary library;
+    ASSERT_EQ(library.LinkOpen(sim.Channel()), 0);
+    CProbeFrames frames(library);
+    SLoaderIdentity id;
+    ASSERT_EQ(frames.LoaderIdentify(id), 0);
+
+    ASSERT_EQ(frames.LogicAccess(1), 0);
+    uint8_t code = 0;
+    ASSERT_EQ(frames.LogicReadId(code), 0);
+    EXPECT_EQ(code, 0x22);
+    ASSERT_EQ(frames.LogicErase(), 0);
+    ASSERT_EQ(frames.LogicProgramRow(4, std::string(240, '0')), 0);
+    std::string first, second;
+    ASSERT_EQ(frames.LogicReadRow(4, first, second), 0);
+    EXPECT_EQ(first, std::string(9, '0') + "1" + std::string(230, '0'));
+    ASSERT_EQ(frames.LogicAccess(0), 0);
+
+    const Bytes record = {0x0A, 0x4D, 0x17, 0x12};
+    uint32_t value = 0;
+    ASSERT_EQ(frames.EraseProbeSector(0x01008000), 0);
+    ASSERT_EQ(frames.ProgramProbeMemory(0x01008000, 4, record.data(), value), 0) << "the byte programs";
+    Bytes back(4);
+    ASSERT_EQ(frames.ReadProbeMemory(0x01008000, 4, back.data()), 0);
+    EXPECT_EQ(back, (Bytes{0x0A, 0x4D, 0x16, 0x12})) << "but reads back wrong";
+}
+
+TEST(SimProbeImages, SampleFilesReadAsTheyAreMeant)
+{
+    CJedecFile jedec;
+    CJedecFile::FuseMap map;
+    ASSERT_EQ(jedec.ReadText(CSimProbeImages::JedecFile(113), map), CJedecFile::EResult::Ok) << jedec.detail;
+    EXPECT_EQ(map[10], CSimProbeImages::FuseRow(113, 10));
+    EXPECT_NE(CSimProbeImages::FuseRow(113, 10), CSimProbeImages::FuseRow(114, 10));
+    EXPECT_NE(CSimProbeImages::FuseRow(113, 10), CSimProbeImages::FuseRow(113, 11));
+
+    CFirmwareImage image;
+    ASSERT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(114)), CFirmwareImage::EResult::Ok) << image.detail;
+    ASSERT_FALSE(image.Blocks().empty());
+    const auto& header = image.Blocks().front();
+    EXPECT_EQ(header.address, 0x0100C000u);
+    EXPECT_EQ(std::string(header.data.begin(), header.data.begin() + 8), "QX7ARMFW");
+    EXPECT_EQ(header.data[8], 0);
+    EXPECT_EQ(header.data[9], 114);
 }
 
 } // namespace

@@ -16,7 +16,7 @@ protected:
 
     void Make(const std::string& extra = "")
     {
-        clock_ = std::make_shared<CSimBoardManualClock>();
+        clock_ = std::make_shared<CManualClock>();
         board_ = MakeBoard("flash \"Intel  28F004B5-T\" base=0 bus=16 sector-erase=2ms program=5us\n" + extra, clock_);
         ASSERT_EQ(FirmwareProgram(*board_, 5, 2, ~(0x100000u - 1), kSector1, Pattern(16)), 0);
     }
@@ -35,7 +35,7 @@ protected:
 
     uint32_t Status() { return Read(*board_, kSector1, 2); }
 
-    std::shared_ptr<CSimBoardManualClock> clock_;
+    std::shared_ptr<CManualClock> clock_;
     std::unique_ptr<CSimBoardModel> board_;
 };
 
@@ -44,9 +44,9 @@ TEST_F(IntelTwoLanes, BlockEraseReportsBusyThenReadyInEachLane)
     Make();
     BlockErase(kSector1 + 0x100); // any address inside the block
     EXPECT_EQ(Status(), 0x0000u);
-    clock_->Advance(1999);
+    clock_->AdvanceMicros(1999);
     EXPECT_EQ(Status(), 0x0000u);
-    clock_->Advance(1);
+    clock_->AdvanceMicros(1);
     EXPECT_EQ(Status(), 0x8080u);
     EXPECT_EQ(Read(*board_, 0, 2), 0x8080u) << "status at any address until read array";
     ClearAndReadArray(kSector1);
@@ -58,7 +58,7 @@ TEST_F(IntelTwoLanes, EraseFailureShowsBit5InItsLaneAndClearStatusResetsIt)
 {
     Make("fault erase-fail 0x40000\n"); // lane 0
     BlockErase(kSector1);
-    clock_->Advance(2000);
+    clock_->AdvanceMicros(2000);
     EXPECT_EQ(Status(), 0x80A0u);
     board_->BusWrite(kSector1, 2, 0x5050);
     EXPECT_EQ(Status(), 0x8080u);
@@ -72,7 +72,7 @@ TEST_F(IntelTwoLanes, HungLaneStaysBusyWhileTheOtherIsReady)
 {
     Make("fault erase-hang 0x40001\n"); // lane 1
     BlockErase(kSector1);
-    clock_->Advance(60000000);
+    clock_->AdvanceMicros(60000000);
     EXPECT_EQ(Status(), 0x0080u);
     ClearAndReadArray(kSector1); // read array abandons the hung erase
     EXPECT_EQ(Status(), uint32_t(0xFF | Pattern(2)[1] << 8));
@@ -98,10 +98,10 @@ TEST_F(IntelTwoLanes, ProgramClearsBitsOnlyAndFlagsBit4Otherwise)
     };
     program(0x0FF0);
     EXPECT_EQ(Status() & 0x8080, 0u) << "busy";
-    clock_->Advance(10);
+    clock_->AdvanceMicros(10);
     EXPECT_EQ(Status(), 0x8080u);
     program(0xFF00); // lane 0: 0xF0 -> 0x00 fine; lane 1: 0x0F -> 0xFF impossible
-    clock_->Advance(10);
+    clock_->AdvanceMicros(10);
     EXPECT_EQ(Status(), 0x9080u);
     ClearAndReadArray(at);
     EXPECT_EQ(Read(*board_, at, 2), 0x0F00u);

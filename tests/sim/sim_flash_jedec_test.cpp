@@ -207,7 +207,7 @@ protected:
 
     void Make(const std::string& extra = "")
     {
-        clock_ = std::make_shared<CSimBoardManualClock>();
+        clock_ = std::make_shared<CManualClock>();
         board_ = MakeBoard("flash \"AMD  Am29F040\" base=0x01000000 bus=16 sector-erase=1000us program=10us\n" +
                                extra,
                            clock_);
@@ -216,7 +216,7 @@ protected:
 
     uint32_t Poll() { return Read(*board_, kSector2, 2); }
 
-    std::shared_ptr<CSimBoardManualClock> clock_;
+    std::shared_ptr<CManualClock> clock_;
     std::unique_ptr<CSimBoardModel> board_;
 };
 
@@ -231,9 +231,9 @@ TEST_F(JedecStatus, EraseShowsDq7LowAndTogglesDq6UntilItsTimeHasPassed)
         EXPECT_EQ(a >> lane & 0x08, 0x08u);
         EXPECT_EQ((a ^ b) >> lane & 0x40, 0x40u);
     }
-    clock_->Advance(999);
+    clock_->AdvanceMicros(999);
     EXPECT_NE(Poll(), 0xFFFFu);
-    clock_->Advance(1);
+    clock_->AdvanceMicros(1);
     EXPECT_EQ(Poll(), 0xFFFFu);
 }
 
@@ -242,12 +242,12 @@ TEST_F(JedecStatus, EraseFailureSetsDq5InItsLaneOnlyAndKeepsTheSector)
     Make("fault erase-fail 0x01040001\n"); // lane 1 (odd bytes), sector 2
     JedecErase(*board_, 2, kU1, kU2, kSector2, 0x30);
     EXPECT_EQ(Poll() >> 8 & 0x20, 0u) << "no failure before the erase time";
-    clock_->Advance(1000);
+    clock_->AdvanceMicros(1000);
     uint32_t a = Poll(), b = Poll();
     EXPECT_EQ(a & 0xFF, 0xFFu);
     EXPECT_EQ(a >> 8 & 0x20, 0x20u);
     EXPECT_EQ((a ^ b) >> 8 & 0x40, 0x40u);
-    clock_->Advance(1000000);
+    clock_->AdvanceMicros(1000000);
     EXPECT_EQ(Poll() >> 8 & 0xA0, 0x20u) << "stays failed until reset";
 
     JedecReset(*board_, 2, kU1, kU2);
@@ -261,7 +261,7 @@ TEST_F(JedecStatus, EraseThatNeverFinishesStaysBusyUntilReset)
 {
     Make("fault erase-hang 0x01040000\n"); // lane 0
     JedecErase(*board_, 2, kU1, kU2, kSector2, 0x30);
-    clock_->Advance(600000000);
+    clock_->AdvanceMicros(600000000);
     uint32_t a = Poll(), b = Poll();
     EXPECT_EQ(a & 0xA0, 0u);
     EXPECT_EQ(a >> 8, 0xFFu) << "lane 1 finished";
@@ -274,7 +274,7 @@ TEST_F(JedecStatus, EraseThatNeverFinishesStaysBusyUntilReset)
 
     // The fault stays armed.
     JedecErase(*board_, 2, kU1, kU2, kSector2, 0x30);
-    clock_->Advance(600000000);
+    clock_->AdvanceMicros(600000000);
     EXPECT_NE(Poll(), Poll());
 }
 
@@ -292,11 +292,11 @@ TEST_F(JedecStatus, ProgrammingShowsTheComplementOfDq7AndFailsOnAZeroThatMustBec
     uint32_t busy = Read(*board_, at, 2);
     EXPECT_EQ(busy & 0x80, 0x00u);   // complement of 0x80
     EXPECT_EQ(busy & 0x8000, 0x8000u); // complement of 0x0F
-    clock_->Advance(20);
+    clock_->AdvanceMicros(20);
     EXPECT_EQ(Read(*board_, at, 2), 0x0F80u);
 
     program(0x0FFF); // lane 0 would need 0x80 -> 0xFF
-    clock_->Advance(20);
+    clock_->AdvanceMicros(20);
     uint32_t a = Read(*board_, at, 2), b = Read(*board_, at, 2);
     EXPECT_EQ(a & 0x20, 0x20u);
     EXPECT_EQ((a ^ b) & 0x40, 0x40u);
@@ -306,7 +306,7 @@ TEST_F(JedecStatus, ProgrammingShowsTheComplementOfDq7AndFailsOnAZeroThatMustBec
 
 TEST(JedecNoFailureBit, FailedEraseReturnsToReadModeWithoutDq5)
 {
-    auto clock = std::make_shared<CSimBoardManualClock>();
+    auto clock = std::make_shared<CManualClock>();
     // Code 24 (x16, byte/word addressing): U1 0xAAAA, U2 0x5554.
     auto board = MakeBoard("flash \"Atmel  AT49x4096A (256K x 16)\" base=0 bus=16 sector-erase=500us\n"
                            "fault erase-fail 0x4000\n",
@@ -314,7 +314,7 @@ TEST(JedecNoFailureBit, FailedEraseReturnsToReadModeWithoutDq5)
     ASSERT_EQ(FirmwareProgram(*board, 24, 2, ~(0x80000u - 1), 0x4000, Pattern(8)), 0);
     JedecErase(*board, 2, 0xAAAA, 0x5554, 0x4000, 0x30);
     EXPECT_EQ(Read(*board, 0x4000, 2) & 0x80, 0u);
-    clock->Advance(500);
+    clock->AdvanceMicros(500);
     uint32_t a = Read(*board, 0x4000, 2), b = Read(*board, 0x4000, 2);
     EXPECT_EQ(a, b);
     EXPECT_EQ(a, uint32_t(Pattern(8)[0] | Pattern(8)[1] << 8));
@@ -355,7 +355,7 @@ TEST(JedecStuckBits, StuckBitsFailEraseAndProgramming)
 // is a failure; otherwise the time limit. One poll per simulated millisecond.
 enum class EPollResult { Done, Failed, TimedOut };
 
-EPollResult HostPoll(CSimBoardModel& board, CSimBoardManualClock& clock, uint32_t address, int busBytes,
+EPollResult HostPoll(CSimBoardModel& board, CManualClock& clock, uint32_t address, int busBytes,
                      int deviceWidth, bool failureBit, uint64_t timeoutMs)
 {
     const uint64_t start = clock.NowMicros();
@@ -364,7 +364,7 @@ EPollResult HostPoll(CSimBoardModel& board, CSimBoardManualClock& clock, uint32_
     for (;;) {
         if (previous == ones)
             return EPollResult::Done;
-        clock.Advance(1000);
+        clock.AdvanceMicros(1000);
         uint32_t current = Read(board, address, busBytes);
         for (int lane = 0; failureBit && lane < busBytes / deviceWidth; ++lane) {
             uint32_t shift = 8 * lane * deviceWidth;
@@ -390,7 +390,7 @@ TEST(JedecHostPolling, TwoX16ChipsOnA32BitBusReportDoneFailureAndTimeout)
         {"fault erase-hang 0x02008000\n", EPollResult::TimedOut}, // lane 0
     };
     for (const auto& c : cases) {
-        auto clock = std::make_shared<CSimBoardManualClock>();
+        auto clock = std::make_shared<CManualClock>();
         auto board = MakeBoard(std::string("flash \"AMD  Am29LV400B (256K x 16)\" base=0x02000000 bus=32 "
                                            "sector-erase=50ms\n") +
                                    c.fault,
@@ -404,7 +404,7 @@ TEST(JedecHostPolling, TwoX16ChipsOnA32BitBusReportDoneFailureAndTimeout)
 
 TEST(JedecHostPolling, ChipsWithoutFailureBitLeaveTheHostToItsTimeout)
 {
-    auto clock = std::make_shared<CSimBoardManualClock>();
+    auto clock = std::make_shared<CManualClock>();
     auto board = MakeBoard("flash \"Atmel  AT49x040 (512K x 8)\" base=0 bus=8 chip-erase=3s\n"
                            "fault erase-fail 0\n",
                            clock);

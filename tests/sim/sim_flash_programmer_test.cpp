@@ -254,7 +254,7 @@ class OnChipErase : public testing::Test {
 protected:
     void SetUp() override
     {
-        clock_ = std::make_shared<CSimBoardManualClock>();
+        clock_ = std::make_shared<CManualClock>();
         board_ = MakeBoard("ram 0x40000000 64K\n"
                            "flash \"LPC2000 Flash (128K)\" base=0 bus=8 sector-erase=100ms\n"
                            "flash \"MAC7112 Program Flash (256K)\" base=0x01000000 bus=32 sector-erase=20ms "
@@ -287,7 +287,7 @@ protected:
         return {state, value};
     }
 
-    std::shared_ptr<CSimBoardManualClock> clock_;
+    std::shared_ptr<CManualClock> clock_;
     std::unique_ptr<CSimBoardModel> board_;
 };
 
@@ -330,9 +330,9 @@ TEST_F(OnChipErase, Code42ErasesTheSectorsOfTheMaskAndStaysBusyMeanwhile)
     Mark(42, 1, 0x20000, 0, {0x2000, 0x4000, 0x6000});
     ASSERT_EQ(board_->FlashErase(42, 0, 0x20000, (1u << 1) | (1u << 3), kRam, 0), 0);
     EXPECT_EQ(Status().first, 2);
-    clock_->Advance(199999);
+    clock_->AdvanceMicros(199999);
     EXPECT_EQ(Status().first, 2);
-    clock_->Advance(1);
+    clock_->AdvanceMicros(1);
     EXPECT_EQ(Status(), std::make_pair(0, 200u));
     EXPECT_TRUE(Erased(0x2000));
     EXPECT_FALSE(Erased(0x4000));
@@ -357,13 +357,13 @@ TEST_F(OnChipErase, Code43SmallDevicesUseTheUpperMaskBits)
     Mark(43, 4, ~(0x4000u - 1), 0x02100000, {0, 0x2000});
     Mark(43, 4, ~(0x40000u - 1), 0x02000000, {0});
     ASSERT_EQ(board_->FlashErase(43, 0, 0x4000, 1u << 17, kNoWorkspace, 0), 0);
-    clock_->Advance(30000);
+    clock_->AdvanceMicros(30000);
     EXPECT_EQ(Status(), std::make_pair(0, 30u));
     EXPECT_FALSE(Erased(0x02100000));
     EXPECT_TRUE(Erased(0x02102000));
     EXPECT_FALSE(Erased(0x02000000));
     ASSERT_EQ(board_->FlashErase(43, 0, 0x40000, 1u << 0, kNoWorkspace, 0), 0);
-    clock_->Advance(30000);
+    clock_->AdvanceMicros(30000);
     EXPECT_TRUE(Erased(0x02000000));
 }
 
@@ -371,7 +371,7 @@ TEST_F(OnChipErase, Codes44And46EraseASectorOrTheWholeDevice)
 {
     Mark(44, 2, ~(0x10000u - 1), 0x03000000, {0x200, 0x400});
     ASSERT_EQ(board_->FlashErase(44, 1, 0, 0x03000400, kNoWorkspace, 0), 0);
-    clock_->Advance(2000);
+    clock_->AdvanceMicros(2000);
     EXPECT_EQ(Status().first, 0);
     EXPECT_FALSE(Erased(0x03000200));
     EXPECT_TRUE(Erased(0x03000400));
@@ -379,7 +379,7 @@ TEST_F(OnChipErase, Codes44And46EraseASectorOrTheWholeDevice)
     Mark(46, 4, 0x8000, 0x04000000, {0x80, 0x7000});
     ASSERT_EQ(board_->FlashErase(46, 0, 0x8000, 0x04000000, kNoWorkspace, 0), 0);
     EXPECT_EQ(Status().first, 2);
-    clock_->Advance(10000);
+    clock_->AdvanceMicros(10000);
     EXPECT_EQ(Status(), std::make_pair(0, 10u));
     EXPECT_TRUE(Erased(0x04000080));
     EXPECT_TRUE(Erased(0x04007000));

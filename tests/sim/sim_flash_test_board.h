@@ -4,7 +4,7 @@
 // and a host's-eye view of the bus (replicated commands, unlock cycles).
 
 #include "sim/board_file.h"
-#include "sim/sim_board_manual_clock.h"
+#include "support/manual_clock.h"
 #include "sim/sim_board_model.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 #include <vector>
 
 inline std::unique_ptr<CSimBoardModel> MakeBoard(const std::string& text,
-                                                 std::shared_ptr<CSimBoardClock> clock = nullptr)
+                                                 std::shared_ptr<CClock> clock = nullptr)
 {
     CBoardFile file;
     std::string error;

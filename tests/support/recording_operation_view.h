@@ -10,10 +10,18 @@ class CRecordingOperationView final : public COperationView {
 public:
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
     void SetProgress(int percent) override { progress.push_back(percent); }
+    void Progress(const SProgressEvent& event) override { events.push_back(event); }
     void SetWaitCursor(bool on) override
     {
         cursorDepth += on ? 1 : -1;
         cursor.push_back(on);
+    }
+
+    void Progress(const SProgressEvent& event) override { events.push_back(event); }
+    // Asks to stop once `cancelAfterEvents` progress events have come (never when negative).
+    bool CancelRequested() override
+    {
+        return cancelAfterEvents >= 0 && events.size() >= static_cast<size_t>(cancelAfterEvents);
     }
 
     // The status line as it stands: the last text shown ("" before any).
@@ -22,6 +30,9 @@ public:
 
     std::vector<std::string> statuses;
     std::vector<int> progress;
+    std::vector<SProgressEvent> events;
     std::vector<bool> cursor;
+    std::vector<SProgressEvent> events;
     int cursorDepth = 0;
+    int cancelAfterEvents = -1;
 };

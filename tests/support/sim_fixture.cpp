@@ -10,6 +10,7 @@
 CSimFixture::CSimFixture(const std::string& boardText) : CSimFixture(boardText, SOptions{}) {}
 
 CSimFixture::CSimFixture(const std::string& boardText, const SOptions& options)
+    : library_(CLinkLibrary::DefaultSettings(), options.linkClock ? *options.linkClock : CSystemClock::Instance())
 {
     board_ = std::make_unique<CSimBoardModel>(options.clock);
     probe_ = std::make_unique<CProbeSim>(*board_, options.config);
@@ -27,12 +28,20 @@ CSimFixture::CSimFixture(const std::string& boardText, const SOptions& options)
         return;
     }
     link_->ServeFd(fds[1], false);
+    if (options.tcp) {
+        if (link_->ListenTcp("127.0.0.1", 0) != 0) {
+            close(fds[0]);
+            error_ = "the simulated link cannot listen on 127.0.0.1";
+            return;
+        }
+        channelText_ = "NETWORK 127.0.0.1:" + std::to_string(link_->Port()) + " 1";
+    }
     if (link_->Start() != 0) {
         close(fds[0]);
         error_ = "the simulated link did not start";
         return;
     }
-    const int status = library_.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0));
+    const int status = library_.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, false, 0, library_.Clock()));
     if (status != 0)
         error_ = "LinkOpenTransport: " + library_.LinkErrorText(status);
 }

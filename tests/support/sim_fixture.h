@@ -14,7 +14,7 @@
 #include "probe/link_library.h"
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"
-#include "sim/sim_board_clock.h"
+#include "common/clock.h"
 #include "sim/sim_board_model.h"
 #include "sim/sim_faults.h"
 #include "sim/sim_link.h"
@@ -29,11 +29,17 @@ public:
     struct SOptions {
         // The board's time base; null: the steady clock (busy times pass in
         // real time). A manual clock keeps a busy device busy until moved.
-        std::shared_ptr<CSimBoardClock> clock;
+        std::shared_ptr<CClock> clock;
+        // The link library's clock; null: the system clock. A manual clock
+        // makes a reply that never comes time out at once.
+        CClock* linkClock = nullptr;
         // Link faults; request numbers count from the first frame of the
         // open handshake (see HandshakeRequests).
         SSimFaults faults;
         SProbeSimConfig config;
+        // Also listen on a free loopback port, so that code which opens its
+        // own link (on ChannelText()) reaches this probe.
+        bool tcp = false;
     };
 
     explicit CSimFixture(const std::string& boardText);
@@ -50,6 +56,9 @@ public:
     CSimBoardModel& Board() { return *board_; }
     CLinkLibrary& Library() { return library_; }
     CSimLink& Link() { return *link_; }
+    CProbeSim& Probe() { return *probe_; }
+    // With SOptions::tcp: the channel text of the loopback port ("" without).
+    std::string ChannelText() const { return channelText_; }
     // Request frames the simulator has received so far.
     uint32_t RequestsReceived() const { return link_->RequestsReceived(); }
     // Request frames that opening a link takes (the handshake), so that a
@@ -77,6 +86,7 @@ public:
 
 private:
     std::string error_;
+    std::string channelText_;
     std::unique_ptr<CSimBoardModel> board_;
     std::unique_ptr<CProbeSim> probe_;
     std::unique_ptr<CSimLink> link_;

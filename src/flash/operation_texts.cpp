@@ -1,0 +1,98 @@
+#include "flash/operation_texts.h"
+
+#include "common/text_format.h"
+#include "flash/erase_plan.h"
+
+namespace {
+
+unsigned long Ul(uint64_t v)
+{
+    return static_cast<unsigned long>(v);
+}
+
+// "bank  1 sector  2", "bank  1" or "sector  2", as the pass names itself.
+std::string Where(const SErasePass& pass)
+{
+    if (!pass.namesBank)
+        return Format("sector %2d", pass.sector);
+    if (pass.sector < 0)
+        return Format("bank %2d", static_cast<int>(pass.bank));
+    return Format("bank %2d sector %2d", static_cast<int>(pass.bank), pass.sector);
+}
+
+const char* Verb(EOperationKind kind)
+{
+    switch (kind) {
+    case EOperationKind::Erase:
+        return "Erasing";
+    case EOperationKind::Program:
+        return "Programming";
+    case EOperationKind::Verify:
+        return "Verifying";
+    case EOperationKind::Dump:
+        return "Dumping";
+    default:
+        return "The operation";
+    }
+}
+
+} // namespace
+
+std::string COperationTexts::PassStarted(const SErasePass& pass)
+{
+    // Two spaces after the verb where a bank is named, as the status line always had it.
+    return (pass.namesBank ? "Erasing  " : "Erasing ") + Where(pass);
+}
+
+std::string COperationTexts::PassFailed(const SErasePass& pass)
+{
+    return "Erasing failed at " + Where(pass) + " ! \nProcess aborted...";
+}
+
+std::string COperationTexts::PassTimedOut(const SErasePass& pass)
+{
+    return "Erasing timeout at " + Where(pass) + " ! \nProcess aborted...";
+}
+
+std::string COperationTexts::ProgramRate(uint64_t size, uint64_t elapsedMs)
+{
+    const uint64_t elapsed = elapsedMs == 0 ? 1 : elapsedMs;
+    const uint64_t bytesPerMs = size / elapsed;
+    if (bytesPerMs >= 3)
+        return Format("%lu bytes successful programmed (%lu kB/s)", Ul(size), Ul(bytesPerMs));
+    return Format("%lu bytes successful programmed (%lu Byte/s)", Ul(size), Ul(size * 1000 / elapsed));
+}
+
+std::string COperationTexts::Result(const SOperationResult& r)
+{
+    const uint64_t elapsed = r.elapsedMs == 0 ? 1 : r.elapsedMs;
+    switch (r.status) {
+    case EOperationStatus::Done:
+        switch (r.kind) {
+        case EOperationKind::Program:
+            return ProgramRate(r.bytes, r.elapsedMs);
+        case EOperationKind::Verify:
+            return Format("%lu bytes successful verified (%lu kB/s)", Ul(r.bytes), Ul(r.bytes / elapsed));
+        case EOperationKind::Dump:
+            return Format("%lu bytes successful dumped (%lu kB/s)", Ul(r.bytes), Ul(r.bytes / elapsed));
+        default:
+            return "Memory successful erased !";
+        }
+    case EOperationStatus::EmptyRange:
+        return r.kind == EOperationKind::Verify ? "Verify code size is 0!" : "Program code size is 0 !";
+    case EOperationStatus::CompareFailed:
+        return Format("Verify failed at address %08lX. Image = %02X, Target = %02X", Ul(r.address),
+                      static_cast<unsigned>(r.imageByte), static_cast<unsigned>(r.targetByte));
+    case EOperationStatus::ImageWriteFailed:
+        return Format("Writing the memory image failed at address 0x%08lX.", Ul(r.address));
+    case EOperationStatus::Cancelled:
+        if (r.kind == EOperationKind::Erase)
+            return "Erasing cancelled: sectors erased before stay erased.";
+        return Format("%s cancelled at address %08lX after %lu of %lu bytes.", Verb(r.kind), Ul(r.address),
+                      Ul(r.doneBytes), Ul(r.bytes));
+    case EOperationStatus::NothingToErase:
+        return "Nothing selected to erase in bank 0: nothing was erased.";
+    default:
+        return std::string(Verb(r.kind)) + " failed";
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "flash/operation_result.h"
+
+#include <string>
+
+struct SErasePass;
+
+// Every text the erase and the transfers show, formatted from their values
+// in this one place.
+class COperationTexts {
+public:
+    // A host-driven erase pass: as it starts, when the device reports a
+    // failure, when it does not finish in time.
+    static std::string PassStarted(const SErasePass& pass);
+    static std::string PassFailed(const SErasePass& pass);
+    static std::string PassTimedOut(const SErasePass& pass);
+
+    // The result line of an erase, a program, a verify or a dump that ended
+    // Done, EmptyRange, CompareFailed, ImageWriteFailed or Cancelled. Probe
+    // errors are named by the target connection's status texts; erase
+    // failures of a pass by the pass texts above.
+    static std::string Result(const SOperationResult& result);
+
+    // The program result line for `size` bytes in `elapsedMs` (0 counts as 1):
+    // kB/s when the rate is 3 bytes per millisecond or more, else Byte/s.
+    static std::string ProgramRate(uint64_t size, uint64_t elapsedMs);
+};

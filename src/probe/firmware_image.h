@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A firmware image file read and checked whole before anything reaches the
+// probe: every line must be a good record (CFirmwareRecord), at most 254
+// characters long before its newline, and every data byte must lie in the
+// firmware area of probe flash, clear of the start marker's word, which is
+// written last and by the programmer alone. A file without data is refused.
+class CFirmwareImage {
+public:
+    static constexpr uint32_t kAreaStart = 0x0100C000;
+    static constexpr uint32_t kAreaEnd = 0x01100000;  // one past the last byte
+    static constexpr uint32_t kMarkerAddress = 0x01040000;
+    static constexpr size_t kMaxLineLength = 254;
+
+    enum class EResult { Ok, CannotOpen, BadRecord };
+
+    struct SBlock {
+        uint32_t address = 0;
+        std::vector<uint8_t> data;  // padded with 0xFF to a multiple of 4
+        uint64_t filePosition = 0;  // bytes of the file up to the end of the record's line
+        size_t line = 0;
+    };
+
+    EResult Read(const std::string& path);
+    EResult ReadText(const std::string& text);
+
+    const std::vector<SBlock>& Blocks() const { return blocks_; }
+    uint64_t FileLength() const { return fileLength_; }
+
+    // After BadRecord: the line (1 is the first) and what is wrong with it.
+    size_t badLine = 0;
+    std::string detail;
+
+private:
+    std::vector<SBlock> blocks_;
+    uint64_t fileLength_ = 0;
+};
