@@ -10,7 +10,6 @@ class CRecordingOperationView final : public COperationView {
 public:
     void SetStatus(const std::string& text) override { statuses.push_back(text); }
     void SetProgress(int percent) override { progress.push_back(percent); }
-    void Progress(const SProgressEvent& event) override { events.push_back(event); }
     void SetWaitCursor(bool on) override
     {
         cursorDepth += on ? 1 : -1;
@@ -32,7 +31,6 @@ public:
     std::vector<int> progress;
     std::vector<SProgressEvent> events;
     std::vector<bool> cursor;
-    std::vector<SProgressEvent> events;
     int cursorDepth = 0;
     int cancelAfterEvents = -1;
 };
