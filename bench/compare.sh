@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compares our program file load, S-record store and checksum with objcopy,
+# Compares our program file load, S-record store, load + store and checksum with objcopy,
 # srec_cat and cksum on the same generated files, and prints one table.
 # Builds nothing: uses the programs in $TARVEL_BUILD_DIR/bench (default build/bench).
 # Usage: bench/compare.sh [OUTDIR]   (default bench/out; about 1 GiB of files)
@@ -50,17 +50,20 @@ bench() {
 ours_bench="$benchdir/bench_program_files_bench"
 read -r ld_s rss_s <<<"$(bench "$ours_bench" '^BM_LoadSRecord/')"
 read -r ld_h rss_h <<<"$(bench "$ours_bench" '^BM_LoadIntelHex/')"
-read -r st_s rss_st <<<"$(bench "$ours_bench" '^BM_StoreSRecord64MiB/')"
+read -r st_s rss_st <<<"$(bench "$ours_bench" '^BM_StoreSRecord64MiB/1/')"
+read -r st_nosync rss_nosync <<<"$(bench "$ours_bench" '^BM_StoreSRecord64MiB/0/')"
+read -r ls_s rss_ls <<<"$(bench "$ours_bench" '^BM_LoadStoreSRecord64MiB/')"
 # The image's own benchmark program (named after its source file).
 image_bench="$benchdir/bench_memory_image"
 [ -x "$image_bench" ] || image_bench="$benchdir/bench_memory_image_bench"
 read -r ck rss_ck <<<"$(bench "$image_bench" '^BM_ChecksumBytes256MiB')"
 
-oc_s=n/a; oc_h=n/a; oc_st=n/a; sc_s=n/a; sc_h=n/a; sc_st=n/a; ck_ref=n/a
+oc_s=n/a; oc_h=n/a; oc_st=n/a; oc_ls=n/a; sc_s=n/a; sc_h=n/a; sc_st=n/a; ck_ref=n/a
 if have objcopy; then
   oc_s=$(seconds objcopy -I srec -O binary "$out/program.s19" "$tmp/o.bin")
   oc_h=$(seconds objcopy -I ihex -O binary "$out/program.hex" "$tmp/o.bin")
   oc_st=$(seconds objcopy -I binary -O srec --srec-len=32 --srec-forceS3 "$out/program.bin" "$tmp/o.s19")
+  oc_ls=$(seconds objcopy -I srec -O srec --srec-len=32 --srec-forceS3 "$out/program.s19" "$tmp/r.s19")
 fi
 if have srec_cat; then
   sc_s=$(seconds srec_cat "$out/program.s19" -motorola -o "$tmp/s.bin" -binary)
@@ -74,7 +77,9 @@ ratio() { awk -v o="$1" -v r="$2" 'BEGIN { if (o == "n/a" || r == "n/a" || o <= 
 
 printf '%-34s %9s %11s %12s %16s %20s %15s\n' task "ours (s)" "objcopy (s)" "srec_cat (s)" "ratio vs objcopy" goal "peak RSS ours"
 row() { printf '%-34s %9s %11s %12s %16s %20s %15s\n' "$1" "$2" "$3" "$4" "$5" "$6" "${7//_/ }"; }
-row "load S-records (64 MiB, S3/32)" "$ld_s" "$oc_s" "$sc_s" "$(ratio "$ld_s" "$oc_s")" ">= 3x, RSS < 64 MiB" "$rss_s"
-row "load Intel HEX (64 MiB, 16/rec)" "$ld_h" "$oc_h" "$sc_h" "$(ratio "$ld_h" "$oc_h")" ">= 3x, RSS < 64 MiB" "$rss_h"
+row "load S-records (64 MiB, S3/32)" "$ld_s" "$oc_s" "$sc_s" "$(ratio "$ld_s" "$oc_s")" ">= 4x, RSS < 64 MiB" "$rss_s"
+row "load Intel HEX (64 MiB, 16/rec)" "$ld_h" "$oc_h" "$sc_h" "$(ratio "$ld_h" "$oc_h")" ">= 4x, RSS < 64 MiB" "$rss_h"
 row "store 64 MiB as S3 records" "$st_s" "$oc_st" "$sc_st" "$(ratio "$st_s" "$oc_st")" ">= 2x, RSS < 64 MiB" "$rss_st"
+row "  the same without fsync" "$st_nosync" "-" "-" "$(ratio "$st_nosync" "$oc_st")" "(the sync's cost)" "$rss_nosync"
+row "load + store 64 MiB (S3 -> S3)" "$ls_s" "$oc_ls" "-" "$(ratio "$ls_s" "$oc_ls")" ">= 2x, RSS < 64 MiB" "$rss_ls"
 row "byte checksum 256 MiB (vs cksum)" "$ck" "cksum $ck_ref" "-" "$(ratio "$ck" "$ck_ref")" ">= 0.5x cksum" "$rss_ck"

@@ -3,17 +3,27 @@
 // What the range-taking target steps (dump, verify, program) share: an
 // optional (or, for dump, required) --range that replaces the command's
 // starting range, and the run of the command itself.
+//
+// Without --range, program and verify cover what this run wrote into the
+// image (loads, the project's autoload, fill, dump), each written range in
+// turn; with nothing written they fail. The range kept in the project is
+// used only with "--range stored": a range saved by an earlier run must never
+// cut a later run's file short.
 
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
 
+#include "common/text_format.h"
+
+#include <cstdio>
 #include <string>
+#include <vector>
 
 class CCliRangeStep : public CCliStep {
 public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
-        return CliParseTargetRange(args, name_, required_, given_, range_, error);
+        return CliParseTargetRange(args, name_, required_, given_, stored_, range_, error);
     }
 
 protected:
@@ -22,22 +32,50 @@ protected:
     // The command opens as its dialog would, takes the given --range (a
     // refused range stops the step: its message was shown), runs and stores
     // back.
+    // `writesImage`: the command reads target memory into the image (dump),
+    // which then counts as written by this run.
     template <class TCommand>
-    int RunCommand(CCliSession& session, CQpgDoc::ECommand id)
+    int RunCommand(CCliSession& session, CQpgDoc::ECommand id, bool writesImage = false)
     {
         if (!session.Allows(id, name_))
             return kExitFailed;
+        if (!given_ && !required_)
+            return RunOverWritten<TCommand>(session);
         TCommand command(session.Doc(), CliTargetContext(session));
-        if (!CliTargetRange(session, given_, range_, command.operation.range))
+        if (!stored_ && !CliTargetRange(session, given_, range_, command.operation.range))
             return kExitFailed;
         const ETargetResult result = command.Start();
         command.StoreBack();
+        if (writesImage && result == ETargetResult::Done)
+            session.RecordWritten(command.operation.range);
         return CliTargetExit(result);
     }
+
+    // The command once for every range this run wrote into the image. The
+    // project's range is left as it was: these ranges were not asked for.
+    template <class TCommand>
+    int RunOverWritten(CCliSession& session)
+    {
+        const std::vector<CMemoryRange> ranges = session.WrittenRanges();
+        if (ranges.empty()) {
+            std::fprintf(stderr, "tarvel-cli: %s: nothing loaded in this run: load a file or give --range\n", name_);
+            return kExitFailed;
+        }
+        for (const CMemoryRange& r : ranges) {
+            TCommand command(session.Doc(), CliTargetContext(session));
+            command.operation.range = r;
+            const ETargetResult result = command.Start();
+            if (result != ETargetResult::Done)
+                return CliTargetExit(result);
+        }
+        return kExitOk;
+    }
+
 
 private:
     const char* name_;
     bool required_;
     bool given_ = false;
+    bool stored_ = false;
     CCliArgs::SRange range_;
 };

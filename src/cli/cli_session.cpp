@@ -6,12 +6,14 @@
 #include "files/program_file_readers.h"
 #include "catalogue/flash_catalogue.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,7 +39,90 @@ extern "C" void RemoveImageAndExit(int signal)
 CCliSession::CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settings)
     : settings_(settings), box_(answer), probe_(settings_), doc_(std::make_unique<CQpgDoc>(false))
 {
-    doc_->autoloadHandler = &CLoadCommand::RunAutoload;
+    // The project's autoload is a load of this run.
+    doc_->autoloadHandler = [this](CQpgDoc& doc, COperationView& view, CMessageBox& box) {
+        CLoadCommand command(doc);
+        const int result = command.Load(view, box);
+        command.StoreBack();
+        if (result == kLoadOk || result == kLoadOutside)
+            for (const CMemoryRange& span : command.model.Report().spans)
+                RecordWritten(span);
+        return result;
+    };
+}
+
+bool CCliSession::SpoolStandardInput(std::string& path)
+{
+    path = dir_ + "/standard-input";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::fprintf(stderr, "tarvel-cli: cannot keep standard input in %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    char buffer[1 << 16];
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+        if (!ok)
+            break;
+    }
+    if (::close(fd) != 0 || !ok) {
+        std::fprintf(stderr, "tarvel-cli: cannot read standard input: %s\n", std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void CCliSession::RecordWritten(const CMemoryRange& range)
+{
+    if (range.GetSize() > 0)
+        written_.push_back(range);
+}
+
+std::vector<CMemoryRange> CCliSession::AlignedInside(const std::vector<CMemoryRange>& ranges) const
+{
+    const uint64_t unit = imageOnly_ ? 1 : uint64_t{1} << doc_->busWidth;
+    const uint64_t physicalStart = doc_->physicalRange.GetStart();
+    const uint64_t physicalEnd = physicalStart + doc_->physicalRange.GetSize(); // exclusive
+    std::vector<std::pair<uint64_t, uint64_t>> spans;
+    for (const CMemoryRange& r : ranges) {
+        uint64_t lo = r.GetStart();
+        uint64_t hi = lo + r.GetSize();
+        lo = std::max(lo - lo % unit, physicalStart);
+        hi = std::min((hi + unit - 1) / unit * unit, physicalEnd);
+        if (lo < hi)
+            spans.emplace_back(lo, hi);
+    }
+    std::sort(spans.begin(), spans.end());
+    std::vector<CMemoryRange> merged;
+    uint64_t lo = 0;
+    uint64_t hi = 0;
+    for (size_t i = 0; i <= spans.size(); ++i) {
+        if (i < spans.size() && i > 0 && spans[i].first <= hi) {
+            hi = std::max(hi, spans[i].second);
+            continue;
+        }
+        if (i > 0)
+            merged.emplace_back(static_cast<uint32_t>(lo), static_cast<uint32_t>(hi - lo), 1);
+        if (i < spans.size()) {
+            lo = spans[i].first;
+            hi = spans[i].second;
+        }
+    }
+    return merged;
 }
 
 CCliSession::~CCliSession()

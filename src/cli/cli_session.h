@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // What the steps of one run share: the project document with its memory
 // image, the person-facing message box and operation view, and what a run
@@ -53,6 +54,21 @@ public:
     // A load put bytes outside the image window or the physical range.
     bool outsideSeen = false;
 
+    // Copies standard input into a file of the run's directory and names it
+    // in `path`; false (message printed) on failure.
+    bool SpoolStandardInput(std::string& path);
+
+    // The image ranges this run wrote (load, the project's autoload, fill,
+    // dump): what program and verify cover when no --range is given.
+    void RecordWritten(const CMemoryRange& range);
+    // Those ranges inside the physical range, widened to whole bus units
+    // (as the document widens the image's used range), sorted and merged
+    // where they touch.
+    std::vector<CMemoryRange> WrittenRanges() const { return AlignedInside(written_); }
+    // `ranges` inside the physical range, widened to whole bus units, sorted
+    // and merged where they touch.
+    std::vector<CMemoryRange> AlignedInside(const std::vector<CMemoryRange>& ranges) const;
+
 private:
     CSettings settings_;
     CCliMessageBox box_;
@@ -62,4 +78,5 @@ private:
     std::string dir_;
     std::string projectPath_;
     bool imageOnly_ = false;
+    std::vector<CMemoryRange> written_;
 };

@@ -59,3 +59,4 @@ std::unique_ptr<CCliStep> CreateEraseStep();
 std::unique_ptr<CCliStep> CreateProbeInfoStep();
 std::unique_ptr<CCliStep> CreateProbeUpdateStep();
 std::unique_ptr<CCliStep> CreateProbeNetSetupStep();
+std::unique_ptr<CCliStep> CreateFlashStep();

@@ -7,8 +7,8 @@ const SCliStepInfo kSteps[] = {
      "setup [--device NAME] [--bus 8|16|32] [--base HEX] [--banks N] [--cpu NAME|CODE]\n"
      "        [--clock NAME|CODE] [--endian little|big] [--workspace HEX] [--target-algorithm on|off]",
      CreateSetupStep},
-    {"load", "load FILE [--offset HEX]", CreateLoadStep},
-    {"store", "store FILE --range R", CreateStoreStep},
+    {"load", "load FILE [--offset HEX]   (FILE - : standard input)", CreateLoadStep},
+    {"store", "store FILE --range R   (FILE - : standard output)", CreateStoreStep},
     {"fill", "fill --range R --pattern HEX --unit byte|word|long", CreateFillStep},
     {"checksum", "checksum --range R --unit byte|word|long [--store HEX --dest-unit byte|word|long]",
      CreateChecksumStep},
@@ -21,9 +21,13 @@ const SCliStepInfo kSteps[] = {
     {"comm", "comm [--channel COM1|COM2|COM3|COM4|network] [--baud 9600|19200|38400|57600|115200]\n"
              "        [--ip ADDRESS] [--test]",
      CreateCommStep},
-    {"erase", "erase --all | erase --sectors B/S,...   (bank/sector pairs, decimal)", CreateEraseStep},
-    {"program", "program [--range R]", CreateProgramStep},
-    {"verify", "verify [--range R]", CreateVerifyStep},
+    {"erase", "erase --all | erase --sectors B/S,... | erase --range R   (bank/sector pairs, decimal;\n"
+              "        --range: the sectors the range touches in any bank)",
+     CreateEraseStep},
+    {"program", "program [--range R|stored]   (default: what this run loaded)", CreateProgramStep},
+    {"verify", "verify [--range R|stored]   (default: what this run loaded)", CreateVerifyStep},
+    {"flash", "flash FILE [--offset HEX]   (load, erase the sectors the data touches, program, verify)",
+     CreateFlashStep},
     {"dump", "dump --range R", CreateDumpStep},
     {"probe-info", "probe-info [P]   (the probe's loader: serial number, MAC, current and newest versions)",
      CreateProbeInfoStep},

@@ -8,6 +8,7 @@
 #include "flash/target_operation.h"
 
 #include <string>
+#include <vector>
 
 // The probe, person and channel a target command works with: --probe /
 // --sim when given, else the project's channel.
@@ -29,19 +30,21 @@ inline bool CliTargetRange(CCliSession& session, bool given, const CCliArgs::SRa
     return true;
 }
 
-// Parses the optional (or, with `required`, mandatory) --range of a step.
-inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required, bool& given, CCliArgs::SRange& range,
-                                std::string& error)
+// Parses the optional (or, with `required`, mandatory) --range of a step;
+// "--range stored" asks for the range kept in the project.
+inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required, bool& given, bool& stored,
+                                CCliArgs::SRange& range, std::string& error)
 {
     CCliArgs::SStepArgs a;
     if (!args.TakeStep(step, {"--range"}, 0, a, error))
         return false;
     given = a.Has("--range");
+    stored = given && a.options["--range"] == "stored";
     if (required && !given) {
         error = std::string(step) + ": wants --range R";
         return false;
     }
-    if (given && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
+    if (given && !stored && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
         return false;
     return true;
 }
@@ -57,3 +60,8 @@ inline int CliTargetExit(ETargetResult result)
         return kExitFailed;
     }
 }
+
+// Erases the sectors that `ranges` touch, in every bank; the project's erase
+// selection is left as it was. A device without an erase algorithm (it is
+// erased as it is written) skips the erase.
+int CliEraseTouched(CCliSession& session, const std::vector<CMemoryRange>& ranges, const char* step);

@@ -10,7 +10,7 @@ public:
 
     int Run(CCliSession& session) override
     {
-        return RunCommand<CDumpCommand>(session, CQpgDoc::ECommand::Dump);
+        return RunCommand<CDumpCommand>(session, CQpgDoc::ECommand::Dump, true);
     }
 };
 

@@ -1,5 +1,7 @@
-// erase --all | erase --sectors B/S,...: erases the whole flash array, or
-// the listed sectors (which become the project's erase selection).
+// erase --all | erase --sectors B/S,... | erase --range R: erases the whole
+// flash array, or the listed sectors (which become the project's erase
+// selection), or the sectors a range touches in any bank (the project's
+// selection stays as it was).
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
 #include "commands/erase_command.h"
@@ -11,13 +13,16 @@ public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
         CCliArgs::SStepArgs a;
-        if (!args.TakeStep("erase", {"--sectors"}, 0, a, error, {"--all"}))
+        if (!args.TakeStep("erase", {"--sectors", "--range"}, 0, a, error, {"--all"}))
             return false;
         all_ = a.Has("--all");
-        if (all_ == a.Has("--sectors")) {
-            error = "erase: wants --all or --sectors B/S,...";
+        byRange_ = a.Has("--range");
+        if (int(all_) + int(a.Has("--sectors")) + int(byRange_) != 1) {
+            error = "erase: wants one of --all, --sectors B/S,... or --range R";
             return false;
         }
+        if (byRange_)
+            return CCliArgs::ParseRangeOption("erase", a.options["--range"], range_, error);
         if (!all_) {
             sectors_ = a.options["--sectors"];
             if (sectors_.empty()) {
@@ -36,6 +41,11 @@ public:
         ETargetResult result;
         if (all_) {
             result = command.EraseAll();
+        } else if (byRange_) {
+            CMemoryRange range;
+            if (!CliTargetRange(session, true, range_, range))
+                return kExitFailed;
+            return CliEraseTouched(session, {range}, "erase");
         } else {
             result = command.EraseSectors([&](CEraseMap& map) {
                 std::string error;
@@ -53,6 +63,8 @@ public:
 
 private:
     bool all_ = false;
+    bool byRange_ = false;
+    CCliArgs::SRange range_;
     std::string sectors_;
 };
 

@@ -44,6 +44,7 @@ public:
         command.StoreBack();
         if (!filled)
             return kExitFailed;
+        session.RecordWritten(model.Range());
         session.View().SetStatus(Format("Filled %08lX - %08lX with %s", static_cast<unsigned long>(model.Range().GetStart()),
                                         static_cast<unsigned long>(model.Range().GetEnd()),
                                         model.pattern.text.c_str()));

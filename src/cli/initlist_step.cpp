@@ -14,10 +14,27 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <unistd.h>
 #include <sstream>
 #include <sys/stat.h>
 
 namespace {
+
+// Up to `limit` bytes of standard input.
+std::string ReadStandardInput(size_t limit)
+{
+    std::string text;
+    char buffer[1 << 14];
+    while (text.size() < limit) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return text;
+}
 
 struct SListName {
     const char* name;
@@ -33,7 +50,7 @@ const SListName kListNames[] = {
 };
 
 // An init list file holds a few hundred lines at most.
-constexpr size_t kMaxListFile = 4 * 1024 * 1024;
+constexpr std::streamoff kMaxListFile = 4 * 1024 * 1024;
 
 class CInitListStep final : public CCliStep {
 public:
@@ -75,6 +92,8 @@ public:
 private:
     int Import(CCliSession& session)
     {
+        if (file_ == "-")
+            return ImportText(session, ReadStandardInput(kMaxListFile + 1), "standard input");
         std::string text;
         switch (CBoundedFile::Read(file_, kMaxListFile, text)) {
         case CBoundedFile::EResult::Ok:
@@ -88,23 +107,34 @@ private:
                          file_.c_str());
             return kExitFailed;
         }
+        return ImportText(session, text, file_);
+    }
+
+    int ImportText(CCliSession& session, const std::string& text, const std::string& from)
+    {
+        if (text.size() > static_cast<size_t>(kMaxListFile)) {
+            std::fprintf(stderr, "tarvel-cli: initlist %s: %s is not an init list (too large)\n", name_.c_str(),
+                         from.c_str());
+            return kExitFailed;
+        }
         CInitListCommand command(session.Doc(), list_);
         std::string errors;
         if (!command.Import(text, errors)) {
             std::fprintf(stderr, "tarvel-cli: initlist %s: %s: the list is unchanged:\n%s\n", name_.c_str(),
-                         file_.c_str(), errors.c_str());
+                         from.c_str(), errors.c_str());
             return kExitFailed;
         }
         const bool changed = command.StoreBack();
         session.View().SetStatus(Format("Init list %s: %zu entries from %s%s", name_.c_str(), command.list.GetCount(),
-                                        file_.c_str(), changed ? "" : " (unchanged)"));
+                                        from.c_str(), changed ? "" : " (unchanged)"));
         return kExitOk;
     }
 
     int Export(CCliSession& session)
     {
+        const bool toStdout = file_ == "-";
         struct stat st {};
-        if (::stat(file_.c_str(), &st) == 0
+        if (!toStdout && ::stat(file_.c_str(), &st) == 0
             && session.Box().Show("File already exists!   Do you want replace it?", "Confirmed", EMsgIcon::Question,
                                   EMsgButtons::YesNo)
                    != EMsgResult::Yes)
@@ -114,7 +144,15 @@ private:
         const std::string text = command.Export();
         std::string error;
         CSafeFileWriter writer;
-        if (!writer.Write(file_, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error)) {
+        bool written;
+        if (toStdout) {
+            std::fflush(stdout);
+            writer.BeginStream(STDOUT_FILENO, "standard output");
+            written = writer.Append(text.data(), text.size(), error) && writer.Commit(error);
+        } else {
+            written = writer.Write(file_, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error);
+        }
+        if (!written) {
             session.Box().Show(Format("File %s could not be written !\n%s", file_.c_str(), error.c_str()), "File-Error",
                                EMsgIcon::Stop, EMsgButtons::Ok);
             return kExitFailed;

@@ -32,10 +32,20 @@ public:
             return kExitFailed;
         CQpgDoc& doc = session.Doc();
         CLoadCommand command(doc);
-        command.model.fileName = file_;
+        // "-": standard input, kept in a file of the run's own directory so
+        // that the readers can try it in turn.
+        std::string input = file_;
+        if (file_ == "-" && !session.SpoolStandardInput(input))
+            return kExitFailed;
+        command.model.fileName = input;
         command.model.offset.SetValue(offset_);
         const int result = command.Load(session.View(), session.Box());
+        if (file_ == "-")
+            command.model.fileName = doc.loadFileName; // the project keeps its own program file
         command.StoreBack();
+        if (result == kLoadOk || result == kLoadOutside)
+            for (const CMemoryRange& span : command.model.Report().spans)
+                session.RecordWritten(span);
         switch (result) {
         case kLoadOk:
             return kExitOk;

@@ -179,6 +179,69 @@ public:
         CTargetMemorySetup& dialog = command.setup;
         dialog.Open(""); // the command line has "devices" instead of memList.txt
 
+        if (device_) {
+            std::string name;
+            CFlashCatalogue::GetFlashName(*device_, name);
+            session.View().SetStatus(Format("setup: device \"%s\" (row %d)", name.c_str(), *device_));
+        }
+        // A person may set the values in any order, and the dialog checks
+        // each step against what is set so far (a base that fits an 8-bit
+        // bus but not the 16-bit default, say). So the step looks for an
+        // order the dialog accepts, tried on copies without messages, and
+        // then applies that order; when none works the plain order shows the
+        // dialog's own reason.
+        constexpr SOrder kOrders[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+        const SOrder* chosen = &kOrders[0];
+        for (const SOrder& order : kOrders) {
+            CTargetMemorySetup trial = dialog;
+            CSilentBox silent;
+            std::string refusal;
+            if (Apply(trial, silent, order, refusal) && trial.Confirm(silent)) {
+                chosen = &order;
+                break;
+            }
+        }
+        std::string refusal;
+        if (!Apply(dialog, box, *chosen, refusal)) {
+            if (!refusal.empty())
+                return Refuse(refusal);
+            return kExitFailed; // the dialog's reading refused the fields; its message was shown
+        }
+        if (!command.Confirm(box))
+            return kExitFailed; // the dialog's message was shown
+        command.StoreBack();
+        const CMemoryRange& range = doc.physicalRange;
+        const std::string rangeText =
+            range.GetSize() == 0 ? std::string("empty")
+                                 : Format("%08lX - %08lX", static_cast<unsigned long>(range.GetStart()),
+                                          static_cast<unsigned long>(range.GetEnd()));
+        session.View().SetStatus(Format("Target memory setup: %s, %d bit bus, %d bank(s), base %08lX; memory range %s",
+                                        doc.memoryType.c_str(), static_cast<int>(doc.BusWidthBytes() * 8),
+                                        doc.bankCount, static_cast<unsigned long>(range.GetStart()),
+                                        rangeText.c_str()));
+        return kExitOk;
+    }
+
+private:
+    struct SOrder {
+        bool busFirst; // the bus width before the device
+        bool baseLast; // the fields only after device and bus
+    };
+
+    // Answers every box with its first button and shows nothing: the trial runs.
+    class CSilentBox final : public CMessageBox {
+    public:
+        EMsgResult Show(const std::string&, const std::string&, EMsgIcon, EMsgButtons buttons) override
+        {
+            return buttons == EMsgButtons::YesNo ? EMsgResult::Yes : EMsgResult::Ok;
+        }
+    };
+
+    // Sets the step's values on the dialog in the given order. False when the
+    // dialog refused one: `refusal` says why, or is empty when the dialog's
+    // own message was shown.
+    bool Apply(CTargetMemorySetup& dialog, CMessageBox& box, const SOrder& order, std::string& refusal) const
+    {
         // The lists and the check box are always enabled.
         if (cpu_)
             dialog.cpuIndex = *cpu_;
@@ -196,62 +259,62 @@ public:
             if (workspace_ && dialog.enabled.workspace)
                 dialog.workspaceField.SetValue(*workspace_);
         };
-        typeFields();
-
+        const auto selectBus = [&] {
+            const bool enabled[] = {dialog.enabled.bus8, dialog.enabled.bus16, dialog.enabled.bus32};
+            if (bus_ && dialog.BusWidth() != *bus_ && enabled[*bus_])
+                dialog.SelectBusWidth(*bus_);
+        };
+        if (!order.baseLast)
+            typeFields();
+        if (order.busFirst)
+            selectBus();
         if (device_) {
-            std::string name;
-            CFlashCatalogue::GetFlashName(*device_, name);
-            session.View().SetStatus(Format("setup: device \"%s\" (row %d)", name.c_str(), *device_));
             dialog.SelectMemoryType(*device_, box);
             if (dialog.memoryIndex != *device_)
-                return kExitFailed; // the dialog's reading refused the fields; its message was shown
+                return false;
         }
         const std::string device = "\"" + dialog.Record().memoryType + "\"";
         if (bus_ && dialog.BusWidth() != *bus_) {
             const bool enabled[] = {dialog.enabled.bus8, dialog.enabled.bus16, dialog.enabled.bus32};
-            if (!enabled[*bus_])
-                return Refuse(Format("--bus %d: the dialog sets %d bit for %s and disables the %d Bit button",
-                                     8 << *bus_, 8 << dialog.BusWidth(), device.c_str(), 8 << *bus_));
+            if (!enabled[*bus_]) {
+                refusal = Format("--bus %d: the dialog sets %d bit for %s and disables the %d Bit button", 8 << *bus_,
+                                 8 << dialog.BusWidth(), device.c_str(), 8 << *bus_);
+                return false;
+            }
             dialog.SelectBusWidth(*bus_);
         }
         if (targetAlgorithm_ && dialog.targetAlgorithmChecked != *targetAlgorithm_) {
-            if (!dialog.enabled.targetAlgorithm)
-                return Refuse(Format("--target-algorithm %s: the dialog fixes \"Use target algorithm\" %s for %s",
-                                     *targetAlgorithm_ ? "on" : "off", dialog.targetAlgorithmChecked ? "on" : "off",
-                                     device.c_str()));
+            if (!dialog.enabled.targetAlgorithm) {
+                refusal = Format("--target-algorithm %s: the dialog fixes \"Use target algorithm\" %s for %s",
+                                 *targetAlgorithm_ ? "on" : "off", dialog.targetAlgorithmChecked ? "on" : "off",
+                                 device.c_str());
+                return false;
+            }
             dialog.SetTargetAlgorithm(*targetAlgorithm_, box);
         }
         typeFields();
 
         // A field that stayed disabled holds what the dialog put there.
-        if (banks_ && !SameNumber(*banks_, dialog.banksText))
-            return Refuse(Format("--banks %s: the dialog fixes the number of banks at %s for %s", banks_->c_str(),
-                                 dialog.banksText.c_str(), device.c_str()));
-        if (base_ && dialog.baseField.Value() != *base_)
-            return Refuse(Format("--base %08lX: the dialog fixes the base address at %08lX for %s",
-                                 static_cast<unsigned long>(*base_), static_cast<unsigned long>(dialog.baseField.Value()),
-                                 device.c_str()));
-        if (workspace_ && dialog.workspaceField.Value() != *workspace_)
-            return Refuse(Format("--workspace %08lX: the workspace field is disabled while \"Use target algorithm\" "
-                                 "is off",
-                                 static_cast<unsigned long>(*workspace_)));
-
-        if (!command.Confirm(box))
-            return kExitFailed; // the dialog's message was shown
-        command.StoreBack();
-        const CMemoryRange& range = doc.physicalRange;
-        const std::string rangeText =
-            range.GetSize() == 0 ? std::string("empty")
-                                 : Format("%08lX - %08lX", static_cast<unsigned long>(range.GetStart()),
-                                          static_cast<unsigned long>(range.GetEnd()));
-        session.View().SetStatus(Format("Target memory setup: %s, %d bit bus, %d bank(s), base %08lX; memory range %s",
-                                        doc.memoryType.c_str(), static_cast<int>(doc.BusWidthBytes() * 8),
-                                        doc.bankCount, static_cast<unsigned long>(range.GetStart()),
-                                        rangeText.c_str()));
-        return kExitOk;
+        if (banks_ && !SameNumber(*banks_, dialog.banksText)) {
+            refusal = Format("--banks %s: the dialog fixes the number of banks at %s for %s", banks_->c_str(),
+                             dialog.banksText.c_str(), device.c_str());
+            return false;
+        }
+        if (base_ && dialog.baseField.Value() != *base_) {
+            refusal = Format("--base %08lX: the dialog fixes the base address at %08lX for %s",
+                             static_cast<unsigned long>(*base_), static_cast<unsigned long>(dialog.baseField.Value()),
+                             device.c_str());
+            return false;
+        }
+        if (workspace_ && dialog.workspaceField.Value() != *workspace_) {
+            refusal = Format("--workspace %08lX: the workspace field is disabled while \"Use target algorithm\" "
+                             "is off",
+                             static_cast<unsigned long>(*workspace_));
+            return false;
+        }
+        return true;
     }
 
-private:
     // The banks field as typed and as shown: the same number, or the same text.
     static bool SameNumber(const std::string& a, const std::string& b)
     {

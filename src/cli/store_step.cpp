@@ -2,6 +2,9 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
+
+#include <cstdio>
+#include <unistd.h>
 #include "commands/store_command.h"
 
 namespace {
@@ -30,7 +33,13 @@ public:
         CStoreCommand command(session.Doc());
         command.model.entry.SetFields(range_.start, range_.second, range_.lengthMode);
         command.model.fileName = file_;
+        if (file_ == "-") {
+            std::fflush(stdout);
+            command.model.streamFd = STDOUT_FILENO; // "-": the records go to standard output
+        }
         const bool stored = command.Store(session.View(), session.Box());
+        if (file_ == "-")
+            command.model.fileName = session.Doc().storeFileName; // the project keeps its own file name
         command.StoreBack();
         return stored ? kExitOk : kExitFailed;
     }

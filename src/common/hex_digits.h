@@ -1,7 +1,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 // Table-driven hexadecimal digits for the program file readers and the
 // S-record writer, which handle hundreds of MiB of text.
@@ -49,6 +55,67 @@ inline bool DecodeBytes(const char* p, uint8_t* out, unsigned count)
             return false;
     }
     return true;
+}
+
+#if defined(__SSE2__)
+// Decodes 16 digits at p into 8 bytes; false when any is not a hex digit.
+inline bool Decode16(const char* p, uint8_t* out)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // Digits '0'..'9'; letters after folding to lower case 'a'..'f'. Bytes
+    // of 0x80 and above are negative and fail both tests.
+    const __m128i isDigit = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
+                                          _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+    const __m128i lower = _mm_or_si128(v, _mm_set1_epi8(0x20));
+    const __m128i isLetter = _mm_and_si128(_mm_cmpgt_epi8(lower, _mm_set1_epi8('a' - 1)),
+                                           _mm_cmplt_epi8(lower, _mm_set1_epi8('f' + 1)));
+    if (_mm_movemask_epi8(_mm_or_si128(isDigit, isLetter)) != 0xFFFF)
+        return false;
+    const __m128i nibbles = _mm_or_si128(_mm_and_si128(isDigit, _mm_sub_epi8(v, _mm_set1_epi8('0'))),
+                                         _mm_andnot_si128(isDigit, _mm_sub_epi8(lower, _mm_set1_epi8('a' - 10))));
+    // Each 16-bit lane holds (high digit, low digit) in memory order.
+    const __m128i high = _mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4);
+    const __m128i low = _mm_srli_epi16(nibbles, 8);
+    const __m128i bytes = _mm_packus_epi16(_mm_or_si128(high, low), _mm_setzero_si128());
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+    return true;
+}
+#endif
+
+// Decodes `count` bytes from 2 * count digits, 8 bytes at a time where the
+// machine allows. Answers the number of bytes decoded: `count`, or the index
+// of the first byte whose digits are not both hexadecimal.
+inline size_t DecodeRun(const char* p, uint8_t* out, size_t count)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        if (!Decode16(p + 2 * i, out + i))
+            break;
+    }
+#endif
+    for (; i < count; ++i) {
+        if (!DecodeByte(p + 2 * i, out[i]))
+            return i;
+    }
+    return count;
+}
+
+// The low 8 bits of the sum of `count` bytes.
+inline uint8_t Sum8(const uint8_t* p, size_t count)
+{
+    unsigned sum = 0;
+    size_t i = 0;
+#if defined(__SSE2__)
+    __m128i acc = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16)
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)),
+                                               _mm_setzero_si128()));
+    sum = static_cast<unsigned>(_mm_cvtsi128_si32(acc)) + static_cast<unsigned>(_mm_extract_epi16(acc, 4));
+#endif
+    for (; i < count; ++i)
+        sum += p[i];
+    return static_cast<uint8_t>(sum);
 }
 
 } // namespace hexdigits

@@ -9,7 +9,7 @@
 inline constexpr const char* kAppTitle = "Tarvel for ARM (QDX7000)";
 
 enum class EMsgIcon { None, Stop, Exclamation, Question, Information };
-enum class EMsgButtons { Ok, YesNo, OkCancel };
+enum class EMsgButtons { Ok, YesNo, OkCancel, YesNoCancel };
 enum class EMsgResult { Ok, Yes, No, Cancel };
 
 class CMessageBox {

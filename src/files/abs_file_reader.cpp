@@ -37,7 +37,8 @@ bool SkipString(CLineReader& file)
 } // namespace
 
 int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
-                const CMemoryRange& physical, uint32_t loadOffset)
+                const CMemoryRange& physical, uint32_t loadOffset,
+                SLoadReport* report)
 {
     bytesLoaded = 0;
     CLineReader file;
@@ -60,7 +61,7 @@ int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& byte
     if (!ReadNumber(file, 4, value))
         return notFormat();
 
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     uint8_t piece[kPiece];
     for (;;) {
         uint32_t length = 0;

@@ -32,14 +32,15 @@ private:
 } // namespace
 
 int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset)
+                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                SLoadReport* report)
 {
     bytesLoaded = 0;
     CFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
         return kLoadCannotOpen;
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     auto buffer = std::make_unique<uint8_t[]>(kChunk);
     uint64_t position = 0;
     uint32_t highest = 0;

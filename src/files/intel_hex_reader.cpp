@@ -1,34 +1,41 @@
 // The Intel HEX reader.
 #include "common/hex_digits.h"
+#include "common/text_format.h"
 #include "files/line_reader.h"
 #include "files/load_tracker.h"
 #include "files/program_file_readers.h"
+#include "files/record_line.h"
 
 namespace {
 
-// The 16-bit number of the four digits at p; false when one is not a hex digit.
-bool DecodeWord(const char* p, uint32_t& out)
-{
-    uint8_t hi = 0;
-    uint8_t lo = 0;
-    if (!hexdigits::DecodeByte(p, hi) || !hexdigits::DecodeByte(p + 2, lo))
-        return false;
-    out = uint32_t{hi} << 8 | lo;
-    return true;
-}
+// Data bytes a record of each type 01 to 05 must carry.
+constexpr int kFixedLength[] = {-1, 0, 2, 4, 2, 4};
 
 } // namespace
 
 int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset)
+                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                     SLoadReport* report)
 {
     bytesLoaded = 0;
     CLineReader file;
     if (!file.Open(fileName))
         return kLoadCannotOpen;
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     uint32_t extended = 0;
-    uint8_t data[255];
+    // Length, address (2), type, up to 255 data bytes and the checksum.
+    uint8_t record[4 + 255 + 1];
+    unsigned long lineNumber = 0;
+    bool first = true;
+    const auto refuse = [&](std::string why) {
+        if (report) {
+            report->line = lineNumber;
+            report->reason = std::move(why);
+        }
+        return kLoadRefused;
+    };
+    // A line that is no record: on the first line the file is not Intel HEX.
+    const auto malformed = [&](std::string why) { return first ? kLoadNotFormat : refuse(std::move(why)); };
     for (;;) {
         const char* line = nullptr;
         size_t length = 0;
@@ -37,39 +44,61 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
             break;
         if (status == CLineReader::EStatus::Error)
             return kLoadCannotOpen;
+        ++lineNumber;
         if (status == CLineReader::EStatus::TooLong)
-            return kLoadNotFormat;
-        // Fixed positions: ":" LL AAAA TT DD... ; the type is its second digit alone.
-        if (length < 9 || line[0] != ':')
-            return kLoadNotFormat;
-        switch (line[8]) {
-        case '0': {
-            uint8_t count = 0;
-            uint32_t address = 0;
-            if (!hexdigits::DecodeByte(line + 1, count) || !DecodeWord(line + 3, address))
-                return kLoadNotFormat;
-            // The data must lie wholly inside the line (the checksum digits need not).
-            if (length < 9 + size_t{2} * count || !hexdigits::DecodeBytes(line + 9, data, count))
-                return kLoadNotFormat;
-            if (!tracker.Write(address + extended + loadOffset, data, count))
+            return malformed(recordline::TooLongReason(kIntelHexMaxLine));
+        if (recordline::IsBlank(line, length))
+            continue;
+        // ":" LL AAAA TT DD... CC
+        if (line[0] != ':')
+            return malformed("the line does not begin with ':'");
+        const size_t digits = length - 1;
+        if (digits >= 2) {
+            if (!hexdigits::DecodeByte(line + 1, record[0]))
+                return malformed(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1, 2)));
+        }
+        const size_t total = 5 + size_t{digits >= 2 ? record[0] : 0u};
+        if (digits < 2 * total) {
+            const size_t nonHex = recordline::FirstNonHex(line, 1, digits);
+            if (nonHex < length)
+                return malformed(recordline::NotHexReason(line, nonHex));
+            return malformed(digits < 10 ? std::string("the line is too short for a record")
+                                         : Format("the record's length (%u bytes) runs past the end of the line",
+                                                  record[0]));
+        }
+        const size_t decoded = hexdigits::DecodeRun(line + 1, record, total);
+        if (decoded != total)
+            return malformed(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1 + 2 * decoded, 2)));
+        const unsigned count = record[0];
+        const unsigned type = record[3];
+        if (type > 5)
+            return malformed(Format("unknown record type %02X", type));
+        if (kFixedLength[type] >= 0 && count != static_cast<unsigned>(kFixedLength[type]))
+            return malformed(Format("a record of type %02X with %u data bytes (it has %d)", type, count,
+                                    kFixedLength[type]));
+        first = false;
+        if (hexdigits::Sum8(record, total) != 0) {
+            const auto expected = static_cast<uint8_t>(-hexdigits::Sum8(record, total - 1));
+            return refuse(Format("checksum mismatch (the record says %02X, its bytes give %02X)", record[total - 1],
+                                 expected));
+        }
+        const uint32_t address = uint32_t{record[1]} << 8 | record[2];
+        switch (type) {
+        case 0:
+            if (!tracker.Write(address + extended + loadOffset, record + 4, count))
                 return kLoadImageFailed;
             break;
-        }
-        case '2':
-        case '4': {
-            uint32_t value = 0;
-            if (length < 13 || !DecodeWord(line + 9, value))
-                return kLoadNotFormat;
-            extended = line[8] == '2' ? value << 4 : value << 16;
+        case 2:
+        case 4: {
+            const uint32_t value = uint32_t{record[4]} << 8 | record[5];
+            extended = type == 2 ? value << 4 : value << 16;
             break;
         }
-        case '1': // end of file: the rest of the file is still read
-        case '3':
-        case '5':
+        default: // end of file, start addresses: the rest of the file is still read
             break;
-        default:
-            return kLoadNotFormat;
         }
     }
+    if (first)
+        return kLoadNotFormat; // empty, or blank lines only
     return tracker.Finish(fileRange, physical);
 }

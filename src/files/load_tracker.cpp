@@ -2,9 +2,18 @@
 
 #include "project/memory_image.h"
 
-CLoadTracker::CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded) : image_(image), bytesLoaded_(bytesLoaded)
+#include <algorithm>
+
+CLoadTracker::CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded, SLoadReport* report)
+    : image_(image), bytesLoaded_(bytesLoaded), journal_(image), report_(report)
 {
     bytesLoaded_ = 0;
+}
+
+CLoadTracker::~CLoadTracker()
+{
+    if (!kept_)
+        (void)journal_.Rollback();
 }
 
 bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
@@ -19,6 +28,19 @@ bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
     const uint32_t last = last64 > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(last64);
     if (last > highest_)
         highest_ = last;
+    if (report_) {
+        // Sequential files extend the last span; a file whose pieces come in
+        // any order is merged at the end (beyond kMaxSpans it becomes one).
+        const uint64_t end = last64 + 1 > 0x100000000ull ? 0x100000000ull : last64 + 1;
+        if (!spans_.empty() && address >= spans_.back().first && address <= spans_.back().second)
+            spans_.back().second = std::max(spans_.back().second, end);
+        else if (spans_.size() < kMaxSpans)
+            spans_.emplace_back(address, end);
+        else
+            spans_ = {{std::min<uint64_t>(spans_.front().first, address), std::max(spans_.back().second, end)}};
+    }
+    if (!journal_.Marked() || (journal_.Touches(address, count) && !journal_.Save(address, count)))
+        return false;
     const int r = image_.WriteBlock(address, data, count);
     if (r == 3)
         return false;
@@ -43,14 +65,26 @@ bool CLoadTracker::WriteInPieces(uint32_t address, const uint8_t* data, uint32_t
     return true;
 }
 
-int CLoadTracker::Finish(CMemoryRange& fileRange, const CMemoryRange& physical) const
+int CLoadTracker::Finish(CMemoryRange& fileRange, const CMemoryRange& physical)
 {
     return Finish(lowest_, highest_, fileRange, physical);
 }
 
 int CLoadTracker::Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange,
-                         const CMemoryRange& physical) const
+                         const CMemoryRange& physical)
 {
+    kept_ = true;
+    if (report_) {
+        std::sort(spans_.begin(), spans_.end());
+        report_->spans.clear();
+        for (size_t i = 0; i < spans_.size();) {
+            uint64_t lo = spans_[i].first;
+            uint64_t hi = spans_[i].second;
+            for (++i; i < spans_.size() && spans_[i].first <= hi; ++i)
+                hi = std::max(hi, spans_[i].second);
+            report_->spans.emplace_back(static_cast<uint32_t>(lo), static_cast<uint32_t>(hi - 1), 0);
+        }
+    }
     fileRange.Set(lowest, highest, 0);
     const bool inside = fileRange.GetSize() == 0 || fileRange.CheckInside(physical, "", nullptr);
     return outside_ || !inside ? 3 : 0;

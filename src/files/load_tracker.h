@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/load_journal.h"
+#include "files/program_file_readers.h"
 #include "project/memory_range.h"
 
 #include <cstdint>
@@ -8,10 +10,17 @@ class CMemoryImage;
 
 // What every reader keeps while it writes a file into the image: the byte
 // count, the lowest and highest address written and whether any block fell
-// outside the image window.
+// outside the image window. A load is all or nothing: unless Finish() is
+// reached, the tracker takes every write back when it goes out of scope, so
+// a reader that gives up (not its format, a bad line, a read error, a failed
+// image) leaves the image as it was before the load.
 class CLoadTracker {
 public:
-    CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded);
+    // `report`, when given, gets the spans written when the load is kept.
+    CLoadTracker(CMemoryImage& image, uint32_t& bytesLoaded, SLoadReport* report = nullptr);
+    ~CLoadTracker();
+    CLoadTracker(const CLoadTracker&) = delete;
+    CLoadTracker& operator=(const CLoadTracker&) = delete;
 
     // Counts `count` bytes, widens the file range over them and writes them
     // at `address`. False when the image failed (the reader stops with 4).
@@ -30,12 +39,13 @@ public:
     // image ends up exactly as with piecewise writes.
     bool WriteInPieces(uint32_t address, const uint8_t* data, uint32_t count, uint32_t piece);
 
-    // Sets `fileRange` = Set(lowest, highest, 0) and answers 3 when a block
-    // lay outside the window or the range is not inside `physical`, else 0.
-    // A file that wrote no byte has an empty range, which counts as inside.
-    int Finish(CMemoryRange& fileRange, const CMemoryRange& physical) const;
+    // Keeps the load, sets `fileRange` = Set(lowest, highest, 0) and answers
+    // 3 when a block lay outside the window or the range is not inside
+    // `physical`, else 0. A file that wrote no byte has an empty range, which
+    // counts as inside.
+    int Finish(CMemoryRange& fileRange, const CMemoryRange& physical);
     // The same with the range's ends given (the binary reader's rule).
-    int Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange, const CMemoryRange& physical) const;
+    int Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange, const CMemoryRange& physical);
 
     uint32_t Highest() const { return highest_; }
 
@@ -45,4 +55,10 @@ private:
     uint32_t lowest_ = 0xFFFFFFFF;
     uint32_t highest_ = 0;
     bool outside_ = false;
+    CLoadJournal journal_;
+    bool kept_ = false;
+    // The spans written, in the order written; [first, end) with 64-bit ends.
+    SLoadReport* report_;
+    std::vector<std::pair<uint64_t, uint64_t>> spans_;
+    static constexpr size_t kMaxSpans = size_t{1} << 20;
 };

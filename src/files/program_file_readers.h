@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CMemoryImage;
 class CLineReader;
@@ -14,7 +15,8 @@ class CLineReader;
 // `bytesLoaded` (0 at entry, every data byte the file delivered, including
 // those that fell outside the image window) and, on a completed read,
 // `fileRange` = Set(lowest, highest, 0) over the addresses written.
-// Bytes written before a reader gives up stay in the image.
+// A load is all or nothing: a reader that does not finish (not its format,
+// a refused line, a read error, a failed image) leaves the image as it was.
 
 // Reader results.
 enum : int {
@@ -23,6 +25,16 @@ enum : int {
     kLoadNotFormat = 2, // not this reader's format: the next reader is tried
     kLoadOutside = 3,   // read completely, but some bytes lay outside the window or the physical range
     kLoadImageFailed = 4, // the memory image failed; reading stopped at once
+    kLoadRefused = 5,   // a record file with a bad line: refused, no other reader is tried
+};
+
+// What a reader tells besides its result: where and why a file was refused
+// (result 5), and the address spans a completed load wrote (sorted, merged
+// where they touch; a file with holes has several).
+struct SLoadReport {
+    unsigned long line = 0; // 1 for the file's first line
+    std::string reason;
+    std::vector<CMemoryRange> spans;
 };
 
 // Longest line (without its line end) each text reader accepts; a longer
@@ -30,14 +42,25 @@ enum : int {
 inline constexpr size_t kSRecordMaxLine = 519;
 inline constexpr size_t kIntelHexMaxLine = 549;
 
+// The text readers take a file as theirs when its first line that is not
+// blank holds a well-formed record (S-record: types 0 to 3; Intel HEX: types
+// 00 to 05); from then on a line that is not (checksum, digits, length, type,
+// a line too long) refuses the file with 5 and `problem` says where and why.
+// Blank lines are skipped. The ELF reader takes files that begin with the ELF
+// magic and refuses those it cannot load with 5 (line 0).
+int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
+                const CMemoryRange& physical, uint32_t loadOffset, SLoadReport* problem = nullptr);
 int LoadAbsFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded, CMemoryRange& fileRange,
-                const CMemoryRange& physical, uint32_t loadOffset);
+                const CMemoryRange& physical, uint32_t loadOffset, SLoadReport* problem = nullptr);
 int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                    CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset);
+                    CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                    SLoadReport* problem = nullptr);
 int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset);
+                     CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                     SLoadReport* problem = nullptr);
 int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset);
+                   CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                   SLoadReport* problem = nullptr);
 
 // One decoded S-record: type digit, count byte and the count bytes that
 // follow it (address, data, checksum).
@@ -67,7 +90,8 @@ enum class ESRecordLine {
 // type digit, two hex digits of count and count pairs of hex digits. A
 // non-hex digit, a count of 0, a data record whose count cannot hold its
 // address and checksum, or a count running past the end of the line make
-// the line malformed; characters after the record are ignored.
-ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record);
+// the line malformed, and `reason` (when given) says which; characters after
+// the record are ignored. The checksum is not checked here.
+ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record, std::string* reason = nullptr);
 // Reads the next line of `file` and decodes it.
-ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record);
+ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record, std::string* reason = nullptr);

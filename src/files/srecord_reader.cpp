@@ -2,7 +2,9 @@
 #include "common/hex_digits.h"
 #include "files/line_reader.h"
 #include "files/load_tracker.h"
+#include "common/text_format.h"
 #include "files/program_file_readers.h"
+#include "files/record_line.h"
 
 #include <cstring>
 
@@ -34,34 +36,57 @@ bool SSRecord::ChecksumOk() const
     return static_cast<uint8_t>(~sum) == bytes[count - 1];
 }
 
-ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record)
+ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record, std::string* reason)
 {
-    // The first "S" of the line, in either case (the line is read upper-cased).
-    const char* s = static_cast<const char*>(std::memchr(line, 'S', length));
-    const char* lower = static_cast<const char*>(std::memchr(line, 's', s ? static_cast<size_t>(s - line) : length));
-    if (lower)
-        s = lower;
+    // The first "S" of the line, in either case (the line is read upper-cased);
+    // nearly always its first character.
+    const char* s = line;
+    if (length == 0 || (line[0] != 'S' && line[0] != 's')) {
+        s = static_cast<const char*>(std::memchr(line, 'S', length));
+        const char* lower =
+            static_cast<const char*>(std::memchr(line, 's', s ? static_cast<size_t>(s - line) : length));
+        if (lower)
+            s = lower;
+    }
     if (!s)
         return ESRecordLine::NoRecord;
-    const size_t rest = length - static_cast<size_t>(s - line) - 1;
-    const char* p = s + 1;
-    if (rest < 3 || p[0] < '0' || p[0] > '9')
+    const auto bad = [reason](std::string why) {
+        if (reason)
+            *reason = std::move(why);
         return ESRecordLine::Malformed;
+    };
+    const size_t at = static_cast<size_t>(s - line);
+    const size_t rest = length - at - 1;
+    const char* p = s + 1;
+    if (rest < 1 || p[0] < '0' || p[0] > '9')
+        return bad(rest < 1 ? std::string("'S' without a record type")
+                            : Format("'S' in column %zu is not followed by a record type digit", at + 1));
+    if (rest < 3)
+        return bad("the record ends before its length");
     record.type = p[0] - '0';
     if (!hexdigits::DecodeByte(p + 1, record.count))
-        return ESRecordLine::Malformed;
+        return bad(recordline::NotHexReason(line, recordline::FirstNonHex(line, at + 2, 2)));
+    if (record.count == 0)
+        return bad("record length 0");
     // The record must lie wholly inside the line: never read past its end.
-    if (rest - 3 < size_t{2} * record.count)
-        return ESRecordLine::Malformed;
-    if (record.count == 0 || !hexdigits::DecodeBytes(p + 3, record.bytes, record.count))
-        return ESRecordLine::Malformed;
+    const size_t digits = size_t{2} * record.count;
+    if (rest - 3 < digits) {
+        const size_t nonHex = recordline::FirstNonHex(line, at + 4, rest - 3);
+        if (nonHex < length)
+            return bad(recordline::NotHexReason(line, nonHex));
+        return bad(Format("the record's length (%u bytes) runs past the end of the line", record.count));
+    }
+    const size_t decoded = hexdigits::DecodeRun(p + 3, record.bytes, record.count);
+    if (decoded != record.count)
+        return bad(recordline::NotHexReason(line, recordline::FirstNonHex(line, at + 4 + 2 * decoded, 2)));
     // A data record needs room for its address and its checksum.
     if (record.type >= 1 && record.type <= 3 && record.count < record.AddressLength() + 1)
-        return ESRecordLine::Malformed;
+        return bad(Format("S%d record of length %u cannot hold its address and checksum", record.type,
+                          record.count));
     return ESRecordLine::Record;
 }
 
-ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record)
+ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record, std::string* reason)
 {
     const char* text = nullptr;
     size_t length = 0;
@@ -71,35 +96,59 @@ ESRecordLine ParseSRecordLine(CLineReader& file, SSRecord& record)
     case CLineReader::EStatus::Error: return ESRecordLine::ReadError;
     case CLineReader::EStatus::Line: break;
     }
-    return DecodeSRecordLine(text, length, record);
+    return DecodeSRecordLine(text, length, record, reason);
 }
 
 int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
-                    CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset)
+                    CMemoryRange& fileRange, const CMemoryRange& physical, uint32_t loadOffset,
+                    SLoadReport* report)
 {
     bytesLoaded = 0;
     CLineReader file;
     if (!file.Open(fileName))
         return kLoadCannotOpen;
-    CLoadTracker tracker(image, bytesLoaded);
+    CLoadTracker tracker(image, bytesLoaded, report);
     SSRecord record;
+    std::string reason;
+    unsigned long lineNumber = 0;
     bool first = true;
+    const auto refuse = [&](std::string why) {
+        if (report) {
+            report->line = lineNumber;
+            report->reason = std::move(why);
+        }
+        return kLoadRefused;
+    };
     for (;;) {
-        const ESRecordLine line = ParseSRecordLine(file, record);
-        if (line == ESRecordLine::ReadError)
+        const char* text = nullptr;
+        size_t length = 0;
+        const CLineReader::EStatus status = file.NextLine(kSRecordMaxLine, text, length);
+        if (status == CLineReader::EStatus::End)
+            break;
+        if (status == CLineReader::EStatus::Error)
             return kLoadCannotOpen;
+        ++lineNumber;
+        if (status == CLineReader::EStatus::TooLong)
+            return first ? kLoadNotFormat : refuse(recordline::TooLongReason(kSRecordMaxLine));
+        if (first && recordline::IsBlank(text, length))
+            continue;
+        const ESRecordLine line = DecodeSRecordLine(text, length, record, &reason);
         if (first) {
             // Only a file that opens with a header or data record is taken as S-records.
             if (line != ESRecordLine::Record || record.type > 3)
                 return kLoadNotFormat;
             first = false;
         }
-        if (line == ESRecordLine::EndOfFile)
-            break;
         if (line == ESRecordLine::NoRecord)
-            continue;
-        if (line != ESRecordLine::Record || !record.ChecksumOk() || record.type == 4)
-            return kLoadNotFormat;
+            continue; // a line without "S" holds no record
+        if (line != ESRecordLine::Record)
+            return refuse(reason);
+        const uint8_t expected = static_cast<uint8_t>(~(record.count + hexdigits::Sum8(record.bytes, record.count - 1u)));
+        if (expected != record.bytes[record.count - 1])
+            return refuse(Format("checksum mismatch (the record says %02X, its bytes give %02X)",
+                                 record.bytes[record.count - 1], expected));
+        if (record.type == 4)
+            return refuse("S4 records are not supported");
         if (record.type < 1 || record.type > 3)
             continue; // header, count and termination records end nothing
         const int addressLength = record.type + 1;
@@ -107,5 +156,7 @@ int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& 
         if (!tracker.Write(record.Address() + loadOffset, record.bytes + addressLength, dataLength))
             return kLoadImageFailed;
     }
+    if (first)
+        return kLoadNotFormat; // empty, or blank lines only
     return tracker.Finish(fileRange, physical);
 }

@@ -1,6 +1,7 @@
 #include "files/srecord_writer.h"
 
 #include "common/hex_digits.h"
+#include "common/text_format.h"
 #include "project/memory_image.h"
 
 #include <bit>
@@ -91,26 +92,12 @@ bool AllFF(const uint8_t* p, size_t n)
     return acc == ~uint64_t{0};
 }
 
-bool WriteAll(int fd, const char* data, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
-// Collects formatted lines and writes them in large pieces.
+// Collects formatted lines and hands them to the file writer in large pieces.
 class COutput {
 public:
     static constexpr size_t kSize = size_t{1} << 20;
 
-    explicit COutput(int fd) : fd_(fd), buffer_(std::make_unique<char[]>(kSize + kMaxLine + 2)) {}
+    explicit COutput(CSafeFileWriter& writer) : writer_(writer), buffer_(std::make_unique<char[]>(kSize + kMaxLine + 2)) {}
 
     bool Record(int type, uint32_t address, const uint8_t* data, size_t length)
     {
@@ -123,36 +110,19 @@ public:
 
     bool Flush()
     {
-        const bool ok = WriteAll(fd_, buffer_.get(), used_);
+        const bool ok = writer_.Append(buffer_.get(), used_, error_);
         used_ = 0;
         return ok;
     }
 
+    const std::string& Error() const { return error_; }
+
 private:
-    int fd_;
+    CSafeFileWriter& writer_;
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
+    std::string error_;
 };
-
-// Where the file really goes: a symbolic link is followed, so that the file
-// it names is replaced and the link stays.
-std::string ResolveTarget(const std::string& fileName)
-{
-    struct stat st {};
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (::realpath(fileName.c_str(), resolved))
-            return resolved;
-    }
-    return fileName;
-}
-
-mode_t CreationMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
 
 } // namespace
 
@@ -171,42 +141,28 @@ int WriteSRecordFile(CMemoryImage& image, const CMemoryRange& range, const std::
     return created != kStoreOk ? created : writer.Write(image, range, storedBytes);
 }
 
-CSRecordWriter::~CSRecordWriter()
-{
-    if (fd_ >= 0) {
-        ::close(fd_);
-        ::unlink(temp_.c_str());
-    }
-}
-
 int CSRecordWriter::Create(const std::string& fileName)
 {
-    target_ = ResolveTarget(fileName);
     // An existing file we could not open for writing is refused, as it always
     // was, even though replacing it by a rename would work.
     struct stat existing {};
-    const bool exists = ::stat(target_.c_str(), &existing) == 0;
-    if (exists && (S_ISDIR(existing.st_mode) || ::access(target_.c_str(), W_OK) != 0))
+    if (::stat(fileName.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
+        && ::access(fileName.c_str(), W_OK) != 0) {
+        error_ = Format("%s: %s", fileName.c_str(), std::strerror(EACCES));
         return kStoreCannotOpen;
+    }
+    return writer_.Begin(fileName, error_) ? kStoreOk : kStoreCannotOpen;
+}
 
-    const size_t slash = target_.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-    if (base.empty())
-        return kStoreCannotOpen;
-    temp_ = dir + "." + base + ".XXXXXX";
-    fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
-    if (fd_ < 0)
-        return kStoreCannotOpen;
-    // The finished file gets the mode the replaced one had, or the usual one.
-    (void)::fchmod(fd_, exists ? (existing.st_mode & 07777) : CreationMode());
-    return kStoreOk;
+void CSRecordWriter::CreateStream(int fd, const std::string& name)
+{
+    writer_.BeginStream(fd, name);
 }
 
 int CSRecordWriter::Write(CMemoryImage& image, const CMemoryRange& range, uint32_t& storedBytes)
 {
     storedBytes = 0;
-    if (fd_ < 0)
+    if (writer_.Mode() == CSafeFileWriter::EMode::None)
         return kStoreWriteFailed;
     int dataType = 3;
     int endType = 7;
@@ -220,7 +176,7 @@ int CSRecordWriter::Write(CMemoryImage& image, const CMemoryRange& range, uint32
 
     bool ok = true;
     {
-        COutput out(fd_);
+        COutput out(writer_);
         ok = out.Record(0, 0, reinterpret_cast<const uint8_t*>(kSRecordHeader), std::strlen(kSRecordHeader));
         // The image is read in large spans; blocks are counted from the range
         // start, and a span holds whole blocks but for the range's last one.
@@ -242,16 +198,14 @@ int CSRecordWriter::Write(CMemoryImage& image, const CMemoryRange& range, uint32
             remaining -= n;
         }
         ok = ok && out.Record(endType, range.GetStart(), nullptr, 0) && out.Flush();
+        if (!ok)
+            error_ = out.Error();
     }
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(temp_.c_str(), target_.c_str()) != 0)
-        ok = false;
     if (!ok) {
-        ::unlink(temp_.c_str());
+        writer_.Abandon();
         return kStoreWriteFailed;
     }
+    if (!writer_.Commit(error_))
+        return kStoreWriteFailed;
     return kStoreOk;
 }

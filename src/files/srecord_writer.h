@@ -1,6 +1,7 @@
 #pragma once
 
 #include "project/memory_range.h"
+#include "project/safe_file_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,32 +27,34 @@ enum : int {
 };
 
 // Writes an S-record file in two steps, so that a dialog can report a file
-// that cannot be created before it starts the (long) write.
+// that cannot be created before it starts the (long) write. The file goes
+// out through CSafeFileWriter: a new file renamed over the old one, or in
+// place where a rename would do harm, or straight into a device or FIFO.
 class CSRecordWriter {
 public:
-    CSRecordWriter() = default;
-    ~CSRecordWriter(); // removes the temporary file of an unfinished write
-    CSRecordWriter(const CSRecordWriter&) = delete;
-    CSRecordWriter& operator=(const CSRecordWriter&) = delete;
+    explicit CSRecordWriter(CSafeFileWriter::COps& ops = CSafeFileWriter::SystemOps()) : writer_(ops) {}
 
-    // Creates the temporary file beside `fileName`: 0, or 1 when it (or an
-    // existing `fileName`) cannot be opened for writing.
+    // Opens the way to `fileName`: 0, or 1 when it (or an existing
+    // `fileName`) cannot be opened for writing.
     int Create(const std::string& fileName);
+    // Writes to an open descriptor (standard output) instead; it stays open.
+    void CreateStream(int fd, const std::string& name);
     // Writes the records and puts the file in place: 0, or 2 on a write failure.
     int Write(CMemoryImage& image, const CMemoryRange& range, uint32_t& storedBytes);
+    // Why Create or Write failed, in the system's words.
+    const std::string& Error() const { return error_; }
 
 private:
-    int fd_ = -1;
-    std::string target_;
-    std::string temp_;
+    CSafeFileWriter writer_;
+    std::string error_;
 };
 
 // Create and Write in one: writes `range` of the image as an S-record file: the header, one data
 // record for every 32-byte block counted from the range start that holds
 // anything but 0xFF, and the end record carrying the range start; the record
 // types follow the range's end address. Lines end with CR LF. The file is
-// written beside `fileName` under a temporary name and renamed over it only
-// when complete, so a failed store leaves no half file and keeps an existing
-// one. `storedBytes` counts the data bytes written.
+// written as CSafeFileWriter writes: a failed store leaves no half file and
+// keeps an existing one wherever a rename can replace it. `storedBytes`
+// counts the data bytes written.
 int WriteSRecordFile(CMemoryImage& image, const CMemoryRange& range, const std::string& fileName,
                      uint32_t& storedBytes);

@@ -46,13 +46,17 @@ bool CStoreModel::Store(COperationView& view, CMessageBox& box)
         return false;
     view.SetStatus("");
     struct stat st {};
-    if (::stat(fileName.c_str(), &st) == 0 &&
+    if (streamFd < 0 && ::stat(fileName.c_str(), &st) == 0 &&
         box.Show("File already exists!   Do you want replace it?", "Confirmed", EMsgIcon::Question,
                  EMsgButtons::YesNo) != EMsgResult::Yes)
         return false;
 
     CSRecordWriter writer;
-    int result = writer.Create(fileName);
+    int result = kStoreOk;
+    if (streamFd >= 0)
+        writer.CreateStream(streamFd, fileName);
+    else
+        result = writer.Create(fileName);
     if (result == kStoreOk) {
         CWaitCursor cursor(view);
         view.SetStatus("Storing S-Record file... please wait!");
@@ -64,13 +68,13 @@ bool CStoreModel::Store(COperationView& view, CMessageBox& box)
             Format("Storing of %lu bytes successful terminated !", static_cast<unsigned long>(storedBytes_)));
         return true;
     case kStoreCannotOpen:
-        box.Show(Format("File %s could not be opened !", fileName.c_str()), "File-Error", EMsgIcon::Stop,
-                 EMsgButtons::Ok);
+        box.Show(Format("File %s could not be opened !\n%s", fileName.c_str(), writer.Error().c_str()), "File-Error",
+                 EMsgIcon::Stop, EMsgButtons::Ok);
         return false;
     default:
         view.SetStatus("");
-        box.Show(Format("File %s could not be written !", fileName.c_str()), "File-Error", EMsgIcon::Stop,
-                 EMsgButtons::Ok);
+        box.Show(Format("File %s could not be written !\n%s", fileName.c_str(), writer.Error().c_str()),
+                 "File-Error", EMsgIcon::Stop, EMsgButtons::Ok);
         return false;
     }
 }

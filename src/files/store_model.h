@@ -43,6 +43,10 @@ public:
 
     CRangeEntry entry;
     std::string fileName;
+    // When set, Store writes the records to this open descriptor (the
+    // command line's standard output) instead of the file: no question is
+    // asked and the descriptor stays open.
+    int streamFd = -1;
 
 private:
     CMemoryImage& image_;

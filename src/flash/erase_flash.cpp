@@ -208,13 +208,6 @@ SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
     CProbeFrames frames(library_);
     CProgressUpdate progress(view_, EOperationKind::Erase);
     SOperationResult result{EOperationKind::Erase};
-    if (plan.requests.empty()) {
-        // Only bank 0's selection counts for these devices: a selection
-        // elsewhere erases nothing, and that is no success.
-        result.status = EOperationStatus::NothingToErase;
-        view_.SetStatus(COperationTexts::Result(result));
-        return result;
-    }
     const uint8_t algorithm = static_cast<uint8_t>(plan.algorithm);
     uint64_t timeSum = 0;
     uint32_t lastValue = 0;

@@ -296,6 +296,14 @@ bool PlanOnChip(const SEraseTarget& t, CErasePlan& plan, std::string& error)
         error = Format("Erase algorithm %u is unknown!", code);
         return false;
     }
+    // The on-chip families erase the selection of bank 0 only: with nothing
+    // selected there, a selection in other banks would end as "erased"
+    // without a single request.
+    if (plan.requests.empty()) {
+        error = "Erasing failed: no sector of bank 0 is selected (on-chip flash erases the sectors selected in "
+                "bank 0) ! \nProcess aborted...";
+        return false;
+    }
     plan.progressTotal = plan.requests.size();
     return true;
 }

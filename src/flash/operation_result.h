@@ -15,7 +15,6 @@ enum class EOperationStatus {
     DeviceFailed,     // erase: the device reported a failure (bank / sector, or `address`)
     TimedOut,         // erase: the device did not finish in time
     NotPossible,      // erase: the target's geometry does not fit the algorithm
-    NothingToErase,   // erase: no sector of the selection can be erased
     Cancelled,        // the person stopped it
 };
 

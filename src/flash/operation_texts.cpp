@@ -90,8 +90,6 @@ std::string COperationTexts::Result(const SOperationResult& r)
             return "Erasing cancelled: sectors erased before stay erased.";
         return Format("%s cancelled at address %08lX after %lu of %lu bytes.", Verb(r.kind), Ul(r.address),
                       Ul(r.doneBytes), Ul(r.bytes));
-    case EOperationStatus::NothingToErase:
-        return "Nothing selected to erase in bank 0: nothing was erased.";
     default:
         return std::string(Verb(r.kind)) + " failed";
     }

@@ -186,6 +186,33 @@ int CMemoryImage::Flush()
     return 0;
 }
 
+int CMemoryImage::Mark(SExtent& mark)
+{
+    mark.firstOffset = firstOffset_;
+    mark.usedLength = usedLength_;
+    return Flush();
+}
+
+void CMemoryImage::ShrinkTo(const SExtent& mark)
+{
+    pendingLength_ = 0;
+    if (mark.usedLength == 0) {
+        Clear();
+        return;
+    }
+    firstOffset_ = mark.firstOffset;
+    usedLength_ = mark.usedLength;
+    // The file keeps only what lies inside the mark; a later write that opens
+    // a gap to it fills the gap with 0xFF, so nothing written since shows.
+    const uint64_t end = uint64_t{mark.firstOffset} + mark.usedLength;
+    fileFirst_ = std::max<uint64_t>(fileFirst_, mark.firstOffset);
+    fileEnd_ = std::min<uint64_t>(fileEnd_, end);
+    if (fileEnd_ <= fileFirst_)
+        fileFirst_ = fileEnd_ = 0;
+    if (isOpen_)
+        (void)file_.Truncate(fileEnd_);
+}
+
 void CMemoryImage::ReadBlock(uint32_t address, uint8_t* buffer, uint32_t count)
 {
     // Offsets relative to base as signed 64-bit numbers: addresses below the

@@ -80,6 +80,21 @@ public:
     // exactly the used extent), 3 the file failed (the run stays pending).
     int Flush();
 
+    // The used extent at one moment, so that the writes after it can be
+    // undone (a program file that turns out bad half-way is taken back).
+    struct SExtent {
+        uint32_t firstOffset = 0;
+        uint32_t usedLength = 0;
+    };
+    // Flushes the pending run, so that everything written so far lies in the
+    // file, and answers the extent: 0, or 3 when the flush failed.
+    [[nodiscard]] int Mark(SExtent& mark);
+    // Forgets every byte written since Mark(): the extent shrinks back to
+    // `mark`, bytes outside it read as 0xFF again, and the pending run (which
+    // holds only bytes written since the mark) is dropped. Bytes inside the
+    // mark that were overwritten must be written back by the caller.
+    void ShrinkTo(const SExtent& mark);
+
     uint32_t GetBase() const { return base_; }
     uint32_t GetFirstOffset() const { return firstOffset_; }
     uint32_t GetUsedLength() const { return usedLength_; }

@@ -9,6 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+int CSafeFileWriter::COps::CreateNew(const char* path)
+{
+    return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
 ssize_t CSafeFileWriter::COps::Write(int fd, const void* data, size_t n)
 {
     return ::write(fd, data, n);
@@ -17,6 +22,17 @@ ssize_t CSafeFileWriter::COps::Write(int fd, const void* data, size_t n)
 int CSafeFileWriter::COps::Fsync(int fd)
 {
     return ::fsync(fd);
+}
+
+void CSafeFileWriter::COps::WriteBack(int fd, uint64_t from, uint64_t length, bool wait)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    const unsigned flags =
+        wait ? SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER : SYNC_FILE_RANGE_WRITE;
+    (void)::sync_file_range(fd, static_cast<off_t>(from), static_cast<off_t>(length), flags);
+#else
+    (void)fd, (void)from, (void)length, (void)wait;
+#endif
 }
 
 int CSafeFileWriter::COps::Rename(const char* from, const char* to)
@@ -30,9 +46,34 @@ CSafeFileWriter::COps& CSafeFileWriter::SystemOps()
     return ops;
 }
 
-bool CSafeFileWriter::Write(const std::string& path, std::span<const uint8_t> bytes, std::string& error)
+CSafeFileWriter::~CSafeFileWriter()
+{
+    Abandon();
+}
+
+void CSafeFileWriter::Abandon()
+{
+    if (fd_ >= 0 && mode_ != EMode::Stream)
+        ::close(fd_);
+    fd_ = -1;
+    if (mode_ == EMode::Replace && !temp_.empty())
+        ::unlink(temp_.c_str());
+    temp_.clear();
+    mode_ = EMode::None;
+}
+
+bool CSafeFileWriter::Fail(std::string& error, const std::string& what, int err)
+{
+    error = Format("%s %s: %s", what.c_str(), path_.c_str(), std::strerror(err));
+    Abandon();
+    return false;
+}
+
+bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
 {
     namespace fs = std::filesystem;
+    Abandon();
+    path_ = path;
     if (path.empty()) {
         error = "no file name";
         return false;
@@ -45,67 +86,139 @@ bool CSafeFileWriter::Write(const std::string& path, std::span<const uint8_t> by
         if (!ec)
             target = resolved;
     }
+    target_ = target.string();
     struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
-    if (replacing && !S_ISREG(old.st_mode)) {
-        error = Format("%s is not a regular file", path.c_str());
+    const bool exists = ::stat(target_.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        error = Format("%s is a directory", path.c_str());
         return false;
     }
+    if (exists && !S_ISREG(old.st_mode)) {
+        // A device, FIFO or terminal: written as it is.
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0)
+            return Fail(error, "cannot open", errno);
+        mode_ = EMode::Special;
+        return true;
+    }
+    const auto inPlace = [&] {
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0)
+            return Fail(error, "cannot open", errno);
+        mode_ = EMode::InPlace;
+        written_ = startedTo_ = waitedTo_ = 0;
+        return true;
+    };
+    if (exists && old.st_nlink > 1)
+        return inPlace(); // a rename would cut the other names off
 
     // A new name beside the target, so that the rename stays on one file system.
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    dir_ = dir.string();
     const std::string stem = Format(".%s.tmp-%ld-", target.filename().c_str(), static_cast<long>(::getpid()));
-    std::string temp;
-    int fd = -1;
-    for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (dir / Format("%s%u", stem.c_str(), attempt)).string();
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
+    for (unsigned attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+        temp_ = (dir / Format("%s%u", stem.c_str(), attempt)).string();
+        fd_ = ops_.CreateNew(temp_.c_str());
+        if (fd_ < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
-        error = Format("cannot create a file in %s: %s", dir.c_str(), std::strerror(errno));
+    if (fd_ < 0) {
+        const int err = errno;
+        temp_.clear();
+        if (exists && (err == EACCES || err == EPERM || err == EROFS))
+            return inPlace(); // the directory takes no new file, the file itself may still be written
+        error = Format("cannot create a file in %s: %s", dir.c_str(), std::strerror(err));
         return false;
     }
+    mode_ = EMode::Replace;
+    written_ = startedTo_ = waitedTo_ = 0;
+    if (exists && ::fchmod(fd_, old.st_mode & 07777) != 0)
+        return Fail(error, "cannot set the permissions of", errno);
+    return true;
+}
 
-    const auto fail = [&](const char* what) {
-        error = Format("%s %s: %s", what, temp.c_str(), std::strerror(errno));
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temp.c_str());
+void CSafeFileWriter::BeginStream(int fd, const std::string& name)
+{
+    Abandon();
+    fd_ = fd;
+    path_ = name;
+    mode_ = EMode::Stream;
+}
+
+bool CSafeFileWriter::Append(const void* data, size_t n, std::string& error)
+{
+    if (fd_ < 0) {
+        error = "no file is open";
         return false;
-    };
-    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
-        return fail("cannot set the permissions of");
+    }
+    const auto* p = static_cast<const uint8_t*>(data);
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ops_.Write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
+    while (done < n) {
+        const ssize_t w = ops_.Write(fd_, p + done, n - done);
+        if (w < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return fail("cannot write");
-        }
-        done += static_cast<size_t>(n);
+        if (w <= 0)
+            return Fail(error, "cannot write", w == 0 ? EIO : errno);
+        done += static_cast<size_t>(w);
     }
-    if (ops_.Fsync(fd) != 0)
-        return fail("cannot write");
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0)
-        return fail("cannot write");
-    if (ops_.Rename(temp.c_str(), target.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        error = Format("cannot replace %s: %s", path.c_str(), std::strerror(saved));
+    written_ += n;
+    StartWriteBack();
+    return true;
+}
+
+// A large file that is synced at the end reaches the disk while it is still
+// being written: every kWriteBackStep bytes the kernel is asked to start
+// writing the new step out, and the step before it is waited for, so the
+// disk works alongside the formatting and the final sync waits only for the
+// last steps instead of for the whole file.
+void CSafeFileWriter::StartWriteBack()
+{
+    if ((mode_ == EMode::Replace || mode_ == EMode::InPlace) && written_ - startedTo_ >= kWriteBackStep) {
+        ops_.WriteBack(fd_, startedTo_, written_ - startedTo_, false);
+        if (startedTo_ > waitedTo_) {
+            ops_.WriteBack(fd_, waitedTo_, startedTo_ - waitedTo_, true);
+            waitedTo_ = startedTo_;
+        }
+        startedTo_ = written_;
+    }
+}
+
+bool CSafeFileWriter::Commit(std::string& error)
+{
+    if (fd_ < 0) {
+        error = "no file is open";
         return false;
     }
+    const EMode mode = mode_;
+    if (mode == EMode::Stream) {
+        fd_ = -1;
+        mode_ = EMode::None;
+        return true;
+    }
+    if ((mode == EMode::Replace || mode == EMode::InPlace) && ops_.Fsync(fd_) != 0)
+        return Fail(error, "cannot write", errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        return Fail(error, "cannot write", errno);
+    if (mode != EMode::Replace) {
+        mode_ = EMode::None;
+        return true;
+    }
+    if (ops_.Rename(temp_.c_str(), target_.c_str()) != 0)
+        return Fail(error, "cannot replace", errno);
+    temp_.clear();
+    mode_ = EMode::None;
     // Make the rename itself durable; a failure here cannot undo it.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         (void)::fsync(dirFd);
         ::close(dirFd);
     }
     return true;
+}
+
+bool CSafeFileWriter::Write(const std::string& path, std::span<const uint8_t> bytes, std::string& error)
+{
+    return Begin(path, error) && Append(bytes.data(), bytes.size(), error) && Commit(error);
 }

@@ -6,13 +6,25 @@
 #include <string>
 #include <sys/types.h>
 
-// Writes a whole file so that the name holds either the old content or the new
-// one, never a mix: the bytes go into a new file beside the target, are synced
-// to disk, and that file is renamed over the target. On any failure the new
-// file is removed and the target is left as it was.
+// Writes a whole file so that a failure never leaves half of it behind where
+// that can be helped. Where the bytes go depends on the target:
 //
-// The file takes the permissions of the file it replaces (a new one: 0666
-// less the umask); a target that is a symbolic link is written through it.
+// - Replace (the usual case): the bytes go into a new file beside the target,
+//   are synced to disk, and that file is renamed over the target (and the
+//   directory synced), so the name holds either the old content or the new
+//   one. On any failure the new file is removed and the target is left as it
+//   was. The file takes the permissions of the file it replaces (a new one:
+//   0666 less the umask).
+// - In place: a regular file that has other hard links (a rename would cut
+//   them off), or whose directory cannot take a new file, is truncated,
+//   written and synced itself.
+// - Special: a target that exists and is not a regular file (a device, a
+//   FIFO, a terminal) is opened and written as it is; there is nothing to
+//   sync or rename.
+// - Stream: a descriptor the caller hands in (standard output) is written
+//   and left open.
+//
+// A target that is a symbolic link is written through it.
 class CSafeFileWriter {
 public:
     // The system calls that can fail while the bytes go out, behind an
@@ -20,17 +32,55 @@ public:
     class COps {
     public:
         virtual ~COps() = default;
+        // Creates a new file that must not exist yet (the file beside the target).
+        virtual int CreateNew(const char* path);
         virtual ssize_t Write(int fd, const void* data, size_t n);
         virtual int Fsync(int fd);
+        // Asks the system to start writing [from, from + length) of the file
+        // to disk, and with `wait` to wait until it is written. A hint only.
+        virtual void WriteBack(int fd, uint64_t from, uint64_t length, bool wait);
         virtual int Rename(const char* from, const char* to);
     };
     static COps& SystemOps();
 
-    explicit CSafeFileWriter(COps& ops = SystemOps()) : ops_(ops) {}
+    enum class EMode { None, Replace, InPlace, Special, Stream };
 
-    // True when `path` now holds `bytes`; false with `error` saying why.
+    explicit CSafeFileWriter(COps& ops = SystemOps()) : ops_(ops) {}
+    // An unfinished Replace removes its new file.
+    ~CSafeFileWriter();
+    CSafeFileWriter(const CSafeFileWriter&) = delete;
+    CSafeFileWriter& operator=(const CSafeFileWriter&) = delete;
+
+    // Opens the way to `path`; false with `error` saying why.
+    bool Begin(const std::string& path, std::string& error);
+    // Writes to `fd`, which stays open; `name` is what messages call it.
+    void BeginStream(int fd, const std::string& name);
+    // Appends bytes; false with `error` (the write is then abandoned).
+    bool Append(const void* data, size_t n, std::string& error);
+    // Finishes the file: syncs and puts it in place. False with `error`.
+    bool Commit(std::string& error);
+    // Gives up: a new file beside the target is removed.
+    void Abandon();
+
+    EMode Mode() const { return mode_; }
+
+    // Begin, Append and Commit in one: true when `path` now holds `bytes`.
     bool Write(const std::string& path, std::span<const uint8_t> bytes, std::string& error);
 
+    static constexpr uint64_t kWriteBackStep = 8u << 20;
+
 private:
+    bool Fail(std::string& error, const std::string& what, int err);
+
     COps& ops_;
+    EMode mode_ = EMode::None;
+    int fd_ = -1;
+    std::string path_;   // as given, for messages
+    std::string target_; // the file that is written or replaced
+    std::string temp_;   // the new file beside it (Replace)
+    std::string dir_;
+    uint64_t written_ = 0;
+    uint64_t startedTo_ = 0;
+    uint64_t waitedTo_ = 0;
+    void StartWriteBack();
 };

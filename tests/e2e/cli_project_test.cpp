@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 namespace {
@@ -182,6 +184,27 @@ TEST_F(CliProject, SetupRefusesWhatTheDialogRefuses)
     EXPECT_TRUE(doc.useTargetAlgorithm);
     EXPECT_EQ(doc.targetOptions, 0x00010001u);
     EXPECT_EQ(doc.physicalRange, CMemoryRange(0, 0x20000, 1));
+}
+
+// Values the dialog accepts when set in some order are accepted in one step,
+// whatever order the options come in.
+TEST_F(CliProject, SetupFindsTheOrderInWhichTheDialogAcceptsTheValues)
+{
+    for (const char* arguments : {"setup --device \"AMD  Am29F010\" --bus 8 --base FFFE0000",
+                                  "setup --base FFFE0000 --bus 8 --device \"AMD  Am29F010\""}) {
+        const SCliRun run = Cli(std::string("--project q.tvl ") + arguments + " save");
+        ASSERT_EQ(run.exitCode, 0) << arguments << "\n" << run.err;
+        CQpgDoc doc(false);
+        ASSERT_TRUE(ReadProject("q.tvl", doc));
+        EXPECT_EQ(doc.memoryType, "AMD  Am29F010");
+        EXPECT_EQ(doc.busWidth, 0);
+        EXPECT_EQ(doc.physicalRange, CMemoryRange(0xFFFE0000, 0x20000, 1));
+        std::filesystem::remove(dir.File("q.tvl"));
+    }
+    // What no order makes fit is still refused with the dialog's reason.
+    const SCliRun run = Cli("--project q.tvl setup --device \"AMD  Am29F010\" --bus 16 --base FFFE0000");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Out of maximum memory address !")) << run.err;
 }
 
 TEST_F(CliProject, RunsFailSafelyWithTheirReason)

@@ -7,7 +7,8 @@
 
 namespace {
 
-using Reader = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t);
+using Reader = int (*)(const std::string&, CMemoryImage&, uint32_t&, CMemoryRange&, const CMemoryRange&, uint32_t,
+                       SLoadReport*);
 
 // One S-record line with a correct checksum, for building fixtures in place.
 std::string Rec(int type, uint32_t address, std::vector<uint8_t> data)
@@ -41,7 +42,7 @@ TEST_P(ReaderTable, ResultCountRangeAndBytes)
     const std::string path = Write("input", c.content);
     uint32_t bytes = 12345;
     CMemoryRange range(7, 7, 1);
-    EXPECT_EQ(c.reader(path, image, bytes, range, physical, c.offset), c.result);
+    EXPECT_EQ(c.reader(path, image, bytes, range, physical, c.offset, nullptr), c.result);
     EXPECT_EQ(bytes, c.bytesLoaded);
     if (c.result == 0 || c.result == 3) {
         EXPECT_EQ(range.GetStart(), c.rangeStart);
@@ -69,28 +70,22 @@ INSTANTIATE_TEST_SUITE_P(
                     0x100, Bytes({1, 2})},
         SReaderCase{"first_record_s7_is_not_srecord", LoadSRecordFile,
                     Rec(7, 0, {}) + Rec(1, 0x10, {1}), 0, 2, 0, 0, 0, 0x10, Bytes({0xFF})},
-        SReaderCase{"first_line_without_record", LoadSRecordFile, "\n" + Rec(1, 0x10, {1}), 0, 2, 0, 0, 0, 0x10,
+        SReaderCase{"first_line_without_record", LoadSRecordFile, "text\n" + Rec(1, 0x10, {1}), 0, 2, 0, 0, 0, 0x10,
                     Bytes({0xFF})},
+        SReaderCase{"blank_lines_are_skipped", LoadSRecordFile, "\n \t\r\n" + Rec(1, 0x10, {1}) + "\n", 0, 0, 1, 0x10,
+                    0x10, 0x10, Bytes({1})},
+        SReaderCase{"blank_lines_only", LoadSRecordFile, "\n\n", 0, 2, 0, 0, 0, 0, Bytes({0xFF})},
         SReaderCase{"empty_file", LoadSRecordFile, "", 0, 2, 0, 0, 0, 0, Bytes({0xFF})},
-        SReaderCase{"bad_checksum_keeps_records_before", LoadSRecordFile,
-                    Rec(1, 0x10, {1}) + "S1040011027A\n" + Rec(1, 0x12, {3}), 0, 2, 1, 0, 0, 0x10,
-                    Bytes({1, 0xFF, 0xFF})},
-        SReaderCase{"type_4_is_not_srecord", LoadSRecordFile, Rec(1, 0x10, {1}) + "S4030000FC\n", 0, 2, 1, 0, 0,
-                    0x10, Bytes({1})},
-        SReaderCase{"count_smaller_than_address_and_checksum", LoadSRecordFile,
-                    Rec(0, 0, {}) + "S302000000FD\n", 0, 2, 0, 0, 0, 0, Bytes({0xFF})},
-        SReaderCase{"count_runs_past_line_end", LoadSRecordFile, Rec(0, 0, {}) + "S10F0010010203\n", 0, 2, 0, 0, 0,
-                    0x10, Bytes({0xFF})},
-        SReaderCase{"non_hex_digit_is_malformed", LoadSRecordFile, Rec(0, 0, {}) + "S1040010G1AA\n", 0, 2, 0, 0, 0,
-                    0x10, Bytes({0xFF})},
         SReaderCase{"type_not_a_digit", LoadSRecordFile, "SX030000FC\n", 0, 2, 0, 0, 0, 0, Bytes({0xFF})},
+        SReaderCase{"first_line_bad_digit_is_not_srecord", LoadSRecordFile, "S1040010G1AA\n", 0, 2, 0, 0, 0, 0x10,
+                    Bytes({0xFF})},
         SReaderCase{"line_of_519_characters_is_read", LoadSRecordFile,
                     kRecord13.substr(0, kRecord13.size() - 1) + std::string(519 - (kRecord13.size() - 1), ' ') +
                         "\n",
                     0, 0, 3, 0x10, 0x12, 0x10, Bytes({1, 2, 3})},
-        SReaderCase{"line_of_520_characters_is_malformed", LoadSRecordFile,
-                    Rec(0, 0, {}) + kRecord13.substr(0, kRecord13.size() - 1) +
-                        std::string(520 - (kRecord13.size() - 1), ' ') + "\n",
+        SReaderCase{"first_line_of_520_characters_is_not_srecord", LoadSRecordFile,
+                    kRecord13.substr(0, kRecord13.size() - 1) + std::string(520 - (kRecord13.size() - 1), ' ') +
+                        "\n",
                     0, 2, 0, 0, 0, 0x10, Bytes({0xFF})},
         SReaderCase{"record_running_past_4GiB_is_outside", LoadSRecordFile,
                     Rec(3, 0xFFFFFFF0, std::vector<uint8_t>(32, 0xAB)), 0, 3, 32, 0xFFFFFFF0, 0xFFFFFFFF, 0,
@@ -116,19 +111,21 @@ INSTANTIATE_TEST_SUITE_P(
                     Bytes({0xFF})},
         SReaderCase{"lower_case_data", LoadIntelHexFile, ":02001000ab0c37\r\n", 0, 0, 2, 0x10, 0x11, 0x10,
                     Bytes({0xAB, 0x0C})},
-        SReaderCase{"records_after_end_record_are_read_and_checksum_ignored", LoadIntelHexFile,
-                    ":00000001FF\n:0100200077FF\n", 0, 0, 1, 0x20, 0x20, 0x20, Bytes({0x77})},
-        SReaderCase{"data_without_checksum_digits", LoadIntelHexFile, ":01002000770\n", 0, 0, 1, 0x20, 0x20, 0x20,
-                    Bytes({0x77})},
-        SReaderCase{"trailing_empty_line_is_not_intel_hex", LoadIntelHexFile, ":0100200077FF\n\n", 0, 2, 1, 0, 0,
-                    0x20, Bytes({0x77})},
+        SReaderCase{"records_after_end_record_are_read", LoadIntelHexFile, ":00000001FF\n:010020007768\n", 0, 0, 1,
+                    0x20, 0x20, 0x20, Bytes({0x77})},
+        SReaderCase{"first_line_without_checksum_digits_is_not_intel_hex", LoadIntelHexFile, ":01002000770\n", 0, 2,
+                    0, 0, 0, 0x20, Bytes({0xFF})},
+        SReaderCase{"blank_lines_are_skipped", LoadIntelHexFile, "\n:010020007768\n\n  \r\n", 0, 0, 1, 0x20,
+                    0x20, 0x20, Bytes({0x77})},
         SReaderCase{"unknown_type", LoadIntelHexFile, ":00000006FA\n", 0, 2, 0, 0, 0, 0, Bytes({0xFF})},
         SReaderCase{"too_short_for_a_type", LoadIntelHexFile, ":0000\n", 0, 2, 0, 0, 0, 0, Bytes({0xFF})},
         SReaderCase{"length_runs_past_line_end", LoadIntelHexFile, ":10002000010203\n", 0, 2, 0, 0, 0, 0x20,
                     Bytes({0xFF})},
         SReaderCase{"non_hex_data_digit", LoadIntelHexFile, ":01002000ZZ00\n", 0, 2, 0, 0, 0, 0x20, Bytes({0xFF})},
-        SReaderCase{"line_longer_than_549", LoadIntelHexFile, ":0100200077FF" + std::string(540, '0') + "\n", 0,
-                    2, 0, 0, 0, 0x20, Bytes({0xFF})},
+        SReaderCase{"first_line_longer_than_549", LoadIntelHexFile, ":010020007768" + std::string(540, '0') + "\n",
+                    0, 2, 0, 0, 0, 0x20, Bytes({0xFF})},
+        SReaderCase{"type_digit_alone_is_not_enough", LoadIntelHexFile, ":0100201077FF\n", 0, 2, 0, 0, 0, 0x20,
+                    Bytes({0xFF})},
         SReaderCase{"outside_physical_range_is_a_warning", LoadIntelHexFile,
                     ":020000041000EA\n:0100000055AA\n", 0, 3, 1, 0x10000000, 0x10000000, 0, Bytes({0xFF})}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -171,10 +168,11 @@ INSTANTIATE_TEST_SUITE_P(
         SReaderCase{"fifth_string_ends_with_the_file", LoadAbsFile,
                     std::string("\xFE\x81", 2) + std::string(10, '\x01') + std::string("a\0b\0c\0d\0e", 9), 0, 2,
                     0, 0, 0, 0, Bytes({0xFF})},
-        SReaderCase{"missing_end_block_keeps_what_was_written", LoadAbsFile, AbsFile({{0x100, {1, 2}}}, false), 0,
-                    2, 2, 0, 0, 0x100, Bytes({1, 2})},
-        SReaderCase{"block_cut_short", LoadAbsFile, AbsFile({{0x100, Pattern(600, 3)}}).substr(0, 46 + 512 + 10), 0,
-                    2, 600, 0, 0, 0x100, Pattern(512, 3)},
+        SReaderCase{"missing_end_block_takes_back_what_was_written", LoadAbsFile, AbsFile({{0x100, {1, 2}}}, false),
+                    0, 2, 2, 0, 0, 0x100, Bytes({0xFF, 0xFF})},
+        SReaderCase{"block_cut_short_takes_back_its_pieces", LoadAbsFile,
+                    AbsFile({{0x100, Pattern(600, 3)}}).substr(0, 46 + 512 + 10), 0, 2, 600, 0, 0, 0x100,
+                    std::vector<uint8_t>(512, 0xFF)},
         SReaderCase{"not_the_magic", LoadAbsFile, "\xFE\x80rest", 0, 2, 0, 0, 0, 0, Bytes({0xFF})}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -209,11 +207,11 @@ TEST_F(FilesTest, BinaryBelowTheBaseWritesThePartAboveIt)
 
 TEST_F(FilesTest, EveryReaderAnswersOneForMissingFilesAndDirectories)
 {
-    for (Reader reader : {LoadAbsFile, LoadSRecordFile, LoadIntelHexFile, LoadBinaryFile}) {
+    for (Reader reader : {LoadElfFile, LoadAbsFile, LoadSRecordFile, LoadIntelHexFile, LoadBinaryFile}) {
         uint32_t bytes = 9;
         CMemoryRange range;
-        EXPECT_EQ(reader(dir.File("missing"), image, bytes, range, physical, 0), 1);
-        EXPECT_EQ(reader(dir.Path().string(), image, bytes, range, physical, 0), 1);
+        EXPECT_EQ(reader(dir.File("missing"), image, bytes, range, physical, 0, nullptr), 1);
+        EXPECT_EQ(reader(dir.Path().string(), image, bytes, range, physical, 0, nullptr), 1);
         EXPECT_EQ(bytes, 0u);
     }
 }
@@ -271,25 +269,49 @@ protected:
 
 TEST_F(LoadModelTest, TriesTheReadersInOrderAndReportsSuccess)
 {
-    EXPECT_EQ(LoadText(":0100200077FF\n"), 0);
+    EXPECT_EQ(LoadText(":010020007768\n"), 0);
     EXPECT_EQ(view.statuses,
-              (std::vector<std::string>{"", "Loading ABS-file... please wait!", "Loading S-Record File... please wait!",
+              (std::vector<std::string>{"", "Loading ELF File... please wait!", "Loading ABS-file... please wait!",
+                                        "Loading S-Record File... please wait!",
                                         "Loading Intel HEX File... please wait!", "",
                                         "Loading of 1 bytes successful terminated !"}));
-    EXPECT_EQ(view.cursor, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_EQ(view.cursor, (std::vector<bool>{true, false, true, false, true, false, true, false}));
     EXPECT_TRUE(box.shown.empty());
     EXPECT_FALSE(model.CloseRequested());
 }
 
-TEST_F(LoadModelTest, SRecordFileWithBadChecksumEndsAsBinaryAtTheOffset)
+// A record file with one bad line is refused whole: the box names the file,
+// the line and the reason, no further reader runs, and the image holds what
+// it held before the load.
+TEST_F(LoadModelTest, CorruptedRecordFilesAreRefusedWithFileLineAndReason)
 {
-    const std::string content = Rec(0, 0, {}) + Rec(1, 0x100, {1, 2}) + "S1040102030000\n";
-    EXPECT_EQ(LoadText(content, 0x4000), 0);
-    EXPECT_EQ(view.statuses[4], "Loading Binary File... please wait!");
-    EXPECT_EQ(Read(0x4100, 2), Bytes({1, 2})); // the good record (at its address + offset) stays
-    EXPECT_EQ(ReadString(0x4000, static_cast<uint32_t>(content.size())), content);
-    EXPECT_EQ(model.BytesLoaded(), content.size());
-    EXPECT_EQ(model.FileRange().GetStart(), 0x4000u);
+    const struct {
+        const char* name;
+        std::string content;
+        const char* message;
+    } cases[] = {
+        {"srec_checksum", Rec(0, 0, {}) + Rec(1, 0x100, {1, 2}) + "S1050102030400\n",
+         "line 3: checksum mismatch (the record says 00, its bytes give F0) !"},
+        {"hex_checksum", ":020000040000FA\n:020100000102FA\n:0201020001027B\n",
+         "line 3: checksum mismatch (the record says 7B, its bytes give F8) !"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        image.Clear();
+        ASSERT_EQ(image.WriteBlock(0x100, Bytes({0xAA, 0xBB}).data(), 2), 0);
+        box.shown.clear();
+        view.statuses.clear();
+        EXPECT_EQ(LoadText(c.content, 0), kLoadRefused);
+        ASSERT_EQ(box.shown.size(), 1u);
+        EXPECT_EQ(box.shown[0].text, model.fileName + ", " + c.message +
+                                         "\nThe memory image is unchanged.\nLoading process aborted...");
+        EXPECT_EQ(box.shown[0].caption, "Error");
+        EXPECT_EQ(box.shown[0].icon, EMsgIcon::Stop);
+        EXPECT_EQ(std::count(view.statuses.begin(), view.statuses.end(), "Loading Binary File... please wait!"), 0);
+        EXPECT_EQ(Read(0x100, 4), Bytes({0xAA, 0xBB, 0xFF, 0xFF}));
+        EXPECT_EQ(image.GetUsedRange(1).GetStart(), 0x100u);
+        EXPECT_EQ(image.GetUsedRange(1).GetSize(), 2u);
+    }
 }
 
 TEST_F(LoadModelTest, ShortAbsHeaderFallsThroughToBinary)
@@ -304,7 +326,8 @@ TEST_F(LoadModelTest, ReportsEachFailureWithItsBox)
     model.fileName = dir.File("does-not-exist");
     EXPECT_EQ(model.Load(view, box), 1);
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...");
+    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...\n\n" + model.fileName +
+                                     ": No such file or directory");
     EXPECT_EQ(box.shown[0].caption, "Error");
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Stop);
     EXPECT_EQ(view.LastStatus(), "");
@@ -325,7 +348,8 @@ TEST_F(LoadModelTest, OnlyARegularFileIsRead)
     model.fileName = "/dev/zero";
     EXPECT_EQ(model.Load(view, box), 1);
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...");
+    EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...\n\n/dev/zero: not a regular file (a device, "
+                                 "pipe or socket cannot be loaded)");
     EXPECT_EQ(model.BytesLoaded(), 0u);
 }
 
@@ -333,7 +357,7 @@ TEST_F(LoadModelTest, ImageFailureIsFatal)
 {
     CMemoryImage closed; // never opened: every write fails
     CLoadModel failing(closed, physical);
-    failing.fileName = Write("p.hex", ":0100200077FF\n:0100210078FF\n");
+    failing.fileName = Write("p.hex", ":010020007768\n:010021007866\n");
     EXPECT_EQ(failing.Load(view, box), 4);
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "Can not write to memory image !\nLoading aborted...");
@@ -393,8 +417,16 @@ TEST_F(FilesTest, FuzzedInputsNeverBreakTheLoadSequence)
         CLoadModel model(image, physical);
         model.fileName = Write("fuzz", input);
         model.offset.SetValue(i % 5 == 0 ? 0xFFFFFF00u : static_cast<uint32_t>(rng() % 0x2000));
+        const CMemoryRange before = image.GetUsedRange(1);
+        const uint32_t sumBefore = image.Checksum(before, 1, true);
         const int result = model.Load(view, box);
-        ASSERT_TRUE(result == 0 || result == 3) << "input " << i << " gave " << result;
+        ASSERT_TRUE(result == 0 || result == 3 || result == kLoadRefused) << "input " << i << " gave " << result;
+        if (result == kLoadRefused) {
+            // A refused file leaves the image as it was.
+            ASSERT_EQ(image.GetUsedRange(1).GetStart(), before.GetStart());
+            ASSERT_EQ(image.GetUsedRange(1).GetSize(), before.GetSize());
+            ASSERT_EQ(image.Checksum(before, 1, true), sumBefore);
+        }
         ASSERT_EQ(box.unexpectedQuestions, 0);
 
         // The image stays consistent: within the window, 0xFF outside its

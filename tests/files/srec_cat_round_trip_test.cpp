@@ -59,7 +59,7 @@ TEST_F(SrecCatRoundTrip, FilesSrecCatWritesLoadAsItsBinary)
         image.Clear();
         uint32_t bytes = 0;
         CMemoryRange range;
-        ASSERT_EQ(c.reader(dir.File(c.file), image, bytes, range, physical, 0), 0) << c.file;
+        ASSERT_EQ(c.reader(dir.File(c.file), image, bytes, range, physical, 0, nullptr), 0) << c.file;
         EXPECT_EQ(bytes, 1500000u) << c.file;
         EXPECT_EQ(range, CMemoryRange(0x1000, 0x400000 + 1400000 - 1, 0)) << c.file;
         EXPECT_TRUE(ReadString(0x1000, static_cast<uint32_t>(reference.size())) == reference) << c.file;

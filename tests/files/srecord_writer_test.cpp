@@ -4,6 +4,9 @@
 #include "files_test_support.h"
 
 #include <csignal>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -207,7 +210,8 @@ TEST_F(StoreTest, FileThatCannotBeOpenedIsReported)
     model.fileName = dir.File("no-such-dir/out.s19");
     EXPECT_FALSE(Store(0, 0x10, 1));
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text, "File " + model.fileName + " could not be opened !");
+    EXPECT_EQ(box.shown[0].text, "File " + model.fileName + " could not be opened !\ncannot create a file in " +
+                                     dir.File("no-such-dir") + ": No such file or directory");
     EXPECT_EQ(box.shown[0].caption, "File-Error");
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Stop);
     EXPECT_EQ(view.statuses, std::vector<std::string>{""});
@@ -216,7 +220,8 @@ TEST_F(StoreTest, FileThatCannotBeOpenedIsReported)
     model.fileName = dir.Path().string(); // a directory
     box.Answer(EMsgResult::Yes);
     EXPECT_FALSE(Store(0, 0x10, 1));
-    EXPECT_EQ(box.shown.back().text, "File " + model.fileName + " could not be opened !");
+    EXPECT_EQ(box.shown.back().text, "File " + model.fileName + " could not be opened !\n" + model.fileName +
+                                         " is a directory");
 }
 
 TEST_F(StoreTest, WriteFailureKeepsTheOldFileAndLeavesNoHalfFile)
@@ -240,7 +245,7 @@ TEST_F(StoreTest, WriteFailureKeepsTheOldFileAndLeavesNoHalfFile)
 
     EXPECT_FALSE(stored);
     ASSERT_EQ(box.shown.size(), 2u);
-    EXPECT_EQ(box.shown[1].text, "File " + out + " could not be written !");
+    EXPECT_EQ(box.shown[1].text, "File " + out + " could not be written !\ncannot write " + out + ": File too large");
     EXPECT_EQ(box.shown[1].caption, "File-Error");
     EXPECT_EQ(view.LastStatus(), "");
     EXPECT_EQ(ReadFileBytes(out), "previous contents");
@@ -258,6 +263,87 @@ TEST_F(StoreTest, SymbolicLinkKeepsPointingAtTheReplacedFile)
     ASSERT_TRUE(Store(0, 1, 1));
     EXPECT_TRUE(std::filesystem::is_symlink(out));
     EXPECT_EQ(ReadFileBytes(real).substr(0, 4), "S01D");
+}
+
+// Targets that a rename must not replace: a second name of the file (a hard
+// link), a FIFO, and standard output handed in as a descriptor.
+TEST_F(StoreTest, HardLinkedFileIsWrittenInPlace)
+{
+    WriteFileBytes(out, "old");
+    const std::string other = dir.File("other-name.s19");
+    ASSERT_EQ(::link(out.c_str(), other.c_str()), 0);
+    image.WriteByte(0, 1);
+    model.fileName = out;
+    box.Answer(EMsgResult::Yes);
+    ASSERT_TRUE(Store(0, 1, 1));
+    struct stat a {}, b {};
+    ASSERT_EQ(::stat(out.c_str(), &a), 0);
+    ASSERT_EQ(::stat(other.c_str(), &b), 0);
+    EXPECT_EQ(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_nlink, 2u);
+    EXPECT_EQ(ReadFileBytes(other), Expected(0, 1, 1, 9));
+    EXPECT_TRUE(TempLeftovers().empty());
+}
+
+// The directory refuses new files (a read-only directory; as root the
+// permission is not enforced, so the refusal comes through the seam).
+class CNoNewFiles final : public CSafeFileWriter::COps {
+public:
+    int CreateNew(const char*) override
+    {
+        errno = EACCES;
+        return -1;
+    }
+};
+
+TEST_F(StoreTest, DirectoryWithoutRoomForANewFileWritesTheFileInPlace)
+{
+    image.WriteByte(0, 1);
+    WriteFileBytes(out, "old contents, longer than the new file will be ............................................");
+    CNoNewFiles ops;
+    CSRecordWriter writer(ops);
+    ASSERT_EQ(writer.Create(out), kStoreOk);
+    uint32_t stored = 0;
+    ASSERT_EQ(writer.Write(image, CMemoryRange(0, 1, 1), stored), kStoreOk);
+    EXPECT_EQ(ReadFileBytes(out), Expected(0, 1, 1, 9));
+
+    CSRecordWriter fresh(ops);
+    EXPECT_EQ(fresh.Create(dir.File("new.s19")), kStoreCannotOpen);
+    EXPECT_EQ(fresh.Error(), "cannot create a file in " + dir.Path().string() + ": Permission denied");
+}
+
+TEST_F(StoreTest, FifoAndStreamGetTheRecordsAsTheyAre)
+{
+    image.WriteBlock(0x100, Counting(100).data(), 100);
+    const std::string expected = Expected(0x100, 100, 1, 9);
+
+    const std::string fifo = dir.File("pipe.s19");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadFileBytes(fifo); });
+    model.fileName = fifo;
+    box.Answer(EMsgResult::Yes);
+    const bool stored = Store(0x100, 100, 1);
+    reader.join();
+    EXPECT_TRUE(stored);
+    EXPECT_EQ(received, expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    model.fileName = "-";
+    model.streamFd = fds[1];
+    box.shown.clear();
+    ASSERT_TRUE(Store(0x100, 100, 1));
+    EXPECT_TRUE(box.shown.empty()); // no replace question for a stream
+    EXPECT_EQ(::fcntl(fds[1], F_GETFD), 0) << "the descriptor stays open";
+    ::close(fds[1]);
+    std::string piped(expected.size() + 10, '\0');
+    piped.resize(static_cast<size_t>(::read(fds[0], piped.data(), piped.size())));
+    ::close(fds[0]);
+    EXPECT_EQ(piped, expected);
 }
 
 TEST_F(StoreTest, FitToMemoryImage)

@@ -239,9 +239,9 @@ TEST_F(EraseFlashTest, OnChipSelectionOutsideBankZeroErasesNothingAndFails)
     for (uint32_t code : {40u, 42u, 43u, 44u}) {
         library.calls.clear();
         const SOperationResult result = EraseFlash(library, clock, view, Target(code, 4, 4, 2, 0, false, {{1, 2}}));
-        EXPECT_EQ(result.status, EOperationStatus::NothingToErase) << code;
+        EXPECT_EQ(result.status, EOperationStatus::NotPossible) << code;
         EXPECT_TRUE(library.Frames().empty()) << code;
-        EXPECT_EQ(view.Status(), "Nothing selected to erase in bank 0: nothing was erased.") << code;
+        EXPECT_EQ(view.Status().rfind("Erasing failed: no sector of bank 0 is selected", 0), 0u) << code;
     }
 }
 

@@ -288,11 +288,21 @@ TEST(ErasePlan, OnChipRequestsPerFamily)
     }
 }
 
-TEST(ErasePlan, OnChipWithoutWorkspacePassesAllOnesAndNothingSelectedSendsNothing)
+TEST(ErasePlan, OnChipWithoutWorkspacePassesAllOnesAndNothingSelectedInBank0IsRefused)
 {
+    // Sectors selected in bank 1 only: the on-chip families look at bank 0
+    // alone, so the erase must fail instead of reporting success.
+    for (uint32_t code : {40u, 42u, 43u, 44u, 46u}) {
+        SCOPED_TRACE(code);
+        SEraseTarget none = Target(code, 4, 4, 0x10000, kFourSectors, 2, 0, false, {{1, 0}, {1, 2}});
+        CErasePlan plan;
+        std::string error;
+        EXPECT_FALSE(CErasePlan::Build(none, plan, error));
+        EXPECT_EQ(error, "Erasing failed: no sector of bank 0 is selected (on-chip flash erases the sectors "
+                         "selected in bank 0) ! \nProcess aborted...");
+    }
     SEraseTarget t = Target(42, 1, 1, 0x10000, kFourSectors, 1, 0, false);
     EXPECT_EQ(t.workspace, 0xFFFFFFFFu);
-    EXPECT_TRUE(Plan(t).requests.empty());
     t.selected[0][0] = true;
     EXPECT_EQ(Plan(t).requests.at(0).p3, 0xFFFFFFFFu);
 }

@@ -272,7 +272,7 @@ TEST_F(UpdateSetup, WithoutOverrideConnectOpensTheLoaderSerialPort)
 {
     // No override: the serial port of channel and baud (COM4 at 57600),
     // which is pointed at a path that does not exist.
-    library.SetSerialDevice(4, dir.File("no-such-tty"));
+    library.Settings().Set(ESetting::SerialDevice4, dir.File("no-such-tty"));
     Start();
     model->channelOverride.clear();
     model->channel = 3;

@@ -615,7 +615,8 @@ TEST_F(QpgDoc, ImageBaseFollowsThePhysicalRangeAndAutoloadLoadsTheProgram)
     ASSERT_TRUE(doc.Open(dir.File("auto.tvl"), view, missing));
     EXPECT_EQ(doc.AutoloadResult(), kLoadCannotOpen);
     ASSERT_EQ(missing.shown.size(), 1u);
-    EXPECT_EQ(missing.shown[0].text, "Can not open file !\nLoading process aborted...");
+    EXPECT_EQ(missing.shown[0].text,
+              "Can not open file !\nLoading process aborted...\n\n" + dir.File("fw.s19") + ": No such file or directory");
     EXPECT_TRUE(doc.image.IsEmpty()); // the open emptied the image
     EXPECT_EQ(doc.memoryType, kDevice);
 }

@@ -29,7 +29,6 @@ public:
 
     std::vector<std::string> statuses;
     std::vector<int> progress;
-    std::vector<SProgressEvent> events;
     std::vector<bool> cursor;
     int cursorDepth = 0;
     int cancelAfterEvents = -1;

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class CQpgApp;
+class QWidget;
+
+// Shows the main window, its menus and every dialog and message in turn and
+// saves a PNG of each into a folder, so that the program can be looked at as
+// a person sees it. Ends the program when done.
+class CScreenshotTour : public QObject {
+    Q_OBJECT
+public:
+    CScreenshotTour(CQpgApp& app, const QString& folder);
+
+    void Start();
+    bool Failed() const { return failed_; }
+
+private:
+    struct SStep {
+        QString name;
+        // Opens the window; for a modal one it returns when the window has closed.
+        std::function<void()> open;
+        // Works the window before it is saved (types, clicks).
+        std::function<void(QWidget*)> work;
+        bool modal = true;
+    };
+
+    void Add(const QString& name, std::function<void()> open, std::function<void(QWidget*)> work = {},
+             bool modal = true);
+    void Next();
+    void Save(QWidget* widget, const QString& name);
+    // Saves the modal window that comes up next (a question inside a dialog) and answers it with Escape.
+    void CatchNextBox(const QString& name);
+
+    CQpgApp& app_;
+    QString folder_;
+    std::vector<SStep> steps_;
+    size_t index_ = 0;
+    bool failed_ = false;
+};

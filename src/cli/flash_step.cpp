@@ -1,0 +1,84 @@
+// flash FILE [--offset HEX]: the production job in one step: loads the file,
+// erases exactly the sectors its data touches (every bank), programs and
+// verifies what it loaded.
+#include "cli/cli_args.h"
+#include "cli/cli_session.h"
+#include "cli/cli_step.h"
+#include "cli/cli_target.h"
+#include "commands/load_command.h"
+#include "commands/program_command.h"
+#include "commands/verify_command.h"
+#include "files/program_file_readers.h"
+
+#include <cstdio>
+
+namespace {
+
+class CFlashStep final : public CCliStep {
+public:
+    bool Parse(CCliArgs& args, std::string& error) override
+    {
+        CCliArgs::SStepArgs a;
+        if (!args.TakeStep("flash", {"--offset"}, 1, a, error))
+            return false;
+        if (a.positionals.empty()) {
+            error = "flash: FILE is missing";
+            return false;
+        }
+        file_ = a.positionals[0];
+        if (a.Has("--offset") && !CCliArgs::ParseHex(a.options["--offset"], offset_)) {
+            error = "flash: --offset wants a hexadecimal number of up to 8 digits";
+            return false;
+        }
+        return true;
+    }
+
+    int Run(CCliSession& session) override
+    {
+        if (!session.Allows(CQpgDoc::ECommand::Load, "flash") || !session.Allows(CQpgDoc::ECommand::Program, "flash"))
+            return kExitFailed;
+        CQpgDoc& doc = session.Doc();
+        CLoadCommand load(doc);
+        load.model.fileName = file_;
+        load.model.offset.SetValue(offset_);
+        const int loaded = load.Load(session.View(), session.Box());
+        load.StoreBack();
+        if (loaded != kLoadOk && loaded != kLoadOutside)
+            return kExitFailed;
+        if (loaded == kLoadOutside)
+            session.outsideSeen = true;
+        for (const CMemoryRange& span : load.model.Report().spans)
+            session.RecordWritten(span);
+        const std::vector<CMemoryRange> ranges = session.AlignedInside(load.model.Report().spans);
+        if (ranges.empty()) {
+            std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", file_.c_str());
+            return kExitFailed;
+        }
+        if (const int erased = CliEraseTouched(session, ranges, "flash"); erased != kExitOk)
+            return erased;
+        for (const CMemoryRange& r : ranges) {
+            CProgramCommand program(doc, CliTargetContext(session));
+            program.operation.range = r;
+            if (const ETargetResult result = program.Start(); result != ETargetResult::Done)
+                return CliTargetExit(result);
+        }
+        for (const CMemoryRange& r : ranges) {
+            CVerifyCommand verify(doc, CliTargetContext(session));
+            verify.operation.range = r;
+            if (const ETargetResult result = verify.Start(); result != ETargetResult::Done)
+                return CliTargetExit(result);
+        }
+        return kExitOk;
+    }
+
+private:
+    std::string file_;
+    uint32_t offset_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<CCliStep> CreateFlashStep()
+{
+    return std::make_unique<CFlashStep>();
+}

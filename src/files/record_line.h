@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Helpers shared by the text record readers (S-record and Intel HEX).
+namespace recordline {
+
+// True when the line holds nothing but blanks (spaces and tabs).
+bool IsBlank(const char* line, size_t length);
+
+// The reason for a character that is not a hexadecimal digit, at index `at`
+// of the line: "'G' in column 9 is not a hexadecimal digit".
+std::string NotHexReason(const char* line, size_t at);
+
+// Index of the first character of [from, from + count) that is not a
+// hexadecimal digit (from + count when all are).
+size_t FirstNonHex(const char* line, size_t from, size_t count);
+
+// "line longer than %zu characters"
+std::string TooLongReason(size_t maxLength);
+
+} // namespace recordline
