@@ -151,8 +151,9 @@ bool CCliSession::OpenImage()
         return false;
     }
     // The paths are set while the signals wait, so the handler never sees half
-    // a path. A signal the program was started to ignore (nohup's SIGHUP, a
-    // background job's SIGINT) stays ignored: it must not end a programming run.
+    // a path. A hang-up the program was started to ignore (nohup) stays
+    // ignored: closing the terminal must not end a programming run. SIGINT is
+    // taken even when ignored (a background job's): it stops a run in order.
     sigset_t signals, previous;
     sigemptyset(&signals);
     for (int s : {SIGINT, SIGTERM, SIGHUP})
@@ -162,7 +163,7 @@ bool CCliSession::OpenImage()
     std::snprintf(gImageDir, sizeof gImageDir, "%s", dir_.c_str());
     for (int s : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction action {};
-        if (sigaction(s, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
+        if (s == SIGHUP && sigaction(s, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
             continue;
         action = {};
         action.sa_handler = RemoveImageAndExit;

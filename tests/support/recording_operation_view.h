@@ -30,6 +30,7 @@ public:
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<bool> cursor;
+    std::vector<SProgressEvent> events;
     int cursorDepth = 0;
     int cancelAfterEvents = -1;
 };
