@@ -142,7 +142,8 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
         Type(&dialog, "fileNameEdit", QString::fromStdString(dir.File("missing.hex")));
         Click(&dialog, "loadButton");
         ASSERT_EQ(box.shown.size(), 1u);
-        EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...");
+        EXPECT_EQ(box.shown[0].text, "Can not open file !\nLoading process aborted...\n\n" + dir.File("missing.hex") +
+                                         ": No such file or directory");
         EXPECT_EQ(box.shown[0].caption, "Error");
         EXPECT_EQ(box.shown[0].icon, EMsgIcon::Stop);
         EXPECT_EQ(Text(&dialog, "statusLine"), "");
