@@ -2,6 +2,7 @@
 #include "app/qpg_app.h"
 #include "app/qt_settings_store.h"
 #include "app/screenshot_tour.h"
+#include "app/signal_exit.h"
 #include "common/message_box.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
     std::unique_ptr<CQtSettingsStore> store = screenshots.isEmpty()
                                                   ? std::make_unique<CQtSettingsStore>()
                                                   : std::make_unique<CQtSettingsStore>(screenshots + "/settings.ini");
+    CSignalExit signalExit;
     CQpgApp app(*store);
     if (!app.InitInstance(arguments))
         return 1;

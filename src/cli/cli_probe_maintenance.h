@@ -49,7 +49,7 @@ class CCliProbeMaintenance {
 public:
     explicit CCliProbeMaintenance(CCliSession& session)
         : view_(session.View()),
-          command_(session.Doc(), session.Probe().Library(), view_, session.Box(), CliProgramDirectory(CSettings()))
+          command_(session.Doc(), session.Probe().Library(), view_, session.Box(), CliProgramDirectory(session.Settings()))
     {
         if (session.Probe().HasOverride())
             command_.model.channelOverride = session.Probe().ChannelText("");

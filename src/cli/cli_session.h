@@ -48,6 +48,8 @@ public:
     CCliOperationView& View() { return view_; }
     // Where the target steps reach a probe.
     CCliProbe& Probe() { return probe_; }
+    // The values of this run (program directory, serial devices, ...).
+    const CSettings& Settings() const { return settings_; }
     const std::string& ProjectPath() const { return projectPath_; }
     bool ImageOnly() const { return imageOnly_; }
 

@@ -9,13 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 namespace {
-
-// Bytes of a stream block's ack on the line (status and address).
-constexpr size_t kAckPayload = 8;
-constexpr uint64_t kStreamBlockTimeoutMicros = uint64_t(CLinkLibrary::kStreamBlockTimeoutMs) * 1000;
 
 bool IsTransportFailure(int status)
 {
@@ -47,7 +42,12 @@ int ReplyStatus(CWireReader& in)
 
 } // namespace
 
-CLinkLibrary::CLinkLibrary(const CSettings& settings, CClock& clock) : clock_(clock), settings_(settings) {}
+CLinkLibrary::CLinkLibrary(const CSettings& settings, CClock& clock) : settings_(settings), engine_(clock)
+{
+    engine_.SetStream([this](const SWireFrame& frame) { return window_.TakeAck(frame); },
+                      [this](uint32_t sequence) { return window_.Awaits(sequence); },
+                      [this] { window_.CarrierLost(); });
+}
 
 CLinkLibrary::~CLinkLibrary() = default;
 
@@ -73,10 +73,10 @@ int CLinkLibrary::LinkOpen(const std::string& channelText)
     std::unique_ptr<CLinkTransport> transport;
     int status = kStatusOk;
     if (channel.kind == SLinkChannel::EKind::Serial)
-        status = CSerialPort::Open(SerialDevice(channel.comNumber), channel.baud, clock_, transport);
+        status = CSerialPort::Open(SerialDevice(channel.comNumber), channel.baud, Clock(), transport);
     else
         status = CTcpConnector::Connect(channel.host, channel.port ? channel.port : DefaultTcpPort(),
-                                        kTcpConnectTimeoutMs, clock_, transport);
+                                        kTcpConnectTimeoutMs, Clock(), transport);
     if (status != kStatusOk)
         return status;
     return LinkOpenTransport(std::move(transport));
@@ -87,12 +87,7 @@ int CLinkLibrary::LinkOpenTransport(std::unique_ptr<CLinkTransport> transport)
     LinkClose();
     if (!transport)
         return kStatusInvalidArgument;
-    transport_ = std::move(transport);
-    decoder_ = CWireDecoder(transport_->UsesChecksum());
-    // Numbers start anywhere, so that a late reply from an earlier session
-    // on the same line cannot match a request of this one.
-    std::random_device random;
-    nextSequence_ = random() | 1;
+    engine_.Attach(std::move(transport));
     const int status = Handshake();
     if (status != kStatusOk)
         LinkClose();
@@ -122,20 +117,9 @@ int CLinkLibrary::Handshake()
 
 void CLinkLibrary::LinkClose()
 {
-    transport_.reset();
-    decoder_.Reset();
-    ResetStream();
+    engine_.Close();
+    window_.Reset();
     loaderRunning_ = false;
-}
-
-void CLinkLibrary::Drop()
-{
-    if (stream_ == EStream::Open)
-        FailStream(kStatusConnectionLost, 0);
-    inFlight_.clear();
-    inFlightBytes_ = 0;
-    transport_.reset();
-    decoder_.Reset();
 }
 
 int CLinkLibrary::LinkCheckSerialPort(int channelIndex, int baudIndex)
@@ -161,109 +145,14 @@ std::string CLinkLibrary::LinkErrorText(int status)
     return ProbeStatusText(status);
 }
 
-uint64_t CLinkLibrary::LineTime(size_t bytes) const
-{
-    const long perSecond = transport_ ? transport_->BytesPerSecond() : 0;
-    if (perSecond <= 0)
-        return 0;
-    return static_cast<uint64_t>(bytes) * 1000000 / static_cast<uint64_t>(perSecond);
-}
-
-// ---------------------------------------------------------------- frames
-
-int CLinkLibrary::SendRequest(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
-                              uint32_t& sequence, size_t& wireBytes)
-{
-    if (!transport_)
-        return kStatusLinkNotOpen;
-    sequence = nextSequence_++;
-    if (nextSequence_ == 0)
-        nextSequence_ = 1;
-    std::vector<uint8_t> bytes;
-    EncodeWireFrame(op, 0, sequence, payload.data(), payload.size(), transport_->UsesChecksum(), bytes);
-    wireBytes = bytes.size();
-    const long written = transport_->Write(bytes.data(), bytes.size(), deadline + LineTime(bytes.size()));
-    if (written < 0) {
-        Drop();
-        return kStatusConnectionLost;
-    }
-    if (static_cast<size_t>(written) < bytes.size()) {
-        // Half a frame went out. A serial line finds the next frame by its
-        // checksum; a TCP stream would stay out of step, so it is ended.
-        if (written > 0 && !transport_->UsesChecksum())
-            Drop();
-        return kStatusTimeout;
-    }
-    return kStatusOk;
-}
-
-int CLinkLibrary::WaitFor(uint32_t sequence, uint64_t deadline, SWireFrame* reply)
-{
-    const size_t skippedBefore = decoder_.SkippedBytes();
-    for (;;) {
-        if (!transport_)
-            return kStatusLinkNotOpen;
-        SWireFrame frame;
-        while (decoder_.Next(frame)) {
-            if (!frame.IsReply()) {
-                ++droppedReplies_;
-                continue;
-            }
-            if (reply && frame.sequence == sequence) {
-                *reply = std::move(frame);
-                return kStatusOk;
-            }
-            if (TakeStreamAck(frame)) {
-                if (!reply && frame.sequence == sequence)
-                    return kStatusOk;
-                continue;
-            }
-            ++droppedReplies_;
-        }
-        if (!reply && !InFlight(sequence))
-            return kStatusOk;
-        // A serial line lengthens the wait by the line time of the awaited
-        // frame once its header is in (a header's time while one may be
-        // coming). Noise and frames that are not awaited lengthen nothing,
-        // so the wait never ends later than the deadline plus the line time
-        // of one longest frame.
-        bool headerIn = false;
-        uint32_t arriving = 0;
-        size_t awaitedBytes = decoder_.PendingFrame(headerIn, arriving);
-        if (headerIn && !(reply ? arriving == sequence : InFlight(arriving)))
-            awaitedBytes = 0;
-        const long n = transport_->Read(readBuffer_.data(), readBuffer_.size(), deadline + LineTime(awaitedBytes));
-        if (n > 0) {
-            decoder_.Feed(readBuffer_.data(), static_cast<size_t>(n));
-            continue;
-        }
-        if (n == 0)
-            return decoder_.SkippedBytes() > skippedBefore ? kStatusFramingError : kStatusTimeout;
-        Drop();
-        return kStatusConnectionLost;
-    }
-}
+// ---------------------------------------------------------------- calls
 
 int CLinkLibrary::Call(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs, SWireFrame& reply)
 {
-    if (!transport_)
+    if (!engine_.IsOpen())
         return kStatusLinkNotOpen;
-    if (!inFlight_.empty())
-        DrainStream();
-    if (!transport_)
-        return kStatusLinkNotOpen;
-    const uint64_t start = clock_.NowMicros();
-    const uint64_t timeout = uint64_t(timeoutMs) * 1000;
-    uint32_t sequence = 0;
-    size_t wireBytes = 0;
-    if (const int status = SendRequest(op, payload, start + timeout, sequence, wireBytes); status != kStatusOk)
-        return status;
-    const int status = WaitFor(sequence, start + timeout + LineTime(wireBytes), &reply);
-    if (status != kStatusOk)
-        return status;
-    if (reply.op != op)
-        return kStatusUnexpectedReply;
-    return kStatusOk;
+    window_.Drain();
+    return engine_.Call(op, payload, timeoutMs, reply);
 }
 
 int CLinkLibrary::CallStatus(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs)
@@ -322,11 +211,11 @@ int CLinkLibrary::TargetConnect(SProbeIdentification& identification)
 
 void CLinkLibrary::TargetDisconnect()
 {
-    if (!transport_)
+    if (!engine_.IsOpen())
         return;
-    if (stream_ != EStream::Idle) {
-        DrainStream();
-        ResetStream();
+    if (!window_.IsIdle()) {
+        window_.Drain();
+        window_.Reset();
     }
     CallStatus(kOpTargetDisconnect, {}, kTargetCallTimeoutMs);
 }
@@ -447,168 +336,48 @@ int CLinkLibrary::TargetRead32(uint32_t address, uint32_t& value)
 
 // ---------------------------------------------------------------- streams
 
-void CLinkLibrary::ResetStream()
-{
-    stream_ = EStream::Idle;
-    streamStatus_ = kStatusOk;
-    streamFailAddress_ = 0;
-    inFlight_.clear();
-    inFlightBytes_ = 0;
-}
-
-void CLinkLibrary::FailStream(int status, uint32_t address)
-{
-    if (stream_ != EStream::Open)
-        return;
-    stream_ = EStream::Failed;
-    streamStatus_ = status;
-    streamFailAddress_ = address;
-}
-
-bool CLinkLibrary::InFlight(uint32_t sequence) const
-{
-    return std::any_of(inFlight_.begin(), inFlight_.end(),
-                       [sequence](const SInFlight& block) { return block.sequence == sequence; });
-}
-
-bool CLinkLibrary::TakeStreamAck(const SWireFrame& frame)
-{
-    auto it = std::find_if(inFlight_.begin(), inFlight_.end(),
-                           [&frame](const SInFlight& block) { return block.sequence == frame.sequence; });
-    if (it == inFlight_.end())
-        return false;
-    inFlightBytes_ -= it->wireBytes;
-    inFlight_.erase(it);
-    lastAck_ = clock_.NowMicros();
-    CWireReader in(frame.payload);
-    int32_t status = in.I32();
-    const uint32_t failAddress = in.U32();
-    if (frame.op != kOpStreamBlock || !in.Done())
-        status = kStatusUnexpectedReply;
-    if (status != kStatusOk)
-        FailStream(status, failAddress);
-    return true;
-}
-
-uint64_t CLinkLibrary::AckDeadline(const SInFlight& block) const
-{
-    // A probe works through its blocks one after the other: a block's ack is
-    // due within the timeout of its sending, or of the ack before it when the
-    // probe was still busy with earlier blocks then.
-    const bool checksum = transport_ && transport_->UsesChecksum();
-    return std::max(block.deadline, lastAck_ + kStreamBlockTimeoutMicros +
-                                        LineTime(block.wireBytes + WireFrameSize(kAckPayload, checksum)));
-}
-
-int CLinkLibrary::DrainStream()
-{
-    while (!inFlight_.empty()) {
-        const SInFlight oldest = inFlight_.front();
-        const int status = WaitFor(oldest.sequence, AckDeadline(oldest), nullptr);
-        if (status != kStatusOk) {
-            FailStream(status, 0);
-            inFlight_.clear();
-            inFlightBytes_ = 0;
-            return status;
-        }
-    }
-    return kStatusOk;
-}
-
 int CLinkLibrary::StreamBegin(int mode, int flag)
 {
-    if (!transport_)
+    if (!engine_.IsOpen())
         return kStatusLinkNotOpen;
-    if (stream_ != EStream::Idle)
+    if (!window_.IsIdle())
         return kStatusStreamState;
     const int status = CallStatus(kOpStreamBegin,
                                   CWireWriter().U8(static_cast<uint8_t>(mode)).U8(static_cast<uint8_t>(flag)).bytes,
                                   kTargetCallTimeoutMs);
-    if (status == kStatusOk) {
-        ResetStream();
-        stream_ = EStream::Open;
-        lastAck_ = clock_.NowMicros();
-    }
+    if (status == kStatusOk)
+        window_.Open();
     return status;
 }
 
 int CLinkLibrary::StreamBlock(uint32_t address, uint32_t length, const uint8_t* bytes)
 {
-    if (stream_ == EStream::Failed)
-        return streamStatus_;
-    if (!transport_)
+    if (window_.HasFailed())
+        return window_.Status();
+    if (!engine_.IsOpen())
         return kStatusLinkNotOpen;
-    if (stream_ == EStream::Idle)
+    if (window_.IsIdle())
         return kStatusStreamState;
     if (length == 0)
         return kStatusOk;
     if (!bytes || !FitsAddressSpace(address, length))
         return kStatusInvalidArgument;
-
-    const long perSecond = transport_->BytesPerSecond();
-    const size_t window = streamWindow_ != 0 ? streamWindow_
-                          : perSecond > 0     ? std::clamp<size_t>(static_cast<size_t>(perSecond) / 4, 2048, 65536)
-                                              : 65536;
-    const bool checksum = transport_->UsesChecksum();
-    for (uint32_t done = 0; done < length;) {
-        const uint32_t chunk = std::min(kMaxBlockChunk, length - done);
-        // Take the acks that have already come, without waiting.
-        if (!inFlight_.empty()) {
-            const int status = WaitFor(inFlight_.back().sequence, clock_.NowMicros(), nullptr);
-            if (status == kStatusConnectionLost || status == kStatusLinkNotOpen) {
-                FailStream(status, 0);
-                return streamStatus_;
-            }
-        }
-        if (stream_ != EStream::Open)
-            return streamStatus_;
-        const size_t frameBytes = WireFrameSize(4 + chunk, checksum);
-        while (!inFlight_.empty() && inFlightBytes_ + frameBytes > window) {
-            const SInFlight oldest = inFlight_.front();
-            if (const int status = WaitFor(oldest.sequence, AckDeadline(oldest), nullptr); status != kStatusOk) {
-                FailStream(status, 0);
-                inFlight_.clear();
-                inFlightBytes_ = 0;
-                return streamStatus_;
-            }
-            if (stream_ != EStream::Open)
-                return streamStatus_;
-        }
-        CWireWriter out;
-        out.bytes.reserve(4 + chunk);
-        out.U32(address + done).Bytes(bytes + done, chunk);
-        const uint64_t now = clock_.NowMicros();
-        uint32_t sequence = 0;
-        size_t wireBytes = 0;
-        const int status = SendRequest(kOpStreamBlock, out.bytes, now + kStreamBlockTimeoutMicros,
-                                       sequence, wireBytes);
-        if (status != kStatusOk) {
-            FailStream(status, 0);
-            return streamStatus_;
-        }
-        // The ack may come only after everything on its way has crossed the line.
-        const size_t ahead = inFlightBytes_ + wireBytes + (inFlight_.size() + 1) * WireFrameSize(kAckPayload, checksum);
-        inFlight_.push_back({sequence, address + done, wireBytes,
-                             now + kStreamBlockTimeoutMicros + LineTime(ahead)});
-        inFlightBytes_ += wireBytes;
-        done += chunk;
-    }
-    return stream_ == EStream::Open ? kStatusOk : streamStatus_;
+    return window_.Send(address, length, bytes, kMaxBlockChunk);
 }
 
 int CLinkLibrary::StreamEnd(uint32_t& failAddress)
 {
-    if (stream_ == EStream::Idle)
-        return transport_ ? kStatusStreamState : kStatusLinkNotOpen;
-    DrainStream();
+    if (window_.IsIdle())
+        return engine_.IsOpen() ? kStatusStreamState : kStatusLinkNotOpen;
+    window_.Drain();
     int status = kStatusOk;
     uint32_t address = 0;
-    if (stream_ == EStream::Failed) {
-        status = streamStatus_;
-        address = streamFailAddress_;
+    if (window_.HasFailed()) {
+        status = window_.Status();
+        address = window_.FailAddress();
     }
     // Tell the probe that the stream is over, unless the link itself failed.
-    if (transport_ && !IsTransportFailure(status)) {
+    if (engine_.IsOpen() && !IsTransportFailure(status)) {
         SWireFrame reply;
         int endStatus = Call(kOpStreamEnd, {}, kStreamEndTimeoutMs, reply);
         uint32_t endAddress = 0;
@@ -624,7 +393,7 @@ int CLinkLibrary::StreamEnd(uint32_t& failAddress)
             address = endAddress;
         }
     }
-    ResetStream();
+    window_.Reset();
     failAddress = address;
     return status;
 }

@@ -2,14 +2,13 @@
 
 #include "common/clock.h"
 #include "common/settings.h"
+#include "probe/link_request_engine.h"
+#include "probe/link_stream_window.h"
 #include "probe/link_transport.h"
 #include "probe/probe_library.h"
-#include "probe/wire_decoder.h"
 #include "probe/wire_frame.h"
 
-#include <array>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,11 +17,9 @@
 // protocol (docs/wire-protocol.md) over TCP ("NETWORK <ip> 1") or a serial
 // line ("COM<n> <baud>").
 //
-// Every request carries a sequence number that its reply repeats; a reply
-// that comes after its call has timed out is recognised by its number and
-// dropped. Waits end at their timeout; on a serial line a wait is lengthened
-// by exactly the time the awaited frame's bytes need on the line at its baud
-// rate.
+// The operations build their requests and read their replies here; the
+// request engine numbers, sends and waits (CLinkRequestEngine), and the
+// blocks of a stream travel in a window of their own (CLinkStreamWindow).
 class CLinkLibrary final : public CProbeLibrary {
 public:
     // Timeouts (ms) of the operations whose timeout the caller does not give.
@@ -30,7 +27,7 @@ public:
     static constexpr int kHelloTimeoutMs = 1000;
     static constexpr int kTargetCallTimeoutMs = 2000;   // connect, single accesses, registers
     static constexpr int kBlockTimeoutMs = 3000;        // one block read or write
-    static constexpr int kStreamBlockTimeoutMs = 5000;  // ack of one streamed block
+    static constexpr int kStreamBlockTimeoutMs = CLinkStreamWindow::kAckTimeoutMs; // ack of one streamed block
     static constexpr int kStreamEndTimeoutMs = 5000;
     static constexpr int kInitListTimeoutMs = 5000;     // plus the list's own delays
     static constexpr uint64_t kMaxInitListDelayMs = 600000;
@@ -92,35 +89,20 @@ public:
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
     // from the line: 64 KiB on TCP, a quarter second of a serial line).
-    void SetStreamWindow(size_t bytes) { streamWindow_ = bytes; }
+    void SetStreamWindow(size_t bytes) { window_.SetWindowBytes(bytes); }
 
-    bool IsOpen() const { return transport_ != nullptr; }
-    CClock& Clock() { return clock_; }
+    bool IsOpen() const { return engine_.IsOpen(); }
+    CClock& Clock() { return engine_.Clock(); }
     // Whether the probe said at the handshake that its loader (not the
     // flash-programming firmware) is running.
     bool LoaderRunning() const { return loaderRunning_; }
     // Replies thrown away because no call was waiting for them (late ones).
-    uint64_t DroppedReplies() const { return droppedReplies_; }
+    uint64_t DroppedReplies() const { return engine_.DroppedReplies(); }
 
 private:
-    struct SInFlight {
-        uint32_t sequence;
-        uint32_t address;
-        size_t wireBytes;
-        uint64_t deadline;
-    };
-
     int Handshake();
-    // Sends a request; its sequence number in `sequence`.
-    int SendRequest(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
-                    uint32_t& sequence, size_t& wireBytes);
-    // Waits until the reply to `sequence` has arrived (moved into `reply`),
-    // or, with no `reply`, until the streamed block `sequence` has its ack.
-    // The wait ends at `deadline`, lengthened on a serial line by the line
-    // time of the awaited frame while it arrives (never by noise). Acks of streamed blocks are
-    // taken on the way; other replies are late ones and are dropped.
-    int WaitFor(uint32_t sequence, uint64_t deadline, SWireFrame* reply);
-    // One request and its reply within `timeoutMs`.
+    // One request and its reply within `timeoutMs`, after the acks of a
+    // stream on its way.
     int Call(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs, SWireFrame& reply);
     // A call whose reply is just a status.
     int CallStatus(uint8_t op, const std::vector<uint8_t>& payload, int timeoutMs);
@@ -128,36 +110,8 @@ private:
     template <class T>
     int ReadValue(uint8_t op, uint32_t address, T& value);
 
-    // Takes the ack of a streamed block; false when `frame` is none.
-    bool TakeStreamAck(const SWireFrame& frame);
-    // Waits for the acks of all blocks on their way.
-    int DrainStream();
-    uint64_t AckDeadline(const SInFlight& block) const;
-    void FailStream(int status, uint32_t address);
-    bool InFlight(uint32_t sequence) const;
-    void ResetStream();
-
-    // Microseconds that `bytes` need on a serial line (0 on TCP).
-    uint64_t LineTime(size_t bytes) const;
-    // Ends the link after the carrier failed.
-    void Drop();
-
-    CClock& clock_;
-    std::unique_ptr<CLinkTransport> transport_;
-    CWireDecoder decoder_{false};
-    uint32_t nextSequence_ = 1;
-    bool loaderRunning_ = false;
-    uint64_t droppedReplies_ = 0;
-    std::array<uint8_t, 8192> readBuffer_{};
-
     CSettings settings_;
-    size_t streamWindow_ = 0;
-
-    enum class EStream { Idle, Open, Failed };
-    EStream stream_ = EStream::Idle;
-    int streamStatus_ = 0;
-    uint32_t streamFailAddress_ = 0;
-    std::deque<SInFlight> inFlight_;
-    size_t inFlightBytes_ = 0;
-    uint64_t lastAck_ = 0;
+    CLinkRequestEngine engine_;
+    CLinkStreamWindow window_{engine_};
+    bool loaderRunning_ = false;
 };

@@ -5,6 +5,7 @@
 #include "common/text_format.h"
 #include "common/channel_text.h"
 #include "project/archive.h"
+#include "project/project_file.h"
 #include "catalogue/flash_catalogue.h"
 
 #include <cerrno>
@@ -42,51 +43,7 @@ void CQpgDoc::NewDocument()
 
 void CQpgDoc::Serialize(CArchive& ar)
 {
-    uint16_t formatWord = 1; // written as 1, skipped unchecked on reading
-    ar.Exchange16(formatWord);
-    ar.Exchange16(targetBaud);
-    ar.Exchange16(targetChannel);
-    ar.Exchange16(loaderBaud);
-    ar.Exchange16(loaderChannel);
-    ar.ExchangeString(probeAddress);
-    ar.ExchangeString(subnetMask);
-    ar.ExchangeString(gateway);
-    ar.ExchangeString(storeFileName);
-    ar.Exchange32(fillPattern);
-    ar.Exchange16(fillUnit);
-    ar.Exchange16(checksumType);
-    ar.Exchange16(checksumDestType);
-    ar.Exchange32(checksumDest);
-    ar.Exchange8(autoload);
-    ar.Exchange32(loadOffset);
-    ar.ExchangeString(loadFileName);
-    ar.Exchange16(bankCount);
-    ar.Exchange16(busWidth);
-    ar.ExchangeString(memoryType);
-    ar.Exchange32(workspace);
-    ar.Exchange8(useTargetAlgorithm);
-    ar.Exchange32(targetOptions);
-    ar.ExchangeString(headerLeft);
-    ar.ExchangeString(headerRight);
-    ar.ExchangeString(setupTitle);
-    ar.ExchangeString(comment);
-    ar.Exchange16(editUnit);
-    ar.Exchange32(editAddress);
-    // The embedded objects check the archive's state themselves and leave
-    // their content alone once it has failed.
-    eraseMap.Serialize(ar);
-    physicalRange.Serialize(ar);
-    storeRange.Serialize(ar);
-    fillRange.Serialize(ar);
-    checksumRange.Serialize(ar);
-    mainList.Serialize(ar);
-    preProgramList.Serialize(ar);
-    postProgramList.Serialize(ar);
-    preEraseList.Serialize(ar);
-    postEraseList.Serialize(ar);
-    programRange.Serialize(ar);
-    verifyRange.Serialize(ar);
-    dumpRange.Serialize(ar);
+    CProjectFile::Serialize(*this, ar);
 }
 
 void CQpgDoc::AfterRead()
@@ -118,60 +75,13 @@ bool CQpgDoc::ReadFromBytes(std::span<const uint8_t> data, std::string& error)
     return true;
 }
 
-namespace {
-
-// The whole file, refusing anything bigger than a project file can be.
-bool ReadWholeFile(const std::string& path, size_t limit, std::vector<uint8_t>& out, std::string& error)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-        ::close(fd);
-        return false;
-    }
-    if (static_cast<uint64_t>(st.st_size) > limit) {
-        error = Format("%llu bytes, more than a project file can hold", static_cast<unsigned long long>(st.st_size));
-        ::close(fd);
-        return false;
-    }
-    out.clear();
-    out.reserve(static_cast<size_t>(st.st_size));
-    uint8_t buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (out.size() + static_cast<size_t>(n) > limit) {
-            error = "the file grew while it was read";
-            ::close(fd);
-            return false;
-        }
-        out.insert(out.end(), buffer, buffer + n);
-    }
-    ::close(fd);
-    return true;
-}
-
-} // namespace
 
 bool CQpgDoc::Open(const std::string& path, COperationView& view, CMessageBox& box)
 {
     autoloadResult_ = -1;
     std::vector<uint8_t> bytes;
     std::string error;
-    if (!ReadWholeFile(path, kMaxFileSize, bytes, error)) {
+    if (!CProjectFile::ReadWholeFile(path, kMaxFileSize, bytes, error)) {
         // Nothing was read: the document stays as it was, unsaved work included.
         box.Show(Format("Failed to open document.\n%s: %s", path.c_str(), error.c_str()), "File-Error",
                  EMsgIcon::Stop, EMsgButtons::Ok);
@@ -212,81 +122,9 @@ bool CQpgDoc::Save(const std::string& path, CMessageBox& box, CSafeFileWriter::C
 
 // ---- Rules the commands share -----------------------------------------------
 
-bool CQpgDoc::Inside(const CMemoryRange& range) const
+CCommandRules CQpgDoc::Rules() const
 {
-    // In 64 bits: an empty physical range holds nothing, and no end wraps.
-    return range.GetSize() != 0 && physicalRange.GetSize() != 0 && range.GetStart() >= physicalRange.GetStart()
-           && uint64_t{range.GetStart()} + range.GetSize()
-                  <= uint64_t{physicalRange.GetStart()} + physicalRange.GetSize();
-}
-
-CMemoryRange CQpgDoc::PrepareRange(const CMemoryRange& range, const CMemoryRange& fallback) const
-{
-    if (Inside(range))
-        return range;
-    if (Inside(fallback))
-        return fallback;
-    return physicalRange;
-}
-
-uint32_t CQpgDoc::BusWidthBytes() const
-{
-    const uint32_t bytes = CFlashCatalogue::BusWidthBytes(busWidth);
-    return bytes == 0 ? 1 : bytes;
-}
-
-CMemoryRange CQpgDoc::StoreStartRange() const
-{
-    return PrepareRange(storeRange, image.GetUsedRange(1));
-}
-
-CMemoryRange CQpgDoc::FillStartRange() const
-{
-    return PrepareRange(fillRange, physicalRange);
-}
-
-CMemoryRange CQpgDoc::ChecksumStartRange() const
-{
-    return PrepareRange(checksumRange, image.GetUsedRange(1));
-}
-
-CMemoryRange CQpgDoc::DumpStartRange() const
-{
-    return PrepareRange(dumpRange, physicalRange);
-}
-
-CMemoryRange CQpgDoc::ProgramStartRange() const
-{
-    return PrepareRange(programRange, image.GetUsedRange(BusWidthBytes()));
-}
-
-CMemoryRange CQpgDoc::VerifyStartRange() const
-{
-    return PrepareRange(verifyRange, image.GetUsedRange(BusWidthBytes()));
-}
-
-bool CQpgDoc::IsCommandEnabled(ECommand command) const
-{
-    const bool device = memoryType != CFlashCatalogue::kNoDeviceName;
-    switch (command) {
-    case ECommand::Checksum:
-    case ECommand::Clear:
-    case ECommand::Dump:
-    case ECommand::Edit:
-    case ECommand::Fill:
-    case ECommand::Load:
-    case ECommand::Store:
-    case ECommand::Program:
-    case ECommand::Verify:
-        return device;
-    case ECommand::Erase: {
-        // The same test the report makes before it lists sectors.
-        uint32_t eraseAlgorithm = 0;
-        return device && CFlashCatalogue::GetFlashEraseAlgorithm(memoryType, eraseAlgorithm) && eraseAlgorithm != 0;
-    }
-    default:
-        return true;
-    }
+    return CCommandRules(*this, image);
 }
 
 // ---- Store back ---------------------------------------------------------------

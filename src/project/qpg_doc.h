@@ -1,5 +1,6 @@
 #pragma once
 
+#include "project/command_rules.h"
 #include "project/memory_image.h"
 #include "project/qpg_doc_fields.h"
 #include "project/memory_range.h"
@@ -36,27 +37,7 @@ public:
     static constexpr size_t kMaxFileSize = 64u * 1024 * 1024;
 
     // The menu commands that work on the document, by command id.
-    enum class ECommand : int {
-        Load = 32768,
-        Store = 32769,
-        Dump = 32770,
-        Edit = 32771,
-        Checksum = 32773,
-        Erase = 32774,
-        Program = 32775,
-        Verify = 32776,
-        Communication = 32777,
-        Firmware = 32778,
-        TargetMemory = 32779,
-        Fill = 32786,
-        PrintComment = 32787,
-        MainList = 32788,
-        PreEraseList = 32789,
-        PostEraseList = 32790,
-        PreProgramList = 32791,
-        PostProgramList = 32792,
-        Clear = 57632,
-    };
+    using ECommand = EDocCommand;
 
     // The five init lists in the order of their commands (32788 .. 32792).
     enum EInitList : int { MainList = 0, PreEraseList, PostEraseList, PreProgramList, PostProgramList };
@@ -129,25 +110,21 @@ public:
 
     // ---- Rules the commands share --------------------------------------------
 
-    // The range a command's dialog starts with: `range` when it is not empty
-    // and lies inside physicalRange, else `fallback` on the same terms, else
-    // physicalRange. Silent.
-    CMemoryRange PrepareRange(const CMemoryRange& range, const CMemoryRange& fallback) const;
-    // The starting ranges of the commands that have one.
-    CMemoryRange StoreStartRange() const;
-    CMemoryRange FillStartRange() const;
-    CMemoryRange ChecksumStartRange() const;
-    CMemoryRange DumpStartRange() const;
-    CMemoryRange ProgramStartRange() const;
-    CMemoryRange VerifyStartRange() const;
+    // The rules over this project's fields and image (see CCommandRules).
+    CCommandRules Rules() const;
+    CMemoryRange PrepareRange(const CMemoryRange& range, const CMemoryRange& fallback) const
+    {
+        return Rules().PrepareRange(range, fallback);
+    }
+    CMemoryRange StoreStartRange() const { return Rules().StoreStartRange(); }
+    CMemoryRange FillStartRange() const { return Rules().FillStartRange(); }
+    CMemoryRange ChecksumStartRange() const { return Rules().ChecksumStartRange(); }
+    CMemoryRange DumpStartRange() const { return Rules().DumpStartRange(); }
+    CMemoryRange ProgramStartRange() const { return Rules().ProgramStartRange(); }
+    CMemoryRange VerifyStartRange() const { return Rules().VerifyStartRange(); }
+    bool IsCommandEnabled(ECommand command) const { return Rules().IsCommandEnabled(command); }
+    uint32_t BusWidthBytes() const { return Rules().BusWidthBytes(); }
 
-    // Whether a menu command can be chosen now: the image and target commands
-    // need a flash device (memoryType not "NONE"); Erase also needs a device
-    // the catalogue knows with an erase algorithm (not 0). Others always.
-    bool IsCommandEnabled(ECommand command) const;
-
-    // Bus width in bytes (1, 2, 4); 1 for a bus width the file held out of range.
-    uint32_t BusWidthBytes() const;
     // targetOptions bits 16-23: the target is big-endian.
     bool IsBigEndian() const { return ((targetOptions >> 16) & 0xFF) != 0; }
 
@@ -200,7 +177,6 @@ private:
         modified_ = true;
         return true;
     }
-    bool Inside(const CMemoryRange& range) const;
 
     std::string pathName_;
     std::string channelText_;

@@ -43,6 +43,23 @@ TEST_F(CliFiles, LoadChecksumStoreRunsInOrder)
         EXPECT_EQ(e.path().filename().string().rfind("tarvel-cli-", 0), std::string::npos) << e.path();
 }
 
+TEST_F(CliFiles, TheImageLivesInTheImageDirectoryOfTheEnvironment)
+{
+    const std::filesystem::path images = dir.Path() / "images";
+    std::filesystem::create_directory(images);
+    const std::string fill = kImage + "fill --range 0..FF --pattern 5A --unit byte checksum --range 0..FF --unit byte";
+    const SRun run = RunCli(dir, fill, "TARVEL_IMAGE_DIR='" + images.string() + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Checksum: 00005A00\n");
+    EXPECT_TRUE(std::filesystem::is_empty(images)) << "its private directory went with the run";
+
+    const std::string missing = (dir.Path() / "missing").string();
+    const SRun failed = RunCli(dir, fill, "TARVEL_IMAGE_DIR='" + missing + "'");
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_NE(failed.err.find("cannot create a directory for the memory image in " + missing), std::string::npos)
+        << failed.err;
+}
+
 TEST_F(CliFiles, ExistingFileIsKeptWithoutYes)
 {
     WriteFileBytes(dir.File("out.s19"), "keep me");

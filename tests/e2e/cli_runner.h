@@ -7,19 +7,20 @@
 #include <sys/wait.h>
 
 // Runs the built tarvel-cli in a directory with no terminal on stdin, and
-// keeps its exit code, stdout and stderr.
+// keeps its exit code, stdout and stderr. `environment`: more variables for
+// the run ("NAME='value' ...").
 struct SCliRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments)
+inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments, const std::string& environment = "")
 {
     const std::string err = dir.File("stderr.txt");
-    const std::string command = "cd '" + dir.Path().string() + "' && TMPDIR='" + dir.Path().string() + "' '" +
-                                std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments + " </dev/null 2>'" +
-                                err + "'";
+    const std::string command = "cd '" + dir.Path().string() + "' && TMPDIR='" + dir.Path().string() + "' " +
+                                environment + " '" + std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments +
+                                " </dev/null 2>'" + err + "'";
     SCliRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)

@@ -247,10 +247,17 @@ TEST_F(MainFrame, LoadDialogValuesGoBackIntoTheProjectWhenItCloses)
     EXPECT_TRUE(Doc().IsModified()) << "the file name changed";
     EXPECT_EQ(Doc().image.ReadByte(0x101), 0xAD);
 
+    // Loading again changes only the image: the project stays unmodified.
     Doc().SetModifiedFlag(false);
-    WhenModal([&](QWidget* w) { Click(w, "closeButton"); });
+    Doc().image.Clear();
+    WhenModal([&](QWidget* w) {
+        Click(w, "loadButton");
+        QTest::keyClick(w, Qt::Key_Escape);
+    });
     Frame().Action(Id(EDoc::Load))->trigger();
-    EXPECT_FALSE(Doc().IsModified()) << "nothing changed";
+    EXPECT_EQ(Doc().image.ReadByte(0x101), 0xAD);
+    EXPECT_FALSE(Doc().IsModified());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
 }
 
 TEST_F(MainFrame, AutoloadClosesTheLoadDialogOnSuccessAndKeepsItOpenOnAMissingFile)
