@@ -150,10 +150,27 @@ bool CCliSession::OpenImage()
         std::fprintf(stderr, "Fatal Error: cannot create the memory image in %s\n", dir_.c_str());
         return false;
     }
+    // The paths are set while the signals wait, so the handler never sees half
+    // a path. A hang-up the program was started to ignore (nohup) stays
+    // ignored: closing the terminal must not end a programming run. SIGINT is
+    // taken even when ignored (a background job's): it stops a run in order.
+    sigset_t signals, previous;
+    sigemptyset(&signals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&signals, s);
+    sigprocmask(SIG_BLOCK, &signals, &previous);
     std::snprintf(gImagePath, sizeof gImagePath, "%s", doc_->image.GetPath().c_str());
     std::snprintf(gImageDir, sizeof gImageDir, "%s", dir_.c_str());
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(s, RemoveImageAndExit);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        if (s == SIGHUP && sigaction(s, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
+            continue;
+        action = {};
+        action.sa_handler = RemoveImageAndExit;
+        sigemptyset(&action.sa_mask);
+        sigaction(s, &action, nullptr);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "probe/firmware_image.h"
 
+#include "common/bounded_file.h"
 #include "probe/firmware_record.h"
 
 #include <fstream>
@@ -11,18 +12,18 @@ CFirmwareImage::EResult CFirmwareImage::Read(const std::string& path)
     fileLength_ = 0;
     badLine = 0;
     detail.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) {
+    std::string text;
+    const CBoundedFile::EResult read = path.empty() ? CBoundedFile::EResult::CannotOpen
+                                                    : CBoundedFile::Read(path, kMaxFileBytes, text);
+    if (read == CBoundedFile::EResult::CannotOpen) {
         detail = "cannot open " + (path.empty() ? std::string("the file") : path);
         return EResult::CannotOpen;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        detail = "cannot read " + path;
+    if (read == CBoundedFile::EResult::TooLarge) {
+        detail = path + " is larger than a firmware image can be";
         return EResult::CannotOpen;
     }
-    return ReadText(text.str());
+    return ReadText(text);
 }
 
 CFirmwareImage::EResult CFirmwareImage::ReadText(const std::string& text)

@@ -15,6 +15,9 @@ public:
     static constexpr uint32_t kAreaEnd = 0x01100000;  // one past the last byte
     static constexpr uint32_t kMarkerAddress = 0x01040000;
     static constexpr size_t kMaxLineLength = 254;
+    // The whole area as S-records of short lines fits well within this; a
+    // larger file (or a device that never ends) is refused unread.
+    static constexpr size_t kMaxFileBytes = 16 << 20;
 
     enum class EResult { Ok, CannotOpen, BadRecord };
 

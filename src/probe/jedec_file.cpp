@@ -1,5 +1,7 @@
 #include "probe/jedec_file.h"
 
+#include "common/bounded_file.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -46,18 +48,18 @@ CJedecFile::EResult CJedecFile::Read(const std::string& path, FuseMap& map)
 {
     for (std::string& row : map)
         row.clear();
-    std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) {
+    std::string text;
+    const CBoundedFile::EResult read = path.empty() ? CBoundedFile::EResult::CannotOpen
+                                                    : CBoundedFile::Read(path, kMaxFileBytes, text);
+    if (read == CBoundedFile::EResult::CannotOpen) {
         detail = "cannot open " + (path.empty() ? std::string("the file") : path);
         return EResult::CannotOpen;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        detail = "cannot read " + path;
+    if (read == CBoundedFile::EResult::TooLarge) {
+        detail = path + " is larger than a fuse file can be";
         return EResult::CannotOpen;
     }
-    return ReadText(text.str(), map);
+    return ReadText(text, map);
 }
 
 CJedecFile::EResult CJedecFile::ReadText(const std::string& text, FuseMap& map)

@@ -18,6 +18,8 @@ public:
     static constexpr size_t kRowFuses = 240;
     static constexpr size_t kPieceLength = 80;
     static constexpr int kPiecesPerRow = 4;
+    // A file is read up to this size (a device such as /dev/zero never ends).
+    static constexpr size_t kMaxFileBytes = 4 << 20;
 
     enum class EResult { Ok, CannotOpen, NoFuseMap, BadRow };
 

@@ -50,6 +50,8 @@ void Usage(FILE* out, uint16_t defaultPort)
                  "  --delay-reply N:MS     answer request N MS milliseconds late\n"
                  "  --wrong-echo N         spoil the first byte (or operation) of reply N\n"
                  "  --wrong-length N       make reply N one byte too long\n"
+                 "  --silent-from N        answer no request from N on (a probe that hangs)\n"
+                 "  --cut N                cut the connection instead of answering request N\n"
                  "  --bandwidth B          link speed in bytes per second each way\n"
                  "  --rtt MS               link round-trip time in milliseconds\n"
                  "  --version              the program's version\n"
@@ -209,6 +211,12 @@ int main(int argc, char** argv)
             } else if (arg == "--wrong-length") {
                 if (!CSimFaults::ParseCount(value, faults.wrongLengthTo))
                     return bad();
+            } else if (arg == "--silent-from") {
+                if (!CSimFaults::ParseCount(value, faults.silentFrom))
+                    return bad();
+            } else if (arg == "--cut") {
+                if (!CSimFaults::ParseCount(value, faults.cutAt))
+                    return bad();
             } else if (arg == "--bandwidth") {
                 if (!ParseDouble(value, faults.bandwidth))
                     return bad();
@@ -286,6 +294,10 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    link.SetLog([](const std::string& line) {
+        std::fprintf(stderr, "qdx7000-sim: %s\n", line.c_str());
+        std::fflush(stderr);
+    });
     if (link.Start() != 0) {
         std::fprintf(stderr, "qdx7000-sim: cannot start\n");
         return 1;

@@ -10,6 +10,8 @@ bool CSimFaults::Apply(uint32_t requestNumber, SWireFrame& reply, std::chrono::m
         return true;
     if (faults_.dropReplyTo == requestNumber)
         return false;
+    if (faults_.silentFrom != 0 && requestNumber >= faults_.silentFrom)
+        return false;
     if (faults_.delayReplyTo == requestNumber)
         delay = std::chrono::milliseconds(faults_.delayMs);
     if (faults_.wrongEchoTo == requestNumber) {

@@ -16,6 +16,8 @@ struct SSimFaults {
     uint32_t delayMs = 0;            //   by this many milliseconds
     uint32_t wrongEchoTo = 0;        // reply's first byte wrong (command frames) or wrong operation
     uint32_t wrongLengthTo = 0;      // reply one byte too long
+    uint32_t silentFrom = 0;         // no reply to this request nor to any later one: the probe hangs
+    uint32_t cutAt = 0;              // the connection is cut instead of answering this request
     double bandwidth = 0;            // bytes per second each way; 0: unlimited
     double roundTripMs = 0;          // time there and back, not counting the bytes' own time
 };
@@ -28,6 +30,8 @@ public:
     // Changes `reply` of request number `requestNumber` as the faults say;
     // false when the reply is to be dropped. `delay` receives the extra wait.
     bool Apply(uint32_t requestNumber, SWireFrame& reply, std::chrono::milliseconds& delay) const;
+    // Whether the link is cut instead of answering request `requestNumber`.
+    bool CutsAt(uint32_t requestNumber) const { return faults_.cutAt != 0 && faults_.cutAt == requestNumber; }
 
     const SSimFaults& Settings() const { return faults_; }
 

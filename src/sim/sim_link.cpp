@@ -153,22 +153,89 @@ CSimLink::Clock::duration CSimLink::LineTime(size_t bytes) const
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(bytes / bandwidth));
 }
 
+void CSimLink::Log(const std::string& line) const
+{
+    if (log_)
+        log_(line);
+}
+
+void CSimLink::Drop(SConnection& connection, const std::string& why)
+{
+    Log("dropped host " + connection.peer + ": " + why);
+    Close(connection);
+}
+
+bool CSimLink::PeerGone(int fd)
+{
+    char byte = 0;
+    return recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 void CSimLink::Accept()
 {
     for (;;) {
-        const int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        sockaddr_in addr{};
+        socklen_t len = sizeof addr;
+        const int fd = accept4(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return;
+        char text[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &addr.sin_addr, text, sizeof text);
+        const std::string peer = std::string(text) + ":" + std::to_string(ntohs(addr.sin_port));
+        // One host at a time. A host that has just hung up (a reconnect) is
+        // let go first, so that its successor is not refused.
+        bool busy = false;
+        for (auto& connection : connections_) {
+            if (!connection->fromListener || connection->closed)
+                continue;
+            if (PeerGone(connection->fd)) {
+                Log("host " + connection->peer + " disconnected");
+                Close(*connection);
+            } else {
+                busy = true;
+            }
+        }
+        if (busy) {
+            Log("refused host " + peer + ": another host is connected");
+            close(fd);
+            continue;
+        }
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        // One host at a time: the newest connection replaces the old one.
-        for (auto& connection : connections_) {
-            if (connection->fromListener)
-                Close(*connection);
-        }
         ServeFd(fd, false);
-        connections_.back()->fromListener = true;
+        SConnection& connection = *connections_.back();
+        connection.fromListener = true;
+        connection.peer = peer;
+        connection.lastInput = Clock::now();
+        Log("host " + peer + " connected");
     }
+}
+
+CSimLink::Clock::time_point CSimLink::DropOverdue()
+{
+    const auto now = Clock::now();
+    auto next = Clock::time_point::max();
+    auto ms = [](uint32_t n) { return std::chrono::milliseconds(n); };
+    for (auto& connection : connections_) {
+        if (!connection->fromListener || connection->closed)
+            continue;
+        const bool midFrame = connection->decoder.BufferedBytes() > 0;
+        const auto idleSince = connection->lastInput;
+        auto check = [&](bool applies, uint32_t limitMs, const char* what) {
+            if (!applies || connection->closed)
+                return;
+            const auto deadline = idleSince + ms(limitMs);
+            if (now >= deadline)
+                Drop(*connection, std::string(what) + " for " + std::to_string(limitMs) + " ms");
+            else
+                next = std::min(next, deadline);
+        };
+        check(!connection->spoke, limits_.helloMs, "no frame since connecting");
+        check(connection->spoke && midFrame, limits_.stallMs, "a frame left unfinished");
+        // A host waiting for its own replies is not idle.
+        check(connection->inbound.empty() && connection->outbound.empty(), limits_.idleMs, "nothing received");
+    }
+    return next;
 }
 
 bool CSimLink::CanRead(const SConnection& connection)
@@ -202,19 +269,29 @@ void CSimLink::ReadFrom(SConnection& connection)
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
         if (n <= 0) {
+            if (connection.fromListener)
+                Log("host " + connection.peer + " disconnected");
             Close(connection); // closed by the host, or failed
             return;
         }
         connection.decoder.Feed(buffer, static_cast<size_t>(n));
         const auto now = Clock::now();
+        connection.lastInput = now;
         SWireFrame frame;
         while (connection.decoder.Next(frame)) {
+            connection.spoke = true;
             if (frame.IsReply())
                 continue;
             const size_t size = WireFrameSize(frame.payload.size(), connection.withChecksum);
             connection.upFree = std::max(connection.upFree, now) + LineTime(size);
             connection.inboundBytes += frame.payload.size();
             connection.inbound.push_back({std::move(frame), connection.upFree + halfTrip});
+        }
+        // A TCP stream carries no noise: bytes that start no frame (garbage,
+        // a length above the limit) mean the host does not speak the protocol.
+        if (connection.fromListener && connection.decoder.SkippedBytes() > 0) {
+            Drop(connection, std::to_string(connection.decoder.SkippedBytes()) + " bytes that start no frame");
+            return;
         }
         NoteQueued(connection);
     }
@@ -236,6 +313,10 @@ void CSimLink::ProcessDue(SConnection& connection)
             reply = probe_.Handle(request.frame);
         }
         std::chrono::milliseconds delay{0};
+        if (faults_.CutsAt(number)) {
+            Close(connection);
+            return;
+        }
         if (!faults_.Apply(number, reply, delay))
             continue;
         SOutbound out;
@@ -284,6 +365,7 @@ void CSimLink::Run()
             if (!connection->closed)
                 WriteDue(*connection);
         }
+        auto next = DropOverdue();
         connections_.erase(std::remove_if(connections_.begin(), connections_.end(),
                                           [](const auto& c) { return c->closed; }),
                            connections_.end());
@@ -292,7 +374,6 @@ void CSimLink::Run()
         fds.push_back({wakeRead_, POLLIN, 0});
         if (listening)
             fds.push_back({listenFd_, POLLIN, 0});
-        auto next = Clock::time_point::max();
         for (auto& connection : connections_) {
             short events = CanRead(*connection) ? POLLIN : 0;
             if (!connection->inbound.empty() && CanAnswer(*connection))
@@ -317,14 +398,10 @@ void CSimLink::Run()
             break;
         if (fds[0].revents)
             break;
-        size_t index = 1;
-        if (listening) {
-            if (fds[index].revents & POLLIN)
-                Accept();
-            ++index;
-        }
-        // Connections added by Accept come after those polled.
+        const size_t index = listening ? 2 : 1;
         const size_t polled = fds.size() - index;
+        // Reads first, so that a host that has hung up is gone before its
+        // successor is accepted.
         for (size_t i = 0; i < polled; ++i) {
             SConnection& connection = *connections_[i];
             if (connection.closed)
@@ -337,5 +414,7 @@ void CSimLink::Run()
             else if (revents & (POLLIN | POLLHUP))
                 ReadFrom(connection);
         }
+        if (listening && (fds[1].revents & POLLIN))
+            Accept();
     }
 }

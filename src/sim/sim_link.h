@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,10 +16,18 @@
 #include <vector>
 
 // The link side of the simulated probe: carries request and reply frames
-// between hosts and a CProbeSim on its own thread. It listens on TCP (one
-// host at a time: a new connection replaces the old one), and serves any
-// number of descriptors handed to it (one end of a socket pair, the master of
-// a pseudo-terminal). Serial lines (pseudo-terminals) carry checksums.
+// between hosts and a CProbeSim on its own thread. It listens on TCP and
+// serves any number of descriptors handed to it (one end of a socket pair,
+// the master of a pseudo-terminal). Serial lines (pseudo-terminals) carry
+// checksums.
+//
+// As a network service it serves one TCP host at a time and drops, with a
+// log line, whatever would hold it up: a second host while one is connected
+// is refused (closed at once); a host that sends bytes that start no frame
+// (a TCP stream has no noise: garbage, a declared length above the limit),
+// that sends no frame within the hello time, that leaves a frame unfinished
+// for the stall time or that stays silent for the idle time is dropped. The
+// next host is then served as usual.
 //
 // The link can be made slow and faulty (SSimFaults): limited bandwidth each
 // way and a round-trip time, replies dropped, late or spoilt, connections
@@ -41,6 +50,16 @@ public:
     // Creates a pseudo-terminal and serves it as a serial line; the path of
     // the terminal a host opens, or "" when none could be made.
     std::string OpenPty();
+
+    // Time limits for TCP hosts, in milliseconds (set before Start).
+    struct SLimits {
+        uint32_t helloMs = 10000;  // from connecting to the first frame
+        uint32_t stallMs = 10000;  // a frame begun and not finished
+        uint32_t idleMs = 900000;  // nothing received (longer than any wait a host makes between requests)
+    };
+    void SetLimits(const SLimits& limits) { limits_ = limits; }
+    // Where the service's log lines go (set before Start); none by default.
+    void SetLog(std::function<void(const std::string&)> log) { log_ = std::move(log); }
 
     int Start();
     void Stop();
@@ -86,10 +105,19 @@ private:
         Clock::time_point lastSendAt{};
         bool withChecksum = false;
         bool closed = false;
+        std::string peer;               // a TCP host's address, for the log
+        bool spoke = false;             // a whole frame has arrived
+        Clock::time_point lastInput{};  // connected, or bytes last received
     };
 
     void Run();
     void Accept();
+    // Drops TCP hosts past their time limits; the earliest time a limit can
+    // next pass.
+    Clock::time_point DropOverdue();
+    void Drop(SConnection& connection, const std::string& why);
+    void Log(const std::string& line) const;
+    static bool PeerGone(int fd);
     void ReadFrom(SConnection& connection);
     void ProcessDue(SConnection& connection);
     void WriteDue(SConnection& connection);
@@ -101,6 +129,8 @@ private:
 
     CProbeSim& probe_;
     CSimFaults faults_;
+    SLimits limits_;
+    std::function<void(const std::string&)> log_;
     std::mutex probeMutex_;
     int listenFd_ = -1;
     uint16_t port_ = 0;

@@ -81,6 +81,9 @@ TEST(JedecFile, TheFuseMapStartsOnlyAtAnExactLine)
 
     EXPECT_EQ(file.Read("/nonexistent/ARMJED70.113", map), CJedecFile::EResult::CannotOpen);
     EXPECT_EQ(file.Read("", map), CJedecFile::EResult::CannotOpen);
+    // A device reports no size and never ends: read up to the limit only.
+    EXPECT_EQ(file.Read("/dev/zero", map), CJedecFile::EResult::CannotOpen);
+    EXPECT_EQ(file.detail, "/dev/zero is larger than a fuse file can be");
 }
 
 TEST(LogicSignature, TextBitsAndPadding)
@@ -177,6 +180,8 @@ TEST(FirmwareImage, PaddingPositionsAndWholeFileChecks)
         EXPECT_TRUE(image.Blocks().empty()) << c.name;
     }
     EXPECT_EQ(image.Read(""), CFirmwareImage::EResult::CannotOpen);
+    EXPECT_EQ(image.Read("/dev/zero"), CFirmwareImage::EResult::CannotOpen);
+    EXPECT_EQ(image.detail, "/dev/zero is larger than a firmware image can be");
     EXPECT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(114)), CFirmwareImage::EResult::Ok) << image.detail;
     EXPECT_EQ(image.ReadText("s30a0100c000010203040525\r\n"), CFirmwareImage::EResult::Ok) << image.detail;
 }

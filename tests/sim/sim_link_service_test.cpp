@@ -3,12 +3,14 @@
 
 #include "probe_sim_fixture.h"
 
+#include "probe/probe_status.h"
 #include "probe/wire_frame.h"
 #include "probe/wire_payload.h"
 
 #include <arpa/inet.h>
 #include <chrono>
 #include <fcntl.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -55,6 +57,21 @@ public:
         }
         return sent;
     }
+    // True when the simulator closes the connection within `ms`.
+    bool ClosedWithin(int ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                return true;
+        }
+        return false;
+    }
     bool connected = false;
 
 private:
@@ -95,6 +112,106 @@ TEST(SimLinkService, AHostThatSendsAndNeverReadsIsHeldBackByItsOwnTransport)
                          CSimLink::kMaxQueuedRequests * 32;
     EXPECT_LE(sim.link->PeakQueuedBytes(), bound);
     EXPECT_GT(sim.link->PeakQueuedBytes(), 0u);
+}
+
+// A simulator with short time limits whose log lines a test can read.
+class SimService : public ::testing::Test {
+protected:
+    SimService()
+    {
+        board.AddRegion(kSimRamBase, kSimRamSize, 0x00);
+        CSimLink::SLimits limits;
+        limits.helloMs = 300;
+        limits.stallMs = 300;
+        link.SetLimits(limits);
+        link.SetLog([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            log_.push_back(line);
+        });
+        EXPECT_EQ(link.ListenTcp("127.0.0.1", 0), 0);
+        EXPECT_EQ(link.Start(), 0);
+    }
+    std::string Channel() const { return "NETWORK 127.0.0.1:" + std::to_string(link.Port()) + " 1"; }
+    bool Logged(const std::string& part)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& line : log_)
+            if (line.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+    // A good host still gets served.
+    void ExpectServed()
+    {
+        CLinkLibrary library;
+        ASSERT_EQ(library.LinkOpen(Channel()), 0);
+        uint32_t value = 1;
+        EXPECT_EQ(library.TargetRead32(kSimRamBase, value), 0);
+        EXPECT_EQ(value, 0u);
+        library.LinkClose();
+    }
+
+    // The log outlives the link, whose thread writes to it until it stops.
+    std::mutex mutex_;
+    std::vector<std::string> log_;
+    CProbeSimRamBoard board;
+    CProbeSim probe{board};
+    CSimLink link{probe};
+};
+
+TEST_F(SimService, ASecondHostIsRefusedWhileOneIsServed)
+{
+    CLinkLibrary first;
+    ASSERT_EQ(first.LinkOpen(Channel()), 0);
+    CRawClient second(link.Port());
+    ASSERT_TRUE(second.connected);
+    EXPECT_TRUE(second.ClosedWithin(2000));
+    EXPECT_TRUE(Logged("another host is connected"));
+    uint32_t value = 1;
+    EXPECT_EQ(first.TargetRead32(kSimRamBase, value), 0);
+    first.LinkClose();
+    // The next host after a hang-up is served at once, however soon it comes.
+    ExpectServed();
+    ExpectServed();
+}
+
+TEST_F(SimService, HostsThatDoNotSpeakTheProtocolAreDropped)
+{
+    Bytes hugeLength = {kWireMagic0, kWireMagic1, kOpTargetReadBlock, 0, 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF};
+    Bytes unfinished;
+    const Bytes payload = CWireWriter().U32(0).U32(4).bytes;
+    EncodeWireFrame(kOpTargetReadBlock, 0, 1, payload.data(), payload.size(), false, unfinished);
+    unfinished.resize(unfinished.size() - 3);
+    const Bytes validFrame = [&] {
+        Bytes b;
+        EncodeWireFrame(kOpTargetReadBlock, 0, 1, payload.data(), payload.size(), false, b);
+        return b;
+    }();
+    const struct {
+        const char* what;
+        Bytes bytes;
+        const char* logged;
+    } cases[] = {
+        {"garbage", {'G', 'E', 'T', ' ', '/', '\r', '\n'}, "bytes that start no frame"},
+        {"a declared length of 2 GiB", hugeLength, "bytes that start no frame"},
+        {"silence", {}, "no frame since connecting"},
+        {"half a first frame", unfinished, "no frame since connecting"},
+        {"a frame, then half a frame", [&] {
+             Bytes b = validFrame;
+             b.insert(b.end(), unfinished.begin(), unfinished.end());
+             return b;
+         }(), "a frame left unfinished"},
+    };
+    for (const auto& c : cases) {
+        CRawClient client(link.Port());
+        ASSERT_TRUE(client.connected) << c.what;
+        if (!c.bytes.empty()) {
+            EXPECT_EQ(client.SendFor(c.bytes, 1000), c.bytes.size()) << c.what;
+        }
+        EXPECT_TRUE(client.ClosedWithin(3000)) << c.what;
+        EXPECT_TRUE(Logged(c.logged)) << c.what;
+        ExpectServed();
+    }
 }
 
 } // namespace
