@@ -51,7 +51,7 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
             return ETargetResult::ConnectFailed;
         view_.SetStatus("Processing init list ...");
         if (!connection.LoadInitList(targetOptions, mainList, &view_) ||
-            (sequence.preList && !connection.RunInitList(*sequence.preList, &view_))) {
+            (sequence.preList && !connection.RunInitList(*sequence.preList, &view_, true))) {
             listsFailed = true;
         } else {
             if (sequence.statusText)
@@ -64,6 +64,10 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
             operationFailed = !result_.Ok() || !postDone;
         }
         connection.DisconnectTarget();
+    }
+    if (listsFailed && view_.CancelRequested()) {
+        view_.SetStatus("Stopped while running the init list; the connection was ended.");
+        return ETargetResult::Stopped;
     }
     if (listsFailed) {
         box_.Show("Processing target init list failed!", "Error", EMsgIcon::Stop, EMsgButtons::Ok);

@@ -32,6 +32,7 @@ enum EProbeStatus : int {
     kStatusProtocolMismatch = -1233,
     kStatusInitListFailed = -1234,
     kStatusInitListDelay = -1235,
+    kStatusStopped = -1236,
 
     kStatusNoAlgorithmRam = -4101,
     kStatusInvalidMode = -4102,

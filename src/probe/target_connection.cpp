@@ -87,9 +87,18 @@ bool CTargetConnection::LoadInitList(uint32_t targetOptions, const CCodeList& li
 int CTargetConnection::RunEntry(const SInitListRecord& entry, uint32_t offset)
 {
     switch (entry.type) {
-    case kInitDelay:
-        clock_.SleepMs(entry.value);
+    case kInitDelay: {
+        // In slices, so that a stop request does not wait out a long delay.
+        constexpr uint32_t kSliceMs = 50;
+        for (uint32_t left = entry.value; left > 0;) {
+            if (cancelView_ && cancelView_->CancelRequested())
+                return kStatusStopped;
+            const uint32_t slice = left < kSliceMs ? left : kSliceMs;
+            clock_.SleepMs(slice);
+            left -= slice;
+        }
         return kStatusOk;
+    }
     case kInitWm8:
         return library_.TargetWrite8(entry.address + offset, entry.value);
     case kInitWm16:
@@ -129,7 +138,7 @@ int CTargetConnection::RunEntry(const SInitListRecord& entry, uint32_t offset)
     }
 }
 
-bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* status)
+bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* status, bool stoppable)
 {
     const std::vector<SInitListRecord> records = Records(list);
     const int count = static_cast<int>(records.size());
@@ -141,10 +150,14 @@ bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* statu
     if (code == kStatusOk)
         code = CInitListWalker::CheckDelays(records.data(), count);
     if (code == kStatusOk) {
+        cancelView_ = stoppable ? status : nullptr;
         code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
-                                     [this](const SInitListRecord& entry, uint32_t offset) {
+                                     [this](const SInitListRecord& entry, uint32_t offset) -> int {
+                                         if (cancelView_ && cancelView_->CancelRequested())
+                                             return kStatusStopped;
                                          return RunEntry(entry, offset);
                                      });
+        cancelView_ = nullptr;
     }
     return ReportStatus(status, code, 0);
 }

@@ -46,7 +46,9 @@ public:
     // address offset, as the probe runs the main list; a LOOP that would go
     // back before the first entry is refused as an invalid argument before
     // any entry runs (the probe refuses such a main list the same way).
-    bool RunInitList(const CCodeList& list, COperationView* status);
+    // With `stoppable`, the view's stop request is asked between entries and
+    // during delays (kStatusStopped); a post-list runs to its end.
+    bool RunInitList(const CCodeList& list, COperationView* status, bool stoppable = false);
     // Ends the connection: TargetDisconnect, then closes the link. Always
     // true; harmless when nothing is connected.
     bool DisconnectTarget();
@@ -73,4 +75,6 @@ private:
     CClock& clock_;
     CProbeFrames frames_;
     bool connected_ = false;
+    // The view of the list being run: its stop request is asked between entries and during delays.
+    COperationView* cancelView_ = nullptr;
 };

@@ -204,6 +204,24 @@ TEST_F(TargetConnectionTest, OverlongDelaysAreRefusedBeforeAnythingRunsOrSleeps)
     EXPECT_EQ(clock.slept, 29999u);
 }
 
+TEST_F(TargetConnectionTest, AStopRequestEndsAStoppableListWithoutWaitingOutItsDelay)
+{
+    CSimBoardUnderTest sim;
+    CTargetConnection connection(library, box, sim.Channel(), clock);
+    ASSERT_TRUE(connection.ConnectTarget(&view));
+    const CCodeList list = ListOf({CCodeItem(CCodeItem::Delay, 0, 29999, ""), CCodeItem(CCodeItem::Wm8, kDemoRamBase, 1, "")});
+    CRecordingOperationView stopping;
+    stopping.cancelAfterEvents = 0; // the stop is asked for from the start
+    EXPECT_FALSE(connection.RunInitList(list, &stopping, true));
+    EXPECT_EQ(stopping.LastStatus(), library.LinkErrorText(kStatusStopped));
+    EXPECT_EQ(clock.slept, 0u);
+    EXPECT_TRUE(library.writes.empty());
+    // A list that is not stoppable (a post-list) runs to its end all the same.
+    EXPECT_TRUE(connection.RunInitList(list, &stopping)) << stopping.LastStatus();
+    EXPECT_EQ(clock.slept, 29999u);
+    EXPECT_FALSE(library.writes.empty());
+}
+
 TEST_F(TargetConnectionTest, FailingEntryStopsTheRunWithItsStatusText)
 {
     CSimBoardUnderTest sim;
