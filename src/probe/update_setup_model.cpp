@@ -178,8 +178,11 @@ bool CUpdateSetupModel::RunUpdate()
     if (logicNeeded) {
         const bool done = logic.BeginAccess() && logic.CheckDevice() && logic.Erase() && logic.Program(signature) &&
                           logic.Verify(signature);
-        logic.EndAccess();
-        if (!done)
+        // Leaving logic access is the last logic step: when it fails (its
+        // box is shown) the logic may still be held for programming, so the
+        // update has not succeeded, however well the verification went.
+        const bool left = logic.EndAccess();
+        if (!done || !left)
             return false;
     }
     SLoaderIdentity identity;

@@ -220,6 +220,7 @@ protected:
 enum class EPoint {
     Middle,         // the middle request of the button (for Update: the write of a logic row)
     FirmwareRecord, // Update only: the write of the middle record of the firmware image
+    LeaveLogic,     // Update only: leaving logic access after the logic was verified
 };
 struct SCase {
     EButton button;
@@ -231,6 +232,7 @@ const SCase kCases[] = {
     {EButton::Current, EPoint::Middle, "current"},
     {EButton::Update, EPoint::FirmwareRecord, "update (firmware record)"},
     {EButton::Update, EPoint::Middle, "update (middle: logic row)"},
+    {EButton::Update, EPoint::LeaveLogic, "update (leaving logic access)"},
     {EButton::Transmit, EPoint::Middle, "transmit"},
     {EButton::Ok, EPoint::Middle, "finish (OK)"},
 };
@@ -265,16 +267,22 @@ TEST_P(MaintenanceFaultInjection, FailsCleanlyAndTheProbeRecovers)
         ASSERT_GT(after, before);
         uint32_t at = before + 1 + (after - before) / 2;
         // Whether the reply of the request hit is one the loader protocol
-        // does not examine (a logic row write): a spoilt reply to it is
-        // harmless, and the verification that follows proves the row.
+        // does not examine (a logic row write, leaving logic access): a
+        // spoilt reply to it is harmless.
         bool unexamined = false;
         if (button == EButton::Update) {
-            // Four sector erases, the records, the start marker; then logic
-            // access, device code, erase, the rows.
+            // Four sector erases, the records, the start marker; logic access,
+            // device code, erase, the rows, the signature; the rows and the
+            // signature read back; leaving logic access; the closing query.
             const uint32_t records = static_cast<uint32_t>(FirmwareRecords());
             const uint32_t firstRow = before + 4 + records + 1 + 3 + 1;
+            const uint32_t leaveLogic = firstRow + 2 * (CSimLoader::kRows + 1);
+            ASSERT_EQ(after, leaveLogic + 1);
             if (c.point == EPoint::FirmwareRecord) {
                 at = before + 4 + 1 + records / 2;
+            } else if (c.point == EPoint::LeaveLogic) {
+                at = leaveLogic;
+                unexamined = true;
             } else {
                 ASSERT_GE(at, firstRow);
                 ASSERT_LT(at, firstRow + CSimLoader::kRows);
@@ -395,8 +403,11 @@ TEST_P(MaintenanceFaultInjection, FailsCleanlyAndTheProbeRecovers)
             std::this_thread::sleep_for(std::chrono::milliseconds(kLateMs));
         }
 
-        // The fault is over: the same button succeeds.
-        if (again || button == EButton::Ok) {
+        // The fault is over: the same button succeeds (an update that went
+        // through all but its last steps may have left nothing to update).
+        if (button == EButton::Update && !model->UpdateEnabled()) {
+            EXPECT_EQ(model->firmwareVersion, kNewFirmware);
+        } else if (again || button == EButton::Ok) {
             const SOutcome retry = rig.Press(button);
             EXPECT_TRUE(retry.done) << retry.message;
             EXPECT_TRUE(rig.box.shown.empty()) << retry.message;
