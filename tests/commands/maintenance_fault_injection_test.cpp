@@ -1,9 +1,11 @@
 // Every link fault the simulated probe offers, against every button of the
 // probe's update dialog (Connect, Current, Update, Transmit, OK), driven
 // through the Firmware command as the desktop front end drives it. The fault
-// hits the middle request of the operation (a clean run counts them). For
-// each: the operation fails with the dialog's own message (or, where the
-// dialog retries by design, recovers with the right values), no call waits
+// hits the middle request of the button (a clean run counts them); Update is
+// also hit in the middle of its firmware records and where it leaves logic
+// access. For each: the operation fails with the dialog's own message (or,
+// where the dialog retries by design or the reply hit is one the protocol
+// does not examine, succeeds with the probe as it should be), no call waits
 // past its timeout, the project is unchanged, the link is closed once the
 // dialog is left, and once a passing fault is over the same button succeeds:
 // an update broken off halfway and done again leaves the probe exactly as
