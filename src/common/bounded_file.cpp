@@ -1,6 +1,7 @@
 #include "common/bounded_file.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,5 +42,22 @@ CBoundedFile::EResult CBoundedFile::Read(const std::string& path, size_t maxByte
     errno = err;
     if (result != EResult::Ok)
         text.clear();
+    return result;
+}
+
+CBoundedFile::EResult CBoundedFile::Read(const std::string& path, size_t maxBytes, const char* what,
+                                         std::string& text, std::string& why)
+{
+    why.clear();
+    if (path.empty()) {
+        text.clear();
+        why = "cannot open the file: no file name";
+        return EResult::CannotOpen;
+    }
+    const EResult result = Read(path, maxBytes, text);
+    if (result == EResult::CannotOpen)
+        why = "cannot open " + path + ": " + std::strerror(errno);
+    else if (result == EResult::TooLarge)
+        why = path + " is larger than " + what + " can be";
     return result;
 }

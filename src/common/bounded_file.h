@@ -15,4 +15,10 @@ public:
     };
 
     static EResult Read(const std::string& path, size_t maxBytes, std::string& text);
+
+    // Read, with a failure's reason in `why`: "cannot open PATH: <the
+    // system's reason>" or "PATH is larger than <what> can be" (what: "a
+    // fuse file"). An empty path cannot be opened.
+    static EResult Read(const std::string& path, size_t maxBytes, const char* what, std::string& text,
+                        std::string& why);
 };

@@ -1,5 +1,7 @@
 // The binary reader: the last resort, it takes every file it can open.
 #include "files/load_tracker.h"
+
+#include "common/unique_fd.h"
 #include "files/program_file_readers.h"
 
 #include <cerrno>
@@ -15,20 +17,6 @@ constexpr size_t kChunk = size_t{1} << 20;
 // pieces the file was always read in, so that the same bytes land.
 constexpr uint32_t kPiece = 1024;
 
-class CFd {
-public:
-    explicit CFd(int fd) : fd_(fd) {}
-    ~CFd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& bytesLoaded,
@@ -36,7 +24,7 @@ int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& b
                 SLoadReport* report)
 {
     bytesLoaded = 0;
-    CFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    CUniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
         return kLoadCannotOpen;

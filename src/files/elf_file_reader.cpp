@@ -3,6 +3,7 @@
 // the zero-filled rest of a segment (.bss) is not flash content and is left
 // out.
 #include "common/text_format.h"
+#include "common/unique_fd.h"
 #include "files/load_tracker.h"
 #include "files/program_file_readers.h"
 
@@ -19,20 +20,6 @@ constexpr size_t kHeaderSize = 52;     // a 32-bit ELF header
 constexpr size_t kSegmentSize = 32;    // a 32-bit program header
 constexpr uint32_t kLoadable = 1;      // PT_LOAD
 constexpr uint32_t kPiece = 64 * 1024; // segment bytes are copied in pieces of this size
-
-class CFd {
-public:
-    explicit CFd(int fd) : fd_(fd) {}
-    ~CFd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads exactly `count` bytes at `offset`: 1 read, 0 the file ends first, -1 a read error.
 int ReadAt(int fd, uint8_t* out, size_t count, uint64_t offset)
@@ -68,7 +55,7 @@ int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& byte
                 const CMemoryRange& physical, uint32_t loadOffset, SLoadReport* report)
 {
     bytesLoaded = 0;
-    CFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    CUniqueFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
         return kLoadCannotOpen;

@@ -27,13 +27,7 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
     uint8_t record[4 + 255 + 1];
     unsigned long lineNumber = 0;
     bool first = true;
-    const auto refuse = [&](std::string why) {
-        if (report) {
-            report->line = lineNumber;
-            report->reason = std::move(why);
-        }
-        return kLoadRefused;
-    };
+    const auto refuse = [&](std::string why) { return recordline::Refuse(report, lineNumber, std::move(why)); };
     // A line that is no record: on the first line the file is not Intel HEX.
     const auto malformed = [&](std::string why) { return first ? kLoadNotFormat : refuse(std::move(why)); };
     for (;;) {

@@ -2,6 +2,7 @@
 
 #include "common/hex_digits.h"
 #include "common/text_format.h"
+#include "files/program_file_readers.h"
 
 namespace recordline {
 
@@ -33,6 +34,15 @@ size_t FirstNonHex(const char* line, size_t from, size_t count)
 std::string TooLongReason(size_t maxLength)
 {
     return Format("line longer than %zu characters", maxLength);
+}
+
+int Refuse(SLoadReport* report, unsigned long lineNumber, std::string reason)
+{
+    if (report) {
+        report->line = lineNumber;
+        report->reason = std::move(reason);
+    }
+    return kLoadRefused;
 }
 
 } // namespace recordline

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+struct SLoadReport;
+
 // Helpers shared by the text record readers (S-record and Intel HEX).
 namespace recordline {
 
@@ -19,5 +21,9 @@ size_t FirstNonHex(const char* line, size_t from, size_t count);
 
 // "line longer than %zu characters"
 std::string TooLongReason(size_t maxLength);
+
+// Refuses a record file at `lineNumber` for `reason`: both go into the
+// report (when there is one); answers kLoadRefused.
+int Refuse(SLoadReport* report, unsigned long lineNumber, std::string reason);
 
 } // namespace recordline

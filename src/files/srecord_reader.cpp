@@ -112,13 +112,7 @@ int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& 
     std::string reason;
     unsigned long lineNumber = 0;
     bool first = true;
-    const auto refuse = [&](std::string why) {
-        if (report) {
-            report->line = lineNumber;
-            report->reason = std::move(why);
-        }
-        return kLoadRefused;
-    };
+    const auto refuse = [&](std::string why) { return recordline::Refuse(report, lineNumber, std::move(why)); };
     for (;;) {
         const char* text = nullptr;
         size_t length = 0;

@@ -70,7 +70,7 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
             view_.SetStatus(COperationTexts::Result(result));
             return result;
         case EOutcome::LibraryError:
-            return LibraryFailure(status);
+            return LibraryFailure(status, COperationTexts::PassAccess(pass, failedAddress_, failedRead_));
         }
         done += pass.progressStep;
         progress.Update(plan.progressTotal, done);
@@ -78,9 +78,9 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
     return SOperationResult{EOperationKind::Erase};
 }
 
-SOperationResult CEraseFlash::LibraryFailure(int status)
+SOperationResult CEraseFlash::LibraryFailure(int status, const std::string& context)
 {
-    Report(status);
+    Report(status, context);
     SOperationResult result{EOperationKind::Erase};
     result.status = EOperationStatus::ProbeError;
     result.probeStatus = status;
@@ -102,6 +102,9 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
         else
             outcome = PollJedec(plan, pass, start, status);
     }
+    // The closing cycles below make accesses of their own.
+    failedAddress_ = lastAddress_;
+    failedRead_ = lastRead_;
 
     switch (plan.finishRule) {
     case EFinishRule::Always:
@@ -123,6 +126,8 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
             if (outcome == EOutcome::Done) {
                 outcome = EOutcome::LibraryError;
                 status = finishStatus;
+                failedAddress_ = lastAddress_;
+                failedRead_ = lastRead_;
             }
             break;
         }
@@ -272,6 +277,8 @@ int CEraseFlash::Cycle(const SBusCycle& cycle, uint32_t widthBytes)
         uint32_t dropped = 0;
         return Read(cycle.address, widthBytes, dropped);
     }
+    lastAddress_ = cycle.address;
+    lastRead_ = false;
     switch (widthBytes) {
     case 1:
         return library_.TargetWrite8(cycle.address, cycle.value);
@@ -284,6 +291,8 @@ int CEraseFlash::Cycle(const SBusCycle& cycle, uint32_t widthBytes)
 
 int CEraseFlash::Read(uint32_t address, uint32_t widthBytes, uint32_t& value)
 {
+    lastAddress_ = address;
+    lastRead_ = true;
     int status;
     switch (widthBytes) {
     case 1: {
@@ -310,12 +319,12 @@ bool CEraseFlash::TimedOut(uint64_t start, uint64_t timeoutMs)
     return clock_.NowMs() - start > timeoutMs;
 }
 
-void CEraseFlash::Report(int status)
+void CEraseFlash::Report(int status, const std::string& context)
 {
     if (reportStatus_)
-        reportStatus_(status, 0);
+        reportStatus_(status, context);
     else
-        view_.SetStatus(library_.LinkErrorText(status));
+        view_.SetStatus(context.empty() ? library_.LinkErrorText(status) : context + ": " + library_.LinkErrorText(status));
 }
 
 SOperationResult EraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, const SEraseTarget& target,

@@ -13,9 +13,11 @@ class COperationView;
 class CProbeLibrary;
 
 // Turns a nonzero library status into the status line's message (the target
-// connection's ReportStatus: -4101..-4105 have fixed texts, other codes the
-// library's LinkErrorText). Its result is not used by the erase.
-using FEraseReportStatus = std::function<bool(int status, uint32_t address)>;
+// connection's ReportStatusIn: -4101..-4105 have fixed texts, other codes the
+// library's LinkErrorText), after `context`, which names the bus access that
+// failed ("Erasing bank  0 sector  3, writing at address 0x80008AAA"; empty
+// where the probe's own erase failed). Its result is not used by the erase.
+using FEraseReportStatus = std::function<bool(int status, const std::string& context)>;
 
 // Carries out an erase plan over an open target connection: the host writes
 // the JEDEC and Intel command cycles with TargetWrite8/16/32 and polls with
@@ -42,7 +44,7 @@ private:
 
     SOperationResult RunHostPasses(const CErasePlan& plan);
     SOperationResult RunOnChip(const CErasePlan& plan);
-    SOperationResult LibraryFailure(int status);
+    SOperationResult LibraryFailure(int status, const std::string& context = "");
     EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
     EOutcome PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
     EOutcome PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
@@ -50,7 +52,7 @@ private:
     int Cycle(const SBusCycle& cycle, uint32_t widthBytes);
     int Read(uint32_t address, uint32_t widthBytes, uint32_t& value);
     bool TimedOut(uint64_t start, uint64_t timeoutMs);
-    void Report(int status);
+    void Report(int status, const std::string& context);
     // Whether some device lane that showed DQ5 in `previous` reads other
     // than all ones in `current`.
     static bool LaneFailed(uint32_t previous, uint32_t current, uint32_t laneWidth, uint32_t busWidth);
@@ -59,6 +61,12 @@ private:
     CClock& clock_;
     COperationView& view_;
     FEraseReportStatus reportStatus_;
+    // The last bus access Cycle or Read made: named when it fails.
+    uint32_t lastAddress_ = 0;
+    bool lastRead_ = false;
+    // The access that failed a pass (kept from lastAddress_ before the closing cycles).
+    uint32_t failedAddress_ = 0;
+    bool failedRead_ = false;
 };
 
 // The erase dispatcher: plans the erase of `target` and carries it out. A

@@ -17,12 +17,14 @@ ETargetResult CEraseOperation::Erase(bool eraseAll)
         SEraseTarget::ForDevice(*device_, busWidthBytes, banks, flashBase, workspace, eraseAll, eraseMap);
     SSequence sequence;
     sequence.preList = &preList;
+    sequence.preListName = "Pre-erase init list";
+    sequence.postListName = "Post-erase init list";
     sequence.statusText = "Erasing ...";
     sequence.postList = &postList;
     sequence.failureBox = "Erasing error!";
     return Sequence(sequence, [this, &target](CTargetConnection& connection) {
-        return EraseFlash(library_, clock_, view_, target, [this, &connection](int status, uint32_t address) {
-            return connection.ReportStatus(&view_, status, address);
+        return EraseFlash(library_, clock_, view_, target, [this, &connection](int status, const std::string& context) {
+            return connection.ReportStatusIn(&view_, status, context);
         });
     });
 }

@@ -54,6 +54,11 @@ std::string COperationTexts::PassTimedOut(const SErasePass& pass)
     return "Erasing timeout at " + Where(pass) + " ! \nProcess aborted...";
 }
 
+std::string COperationTexts::PassAccess(const SErasePass& pass, uint32_t address, bool read)
+{
+    return Format("Erasing %s, %s at address 0x%08lX", Where(pass).c_str(), read ? "reading" : "writing", Ul(address));
+}
+
 std::string COperationTexts::ProgramRate(uint64_t size, uint64_t elapsedMs)
 {
     const uint64_t elapsed = elapsedMs == 0 ? 1 : elapsedMs;

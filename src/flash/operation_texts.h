@@ -15,6 +15,9 @@ public:
     static std::string PassStarted(const SErasePass& pass);
     static std::string PassFailed(const SErasePass& pass);
     static std::string PassTimedOut(const SErasePass& pass);
+    // The bus access of a pass that the probe could not make, named in front
+    // of the probe's reason: "Erasing bank  0 sector  3, writing at address 0x80008AAA".
+    static std::string PassAccess(const SErasePass& pass, uint32_t address, bool read);
 
     // The result line of an erase, a program, a verify or a dump that ended
     // Done, EmptyRange, CompareFailed, ImageWriteFailed or Cancelled. Probe

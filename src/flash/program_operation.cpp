@@ -30,6 +30,8 @@ ETargetResult CProgramOperation::Start()
 
     SSequence sequence;
     sequence.preList = &preList;
+    sequence.preListName = "Pre-program init list";
+    sequence.postListName = "Post-program init list";
     sequence.statusText = "Programming ...";
     sequence.postList = &postList;
     sequence.failureBox = "Programming error!";

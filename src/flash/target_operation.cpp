@@ -51,7 +51,7 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
             return ETargetResult::ConnectFailed;
         view_.SetStatus("Processing init list ...");
         if (!connection.LoadInitList(targetOptions, mainList, &view_) ||
-            (sequence.preList && !connection.RunInitList(*sequence.preList, &view_, true))) {
+            (sequence.preList && !connection.RunInitList(*sequence.preList, &view_, true, sequence.preListName))) {
             listsFailed = true;
         } else {
             if (sequence.statusText)
@@ -60,7 +60,7 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
             stopped = result_.status == EOperationStatus::Cancelled;
             // The post-list runs after a failed or stopped operation too: it
             // puts the board back the way the pre-list found it.
-            const bool postDone = !sequence.postList || connection.RunInitList(*sequence.postList, &view_);
+            const bool postDone = !sequence.postList || connection.RunInitList(*sequence.postList, &view_, false, sequence.postListName);
             operationFailed = !result_.Ok() || !postDone;
         }
         connection.DisconnectTarget();

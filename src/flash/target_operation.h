@@ -48,6 +48,8 @@ public:
 protected:
     struct SSequence {
         const CCodeList* preList = nullptr;   // run on the host before the operation
+        const char* preListName = "Pre-operation init list";   // named in a failure's status line
+        const char* postListName = "Post-operation init list";
         const char* statusText = nullptr;     // shown before the operation (nullptr: none)
         const CCodeList* postList = nullptr;  // run on the host after the operation
         const char* failureBox = "";          // the box of a failed operation or post-list

@@ -220,8 +220,16 @@ SOperationResult CTransfer::DumpRange(const CMemoryRange& range)
         }
         const uint32_t length = std::min(kBlockSize, remaining);
         const int status = library.TargetReadBlock(address, 0, length, block.data());
-        if (status != kStatusOk)
-            return Fail(result, EOperationStatus::ProbeError, status);
+        if (status != kStatusOk) {
+            // The block's address goes in front of the probe's reason.
+            result.status = EOperationStatus::ProbeError;
+            result.probeStatus = status;
+            result.address = address;
+            result.doneBytes = size - remaining;
+            connection_.ReportStatusIn(&view_, status,
+                                       Format("Reading target memory at address 0x%08lX", Ul(address)));
+            return result;
+        }
         // A dump that cannot be kept must not be reported as done.
         if (image_.WriteBlock(address, block.data(), length) != 0) {
             result.address = address;

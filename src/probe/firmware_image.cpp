@@ -13,16 +13,8 @@ CFirmwareImage::EResult CFirmwareImage::Read(const std::string& path)
     badLine = 0;
     detail.clear();
     std::string text;
-    const CBoundedFile::EResult read = path.empty() ? CBoundedFile::EResult::CannotOpen
-                                                    : CBoundedFile::Read(path, kMaxFileBytes, text);
-    if (read == CBoundedFile::EResult::CannotOpen) {
-        detail = "cannot open " + (path.empty() ? std::string("the file") : path);
+    if (CBoundedFile::Read(path, kMaxFileBytes, "a firmware image", text, detail) != CBoundedFile::EResult::Ok)
         return EResult::CannotOpen;
-    }
-    if (read == CBoundedFile::EResult::TooLarge) {
-        detail = path + " is larger than a firmware image can be";
-        return EResult::CannotOpen;
-    }
     return ReadText(text);
 }
 

@@ -49,16 +49,8 @@ CJedecFile::EResult CJedecFile::Read(const std::string& path, FuseMap& map)
     for (std::string& row : map)
         row.clear();
     std::string text;
-    const CBoundedFile::EResult read = path.empty() ? CBoundedFile::EResult::CannotOpen
-                                                    : CBoundedFile::Read(path, kMaxFileBytes, text);
-    if (read == CBoundedFile::EResult::CannotOpen) {
-        detail = "cannot open " + (path.empty() ? std::string("the file") : path);
+    if (CBoundedFile::Read(path, kMaxFileBytes, "a fuse file", text, detail) != CBoundedFile::EResult::Ok)
         return EResult::CannotOpen;
-    }
-    if (read == CBoundedFile::EResult::TooLarge) {
-        detail = path + " is larger than a fuse file can be";
-        return EResult::CannotOpen;
-    }
     return ReadText(text, map);
 }
 

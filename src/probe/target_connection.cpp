@@ -78,10 +78,10 @@ bool CTargetConnection::LoadInitList(uint32_t targetOptions, const CCodeList& li
         return false;
     }
     if (const int code = CInitListWalker::CheckDelays(records.data(), static_cast<int>(records.size())); code != 0)
-        return ReportStatus(status, code, 0);
+        return ReportStatusIn(status, code, "Main init list");
     const int code = library_.TargetLoadInitList(0, targetOptions, static_cast<int>(records.size()),
                                                  records.data());
-    return ReportStatus(status, code, 0);
+    return ReportStatusIn(status, code, "Main init list");
 }
 
 int CTargetConnection::RunEntry(const SInitListRecord& entry, uint32_t offset)
@@ -138,7 +138,8 @@ int CTargetConnection::RunEntry(const SInitListRecord& entry, uint32_t offset)
     }
 }
 
-bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* status, bool stoppable)
+bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* status, bool stoppable,
+                                    const std::string& listName)
 {
     const std::vector<SInitListRecord> records = Records(list);
     const int count = static_cast<int>(records.size());
@@ -149,17 +150,53 @@ bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* statu
                                      [](const SInitListRecord&, uint32_t) { return 0; });
     if (code == kStatusOk)
         code = CInitListWalker::CheckDelays(records.data(), count);
+    const SInitListRecord* failed = nullptr;
+    uint32_t failedOffset = 0;
     if (code == kStatusOk) {
         cancelView_ = stoppable ? status : nullptr;
         code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
-                                     [this](const SInitListRecord& entry, uint32_t offset) -> int {
+                                     [this, &failed, &failedOffset](const SInitListRecord& entry,
+                                                                                  uint32_t offset) -> int {
                                          if (cancelView_ && cancelView_->CancelRequested())
                                              return kStatusStopped;
-                                         return RunEntry(entry, offset);
+                                         const int result = RunEntry(entry, offset);
+                                         if (result != kStatusOk) {
+                                             failed = &entry;
+                                             failedOffset = offset;
+                                         }
+                                         return result;
                                      });
         cancelView_ = nullptr;
     }
-    return ReportStatus(status, code, 0);
+    // A stop is no fault of the list: its text stands alone.
+    std::string context = code == kStatusStopped ? std::string() : listName;
+    if (failed != nullptr && code != kStatusStopped) {
+        // Records skip the list's empty slots: count the list's own positions.
+        size_t record = static_cast<size_t>(failed - records.data());
+        for (size_t i = 0; i < list.GetCount(); ++i) {
+            if (list.GetAt(i) == nullptr)
+                continue;
+            if (record-- == 0) {
+                // The columns, one space apart (empty ones dropped).
+                std::string line;
+                for (char c : list.GetAt(i)->GetDisplayLine()) {
+                    if (c == '\t' || c == ' ') {
+                        if (!line.empty() && line.back() != ' ')
+                            line += ' ';
+                    } else {
+                        line += c;
+                    }
+                }
+                while (!line.empty() && line.back() == ' ')
+                    line.pop_back();
+                context += Format(", entry %zu (%s)", i + 1, line.c_str());
+                if (failedOffset != 0)
+                    context += Format(" with loop offset 0x%lX", static_cast<unsigned long>(failedOffset));
+                break;
+            }
+        }
+    }
+    return ReportStatusIn(status, code, context);
 }
 
 bool CTargetConnection::DisconnectTarget()
@@ -168,6 +205,15 @@ bool CTargetConnection::DisconnectTarget()
     library_.LinkClose();
     connected_ = false;
     return true;
+}
+
+bool CTargetConnection::ReportStatusIn(COperationView* status, int code, const std::string& context)
+{
+    if (code == kStatusOk)
+        return true;
+    if (status)
+        status->SetStatus(context.empty() ? StatusText(code, 0) : context + ": " + StatusText(code, 0));
+    return false;
 }
 
 std::string CTargetConnection::StatusText(int code, uint32_t address)

@@ -40,6 +40,7 @@ public:
     bool ConnectTarget(COperationView* status);
     // Hands the main list (at most 128 entries; empty slots skipped) with the
     // target configuration word to the probe.
+    // A failure's status line names the main list ("Main init list: ...").
     bool LoadInitList(uint32_t targetOptions, const CCodeList& list, COperationView* status);
     // Runs a list on the host, one library call per entry (empty slots
     // skipped). A LOOP repeats the two entries before it with a growing
@@ -48,7 +49,11 @@ public:
     // any entry runs (the probe refuses such a main list the same way).
     // With `stoppable`, the view's stop request is asked between entries and
     // during delays (kStatusStopped); a post-list runs to its end.
-    bool RunInitList(const CCodeList& list, COperationView* status, bool stoppable = false);
+    // A failure's status line names the list (`listName`, e.g. "Pre-program
+    // init list") and, where one entry failed, its position in the list and
+    // its columns: "Pre-program init list, entry 3 (WM32 10000000 1): ...".
+    bool RunInitList(const CCodeList& list, COperationView* status, bool stoppable = false,
+                     const std::string& listName = "Init list");
     // Ends the connection: TargetDisconnect, then closes the link. Always
     // true; harmless when nothing is connected.
     bool DisconnectTarget();
@@ -57,6 +62,10 @@ public:
     bool ReportStatus(COperationView* status, int code, uint32_t address);
     // The message of a nonzero status (what ReportStatus writes).
     std::string StatusText(int code, uint32_t address);
+    // Like ReportStatus, with what was being done in front of the reason
+    // ("Reading target memory at address 0x10000000: ..."); an empty context
+    // gives ReportStatus's text.
+    bool ReportStatusIn(COperationView* status, int code, const std::string& context);
 
     bool IsConnected() const { return connected_; }
     CProbeLibrary& Library() { return library_; }

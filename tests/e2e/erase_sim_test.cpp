@@ -146,7 +146,7 @@ struct SEraseRun {
 void RunErase(CSimFixture& sim, CClock& clock, const SEraseTarget& target, SEraseRun& run)
 {
     CLinkLibrary& library = sim.Library();
-    run.ok = EraseFlash(library, clock, run.view, target, [&](int status, uint32_t) {
+    run.ok = EraseFlash(library, clock, run.view, target, [&](int status, const std::string&) {
         run.reported.push_back(status);
         run.view.SetStatus(library.LinkErrorText(status));
         return false;

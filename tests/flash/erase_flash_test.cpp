@@ -40,8 +40,8 @@ class EraseFlashTest : public ::testing::Test {
 protected:
     bool Erase(const SEraseTarget& target)
     {
-        return EraseFlash(library, clock, view, target, [this](int status, uint32_t address) {
-            reported.push_back({status, address});
+        return EraseFlash(library, clock, view, target, [this](int status, const std::string& context) {
+            reported.push_back({status, context});
             view.SetStatus("reported " + std::to_string(status));
             return false;
         }).Ok();
@@ -64,7 +64,7 @@ protected:
     CFakeFlashLibrary library;
     CManualClock clock;
     CRecordingOperationView view;
-    std::vector<std::pair<int, uint32_t>> reported;
+    std::vector<std::pair<int, std::string>> reported; // status, the access named
 };
 
 // ---- Intel ----------------------------------------------------------------
@@ -293,11 +293,12 @@ TEST_F(EraseFlashTest, ALibraryErrorIsReportedAndStopsTheErase)
         uint32_t code;
         size_t failCall;
         size_t resetWrites; // reset cycles written after the error
+        const char* access; // the failed access, named in front of the reason
     };
     const SCase cases[] = {
-        {"third unlock write, code 2", 2, 3, 3},
-        {"first poll read, code 2", 2, 7, 3},
-        {"third unlock write, code 23 (no reset)", 23, 3, 0},
+        {"third unlock write, code 2", 2, 3, 3, "Erasing bank  0 sector  0, writing at address 0x00005555"},
+        {"first poll read, code 2", 2, 7, 3, "Erasing bank  0 sector  0, reading at address 0x00000000"},
+        {"third unlock write, code 23 (no reset)", 23, 3, 0, "Erasing bank  0 sector  0, writing at address 0x0000AAAA"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -307,7 +308,7 @@ TEST_F(EraseFlashTest, ALibraryErrorIsReportedAndStopsTheErase)
         library.failStatus = kStatusConnectionLost;
         EXPECT_FALSE(Erase(Target(c.code, 1, 1, 2, 0, false, {{0, 0}, {1, 0}})));
         ASSERT_EQ(reported.size(), 1u);
-        EXPECT_EQ(reported[0], std::make_pair(int(kStatusConnectionLost), 0u));
+        EXPECT_EQ(reported[0], std::make_pair(int(kStatusConnectionLost), std::string(c.access)));
         EXPECT_EQ(view.Status(), "reported " + std::to_string(kStatusConnectionLost));
         // Nothing of bank 1 is touched, and no reads follow the error.
         EXPECT_EQ(library.calls.size(), c.failCall + c.resetWrites);
@@ -321,7 +322,7 @@ TEST_F(EraseFlashTest, WithoutAReportRoutineTheLibraryTextGoesToTheStatusLine)
     library.failCall = 1;
     library.failStatus = kStatusTimeout;
     EXPECT_FALSE(EraseFlash(library, clock, view, Target(2, 1, 1, 1, 0, true)));
-    EXPECT_EQ(view.Status(), ProbeStatusText(kStatusTimeout));
+    EXPECT_EQ(view.Status(), "Erasing bank  0, writing at address 0x00005555: " + ProbeStatusText(kStatusTimeout));
 }
 
 // ---- On-chip families -------------------------------------------------------

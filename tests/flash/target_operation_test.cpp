@@ -204,7 +204,8 @@ TEST_F(TargetOperationTest, FailingPostListFailsAProgramThatWorked)
     program.postList = OneWrite(0x10000000, 1);
     EXPECT_EQ(program.Start(), ETargetResult::OperationFailed);
     EXPECT_EQ(sim.Peek(kDemoFlashBase, 256), bytes) << "the flash was programmed";
-    EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusTargetAccessError));
+    EXPECT_EQ(view.LastStatus(), "Post-program init list, entry 1 (WM32 0x10000000 0x00000001): " +
+                                     library.LinkErrorText(kStatusTargetAccessError));
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Programming error!"});
     ExpectEnded();
 }

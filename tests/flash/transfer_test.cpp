@@ -180,7 +180,8 @@ TEST_F(TransferTest, PageSizeOf512FailsAfterFlashSetup)
 TEST_F(TransferTest, DumpOfUnansweredMemoryReportsTheLibraryText)
 {
     EXPECT_FALSE(transfer.DumpRange(CMemoryRange(0x10000000, 0x800, 1)));
-    EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusTargetAccessError));
+    EXPECT_EQ(view.LastStatus(), "Reading target memory at address 0x10000000: " +
+                                     library.LinkErrorText(kStatusTargetAccessError));
 }
 
 TEST_F(TransferTest, DumpThatTheImageCannotHoldIsAFailure)

@@ -80,6 +80,7 @@ TEST(JedecFile, TheFuseMapStartsOnlyAtAnExactLine)
     EXPECT_EQ(file.badRow, 133);
 
     EXPECT_EQ(file.Read("/nonexistent/ARMJED70.113", map), CJedecFile::EResult::CannotOpen);
+    EXPECT_EQ(file.detail, "cannot open /nonexistent/ARMJED70.113: No such file or directory");
     EXPECT_EQ(file.Read("", map), CJedecFile::EResult::CannotOpen);
     // A device reports no size and never ends: read up to the limit only.
     EXPECT_EQ(file.Read("/dev/zero", map), CJedecFile::EResult::CannotOpen);
@@ -180,6 +181,8 @@ TEST(FirmwareImage, PaddingPositionsAndWholeFileChecks)
         EXPECT_TRUE(image.Blocks().empty()) << c.name;
     }
     EXPECT_EQ(image.Read(""), CFirmwareImage::EResult::CannotOpen);
+    EXPECT_EQ(image.Read("/tmp"), CFirmwareImage::EResult::CannotOpen);
+    EXPECT_EQ(image.detail, "cannot open /tmp: Is a directory");
     EXPECT_EQ(image.Read("/dev/zero"), CFirmwareImage::EResult::CannotOpen);
     EXPECT_EQ(image.detail, "/dev/zero is larger than a firmware image can be");
     EXPECT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(114)), CFirmwareImage::EResult::Ok) << image.detail;

@@ -142,7 +142,7 @@ TEST_F(TargetConnectionTest, LoopBeforeTheStartOfTheListIsRefusedBeforeAnythingR
         library.writes.clear();
         EXPECT_FALSE(connection.RunInitList(list, &view)) << position;
         EXPECT_TRUE(library.writes.empty()) << position;
-        EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusInvalidArgument));
+        EXPECT_EQ(view.LastStatus(), "Init list: " + library.LinkErrorText(kStatusInvalidArgument));
     }
     // Adjacent loops that would never end are refused the same way.
     const CCodeList endless = ListOf({CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, ""),
@@ -193,9 +193,9 @@ TEST_F(TargetConnectionTest, OverlongDelaysAreRefusedBeforeAnythingRunsOrSleeps)
     for (const CCodeList& list : cases) {
         library.writes.clear();
         EXPECT_FALSE(connection.RunInitList(list, &view));
-        EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusInitListDelay));
+        EXPECT_EQ(view.LastStatus(), "Init list: " + library.LinkErrorText(kStatusInitListDelay));
         EXPECT_FALSE(connection.LoadInitList(2, list, &view));
-        EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusInitListDelay));
+        EXPECT_EQ(view.LastStatus(), "Main init list: " + library.LinkErrorText(kStatusInitListDelay));
         EXPECT_TRUE(library.writes.empty());
         EXPECT_EQ(clock.slept, 0u);
     }
@@ -222,16 +222,27 @@ TEST_F(TargetConnectionTest, AStopRequestEndsAStoppableListWithoutWaitingOutItsD
     EXPECT_FALSE(library.writes.empty());
 }
 
-TEST_F(TargetConnectionTest, FailingEntryStopsTheRunWithItsStatusText)
+TEST_F(TargetConnectionTest, FailingEntryStopsTheRunAndIsNamedWithItsList)
 {
     CSimBoardUnderTest sim;
     CTargetConnection connection(library, box, sim.Channel(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
-    const CCodeList list = ListOf({CCodeItem(CCodeItem::Wm32, 0x10000000, 1, "no memory here"),
-                                   CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, "")});
-    EXPECT_FALSE(connection.RunInitList(list, &view));
-    EXPECT_EQ(library.writes.size(), 1u);
-    EXPECT_EQ(view.LastStatus(), library.LinkErrorText(kStatusTargetAccessError));
+    const std::string reason = library.LinkErrorText(kStatusTargetAccessError);
+    // The position counts the list's empty slots, as the editor shows them.
+    CCodeList list = ListOf({CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, "")});
+    list.Add(std::unique_ptr<CCodeItem>());
+    list.Add(CCodeItem(CCodeItem::Wm32, 0x10000000, 1, "no  memory\there"));
+    list.Add(CCodeItem(CCodeItem::Wm32, kDemoRamBase + 4, 1, ""));
+    EXPECT_FALSE(connection.RunInitList(list, &view, false, "Pre-program init list"));
+    EXPECT_EQ(library.writes.size(), 2u) << "nothing after the failing entry";
+    EXPECT_EQ(view.LastStatus(),
+              "Pre-program init list, entry 3 (WM32 0x10000000 0x00000001 no memory here): " + reason);
+
+    // A write that a loop's offset moves past the end of the RAM (256 KiB).
+    const CCodeList looped = ListOf({CCodeItem(CCodeItem::Wm32, kDemoRamBase + 0x3FFF8, 1, ""),
+                                     CCodeItem(CCodeItem::Nop, 0, 0, ""), CCodeItem(CCodeItem::Loop, 8, 3, "")});
+    EXPECT_FALSE(connection.RunInitList(looped, &view));
+    EXPECT_EQ(view.LastStatus(), "Init list, entry 1 (WM32 0x4003FFF8 0x00000001) with loop offset 0x8: " + reason);
 }
 
 TEST_F(TargetConnectionTest, StatusTexts)
