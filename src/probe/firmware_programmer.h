@@ -15,7 +15,10 @@ class COperationView;
 // start a half-written firmware (it then reports firmware version 0).
 class CFirmwareProgrammer {
 public:
-    static constexpr uint32_t kSectors[4] = {0x0100C000, 0x01040000, 0x01080000, 0x010C0000};
+    // The marker's sector (0x01040000) is erased first: an update that
+    // stops after any erase leaves no start marker beside a firmware with a
+    // sector missing.
+    static constexpr uint32_t kSectors[4] = {0x01040000, 0x0100C000, 0x01080000, 0x010C0000};
 
     CFirmwareProgrammer(CProbeFrames& frames, COperationView& view) : frames_(frames), view_(view) {}
 

@@ -299,6 +299,29 @@ TEST_F(UpdateSetup, InvalidIpAddressStopsEveryButtonBeforeTheProbe)
     EXPECT_TRUE(model->Finish(false)) << "Cancel ends the dialog whatever the fields hold";
 }
 
+TEST_F(UpdateSetup, AnUpdateCutAfterItsFirstEraseLeavesAFirmwareThatDoesNotStart)
+{
+    // The requests up to a connected dialog; the update's first request is
+    // its first sector erase.
+    Start();
+    ASSERT_TRUE(model->Connect());
+    const uint32_t connected = sim->RequestsReceived();
+    ASSERT_TRUE(Startable());
+
+    SSimFaults faults;
+    faults.cutAt = connected + 1; // the first erase is done, its reply never comes
+    Start(TcpOptions({}, faults));
+    ASSERT_TRUE(model->Connect());
+    EXPECT_FALSE(model->Update());
+    EXPECT_EQ(view.Status(), "Updating firmware and logic failed!");
+    // A sector of the old firmware is gone: the start marker must be gone
+    // with it, so that the loader keeps the probe in the loader instead of
+    // starting a firmware with a hole in it.
+    EXPECT_FALSE(Startable());
+    auto lock = sim->Link().LockProbe();
+    EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 0);
+}
+
 TEST_F(UpdateSetup, BadFirmwareRecordWritesNothingAndTheOldFirmwareStillStarts)
 {
     std::string image = CSimProbeImages::FirmwareImage(114);

@@ -120,12 +120,19 @@ int main(int argc, char** argv)
         if (kind.passes && !kind.board.size()) {
             // Nothing lost: the same cycle, clean now, ends with the image in flash.
             bool done = true;
-            for (EOp op : kCycle)
-                done = RunCommand(op, project, library, sim.Channel(), clock).done && done;
+            std::string failures;
+            for (EOp op : kCycle) {
+                const SOutcome outcome = RunCommand(op, project, library, sim.Channel(), clock);
+                done = outcome.done && done;
+                if (!outcome.done)
+                    failures += std::string(" ") + Name(op) + ": " + outcome.message + ";";
+            }
             if (done && sim.Peek(kDemoFlashBase, kLength) == image)
                 ++t.recovered;
+            else if (done)
+                wrong += " the clean cycle after the fault left other bytes in flash than the image;";
             else
-                wrong += " the clean cycle after the fault failed;";
+                wrong += " the clean cycle after the fault failed:" + failures;
         }
         if (!project.ok)
             wrong += " the project could not be set up;";
