@@ -167,6 +167,11 @@ void CSimLink::Drop(SConnection& connection, const std::string& why)
 
 bool CSimLink::PeerGone(int fd)
 {
+    // A host that hung up with requests still unread in the socket has gone
+    // as well: its end is shut (or reset) behind the data.
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    if (poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0)
+        return true;
     char byte = 0;
     return recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
 }

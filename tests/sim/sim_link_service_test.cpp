@@ -175,6 +175,25 @@ TEST_F(SimService, ASecondHostIsRefusedWhileOneIsServed)
     ExpectServed();
 }
 
+TEST_F(SimService, AHostThatHangsUpWithRequestsUnreadDoesNotKeepTheNextOneOut)
+{
+    {
+        CRawClient client(link.Port());
+        ASSERT_TRUE(client.connected);
+        // Requests the simulator is held back from reading: they are still
+        // in its socket when the host hangs up.
+        client.SendFor(ReadBlockRequests(100000), 1000);
+        uint32_t answered = 0;
+        for (int i = 0; i < 50; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (link.RequestsReceived() == answered && answered > 0)
+                break;
+            answered = link.RequestsReceived();
+        }
+    }
+    ExpectServed();
+}
+
 TEST_F(SimService, HostsThatDoNotSpeakTheProtocolAreDropped)
 {
     Bytes hugeLength = {kWireMagic0, kWireMagic1, kOpTargetReadBlock, 0, 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF};
