@@ -308,6 +308,15 @@ void CSimLink::ProcessDue(SConnection& connection)
         std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
     while (!connection.inbound.empty() && connection.inbound.front().deliverAt <= Clock::now() && !stop_ &&
            CanAnswer(connection)) {
+        // A host that has hung up waits for none of its queued requests: a
+        // stream it left behind is dropped instead of keeping the probe busy
+        // (programming takes real time) while the next host waits.
+        if (connection.isSocket && PeerGone(connection.fd)) {
+            if (connection.fromListener)
+                Log("host " + connection.peer + " disconnected");
+            Close(connection);
+            return;
+        }
         SInbound request = std::move(connection.inbound.front());
         connection.inbound.pop_front();
         connection.inboundBytes -= request.frame.payload.size();

@@ -114,6 +114,32 @@ TEST(SimLinkService, AHostThatSendsAndNeverReadsIsHeldBackByItsOwnTransport)
     EXPECT_GT(sim.link->PeakQueuedBytes(), 0u);
 }
 
+TEST(SimLinkService, RequestsOfAHostThatHungUpAreDroppedUnanswered)
+{
+    // Ten init lists of one 200 ms DELAY each: two seconds of probe work,
+    // all read by the probe before the host hangs up.
+    CSimProbeUnderTest sim;
+    const int count = 10;
+    {
+        CRawClient client(sim.link->Port());
+        ASSERT_TRUE(client.connected);
+        Bytes stream;
+        for (int i = 0; i < count; ++i) {
+            const Bytes payload = CWireWriter().U32(0).U16(1).U16(kInitDelay).U32(0).U32(200).bytes;
+            EncodeWireFrame(kOpTargetLoadInitList, 0, static_cast<uint32_t>(i + 1), payload.data(), payload.size(),
+                            false, stream);
+        }
+        ASSERT_EQ(client.SendFor(stream, 2000), stream.size());
+        for (int i = 0; i < 200 && sim.link->RequestsReceived() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(sim.link->RequestsReceived(), 0u);
+    }
+    // The probe finishes the list in hand and drops the rest: the next host
+    // does not wait behind them.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_LE(sim.link->RequestsReceived(), 2u);
+}
+
 // A simulator with short time limits whose log lines a test can read.
 class SimService : public ::testing::Test {
 protected:
