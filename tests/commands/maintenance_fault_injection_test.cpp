@@ -18,6 +18,7 @@
 #include "project/qpg_doc.h"
 #include "sim/sim_probe_images.h"
 #include "support/fault_cycle.h"
+#include "support/firmware_area.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"
 #include "support/sim_fixture.h"
@@ -40,8 +41,8 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr uint16_t kNewFirmware = 114; // the probe starts with 113
 constexpr uint16_t kNewLogic = 113;    // and 112
-constexpr uint32_t kFirmwareStart = 0x0100C000;
-constexpr uint32_t kFirmwareSize = 0x01100000 - kFirmwareStart;
+constexpr uint32_t kFirmwareStart = firmware_area::kStart;
+constexpr uint32_t kFirmwareSize = firmware_area::kSize;
 // Later than every timeout of the requests a fault can hit here (loader
 // query, probe memory, logic, start: 1 s at most; the 10 s sector erase is
 // never hit), and short enough to keep the suite quick.
@@ -86,18 +87,6 @@ SFailureTexts FailureTexts(EButton button)
     case EButton::Ok: return {};
     }
     return {};
-}
-
-Bytes ExpectedFirmwareArea(uint16_t version)
-{
-    CFirmwareImage image;
-    EXPECT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(version)), CFirmwareImage::EResult::Ok);
-    Bytes area(kFirmwareSize, 0xFF);
-    for (const auto& block : image.Blocks())
-        std::copy(block.data.begin(), block.data.end(), area.begin() + (block.address - kFirmwareStart));
-    const uint8_t marker[4] = {0xAA, 0x55, 0x55, 0xAA};
-    std::copy(marker, marker + 4, area.begin() + (CFirmwareImage::kMarkerAddress - kFirmwareStart));
-    return area;
 }
 
 struct SOutcome {
@@ -173,7 +162,7 @@ public:
         const CSimLoader& loader = sim.Probe().Loader();
         Bytes area;
         ASSERT_TRUE(loader.ReadFlash(kFirmwareStart, kFirmwareSize, area));
-        EXPECT_TRUE(area == ExpectedFirmwareArea(kNewFirmware)) << "the firmware area holds the image";
+        EXPECT_TRUE(area == firmware_area::Expected(kNewFirmware)) << "the firmware area holds the image";
         EXPECT_TRUE(loader.FirmwareStartable());
         for (int row = 0; row < CSimLoader::kRows; ++row)
             ASSERT_EQ(loader.LogicRow(row), CSimProbeImages::FuseRow(kNewLogic, row)) << "row " << row;

@@ -11,6 +11,7 @@
 #include "probe/probe_status.h"
 #include "probe/update_setup_model.h"
 #include "sim/sim_probe_images.h"
+#include "support/firmware_area.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"
 #include "support/sim_fixture.h"
@@ -25,8 +26,8 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint32_t kFirmwareStart = 0x0100C000;
-constexpr uint32_t kFirmwareSize = 0x01100000 - kFirmwareStart;
+constexpr uint32_t kFirmwareStart = firmware_area::kStart;
+constexpr uint32_t kFirmwareSize = firmware_area::kSize;
 
 CSimFixture::SOptions TcpOptions(const SProbeSimConfig& config = {}, const SSimFaults& faults = {})
 {
@@ -103,18 +104,6 @@ protected:
     {
         return std::find(view.statuses.begin(), view.statuses.end(), text) != view.statuses.end();
     }
-    // Firmware area bytes as the image file would leave them.
-    static Bytes ExpectedFirmwareArea(uint16_t version)
-    {
-        CFirmwareImage image;
-        EXPECT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(version)), CFirmwareImage::EResult::Ok);
-        Bytes area(kFirmwareSize, 0xFF);
-        for (const auto& block : image.Blocks())
-            std::copy(block.data.begin(), block.data.end(), area.begin() + (block.address - kFirmwareStart));
-        const uint8_t marker[4] = {0xAA, 0x55, 0x55, 0xAA};
-        std::copy(marker, marker + 4, area.begin() + (0x01040000 - kFirmwareStart));
-        return area;
-    }
 
     CTempDir dir;
     std::unique_ptr<CSimFixture> sim;
@@ -162,7 +151,7 @@ TEST_F(UpdateSetup, FullUpdateReplacesFirmwareAndLogicAndTheProbeReportsTheNewVe
 
     // The probe's flash holds the image, the marker last; the logic device
     // holds the file's fuse map and the signature of version 113.
-    EXPECT_TRUE(Flash(kFirmwareStart, kFirmwareSize) == ExpectedFirmwareArea(114));
+    EXPECT_TRUE(Flash(kFirmwareStart, kFirmwareSize) == firmware_area::Expected(114));
     EXPECT_TRUE(Startable());
     for (int row = 0; row < 134; ++row)
         ASSERT_EQ(Row(row), CSimProbeImages::FuseRow(113, row)) << "row " << row;
