@@ -327,11 +327,12 @@ void CSimLink::ProcessDue(SConnection& connection)
             reply = probe_.Handle(request.frame);
         }
         std::chrono::milliseconds delay{0};
-        if (faults_.CutsAt(number)) {
+        const bool faulty = !faultsEnded_;
+        if (faulty && faults_.CutsAt(number)) {
             Close(connection);
             return;
         }
-        if (!faults_.Apply(number, reply, delay))
+        if (faulty && !faults_.Apply(number, reply, delay))
             continue;
         SOutbound out;
         EncodeWireFrame(reply, connection.withChecksum, out.bytes);

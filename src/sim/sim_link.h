@@ -67,6 +67,11 @@ public:
     // Holds the probe still while a test looks at it.
     std::unique_lock<std::mutex> LockProbe() { return std::unique_lock<std::mutex>(probeMutex_); }
     uint32_t RequestsReceived() const { return requests_; }
+    // Ends the request faults (dropped, late, spoilt replies, a cut, a probe
+    // that stops answering): every request from now on is answered soundly.
+    // The link's speed stays. For a test that checks a probe recovers once a
+    // fault is over, whether or not the fault's request was ever reached.
+    void EndFaults() { faultsEnded_ = true; }
 
     // Back-pressure: a connection is not read while this many requests wait
     // to be answered, and no request is answered while this many reply bytes
@@ -140,5 +145,6 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<uint32_t> requests_{0};
+    std::atomic<bool> faultsEnded_{false};
     std::atomic<size_t> peakQueued_{0};
 };

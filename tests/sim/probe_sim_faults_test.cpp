@@ -111,6 +111,24 @@ TEST(SimFaults, SpoiltRepliesGiveUnexpectedReply)
     EXPECT_EQ(other.library.TargetRead32(kSimRamBase, value), 0);
 }
 
+TEST(SimFaults, EndedFaultsLeaveEveryLaterRequestAnsweredSoundly)
+{
+    // Faults armed for requests 3 to 6 (and silence from 7), ended after
+    // request 2: none of them acts any more.
+    SSimFaults faults;
+    faults.wrongEchoTo = 3;
+    faults.wrongLengthTo = 4;
+    faults.dropReplyTo = 5;
+    faults.cutAt = 6;
+    faults.silentFrom = 7;
+    SFaultyLink link(faults);
+    ASSERT_EQ(link.openStatus, 0);
+    ASSERT_EQ(link.frames.FlashSetup(1, 0, 0, 0, 0), 0);
+    link.sim.link->EndFaults();
+    for (int request = 3; request <= 8; ++request)
+        EXPECT_EQ(link.frames.FlashSetup(1, 0, 0, 0, 0), 0) << "request " << request;
+}
+
 TEST(SimFaults, ARefusedConnection)
 {
     SSimFaults faults;

@@ -5,10 +5,15 @@
 // commands fail with a message or succeed (the fault may land where nothing
 // depends on it), the link is closed after each, no call waits past its
 // timeout, the image and the project never change, and once a passing fault
-// is over a clean cycle on the same probe succeeds. Built with the
+// is over a clean cycle on the same probe succeeds. A fault drawn for a
+// request the cycle never reached (a cycle makes fewer requests when a
+// command fails early or its erase needs fewer polls) leaves a clean cycle,
+// which must pass; the faults are ended before the clean cycle after it, so
+// that the fault cannot land there instead. Built with the
 // sanitizers (scripts/soak), the run also ends with no leak.
 //
-// Usage: soak_cycles CYCLES [SEED]
+// Usage: soak_cycles CYCLES [SEED [ONLY]]
+// ONLY runs just that cycle of the seed's sequence, to look at one failure again.
 
 #include "support/fault_cycle.h"
 #include "support/manual_clock.h"
@@ -27,23 +32,24 @@ struct SFaultKind {
     std::string board;
     std::function<void(SSimFaults&, uint32_t)> arm;
     bool passes;
+    bool atRequest; // armed at the request drawn, not at the board or the connection
 };
 
 std::vector<SFaultKind> Kinds()
 {
     auto none = [](SSimFaults&, uint32_t) {};
     return {
-        {"none", "", none, true},
-        {"refused connection", "", [](SSimFaults& f, uint32_t) { f.refuseConnection = true; }, false},
-        {"dropped reply", "", [](SSimFaults& f, uint32_t n) { f.dropReplyTo = n; }, true},
-        {"late reply", "", [](SSimFaults& f, uint32_t n) { f.delayReplyTo = n; f.delayMs = 5500; }, true},
-        {"wrong reply", "", [](SSimFaults& f, uint32_t n) { f.wrongEchoTo = n; }, true},
-        {"over-long reply", "", [](SSimFaults& f, uint32_t n) { f.wrongLengthTo = n; }, true},
-        {"link cut", "", [](SSimFaults& f, uint32_t n) { f.cutAt = n; }, true},
-        {"probe stops answering", "", [](SSimFaults& f, uint32_t n) { f.silentFrom = n; }, false},
-        {"erase failure", "fault erase-fail 0x80008000\n", none, false},
-        {"erase never finishes", "fault erase-hang 0x80008000\n", none, false},
-        {"stuck bit", "fault stuck 0x80000010 bit=2 value=0\n", none, false},
+        {"none", "", none, true, false},
+        {"refused connection", "", [](SSimFaults& f, uint32_t) { f.refuseConnection = true; }, false, false},
+        {"dropped reply", "", [](SSimFaults& f, uint32_t n) { f.dropReplyTo = n; }, true, true},
+        {"late reply", "", [](SSimFaults& f, uint32_t n) { f.delayReplyTo = n; f.delayMs = 5500; }, true, true},
+        {"wrong reply", "", [](SSimFaults& f, uint32_t n) { f.wrongEchoTo = n; }, true, true},
+        {"over-long reply", "", [](SSimFaults& f, uint32_t n) { f.wrongLengthTo = n; }, true, true},
+        {"link cut", "", [](SSimFaults& f, uint32_t n) { f.cutAt = n; }, true, true},
+        {"probe stops answering", "", [](SSimFaults& f, uint32_t n) { f.silentFrom = n; }, false, true},
+        {"erase failure", "fault erase-fail 0x80008000\n", none, false, false},
+        {"erase never finishes", "fault erase-hang 0x80008000\n", none, false, false},
+        {"stuck bit", "fault stuck 0x80000010 bit=2 value=0\n", none, false, false},
     };
 }
 
@@ -52,6 +58,7 @@ struct STally {
     int opsDone = 0;
     int opsFailed = 0;
     int recovered = 0;
+    int notReached = 0;
     int unexpected = 0;
 };
 
@@ -63,6 +70,7 @@ int main(int argc, char** argv)
 {
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 300;
     const unsigned seed = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 12;
+    const int only = argc > 3 ? std::atoi(argv[3]) : -1;
     std::mt19937 random(seed);
     const std::vector<SFaultKind> kinds = Kinds();
     // The requests of a clean cycle: where a fault can land.
@@ -88,7 +96,10 @@ int main(int argc, char** argv)
         // Half the cycles run clean, the rest draw one fault.
         const SFaultKind& kind = random() % 2 == 0 ? kinds[0] : kinds[1 + random() % (kinds.size() - 1)];
         SSimFaults faults;
-        kind.arm(faults, 1 + random() % cycleRequests);
+        const uint32_t request = 1 + random() % cycleRequests;
+        kind.arm(faults, request);
+        if (only >= 0 && cycle != only)
+            continue; // the draws are made all the same: the sequence stays the seed's
         CSimBoardUnderTest sim(Board(kind.board), {}, faults);
         CProject project;
         CTimedLibrary library;
@@ -117,6 +128,13 @@ int main(int argc, char** argv)
             wrong += " the project changed;";
         if (kind.name == std::string("none") && !allDone)
             wrong += " a clean cycle failed;";
+        const bool reached = !kind.atRequest || sim.link->RequestsReceived() >= request;
+        if (!reached) {
+            ++t.notReached;
+            if (!allDone)
+                wrong += " the fault was not reached, and yet the cycle failed;";
+        }
+        sim.link->EndFaults();
         if (kind.passes && !kind.board.size()) {
             // Nothing lost: the same cycle, clean now, ends with the image in flash.
             bool done = true;
@@ -139,14 +157,16 @@ int main(int argc, char** argv)
         if (!wrong.empty()) {
             ++t.unexpected;
             ++unexpected;
-            std::printf("cycle %d (%s):%s\n", cycle, kind.name, wrong.c_str());
+            std::printf("cycle %d (%s at request %u of %u):%s\n", cycle, kind.name, request, cycleRequests,
+                        wrong.c_str());
         }
     }
-    std::printf("| fault | cycles | commands done | commands failed | clean cycle after it | unexpected |\n");
-    std::printf("|---|---|---|---|---|---|\n");
+    std::printf("| fault | cycles | fault not reached | commands done | commands failed | clean cycle after it "
+                "| unexpected |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
     for (const auto& [name, t] : tally)
-        std::printf("| %s | %d | %d | %d | %d | %d |\n", name.c_str(), t.cycles, t.opsDone, t.opsFailed, t.recovered,
-                    t.unexpected);
+        std::printf("| %s | %d | %d | %d | %d | %d | %d |\n", name.c_str(), t.cycles, t.notReached, t.opsDone,
+                    t.opsFailed, t.recovered, t.unexpected);
     std::printf("%d cycles, seed %u, %d unexpected\n", cycles, seed, unexpected);
     return unexpected == 0 ? 0 : 1;
 }
