@@ -12,8 +12,11 @@
 // that the fault cannot land there instead. Built with the
 // sanitizers (scripts/soak), the run also ends with no leak.
 //
-// Usage: soak_cycles CYCLES [SEED [ONLY]]
-// ONLY runs just that cycle of the seed's sequence, to look at one failure again.
+// Usage: soak_cycles CYCLES [SEED [ONLY [REQUESTS]]]
+// ONLY runs just that cycle of the seed's sequence, to look at one failure
+// again. The request a fault is drawn for depends on the requests a clean
+// cycle makes, which vary with timing (erase polls); REQUESTS, from the
+// failure's line ("at request N of REQUESTS"), draws the same request again.
 
 #include "support/fault_cycle.h"
 #include "support/manual_clock.h"
@@ -86,7 +89,8 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "soak: a clean cycle failed\n");
                 return 2;
             }
-        cycleRequests = sim.link->RequestsReceived();
+        cycleRequests = argc > 4 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10))
+                                 : sim.link->RequestsReceived();
         meantProject = project.doc.SaveToBytes();
     }
 
