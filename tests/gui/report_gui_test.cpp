@@ -1,10 +1,10 @@
 // The setup report in the desktop program: the Qt canvas measures as the PDF
 // form does, the Print Comment dialog, printing from page 1 only, the report
 // view of the main window and the PDF export.
-#include "app/main_frame.h"
-#include "app/qpg_app.h"
-#include "app/qpg_view.h"
-#include "app/qt_settings_store.h"
+#include "gui/app/main_frame.h"
+#include "gui/app/qpg_app.h"
+#include "gui/app/qpg_view.h"
+#include "gui/app/qt_settings_store.h"
 #include "commands/print_comment_command.h"
 #include "gui/dialogs/print_comment_dialog.h"
 #include "gui/gui_test_support.h"
