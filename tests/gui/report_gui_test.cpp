@@ -19,6 +19,7 @@
 
 #include <QFontInfo>
 #include <QPlainTextEdit>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 
 #include <filesystem>
@@ -191,6 +192,32 @@ TEST_F(ReportInMainFrame, PrintCommentAndPdfExportFromTheFileMenu)
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].caption, "File-Error");
     EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
+}
+
+} // namespace
+
+namespace {
+
+// After a print run of pages 2 to 3 (which printed nothing), the preview
+// still shows the whole report.
+TEST(ReportPrinter, PreviewShowsEveryPageAfterARangedRun)
+{
+    CQpgDoc doc(false);
+    for (int i = 0; i < 200; ++i)
+        doc.mainList.Add(CCodeItem(CCodeItem::Wm32, 0x1000 + 4 * i, i, "entry"));
+    CReportPrinter printer(nullptr);
+    printer.Printer().setPrintRange(QPrinter::PageRange);
+    printer.Printer().setFromTo(2, 3);
+    int pages = 0;
+    WhenModal([&pages](QWidget* window) {
+        auto* widget = window->findChild<QPrintPreviewWidget*>();
+        ASSERT_NE(widget, nullptr);
+        (void)QTest::qWaitFor([widget] { return widget->pageCount() > 0; }, 5000);
+        pages = widget->pageCount();
+        window->close();
+    });
+    printer.Preview(CReportContent(doc, "board.tvl", ""), 1);
+    EXPECT_GE(pages, 3);
 }
 
 } // namespace

@@ -80,6 +80,8 @@ bool CReportPrinter::Print(const CReportContent& content)
 void CReportPrinter::Preview(const CReportContent& content, int pagesShown)
 {
     CReportLayout layout(content);
+    // The preview shows every page, whatever range the last print run asked for.
+    printer_->setPrintRange(QPrinter::AllPages);
     QPrintPreviewDialog preview(printer_.get(), parent_);
     preview.setObjectName("printPreview");
     preview.setWindowTitle(QObject::tr("Print Preview"));
