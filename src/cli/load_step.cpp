@@ -26,6 +26,8 @@ public:
         return true;
     }
 
+    bool StopsInOrder() const override { return false; }
+
     int Run(CCliSession& session) override
     {
         if (!session.Allows(CQpgDoc::ECommand::Load, "load"))
@@ -40,8 +42,10 @@ public:
         command.model.fileName = input;
         command.model.offset.SetValue(offset_);
         const int result = command.Load(session.View(), session.Box());
-        if (file_ == "-")
+        if (file_ == "-") {
+            session.RemoveSpool();
             command.model.fileName = doc.loadFileName; // the project keeps its own program file
+        }
         command.StoreBack();
         if (result == kLoadOk || result == kLoadOutside)
             for (const CMemoryRange& span : command.model.Report().spans)
