@@ -3,6 +3,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
+#include "common/standard_descriptors.h"
 
 #include <cstdio>
 #include <cstring>
@@ -93,6 +94,7 @@ bool IsStepName(const std::string& word)
 
 int main(int argc, char** argv)
 {
+    OpenClosedStandardDescriptors();
     // Results go to stdout, the system's messages to stderr; line-buffered
     // stdout keeps the two in the order they happened when both reach one pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

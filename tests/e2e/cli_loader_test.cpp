@@ -145,6 +145,10 @@ TEST_F(CliLoader, AnEmptyImageProgramsNothingAndFails)
     Write("empty.hex", ":00000001FF\n");
     SCliRun run = CliSetup("load empty.hex program verify");
     EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Error: empty.hex: the file holds no data !")) << run.err;
+    EXPECT_FALSE(Has(run.err, "successful programmed")) << run.err;
+    run = CliSetup("program verify");
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run.err, "tarvel-cli: program: nothing loaded in this run: load a file or give --range"))
         << run.err;
     EXPECT_FALSE(Has(run.err, "successful programmed")) << run.err;

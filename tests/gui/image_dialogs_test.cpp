@@ -114,8 +114,8 @@ TEST_F(ImageDialogs, LoadFindsTheFormatAndReportsTheByteCount)
         std::vector<uint8_t> expect;
     };
     const Case cases[] = {
-        {SampleHex(), "0", "Loading of 48 bytes successful terminated !", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
-        {binary, "1000", "Loading of 3000 bytes successful terminated !", 0x1000 + 2999,
+        {SampleHex(), "0", "Loading of 48 bytes successful terminated ! (Intel HEX file)", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
+        {binary, "1000", "Loading of 3000 bytes successful terminated ! (binary file)", 0x1000 + 2999,
          {static_cast<uint8_t>(2999 * 7)}},
     };
     for (const Case& c : cases) {
@@ -160,7 +160,7 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
                                  "Memory range:\t00000000 - 000000FF Hex\nFile range:\t00000000 - 00000103 Hex\n");
     EXPECT_EQ(box.shown[1].caption, "Warning");
     EXPECT_EQ(box.shown[1].icon, EMsgIcon::Exclamation);
-    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated !");
+    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated ! (Intel HEX file)");
 }
 
 TEST_F(ImageDialogs, LoadChangeTakesTheChosenFileAndCloseHandsTheValuesBack)
