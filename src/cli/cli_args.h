@@ -11,7 +11,9 @@
 // is START..END or START+LENGTH.
 class CCliArgs {
 public:
-    explicit CCliArgs(std::vector<std::string> tokens) : tokens_(std::move(tokens)) {}
+    // Up to a "--", "--name=value" becomes "--name" "value" and the short
+    // options -h, -q and -V their long forms.
+    explicit CCliArgs(std::vector<std::string> tokens);
 
     bool AtEnd() const { return next_ >= tokens_.size(); }
     const std::string& Peek() const { return tokens_[next_]; }
@@ -37,8 +39,13 @@ public:
 
     // Options of the whole run, which may stand before, between or after the
     // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help,
-    // --sim BOARD, --probe HOST[:PORT].
+    // --sim BOARD, --probe HOST[:PORT], --quiet, --version.
     static bool IsRunOption(const std::string& token);
+
+    // "--": the words after it are never options, so that a file name may
+    // begin with "-".
+    bool OptionsEnded() const { return optionsEnded_; }
+    void EndOptions() { optionsEnded_ = true; }
 
     struct SRange {
         uint32_t start = 0;
@@ -67,4 +74,5 @@ private:
     bool (*isStepName_)(const std::string&) = nullptr;
     std::vector<std::string> tokens_;
     size_t next_ = 0;
+    bool optionsEnded_ = false;
 };

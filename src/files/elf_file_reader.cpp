@@ -71,19 +71,22 @@ struct SBlock {
     uint32_t size;
 };
 
-// The name of an ELF machine number that a wrong file commonly has.
+// "x86 (machine 3)" for the machine numbers a wrong file commonly has,
+// "machine 4660" for the others.
 std::string MachineName(uint32_t machine)
 {
+    const char* name = nullptr;
     switch (machine) {
-    case 0: return "no machine";
-    case 3: return "x86";
-    case 8: return "MIPS";
-    case 20: return "PowerPC";
-    case 62: return "x86-64";
-    case 183: return "64-bit ARM";
-    case 243: return "RISC-V";
+    case 0: name = "no machine"; break;
+    case 3: name = "x86"; break;
+    case 8: name = "MIPS"; break;
+    case 20: name = "PowerPC"; break;
+    case 62: name = "x86-64"; break;
+    case 183: name = "64-bit ARM"; break;
+    case 243: name = "RISC-V"; break;
     default: return Format("machine %u", machine);
     }
+    return Format("%s (machine %u)", name, machine);
 }
 
 } // namespace
@@ -129,8 +132,7 @@ int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& byte
         return refuse(Format("an ELF file of type %u: only executables can be loaded", type));
     const uint32_t machine = order.U16(h + 18);
     if (machine != kMachineArm)
-        return refuse(Format("an ELF file for %s (machine %u): only ARM ELF files can be loaded",
-                             MachineName(machine).c_str(), machine));
+        return refuse(Format("an ELF file for %s: only ARM ELF files can be loaded", MachineName(machine).c_str()));
     if (report) {
         report->elf = true;
         report->elfBigEndian = order.big;

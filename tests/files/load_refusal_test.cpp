@@ -251,6 +251,8 @@ TEST_F(FilesTest, ElfKindsThatCannotBeLoadedAreRefused)
         {Elf({{6, 0, 0, Bytes({1}), 1}}, false), "the ELF file has no loadable segment with file bytes"},
         {cut, "segment 0 (3 bytes at file offset 0x54) runs past the end of the file"},
         {std::string("\x7F" "ELF\x01\x01", 6), "the ELF header is cut short"},
+        {Elf(one, false, 1, 2, 3), "an ELF file for x86 (machine 3): only ARM ELF files can be loaded"},
+        {Elf(one, true, 1, 2, 0x1234), "an ELF file for machine 4660: only ARM ELF files can be loaded"},
     };
     ASSERT_EQ(image.WriteByte(0x100, 0x77), 0);
     for (const auto& c : cases) {

@@ -163,6 +163,32 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
     EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated ! (Intel HEX file)");
 }
 
+// A plain text file that is no record file: the dialog asks before loading
+// its characters as binary data; No leaves the image as it was.
+TEST_F(ImageDialogs, LoadAsksBeforeLoadingATextFileAsBinaryData)
+{
+    const std::string notes = dir.File("notes.txt");
+    WriteFileBytes(notes, "firmware 1.2\n");
+    CLoadCommand command(doc);
+    CLoadDialog dialog(command, &box, &chooser);
+    ShowForTest(&dialog);
+    Type(&dialog, "fileNameEdit", QString::fromStdString(notes));
+    box.Answer(EMsgResult::No);
+    Click(&dialog, "loadButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, notes + " is a text file, but no S-record or Intel HEX file.\n\n"
+                                         "Load its characters into the memory image as binary data?");
+    EXPECT_EQ(box.shown[0].buttons, EMsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(),
+              "Not loaded: the file is text, but no program file. The memory image is unchanged.");
+    EXPECT_EQ(doc.image.GetUsedLength(), 0u);
+
+    box.Answer(EMsgResult::Yes);
+    Click(&dialog, "loadButton");
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(), "Loading of 13 bytes successful terminated ! (binary file)");
+    EXPECT_EQ(Bytes(0, 8), std::vector<uint8_t>({'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e'}));
+}
+
 TEST_F(ImageDialogs, LoadChangeTakesTheChosenFileAndCloseHandsTheValuesBack)
 {
     chooser.answers.push_back(SampleHex());
