@@ -2,18 +2,18 @@
 
 CCliArgs::CCliArgs(std::vector<std::string> tokens)
 {
-    bool ended = false;
+    bool plain = false; // the word after "--" is taken as it is
     for (std::string& token : tokens) {
-        if (ended || token == "--") {
-            ended = true;
-        } else if (token == "-h" || token == "-q" || token == "-V") {
-            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : "--version";
-        } else if (token.size() > 2 && token.compare(0, 2, "--") == 0 && token.find('=') != std::string::npos) {
-            const size_t eq = token.find('=');
+        const bool keep = plain;
+        plain = token == "--";
+        const size_t eq = token.find('=');
+        if (!keep && !plain && token.size() > 2 && token.compare(0, 2, "--") == 0 && eq != std::string::npos) {
             tokens_.push_back(token.substr(0, eq));
             tokens_.push_back(token.substr(eq + 1));
             continue;
         }
+        if (!keep && (token == "-h" || token == "-q" || token == "-V"))
+            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : "--version";
         tokens_.push_back(std::move(token));
     }
 }
@@ -45,14 +45,15 @@ bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>&
                 return true;
         return false;
     };
+    bool plain = false;
     while (!AtEnd()) {
         const std::string& token = Peek();
-        if (token == "--" && !optionsEnded_) {
+        if (token == "--" && !plain) {
             Next();
-            optionsEnded_ = true;
+            plain = true;
             continue;
         }
-        if (!optionsEnded_ && token.size() > 2 && token.compare(0, 2, "--") == 0) {
+        if (!plain && token.size() > 2 && token.compare(0, 2, "--") == 0) {
             if (IsRunOption(token))
                 break;
             const bool flag = contains(flags, token);

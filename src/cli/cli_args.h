@@ -11,8 +11,8 @@
 // is START..END or START+LENGTH.
 class CCliArgs {
 public:
-    // Up to a "--", "--name=value" becomes "--name" "value" and the short
-    // options -h, -q and -V their long forms.
+    // "--name=value" becomes "--name" "value" and the short options -h, -q
+    // and -V their long forms, except right after a "--".
     explicit CCliArgs(std::vector<std::string> tokens);
 
     bool AtEnd() const { return next_ >= tokens_.size(); }
@@ -32,7 +32,9 @@ public:
     // other words. It stops before a run-wide option (IsRunOption), and
     // before the first word once the positionals are full (the next step's
     // name). Positionals past the first `requiredPositionals` are optional:
-    // a word that names a step is not taken as one of them.
+    // a word that names a step is not taken as one of them. After a "--" the
+    // step's words are positionals only, so that a file name may begin
+    // with "-".
     bool TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
                   SStepArgs& out, std::string& error, const std::vector<std::string>& flags = {},
                   size_t requiredPositionals = SIZE_MAX);
@@ -42,10 +44,6 @@ public:
     // --sim BOARD, --probe HOST[:PORT], --quiet, --version.
     static bool IsRunOption(const std::string& token);
 
-    // "--": the words after it are never options, so that a file name may
-    // begin with "-".
-    bool OptionsEnded() const { return optionsEnded_; }
-    void EndOptions() { optionsEnded_ = true; }
 
     struct SRange {
         uint32_t start = 0;
@@ -74,5 +72,4 @@ private:
     bool (*isStepName_)(const std::string&) = nullptr;
     std::vector<std::string> tokens_;
     size_t next_ = 0;
-    bool optionsEnded_ = false;
 };

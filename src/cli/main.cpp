@@ -56,8 +56,8 @@ void PrintHelp(FILE* out)
                  "                    failures and warnings, and the results on stdout\n"
                  "  --help, -h        this text\n"
                  "  --version, -V     the program's version\n"
-                 "  --                the words after it are steps and their values, never\n"
-                 "                    options (a file name that begins with -)\n"
+                 "  --                in a step, the words after it are its files, never\n"
+                 "                    options (load -- -a.s19)\n"
                  "An option's value may also follow it with =, as in --project=board.tvl.\n"
                  "\n"
                  "The probe steps connect to the probe's loader on the loader port (--port and\n"
@@ -135,14 +135,15 @@ int main(int argc, char** argv)
         const std::string token = args.Next();
         std::string value;
         std::string error;
-        if (token == "--" && !args.OptionsEnded()) {
-            args.EndOptions();
-            continue;
-        }
-        if (args.OptionsEnded() || token.compare(0, 2, "--") != 0) {
-            const SCliStepInfo* info = FindCliStep(token);
+        // "--" before a step: its name follows, whatever it looks like.
+        const bool stepFollows = token == "--";
+        if (stepFollows && args.AtEnd())
+            return Usage("-- ends the command line: a step is missing");
+        if (stepFollows || token.compare(0, 2, "--") != 0) {
+            const std::string name = stepFollows ? args.Next() : token;
+            const SCliStepInfo* info = FindCliStep(name);
             if (!info)
-                return Usage("unknown step '" + token + "'");
+                return Usage("unknown step '" + name + "'");
             auto step = info->create();
             // An error of several lines (a list of candidates) says enough on its own.
             if (!step->Parse(args, error))
@@ -213,6 +214,7 @@ int main(int argc, char** argv)
     const CSettings settings;
     CCliSession session(answer, settings);
     session.View().SetQuiet(quiet);
+    session.Box().SetQuiet(quiet);
     if (!probeHost.empty()) {
         std::string error;
         if (!session.Probe().UseNetworkProbe(probeHost, error))
@@ -236,7 +238,7 @@ int main(int argc, char** argv)
         if (code != kExitOk)
             return code;
     }
-    if (hasProject && session.Doc().IsModified())
+    if (hasProject && session.Doc().IsModified() && !quiet)
         std::fprintf(stderr, "Note: the changes to project %s are not saved (the step save keeps them)\n",
                      projectPath.c_str());
     return session.outsideSeen && !allowOutside ? kExitOutside : kExitOk;
