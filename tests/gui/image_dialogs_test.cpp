@@ -170,7 +170,7 @@ TEST_F(ImageDialogs, LoadAsksBeforeLoadingATextFileAsBinaryData)
     const std::string notes = dir.File("notes.txt");
     WriteFileBytes(notes, "firmware 1.2\n");
     CLoadCommand command(doc);
-    CLoadDialog dialog(command, &box, &chooser);
+    CLoadDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Type(&dialog, "fileNameEdit", QString::fromStdString(notes));
     box.Answer(EMsgResult::No);
