@@ -502,7 +502,7 @@ TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
     doc.checksumRange = CMemoryRange(0x100, 4, 1);
     {
         CChecksumCommand command(doc);
-        CChecksumDialog dialog(command, &box);
+        CChecksumDialog dialog(command, {&box});
         ShowForTest(&dialog);
         EXPECT_TRUE(Child<QAbstractButton>(&dialog, "sourceLongRadio")->isChecked());
         EXPECT_TRUE(Child<QAbstractButton>(&dialog, "destLongRadio")->isChecked());
@@ -513,7 +513,7 @@ TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
     }
     {
         CFillCommand command(doc);
-        CFillDialog dialog(command, &box);
+        CFillDialog dialog(command, {&box});
         ShowForTest(&dialog);
         EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
         Click(&dialog, "closeButton");
@@ -533,7 +533,7 @@ TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
 
     // A unit the person chooses is taken.
     CChecksumCommand command(doc);
-    CChecksumDialog dialog(command, &box);
+    CChecksumDialog dialog(command, {&box});
     ShowForTest(&dialog);
     Click(&dialog, "sourceWordRadio");
     Click(&dialog, "closeButton");
