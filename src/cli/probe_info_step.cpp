@@ -22,7 +22,7 @@ public:
         CUpdateSetupModel& model = maintenance.Model();
         if (!model.TakeValues())
             return kExitFailed;
-        const bool connected = model.Connect();
+        const bool connected = maintenance.Connect("probe-info");
         if (connected) {
             maintenance.PrintVersions();
             maintenance.ReportMissingFiles("probe-info"); // a note: the versions were read

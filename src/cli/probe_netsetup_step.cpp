@@ -42,7 +42,7 @@ public:
         model.defaultGateway = gateway_;
         if (!model.TakeValues())
             return kExitFailed;
-        if (!model.Connect())
+        if (!maintenance.Connect("probe-netsetup"))
             return maintenance.Finish(kExitFailed);
         const bool written = model.Transmit();
         return maintenance.Finish(written ? kExitOk : kExitFailed);

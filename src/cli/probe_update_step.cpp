@@ -22,7 +22,7 @@ public:
         CUpdateSetupModel& model = maintenance.Model();
         if (!model.TakeValues())
             return kExitFailed;
-        if (!model.Connect())
+        if (!maintenance.Connect("probe-update"))
             return maintenance.Finish(kExitFailed);
         // Without the files there is nothing to update to: say which are
         // missing and where they were looked for.

@@ -72,11 +72,14 @@ int CLinkLibrary::LinkOpen(const std::string& channelText)
         return status;
     std::unique_ptr<CLinkTransport> transport;
     int status = kStatusOk;
-    if (channel.kind == SLinkChannel::EKind::Serial)
-        status = CSerialPort::Open(SerialDevice(channel.comNumber), channel.baud, Clock(), transport);
-    else
-        status = CTcpConnector::Connect(channel.host, channel.port ? channel.port : DefaultTcpPort(),
-                                        kTcpConnectTimeoutMs, Clock(), transport);
+    if (channel.kind == SLinkChannel::EKind::Serial) {
+        linkTarget_ = SerialDevice(channel.comNumber);
+        status = CSerialPort::Open(linkTarget_, channel.baud, Clock(), transport);
+    } else {
+        const uint16_t port = channel.port ? channel.port : DefaultTcpPort();
+        linkTarget_ = channel.host + ":" + std::to_string(port);
+        status = CTcpConnector::Connect(channel.host, port, kTcpConnectTimeoutMs, Clock(), transport);
+    }
     if (status != kStatusOk)
         return status;
     return LinkOpenTransport(std::move(transport));
@@ -142,7 +145,21 @@ int32_t CLinkLibrary::LinkParseAddress(const std::string& ipText)
 
 std::string CLinkLibrary::LinkErrorText(int status)
 {
-    return ProbeStatusText(status);
+    std::string text = ProbeStatusText(status);
+    switch (status) {
+    case kStatusPortOpenFailed:
+    case kStatusConnectionRefused:
+    case kStatusHostUnreachable:
+    case kStatusTimeout:
+    case kStatusConnectionLost:
+    case kStatusBaudNotSupported:
+        if (!linkTarget_.empty() && !text.empty() && text.back() == '.')
+            text.insert(text.size() - 1, " (" + linkTarget_ + ")");
+        break;
+    default:
+        break;
+    }
+    return text;
 }
 
 // ---------------------------------------------------------------- calls

@@ -70,6 +70,8 @@ public:
     int TargetRead16(uint32_t address, uint16_t& value) override;
     int TargetRead32(uint32_t address, uint32_t& value) override;
 
+    // The status's text; a failure of the link itself (port, connection,
+    // timeout) names the device or address the last LinkOpen reached for.
     std::string LinkErrorText(int status) override;
 
     // Opens the link on a transport that is already connected (a socket pair
@@ -114,4 +116,5 @@ private:
     CLinkRequestEngine engine_;
     CLinkStreamWindow window_{engine_};
     bool loaderRunning_ = false;
+    std::string linkTarget_; // "/dev/ttyS0" or "192.168.1.20:17000": where LinkOpen went
 };
