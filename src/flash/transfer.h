@@ -8,6 +8,7 @@
 #include <string>
 
 class CMemoryImage;
+class CProgressUpdate;
 class CTargetConnection;
 
 // What programming needs to know about the flash: the selected device's
@@ -51,6 +52,25 @@ public:
     static std::string ProgramRateText(uint32_t size, uint64_t elapsedMs);
 
 private:
+    // How a stream of image blocks ended: the probe's status (after StreamEnd
+    // on every path that opened the stream), whether the person stopped it,
+    // and where it stood.
+    struct SStreamEnd {
+        int status = 0;
+        uint32_t failAddress = 0;
+        bool cancelled = false;
+        uint32_t address = 0;
+        uint64_t doneBytes = 0;
+    };
+    // Streams the image's bytes of `range` in `mode`, the first block
+    // `firstLength` long, the others `blockSize`; `status` is the setup's
+    // (a failed setup opens no stream).
+    SStreamEnd Stream(const CMemoryRange& range, int status, int mode, uint32_t firstLength, uint32_t blockSize,
+                      CProgressUpdate& progress);
+    // A stream that passed or was stopped: sets `result` (Done or Cancelled)
+    // and answers true; false leaves the failure to the caller.
+    bool Ended(const SStreamEnd& end, CProgressUpdate& progress, SOperationResult& result);
+
     // Shows the result's text (probe errors through the connection's texts) and answers it.
     SOperationResult Finish(SOperationResult result, uint32_t reportAddress);
     SOperationResult Fail(SOperationResult result, EOperationStatus status, int probeStatus = 0)
