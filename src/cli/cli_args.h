@@ -37,7 +37,7 @@ public:
 
     // Options of the whole run, which may stand before, between or after the
     // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help,
-    // --sim BOARD, --probe HOST[:PORT].
+    // --sim BOARD, --probe PROBE, --json FILE.
     static bool IsRunOption(const std::string& token);
 
     struct SRange {

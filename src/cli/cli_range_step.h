@@ -5,8 +5,8 @@
 // starting range, and the run of the command itself.
 //
 // Without --range, program and verify cover what this run wrote into the
-// image (loads, the project's autoload, fill, dump), each written range in
-// turn; with nothing written they fail. The range kept in the project is
+// image (loads, the project's autoload, fill, dump): every written range in
+// turn over one connection; with nothing written they fail. The range kept in the project is
 // used only with "--range stored": a range saved by an earlier run must never
 // cut a later run's file short.
 
@@ -39,12 +39,15 @@ protected:
     {
         if (!session.Allows(id, name_))
             return kExitFailed;
-        if (!given_ && !required_)
-            return RunOverWritten<TCommand>(session);
+        if constexpr (requires(TCommand& c) { c.operation.spans; }) {
+            if (!given_ && !required_)
+                return RunOverWritten<TCommand>(session);
+        }
         TCommand command(session.Doc(), CliTargetContext(session));
         if (!stored_ && !CliTargetRange(session, given_, range_, command.operation.range))
             return kExitFailed;
         const ETargetResult result = command.Start();
+        Report(session, command.operation.Result(), {command.operation.range});
         command.StoreBack();
         if (writesImage && result == ETargetResult::Done)
             session.RecordWritten(command.operation.range);
@@ -61,14 +64,19 @@ protected:
             std::fprintf(stderr, "tarvel-cli: %s: nothing loaded in this run: load a file or give --range\n", name_);
             return kExitFailed;
         }
-        for (const CMemoryRange& r : ranges) {
-            TCommand command(session.Doc(), CliTargetContext(session));
-            command.operation.range = r;
-            const ETargetResult result = command.Start();
-            if (result != ETargetResult::Done)
-                return CliTargetExit(result);
-        }
-        return kExitOk;
+        TCommand command(session.Doc(), CliTargetContext(session));
+        command.operation.spans = ranges;
+        const ETargetResult result = command.Start();
+        Report(session, command.operation.Result(), ranges);
+        return CliTargetExit(result);
+    }
+
+    // Notes the operation's result for the step's report; a failed verify's
+    // read back is printed under its failure.
+    static void Report(CCliSession& session, const SOperationResult& result, const std::vector<CMemoryRange>& spans)
+    {
+        session.NoteResult(result, spans);
+        CliPrintDiagnosis(result);
     }
 
 

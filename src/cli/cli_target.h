@@ -7,6 +7,7 @@
 #include "commands/target_context.h"
 #include "flash/target_operation.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,14 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
     if (given && !stored && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
         return false;
     return true;
+}
+
+// What a failed verify found on reading the target back, on stderr (also
+// when quiet: it belongs to the failure's message).
+inline void CliPrintDiagnosis(const SOperationResult& result)
+{
+    if (result.diagnosis)
+        std::fprintf(stderr, "%s\n", result.diagnosis->Text().c_str());
 }
 
 inline int CliTargetExit(ETargetResult result)

@@ -33,6 +33,8 @@ public:
         return true;
     }
 
+    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
+
     int Run(CCliSession& session) override
     {
         if (!session.Allows(CQpgDoc::ECommand::Erase, "erase"))
@@ -57,6 +59,7 @@ public:
             if (result == ETargetResult::NothingSelected)
                 session.View().SetStatus("No sector selected: nothing was erased.");
         }
+        session.NoteResult(command.Result(), {});
         command.StoreBack();
         return CliTargetExit(result);
     }

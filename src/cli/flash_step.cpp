@@ -33,12 +33,15 @@ public:
         return true;
     }
 
-    int Run(CCliSession& session) override
+    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
+
+    // The load, once: with several probes it runs before the probes do.
+    int Prepare(CCliSession& session) override
     {
+        prepared_ = true;
         if (!session.Allows(CQpgDoc::ECommand::Load, "flash") || !session.Allows(CQpgDoc::ECommand::Program, "flash"))
             return kExitFailed;
-        CQpgDoc& doc = session.Doc();
-        CLoadCommand load(doc);
+        CLoadCommand load(session.Doc());
         load.model.fileName = file_;
         load.model.offset.SetValue(offset_);
         const int loaded = load.Load(session.View(), session.Box());
@@ -49,31 +52,42 @@ public:
             session.outsideSeen = true;
         for (const CMemoryRange& span : load.model.Report().spans)
             session.RecordWritten(span);
-        const std::vector<CMemoryRange> ranges = session.AlignedInside(load.model.Report().spans);
-        if (ranges.empty()) {
+        ranges_ = session.AlignedInside(load.model.Report().spans);
+        if (ranges_.empty()) {
             std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", file_.c_str());
             return kExitFailed;
         }
-        if (const int erased = CliEraseTouched(session, ranges, "flash"); erased != kExitOk)
-            return erased;
-        for (const CMemoryRange& r : ranges) {
-            CProgramCommand program(doc, CliTargetContext(session));
-            program.operation.range = r;
-            if (const ETargetResult result = program.Start(); result != ETargetResult::Done)
-                return CliTargetExit(result);
-        }
-        for (const CMemoryRange& r : ranges) {
-            CVerifyCommand verify(doc, CliTargetContext(session));
-            verify.operation.range = r;
-            if (const ETargetResult result = verify.Start(); result != ETargetResult::Done)
-                return CliTargetExit(result);
-        }
         return kExitOk;
+    }
+
+    // Erase, program and verify, each over one connection for all spans.
+    int Run(CCliSession& session) override
+    {
+        if (!prepared_)
+            if (const int prepared = Prepare(session); prepared != kExitOk)
+                return prepared;
+        CQpgDoc& doc = session.Doc();
+        if (const int erased = CliEraseTouched(session, ranges_, "flash"); erased != kExitOk)
+            return erased;
+        CProgramCommand program(doc, CliTargetContext(session));
+        program.operation.spans = ranges_;
+        ETargetResult result = program.Start();
+        session.NoteResult(program.operation.Result(), ranges_);
+        if (result != ETargetResult::Done)
+            return CliTargetExit(result);
+        CVerifyCommand verify(doc, CliTargetContext(session));
+        verify.operation.spans = ranges_;
+        result = verify.Start();
+        session.NoteResult(verify.operation.Result(), ranges_);
+        CliPrintDiagnosis(verify.operation.Result());
+        return CliTargetExit(result);
     }
 
 private:
     std::string file_;
     uint32_t offset_ = 0;
+    bool prepared_ = false;
+    std::vector<CMemoryRange> ranges_;
 };
 
 } // namespace

@@ -8,6 +8,8 @@ class CProgramStep final : public CCliRangeStep {
 public:
     CProgramStep() : CCliRangeStep("program", false) {}
 
+    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
+
     int Run(CCliSession& session) override
     {
         return RunCommand<CProgramCommand>(session, CQpgDoc::ECommand::Program);

@@ -27,6 +27,7 @@ ETargetResult CEraseCommand::EraseAll()
     Prepare(operation);
     const ETargetResult result = operation.Start();
     eraseMap = operation.eraseMap;
+    lastResult_ = operation.Result();
     return result;
 }
 
@@ -37,6 +38,7 @@ ETargetResult CEraseCommand::EraseSectors(const CEraseSectorsOperation::FChooseS
     Prepare(operation);
     const ETargetResult result = operation.Start(chooseSectors);
     eraseMap = operation.eraseMap;
+    lastResult_ = operation.Result();
     return result;
 }
 

@@ -10,6 +10,8 @@ CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     operation.physical = doc.physicalRange;
     operation.range = doc.VerifyStartRange();
     operation.busWidthBytes = doc.BusWidthBytes();
+    operation.flashBase = doc.physicalRange.GetStart();
+    operation.banks = static_cast<uint32_t>(doc.bankCount);
 }
 
 bool CVerifyCommand::StoreBack()

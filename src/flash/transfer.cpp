@@ -159,7 +159,68 @@ SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgr
     return Fail(result, EOperationStatus::ProbeError, end.status);
 }
 
-SOperationResult CTransfer::VerifyRange(const CMemoryRange& range)
+template <class TTransfer>
+SOperationResult CTransfer::EachSpan(const std::vector<CMemoryRange>& spans, TTransfer transfer)
+{
+    SOperationResult total;
+    for (const CMemoryRange& span : spans) {
+        SOperationResult result = transfer(span);
+        result.spans = total.spans + 1;
+        result.doneBytes += total.bytes;
+        if (!result.Ok())
+            return result;
+        total.kind = result.kind;
+        total.spans = result.spans;
+        total.bytes += result.bytes;
+        total.elapsedMs += result.elapsedMs;
+    }
+    total.doneBytes = total.bytes;
+    if (spans.size() > 1)
+        view_.SetStatus(Format("%lu spans: ", Ul(spans.size())) + COperationTexts::Result(total));
+    return total;
+}
+
+SOperationResult CTransfer::ProgramSpans(const std::vector<CMemoryRange>& spans, const SProgramTarget& target)
+{
+    return EachSpan(spans, [&](const CMemoryRange& span) { return ProgramRange(span, target); });
+}
+
+SOperationResult CTransfer::VerifySpans(const std::vector<CMemoryRange>& spans, const std::vector<SFlashSector>& flash)
+{
+    return EachSpan(spans, [&](const CMemoryRange& span) { return VerifyRange(span, flash); });
+}
+
+SVerifyDiagnosis CTransfer::Diagnose(const CMemoryRange& range, uint32_t from, const std::vector<SFlashSector>& flash)
+{
+    SVerifyDiagnosis diagnosis;
+    diagnosis.from = from;
+    const uint64_t end = uint64_t{range.GetStart()} + range.GetSize();
+    diagnosis.rangeBytes = end > from ? end - from : 0;
+    view_.SetStatus(Format("Reading back %lu bytes from address %08lX ...", Ul(diagnosis.rangeBytes), Ul(from)));
+    CProbeLibrary& library = connection_.Library();
+    std::vector<uint8_t> target(kBlockSize);
+    std::vector<uint8_t> image(kBlockSize);
+    uint64_t address = from;
+    while (address < end) {
+        if (view_.CancelRequested()) {
+            diagnosis.stoppedBy = "it was stopped.";
+            break;
+        }
+        const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(kBlockSize, end - address));
+        const uint32_t at = static_cast<uint32_t>(address);
+        if (const int status = library.TargetReadBlock(at, 0, length, target.data()); status != kStatusOk) {
+            diagnosis.stoppedBy = Format("reading at address %08lX failed (%s).", Ul(at),
+                                         connection_.StatusText(status, at).c_str());
+            break;
+        }
+        image_.ReadBlock(at, image.data(), length);
+        diagnosis.Add(at, image.data(), target.data(), length, flash);
+        address += length;
+    }
+    return diagnosis;
+}
+
+SOperationResult CTransfer::VerifyRange(const CMemoryRange& range, const std::vector<SFlashSector>& flash)
 {
     SOperationResult result{EOperationKind::Verify};
     const uint32_t size = range.GetSize();
@@ -184,6 +245,7 @@ SOperationResult CTransfer::VerifyRange(const CMemoryRange& range)
         result.imageByte = image_.ReadByte(end.failAddress);
         result.targetByte = targetByte;
         result.probeStatus = end.status;
+        result.diagnosis = Diagnose(range, end.failAddress, flash);
         return Fail(result, EOperationStatus::CompareFailed, end.status);
     }
     return Fail(result, EOperationStatus::ProbeError, end.status);
