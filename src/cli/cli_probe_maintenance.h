@@ -11,7 +11,7 @@
 #include "cli/cli_session.h"
 #include "commands/probe_update_command.h"
 #include "common/settings.h"
-#include "probe/probe_version.h"
+#include "probe/maintenance/probe_version.h"
 
 #include <cstdio>
 #include <memory>

@@ -224,7 +224,7 @@ CSimLink::Clock::time_point CSimLink::DropOverdue()
     for (auto& connection : connections_) {
         if (!connection->fromListener || connection->closed)
             continue;
-        const bool midFrame = connection->decoder.BufferedBytes() > 0;
+        const bool midPacket = connection->decoder.BufferedBytes() > 0;
         const auto idleSince = connection->lastInput;
         auto check = [&](bool applies, uint32_t limitMs, const char* what) {
             if (!applies || connection->closed)
@@ -235,8 +235,8 @@ CSimLink::Clock::time_point CSimLink::DropOverdue()
             else
                 next = std::min(next, deadline);
         };
-        check(!connection->spoke, limits_.helloMs, "no frame since connecting");
-        check(connection->spoke && midFrame, limits_.stallMs, "a frame left unfinished");
+        check(!connection->spoke, limits_.helloMs, "no packet since connecting");
+        check(connection->spoke && midPacket, limits_.stallMs, "a packet left unfinished");
         // A host waiting for its own replies is not idle.
         check(connection->inbound.empty() && connection->outbound.empty(), limits_.idleMs, "nothing received");
     }
@@ -282,20 +282,20 @@ void CSimLink::ReadFrom(SConnection& connection)
         connection.decoder.Feed(buffer, static_cast<size_t>(n));
         const auto now = Clock::now();
         connection.lastInput = now;
-        SWireFrame frame;
-        while (connection.decoder.Next(frame)) {
+        SWirePacket packet;
+        while (connection.decoder.Next(packet)) {
             connection.spoke = true;
-            if (frame.IsReply())
+            if (packet.IsReply())
                 continue;
-            const size_t size = WireFrameSize(frame.payload.size(), connection.withChecksum);
+            const size_t size = WirePacketSize(packet.payload.size(), connection.withChecksum);
             connection.upFree = std::max(connection.upFree, now) + LineTime(size);
-            connection.inboundBytes += frame.payload.size();
-            connection.inbound.push_back({std::move(frame), connection.upFree + halfTrip});
+            connection.inboundBytes += packet.payload.size();
+            connection.inbound.push_back({std::move(packet), connection.upFree + halfTrip});
         }
-        // A TCP stream carries no noise: bytes that start no frame (garbage,
+        // A TCP stream carries no noise: bytes that start no packet (garbage,
         // a length above the limit) mean the host does not speak the protocol.
         if (connection.fromListener && connection.decoder.SkippedBytes() > 0) {
-            Drop(connection, std::to_string(connection.decoder.SkippedBytes()) + " bytes that start no frame");
+            Drop(connection, std::to_string(connection.decoder.SkippedBytes()) + " bytes that start no packet");
             return;
         }
         NoteQueued(connection);
@@ -319,12 +319,12 @@ void CSimLink::ProcessDue(SConnection& connection)
         }
         SInbound request = std::move(connection.inbound.front());
         connection.inbound.pop_front();
-        connection.inboundBytes -= request.frame.payload.size();
+        connection.inboundBytes -= request.packet.payload.size();
         const uint32_t number = ++requests_;
-        SWireFrame reply;
+        SWirePacket reply;
         {
             std::lock_guard<std::mutex> lock(probeMutex_);
-            reply = probe_.Handle(request.frame);
+            reply = probe_.Handle(request.packet);
         }
         std::chrono::milliseconds delay{0};
         const bool faulty = !faultsEnded_;
@@ -335,7 +335,7 @@ void CSimLink::ProcessDue(SConnection& connection)
         if (faulty && !faults_.Apply(number, reply, delay))
             continue;
         SOutbound out;
-        EncodeWireFrame(reply, connection.withChecksum, out.bytes);
+        EncodeWirePacket(reply, connection.withChecksum, out.bytes);
         const auto done = Clock::now();
         connection.downFree = std::max(connection.downFree, done) + LineTime(out.bytes.size());
         out.sendAt = std::max(connection.downFree + halfTrip + delay, connection.lastSendAt);

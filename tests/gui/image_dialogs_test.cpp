@@ -5,12 +5,12 @@
 #include "commands/fill_command.h"
 #include "commands/load_command.h"
 #include "commands/store_command.h"
-#include "common/ui/hex_edit.h"
-#include "commands/ui/checksum_dialog.h"
-#include "commands/ui/edit_image_dialog.h"
-#include "commands/ui/fill_dialog.h"
-#include "commands/ui/load_dialog.h"
-#include "commands/ui/store_dialog.h"
+#include "gui/widgets/hex_edit.h"
+#include "gui/dialogs/checksum_dialog.h"
+#include "gui/dialogs/edit_image_dialog.h"
+#include "gui/dialogs/fill_dialog.h"
+#include "gui/dialogs/load_dialog.h"
+#include "gui/dialogs/store_dialog.h"
 #include "gui/gui_test_support.h"
 #include "project/qpg_doc.h"
 #include "support/scripted_message_box.h"
@@ -120,7 +120,7 @@ TEST_F(ImageDialogs, LoadFindsTheFormatAndReportsTheByteCount)
     };
     for (const Case& c : cases) {
         CLoadCommand command(doc);
-        CLoadDialog dialog(command, &box, &chooser);
+        CLoadDialog dialog(command, {&box, &chooser});
         ShowForTest(&dialog);
         Type(&dialog, "fileNameEdit", QString::fromStdString(c.file));
         Type(&dialog, "offsetEdit", c.offset);
@@ -137,7 +137,7 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
 {
     {
         CLoadCommand command(doc);
-        CLoadDialog dialog(command, &box, &chooser);
+        CLoadDialog dialog(command, {&box, &chooser});
         ShowForTest(&dialog);
         Type(&dialog, "fileNameEdit", QString::fromStdString(dir.File("missing.hex")));
         Click(&dialog, "loadButton");
@@ -151,7 +151,7 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
     }
     doc.physicalRange = CMemoryRange(0, 0x100, 1);
     CLoadCommand command(doc);
-    CLoadDialog dialog(command, &box, &chooser);
+    CLoadDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Type(&dialog, "fileNameEdit", QString::fromStdString(SampleHex()));
     Click(&dialog, "loadButton");
@@ -167,7 +167,7 @@ TEST_F(ImageDialogs, LoadChangeTakesTheChosenFileAndCloseHandsTheValuesBack)
 {
     chooser.answers.push_back(SampleHex());
     CLoadCommand command(doc);
-    CLoadDialog dialog(command, &box, &chooser);
+    CLoadDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Click(&dialog, "changeButton");
     ASSERT_EQ(chooser.asked.size(), 1u);
@@ -196,7 +196,7 @@ TEST_F(ImageDialogs, StoreAsksBeforeReplacingAndNoLeavesTheFileAlone)
     WriteFileBytes(file, "keep");
 
     CStoreCommand command(doc);
-    CStoreDialog dialog(command, &box, &chooser);
+    CStoreDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Type(&dialog, "startEdit", "0");
     Type(&dialog, "secondEdit", "20");
@@ -233,7 +233,7 @@ TEST_F(ImageDialogs, StoreFitsTheRangeToTheImageAndRefusesABadRange)
 {
     Put(0x1234, {1, 2, 3});
     CStoreCommand command(doc);
-    CStoreDialog dialog(command, &box, &chooser);
+    CStoreDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Click(&dialog, "fitButton");
     EXPECT_EQ(Text(&dialog, "startEdit"), "00001234");
@@ -267,7 +267,7 @@ TEST_F(ImageDialogs, FillWritesBytesWordsAndLongsLeastSignificantByteFirst)
     for (const Case& c : cases) {
         doc.image.Clear();
         CFillCommand command(doc);
-        CFillDialog dialog(command, &box);
+        CFillDialog dialog(command, {&box});
         ShowForTest(&dialog);
         Type(&dialog, "startEdit", "100");
         Type(&dialog, "secondEdit", "A");
@@ -287,7 +287,7 @@ TEST_F(ImageDialogs, FillWritesBytesWordsAndLongsLeastSignificantByteFirst)
 TEST_F(ImageDialogs, FillShowsThePatternMaskedToTheUnitAndRefusesAnInvertedRange)
 {
     CFillCommand command(doc);
-    CFillDialog dialog(command, &box);
+    CFillDialog dialog(command, {&box});
     ShowForTest(&dialog);
     Click(&dialog, "longRadio");
     Type(&dialog, "patternEdit", "12345678");
@@ -321,7 +321,7 @@ TEST_F(ImageDialogs, ChecksumSumsInEachUnitAndStoresOnlyAfterCalculate)
         {"sourceLongRadio", "04030201"},
     };
     CChecksumCommand command(doc);
-    CChecksumDialog dialog(command, &box);
+    CChecksumDialog dialog(command, {&box});
     ShowForTest(&dialog);
     auto* store = Child<QPushButton>(&dialog, "storeButton");
     EXPECT_FALSE(store->isEnabled());
@@ -357,7 +357,7 @@ TEST_F(ImageDialogs, ChecksumAsksBeforeStoringInsideTheSourceRange)
 {
     Put(0x100, {0x01, 0x02, 0x03, 0x04});
     CChecksumCommand command(doc);
-    CChecksumDialog dialog(command, &box);
+    CChecksumDialog dialog(command, {&box});
     ShowForTest(&dialog);
     Click(&dialog, "endRadio");
     Type(&dialog, "startEdit", "100");

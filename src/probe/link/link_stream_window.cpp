@@ -1,0 +1,145 @@
+#include "probe/link/link_stream_window.h"
+
+#include "probe/probe_status.h"
+#include "probe/link/wire_payload.h"
+
+#include <algorithm>
+
+namespace {
+
+// Bytes of a stream block's ack on the line (status and address).
+constexpr size_t kAckPayload = 8;
+constexpr uint64_t kAckTimeoutMicros = uint64_t(CLinkStreamWindow::kAckTimeoutMs) * 1000;
+
+} // namespace
+
+CLinkStreamWindow::CLinkStreamWindow(CLinkRequestEngine& engine) : engine_(engine) {}
+
+void CLinkStreamWindow::Open()
+{
+    Reset();
+    state_ = EState::Open;
+    lastAck_ = engine_.Clock().NowMicros();
+}
+
+void CLinkStreamWindow::Reset()
+{
+    state_ = EState::Idle;
+    status_ = kStatusOk;
+    failAddress_ = 0;
+    inFlight_.clear();
+    inFlightBytes_ = 0;
+}
+
+void CLinkStreamWindow::Fail(int status, uint32_t address)
+{
+    if (state_ != EState::Open)
+        return;
+    state_ = EState::Failed;
+    status_ = status;
+    failAddress_ = address;
+}
+
+void CLinkStreamWindow::CarrierLost()
+{
+    Fail(kStatusConnectionLost, 0);
+    inFlight_.clear();
+    inFlightBytes_ = 0;
+}
+
+bool CLinkStreamWindow::Awaits(uint32_t sequence) const
+{
+    return std::any_of(inFlight_.begin(), inFlight_.end(),
+                       [sequence](const SInFlight& block) { return block.sequence == sequence; });
+}
+
+bool CLinkStreamWindow::TakeAck(const SWirePacket& packet)
+{
+    auto it = std::find_if(inFlight_.begin(), inFlight_.end(),
+                           [&packet](const SInFlight& block) { return block.sequence == packet.sequence; });
+    if (it == inFlight_.end())
+        return false;
+    inFlightBytes_ -= it->wireBytes;
+    inFlight_.erase(it);
+    lastAck_ = engine_.Clock().NowMicros();
+    CWireReader in(packet.payload);
+    int32_t status = in.I32();
+    const uint32_t failAddress = in.U32();
+    if (packet.op != kOpStreamBlock || !in.Done())
+        status = kStatusUnexpectedReply;
+    if (status != kStatusOk)
+        Fail(status, failAddress);
+    return true;
+}
+
+uint64_t CLinkStreamWindow::AckDeadline(const SInFlight& block) const
+{
+    return std::max(block.deadline, lastAck_ + kAckTimeoutMicros +
+                                        engine_.LineTime(block.wireBytes +
+                                                         WirePacketSize(kAckPayload, engine_.UsesChecksum())));
+}
+
+int CLinkStreamWindow::WaitOldest()
+{
+    const SInFlight oldest = inFlight_.front();
+    const int status = engine_.WaitStreamReply(oldest.sequence, AckDeadline(oldest));
+    if (status != kStatusOk) {
+        Fail(status, 0);
+        inFlight_.clear();
+        inFlightBytes_ = 0;
+    }
+    return status;
+}
+
+int CLinkStreamWindow::Drain()
+{
+    while (!inFlight_.empty()) {
+        if (const int status = WaitOldest(); status != kStatusOk)
+            return status;
+    }
+    return kStatusOk;
+}
+
+int CLinkStreamWindow::Send(uint32_t address, uint32_t length, const uint8_t* bytes, uint32_t maxBlock)
+{
+    const long perSecond = engine_.BytesPerSecond();
+    const size_t window = windowBytes_ != 0 ? windowBytes_
+                          : perSecond > 0     ? std::clamp<size_t>(static_cast<size_t>(perSecond) / 4, 2048, 65536)
+                                              : 65536;
+    const bool checksum = engine_.UsesChecksum();
+    for (uint32_t done = 0; done < length;) {
+        const uint32_t chunk = std::min(maxBlock, length - done);
+        // Take the acks that have already come, without waiting.
+        if (!inFlight_.empty()) {
+            const int status = engine_.WaitStreamReply(inFlight_.back().sequence, engine_.Clock().NowMicros());
+            if (status == kStatusConnectionLost || status == kStatusLinkNotOpen) {
+                Fail(status, 0);
+                return status_;
+            }
+        }
+        if (state_ != EState::Open)
+            return status_;
+        const size_t packetBytes = WirePacketSize(4 + chunk, checksum);
+        while (!inFlight_.empty() && inFlightBytes_ + packetBytes > window) {
+            if (WaitOldest() != kStatusOk || state_ != EState::Open)
+                return status_;
+        }
+        CWireWriter out;
+        out.bytes.reserve(4 + chunk);
+        out.U32(address + done).Bytes(bytes + done, chunk);
+        const uint64_t now = engine_.Clock().NowMicros();
+        uint32_t sequence = 0;
+        size_t wireBytes = 0;
+        const int status = engine_.Send(kOpStreamBlock, out.bytes, now + kAckTimeoutMicros, sequence, wireBytes);
+        if (status != kStatusOk) {
+            Fail(status, 0);
+            return status_;
+        }
+        // The ack may come only after everything on its way has crossed the line.
+        const size_t ahead = inFlightBytes_ + wireBytes + (inFlight_.size() + 1) * WirePacketSize(kAckPayload, checksum);
+        inFlight_.push_back({sequence, address + done, wireBytes, now + kAckTimeoutMicros + engine_.LineTime(ahead)});
+        inFlightBytes_ += wireBytes;
+        done += chunk;
+    }
+    return state_ == EState::Open ? kStatusOk : status_;
+}
