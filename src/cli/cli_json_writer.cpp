@@ -13,7 +13,7 @@ CCliJsonWriter::~CCliJsonWriter()
         std::fclose(file_);
 }
 
-bool CCliJsonWriter::Open(const std::string& path, std::string& error)
+bool CCliJsonWriter::Open(const std::string &path, std::string &error)
 {
     if (path.empty()) {
         error = "--json needs a file name, or - for standard output";
@@ -27,7 +27,8 @@ bool CCliJsonWriter::Open(const std::string& path, std::string& error)
         const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         file_ = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
         if (!file_ || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-            error = std::string("--json -: cannot keep standard output for the records: ") + std::strerror(errno);
+            error =
+                std::string("--json -: cannot keep standard output for the records: ") + std::strerror(errno);
             return false;
         }
         return true;
@@ -40,7 +41,7 @@ bool CCliJsonWriter::Open(const std::string& path, std::string& error)
     return true;
 }
 
-bool CCliJsonWriter::Write(const nlohmann::json& object)
+bool CCliJsonWriter::Write(const nlohmann::json &object)
 {
     if (!file_)
         return false;
@@ -49,7 +50,8 @@ bool CCliJsonWriter::Write(const nlohmann::json& object)
     const bool ok = std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
     if (!ok && !failed_) {
         failed_ = true;
-        std::fprintf(stderr, "tarvel-cli: --json: writing %s failed: %s\n", path_.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "tarvel-cli: --json: writing %s failed: %s\n", path_.c_str(),
+                     std::strerror(errno));
     }
     return ok;
 }

@@ -1,6 +1,6 @@
 #include "cli/cli_probe.h"
 
-#include "probe/link_channel.h"
+#include "probe/link/link_channel.h"
 
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"

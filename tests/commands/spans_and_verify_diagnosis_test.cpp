@@ -24,8 +24,8 @@ CCodeList OneWrite(uint32_t address, uint32_t value)
 }
 
 class SpansTest : public ::testing::Test {
-protected:
-    explicit SpansTest(const std::string& board = CBoardFile::DefaultText()) : sim(board)
+  protected:
+    explicit SpansTest(const std::string &board = CBoardFile::DefaultText()) : sim(board)
     {
         EXPECT_EQ(doc.image.Open(0, dir.Path().string()), 0);
         doc.memoryType = kDemoDevice;
@@ -74,19 +74,20 @@ TEST_F(SpansTest, ScatteredSpansProgramAndVerifyOverOneConnectionEach)
     EXPECT_EQ(library.disconnects, 1);
     EXPECT_EQ(library.loadedLists.size(), 1u); // the main list, once
     size_t preWrites = 0, postWrites = 0;
-    for (const auto& w : library.writes) {
+    for (const auto &w : library.writes) {
         preWrites += w.address == kRamMarker;
         postWrites += w.address == kRamMarker + 4;
     }
     EXPECT_EQ(preWrites, 1u);
     EXPECT_EQ(postWrites, 1u);
     EXPECT_EQ(library.streamModes, std::vector<int>(40, kStreamProgram)); // one stream per span
-    const SOperationResult& programmed = program.operation.Result();
+    const SOperationResult &programmed = program.operation.Result();
     EXPECT_TRUE(programmed.Ok());
     EXPECT_EQ(programmed.bytes, 40u * 16);
     EXPECT_EQ(programmed.spans, 40u);
-    EXPECT_EQ(view.LastStatus().rfind("40 spans: 640 bytes successful programmed (", 0), 0u) << view.LastStatus();
-    for (const CMemoryRange& s : spans) {
+    EXPECT_EQ(view.LastStatus().rfind("40 spans: 640 bytes successful programmed (", 0), 0u)
+        << view.LastStatus();
+    for (const CMemoryRange &s : spans) {
         std::vector<uint8_t> image(16);
         doc.image.ReadBlock(s.GetStart(), image.data(), 16);
         ASSERT_EQ(sim.Peek(s.GetStart(), 16), image) << std::hex << s.GetStart();
@@ -116,7 +117,7 @@ TEST_F(SpansTest, AFailingSpanEndsTheRunAndNamesItsAddress)
     EXPECT_EQ(verify.Start(), ETargetResult::OperationFailed);
     EXPECT_EQ(library.opens, 1);
     EXPECT_EQ(library.streamModes.size(), 1u);
-    const SOperationResult& r = verify.operation.Result();
+    const SOperationResult &r = verify.operation.Result();
     EXPECT_EQ(r.status, EOperationStatus::CompareFailed);
     EXPECT_EQ(r.spans, 1u);
     EXPECT_EQ(r.address, kDemoFlashBase); // the image's first byte is 00, blank flash reads FF
@@ -125,10 +126,10 @@ TEST_F(SpansTest, AFailingSpanEndsTheRunAndNamesItsAddress)
 // Two bits stuck at 0, a sector left unerased and four bytes never
 // programmed: the read back counts each exactly.
 class DiagnosisTest : public SpansTest {
-protected:
+  protected:
     DiagnosisTest()
         : SpansTest(std::string(CBoardFile::DefaultText()) + "fault stuck 0x80000011 bit=3 value=0\n"
-                                                           "fault stuck 0x80000102 bit=0 value=0\n")
+                                                             "fault stuck 0x80000102 bit=0 value=0\n")
     {
     }
 };
@@ -151,12 +152,12 @@ TEST_F(DiagnosisTest, AFailedVerifyCountsTheDifferencesBothWaysAndNamesTheSector
     CVerifyCommand verify(doc, Context());
     verify.operation.range.Set(kDemoFlashBase, 0x4010, true);
     ASSERT_EQ(verify.Start(), ETargetResult::OperationFailed);
-    const SOperationResult& r = verify.operation.Result();
+    const SOperationResult &r = verify.operation.Result();
     ASSERT_EQ(r.status, EOperationStatus::CompareFailed);
     EXPECT_EQ(r.address, 0x80000011u);
     EXPECT_EQ(r.targetByte, 0xF7);
     ASSERT_TRUE(r.diagnosis.has_value());
-    const SVerifyDiagnosis& d = *r.diagnosis;
+    const SVerifyDiagnosis &d = *r.diagnosis;
     EXPECT_TRUE(d.Complete()) << d.stoppedBy;
     EXPECT_EQ(d.from, 0x80000011u);
     EXPECT_EQ(d.bytesRead, 0x4010u - 0x11);
@@ -164,9 +165,9 @@ TEST_F(DiagnosisTest, AFailedVerifyCountsTheDifferencesBothWaysAndNamesTheSector
     EXPECT_EQ(d.bitsReadZero, 1u + 1 + 16 * 4); // stuck bits and the unerased sector
     EXPECT_EQ(d.bitsReadOne, 4u * 8);           // the bytes never programmed
     ASSERT_EQ(d.first.size(), SVerifyDiagnosis::kListed);
-    const std::vector<uint32_t> expected = {0x80000011, 0x80000102, 0x80000300, 0x80000301, 0x80000302, 0x80000303,
-                                            0x80004000, 0x80004001, 0x80004002, 0x80004003, 0x80004004, 0x80004005,
-                                            0x80004006, 0x80004007, 0x80004008, 0x80004009};
+    const std::vector<uint32_t> expected = {
+        0x80000011, 0x80000102, 0x80000300, 0x80000301, 0x80000302, 0x80000303, 0x80004000, 0x80004001,
+        0x80004002, 0x80004003, 0x80004004, 0x80004005, 0x80004006, 0x80004007, 0x80004008, 0x80004009};
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(d.first[i].address, expected[i]) << i;
     EXPECT_EQ(d.first[1].imageByte, 0xFF);
@@ -195,7 +196,7 @@ TEST_F(DiagnosisTest, AVerifyThatPassesReadsNothingBack)
     EXPECT_FALSE(verify.operation.Result().diagnosis.has_value());
     // The same frames as any passing verify: setup, the stream, the setup
     // that leaves verify mode; no read back.
-    for (const std::string& status : view.statuses)
+    for (const std::string &status : view.statuses)
         EXPECT_EQ(status.find("Reading back"), std::string::npos) << status;
     EXPECT_GT(library.commands.size(), before);
 }
