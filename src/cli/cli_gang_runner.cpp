@@ -36,7 +36,7 @@ extern "C" void LaneSignal(int signal)
     ::_exit(128 + signal);
 }
 
-void WriteAll(int fd, const std::string &text)
+void WriteAll(int fd, const std::string& text)
 {
     size_t done = 0;
     while (done < text.size()) {
@@ -63,22 +63,22 @@ struct CCliGangRunner::SLane {
     std::vector<nlohmann::json> records;
 };
 
-CCliGangRunner::CCliGangRunner(CCliSession &session, std::vector<std::string> probes, CCliJsonWriter *json,
-                               FILE *human)
+CCliGangRunner::CCliGangRunner(CCliSession& session, std::vector<std::string> probes, CCliJsonWriter* json,
+                               FILE* human)
     : session_(session), probes_(std::move(probes)), json_(json), human_(human)
 {
 }
 
 CCliGangRunner::~CCliGangRunner() = default;
 
-void CCliGangRunner::Record(const nlohmann::json &record)
+void CCliGangRunner::Record(const nlohmann::json& record)
 {
     records_.push_back(record);
     if (json_)
         json_->Write(record);
 }
 
-SCliStepReport CCliGangRunner::RunHere(const SStep &step, int index, const std::string &probe)
+SCliStepReport CCliGangRunner::RunHere(const SStep& step, int index, const std::string& probe)
 {
     const uint64_t start = CSystemClock::Instance().NowMicros();
     session_.BeginReport();
@@ -91,11 +91,11 @@ SCliStepReport CCliGangRunner::RunHere(const SStep &step, int index, const std::
     return report;
 }
 
-int CCliGangRunner::Run(const std::vector<SStep> &steps)
+int CCliGangRunner::Run(const std::vector<SStep>& steps)
 {
     const uint64_t start = CSystemClock::Instance().NowMicros();
     std::vector<SLane> lanes;
-    for (const std::string &p : probes_) {
+    for (const std::string& p : probes_) {
         lanes.emplace_back();
         lanes.back().name = p;
     }
@@ -104,7 +104,7 @@ int CCliGangRunner::Run(const std::vector<SStep> &steps)
 
     int exitCode = kExitOk;
     int index = 0;
-    for (const SStep &step : steps) {
+    for (const SStep& step : steps) {
         ++index;
         const bool onProbes = step.step->Place() == ECliStepPlace::Target;
         if (!Gang() || !onProbes) {
@@ -137,7 +137,7 @@ int CCliGangRunner::Run(const std::vector<SStep> &steps)
         }
         if (code != kExitOk)
             exitCode = code;
-        if (std::none_of(lanes.begin(), lanes.end(), [](const SLane &l) { return l.inRun; }))
+        if (std::none_of(lanes.begin(), lanes.end(), [](const SLane& l) { return l.inRun; }))
             break;
     }
     steps_ = steps;
@@ -157,21 +157,21 @@ int CCliGangRunner::Finish(int exitCode)
     return exitCode;
 }
 
-int CCliGangRunner::RunOnLanes(const SStep &step, int index, std::vector<SLane> &lanes)
+int CCliGangRunner::RunOnLanes(const SStep& step, int index, std::vector<SLane>& lanes)
 {
     std::fflush(stdout);
     std::fflush(stderr);
     std::vector<SLane *> running;
-    for (SLane &lane : lanes) {
+    for (SLane& lane : lanes) {
         if (!lane.inRun)
             continue;
         int pipes[3][2] = {{-1, -1}, {-1, -1}, {-1, -1}};
         bool piped = true;
-        for (auto &p : pipes)
+        for (auto& p : pipes)
             piped = piped && ::pipe2(p, O_CLOEXEC) == 0;
         if (!piped)
-            for (auto &p : pipes)
-                for (int &fd : p)
+            for (auto& p : pipes)
+                for (int& fd : p)
                     if (fd >= 0)
                         ::close(std::exchange(fd, -1));
         const pid_t pid = piped ? ::fork() : -1;
@@ -212,7 +212,7 @@ int CCliGangRunner::RunOnLanes(const SStep &step, int index, std::vector<SLane> 
         }
         lane.pid = pid;
         if (pid < 0) {
-            for (int &fd : lane.fds)
+            for (int& fd : lane.fds)
                 if (fd >= 0)
                     ::close(std::exchange(fd, -1));
             SCliStepReport report;
@@ -238,7 +238,7 @@ int CCliGangRunner::RunOnLanes(const SStep &step, int index, std::vector<SLane> 
     while (left > 0) {
         std::vector<pollfd> polls;
         std::vector<std::pair<SLane *, int>> owners;
-        for (SLane *lane : running)
+        for (SLane* lane : running)
             for (int k = 0; k < 3; ++k)
                 if (lane->fds[k] >= 0) {
                     polls.push_back({lane->fds[k], POLLIN, 0});
@@ -246,7 +246,7 @@ int CCliGangRunner::RunOnLanes(const SStep &step, int index, std::vector<SLane> 
                 }
         if (CliInterruptRequested() && !passedOn) {
             passedOn = true;
-            for (SLane *lane : running)
+            for (SLane* lane : running)
                 if (lane->pid > 0)
                     ::kill(lane->pid, SIGINT);
         }
@@ -269,7 +269,7 @@ int CCliGangRunner::RunOnLanes(const SStep &step, int index, std::vector<SLane> 
             }
             // Whole lines of the probe's output, with its name in front.
             if (k < 2) {
-                FILE *out = k == 0 ? stdout : stderr;
+                FILE* out = k == 0 ? stdout : stderr;
                 size_t end;
                 while ((end = lane->pending[k].find('\n')) != std::string::npos) {
                     std::fprintf(out, "[%s] %s\n", lane->name.c_str(),
@@ -321,15 +321,15 @@ struct STotals {
     double transferSeconds = 0;
 };
 
-STotals Totals(const std::vector<nlohmann::json> &records)
+STotals Totals(const std::vector<nlohmann::json>& records)
 {
     STotals t;
-    for (const nlohmann::json &r : records) {
+    for (const nlohmann::json& r : records) {
         t.seconds += r.value("seconds", 0.0);
         if (!r.contains("operations"))
             continue;
-        for (const nlohmann::json &o : r["operations"]) {
-            if (o.value("operation", "") == "erase")
+        for (const nlohmann::json& o : r["operations"]) {
+            if (o.value("operation", "") == "erase" || !o.value("passed", false))
                 continue;
             t.transferBytes += o.value("bytes", 0.0);
             t.transferSeconds += o.value("seconds", 0.0);
@@ -338,9 +338,9 @@ STotals Totals(const std::vector<nlohmann::json> &records)
     return t;
 }
 
-const nlohmann::json *FirstFailure(const std::vector<nlohmann::json> &records)
+const nlohmann::json* FirstFailure(const std::vector<nlohmann::json>& records)
 {
-    for (const nlohmann::json &r : records)
+    for (const nlohmann::json& r : records)
         if (r.value("exit_code", 0) != 0)
             return &r;
     return nullptr;
@@ -348,25 +348,25 @@ const nlohmann::json *FirstFailure(const std::vector<nlohmann::json> &records)
 
 } // namespace
 
-void CCliGangRunner::PrintTable(const std::vector<SStep> &steps, const std::vector<SLane> &lanes) const
+void CCliGangRunner::PrintTable(const std::vector<SStep>& steps, const std::vector<SLane>& lanes) const
 {
     std::vector<int> columns; // indexes of the target steps
     for (size_t i = 0; i < steps.size(); ++i)
         if (steps[i].step->Place() == ECliStepPlace::Target)
             columns.push_back(static_cast<int>(i) + 1);
     size_t nameWidth = 5;
-    for (const SLane &lane : lanes)
+    for (const SLane& lane : lanes)
         nameWidth = std::max(nameWidth, lane.name.size());
     std::string header = Format("%-*s", static_cast<int>(nameWidth), "Probe");
     for (int c : columns)
         header += Format("  %-8s", steps[static_cast<size_t>(c) - 1].name.c_str());
     header += Format("  %9s  %12s  %s", "Time", "Rate", "First failure");
     std::fprintf(human_, "\n%s\n", header.c_str());
-    for (const SLane &lane : lanes) {
+    for (const SLane& lane : lanes) {
         std::string line = Format("%-*s", static_cast<int>(nameWidth), lane.name.c_str());
         for (int c : columns) {
-            const char *cell = "-"; // not run: an earlier step failed
-            for (const nlohmann::json &r : lane.records)
+            const char* cell = "-"; // not run: an earlier step failed
+            for (const nlohmann::json& r : lane.records)
                 if (r.value("index", 0) == c) {
                     const std::string status = r.value("status", "");
                     cell = status == "passed" ? "passed" : status == "stopped" ? "stopped" : "FAILED";
@@ -376,7 +376,7 @@ void CCliGangRunner::PrintTable(const std::vector<SStep> &steps, const std::vect
         const STotals t = Totals(lane.records);
         const std::string rate =
             t.transferSeconds > 0 ? Format("%.1f kB/s", t.transferBytes / 1024.0 / t.transferSeconds) : "-";
-        const nlohmann::json *failure = FirstFailure(lane.records);
+        const nlohmann::json* failure = FirstFailure(lane.records);
         const std::string why =
             failure ? (*failure).value("step", "") + ": " + (*failure).value("message", "") : std::string();
         line += Format("  %7.2f s  %12s  %s", t.seconds, rate.c_str(), why.c_str());
@@ -385,12 +385,12 @@ void CCliGangRunner::PrintTable(const std::vector<SStep> &steps, const std::vect
     std::fflush(human_);
 }
 
-nlohmann::json CCliGangRunner::Summary(int exitCode, const std::vector<SLane> &lanes, double seconds) const
+nlohmann::json CCliGangRunner::Summary(int exitCode, const std::vector<SLane>& lanes, double seconds) const
 {
     nlohmann::json probes = nlohmann::json::array();
-    for (const SLane &lane : lanes) {
+    for (const SLane& lane : lanes) {
         const STotals t = Totals(lane.records);
-        const nlohmann::json *failure = FirstFailure(lane.records);
+        const nlohmann::json* failure = FirstFailure(lane.records);
         nlohmann::json p = {{"probe", lane.name},
                             {"status", failure ? (*failure).value("status", "failed") : "passed"},
                             {"steps_run", lane.records.size()},
@@ -402,7 +402,7 @@ nlohmann::json CCliGangRunner::Summary(int exitCode, const std::vector<SLane> &l
         }
         probes.push_back(p);
     }
-    const char *status = exitCode == kExitOk ? "passed" : exitCode == kExitInterrupted ? "stopped" : "failed";
+    const char* status = exitCode == kExitOk ? "passed" : exitCode == kExitInterrupted ? "stopped" : "failed";
     return {{"type", "summary"},  {"status", status},           {"exit_code", exitCode},
             {"seconds", seconds}, {"records", records_.size()}, {"probes", probes}};
 }

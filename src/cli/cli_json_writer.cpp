@@ -13,7 +13,7 @@ CCliJsonWriter::~CCliJsonWriter()
         std::fclose(file_);
 }
 
-bool CCliJsonWriter::Open(const std::string &path, std::string &error)
+bool CCliJsonWriter::Open(const std::string& path, std::string& error)
 {
     if (path.empty()) {
         error = "--json needs a file name, or - for standard output";
@@ -41,7 +41,7 @@ bool CCliJsonWriter::Open(const std::string &path, std::string &error)
     return true;
 }
 
-bool CCliJsonWriter::Write(const nlohmann::json &object)
+bool CCliJsonWriter::Write(const nlohmann::json& object)
 {
     if (!file_)
         return false;

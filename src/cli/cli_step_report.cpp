@@ -6,7 +6,7 @@
 
 namespace {
 
-const char *KindName(EOperationKind kind)
+const char* KindName(EOperationKind kind)
 {
     switch (kind) {
     case EOperationKind::Erase:
@@ -22,14 +22,14 @@ const char *KindName(EOperationKind kind)
     }
 }
 
-nlohmann::json DiagnosisJson(const SVerifyDiagnosis &d)
+nlohmann::json DiagnosisJson(const SVerifyDiagnosis& d)
 {
     nlohmann::json differences = nlohmann::json::array();
-    for (const SByteDifference &x : d.first)
+    for (const SByteDifference& x : d.first)
         differences.push_back(
             {{"address", x.address}, {"image_byte", x.imageByte}, {"target_byte", x.targetByte}});
     nlohmann::json sectors = nlohmann::json::array();
-    for (const SFlashSector &s : d.sectors)
+    for (const SFlashSector& s : d.sectors)
         sectors.push_back({{"bank", s.bank}, {"sector", s.sector}, {"start", s.start}, {"size", s.size}});
     return {{"read_from", d.from},
             {"bytes_read", d.bytesRead},
@@ -43,7 +43,7 @@ nlohmann::json DiagnosisJson(const SVerifyDiagnosis &d)
 
 } // namespace
 
-const char *SCliStepReport::Status() const
+const char* SCliStepReport::Status() const
 {
     if (exitCode == kExitOk)
         return "passed";
@@ -53,14 +53,25 @@ const char *SCliStepReport::Status() const
 uint64_t SCliStepReport::Bytes() const
 {
     uint64_t bytes = 0;
-    for (const CMemoryRange &r : spans)
+    for (const CMemoryRange& r : spans)
         bytes += r.GetSize();
     return bytes;
 }
 
-const SOperationResult *SCliStepReport::Failure() const
+double SCliStepReport::Rate() const
 {
-    for (const SOperationResult &r : results)
+    uint64_t bytes = 0, ms = 0;
+    for (const SOperationResult& r : results)
+        if (r.Ok() && r.kind != EOperationKind::Erase) {
+            bytes += r.bytes;
+            ms += r.elapsedMs;
+        }
+    return ms > 0 ? static_cast<double>(bytes) * 1000.0 / static_cast<double>(ms) : 0.0;
+}
+
+const SOperationResult* SCliStepReport::Failure() const
+{
+    for (const SOperationResult& r : results)
         if (!r.Ok())
             return &r;
     return nullptr;
@@ -69,7 +80,7 @@ const SOperationResult *SCliStepReport::Failure() const
 nlohmann::json SCliStepReport::ToJson() const
 {
     nlohmann::json range = nlohmann::json::array();
-    for (const CMemoryRange &r : spans)
+    for (const CMemoryRange& r : spans)
         range.push_back({{"start", r.GetStart()}, {"end", r.GetEnd()}, {"size", r.GetSize()}});
     nlohmann::json j = {{"type", "step"},
                         {"step", step},
@@ -81,9 +92,9 @@ nlohmann::json SCliStepReport::ToJson() const
                         {"range", range},
                         {"bytes", Bytes()},
                         {"seconds", seconds},
-                        {"rate", seconds > 0 ? static_cast<double>(Bytes()) / seconds : 0.0}};
+                        {"rate", Rate()}};
     nlohmann::json operations = nlohmann::json::array();
-    for (const SOperationResult &r : results) {
+    for (const SOperationResult& r : results) {
         nlohmann::json o = {{"operation", KindName(r.kind)},
                             {"passed", r.Ok()},
                             {"bytes", r.bytes},
@@ -91,7 +102,7 @@ nlohmann::json SCliStepReport::ToJson() const
         operations.push_back(o);
     }
     j["operations"] = operations;
-    if (const SOperationResult *f = Failure()) {
+    if (const SOperationResult* f = Failure()) {
         if (f->status == EOperationStatus::CompareFailed || f->status == EOperationStatus::ProgramFailed ||
             f->status == EOperationStatus::ImageWriteFailed || f->status == EOperationStatus::Cancelled)
             j["failing_address"] = f->address;

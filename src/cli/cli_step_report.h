@@ -25,11 +25,14 @@ struct SCliStepReport {
     std::vector<CMemoryRange> spans;
 
     // "passed", "failed" or "stopped" (Ctrl-C).
-    [[nodiscard]] const char *Status() const;
+    [[nodiscard]] const char* Status() const;
     // Bytes the step's spans hold.
     [[nodiscard]] uint64_t Bytes() const;
+    // Bytes per second of the transfers that passed (program, verify,
+    // dump) over their own time; 0 when none did.
+    [[nodiscard]] double Rate() const;
     // The first operation that did not pass, or nullptr.
-    [[nodiscard]] const SOperationResult *Failure() const;
+    [[nodiscard]] const SOperationResult* Failure() const;
 
     [[nodiscard]] nlohmann::json ToJson() const;
 };

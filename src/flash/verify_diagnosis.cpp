@@ -13,10 +13,10 @@ unsigned long Ul(uint64_t v)
 }
 
 // The sector holding `address` among `flash` (address order), or nullptr.
-const SFlashSector *SectorAt(const std::vector<SFlashSector> &flash, uint32_t address)
+const SFlashSector* SectorAt(const std::vector<SFlashSector>& flash, uint32_t address)
 {
     auto it = std::upper_bound(flash.begin(), flash.end(), address,
-                               [](uint32_t a, const SFlashSector &s) { return a < s.start; });
+                               [](uint32_t a, const SFlashSector& s) { return a < s.start; });
     if (it == flash.begin())
         return nullptr;
     --it;
@@ -25,8 +25,8 @@ const SFlashSector *SectorAt(const std::vector<SFlashSector> &flash, uint32_t ad
 
 } // namespace
 
-void SVerifyDiagnosis::Add(uint32_t address, const uint8_t *image, const uint8_t *target, uint32_t length,
-                           const std::vector<SFlashSector> &flash)
+void SVerifyDiagnosis::Add(uint32_t address, const uint8_t* image, const uint8_t* target, uint32_t length,
+                           const std::vector<SFlashSector>& flash)
 {
     bytesRead += length;
     for (uint32_t i = 0; i < length; ++i) {
@@ -38,7 +38,7 @@ void SVerifyDiagnosis::Add(uint32_t address, const uint8_t *image, const uint8_t
             first.push_back({at, image[i], target[i]});
         bitsReadZero += static_cast<unsigned>(std::popcount(static_cast<uint8_t>(image[i] & ~target[i])));
         bitsReadOne += static_cast<unsigned>(std::popcount(static_cast<uint8_t>(~image[i] & target[i])));
-        const SFlashSector *sector = SectorAt(flash, at);
+        const SFlashSector* sector = SectorAt(flash, at);
         if (sector && (sectors.empty() || sectors.back().start != sector->start))
             sectors.push_back(*sector);
     }
@@ -53,7 +53,7 @@ std::string SVerifyDiagnosis::Text() const
     if (!first.empty()) {
         text += differingBytes > first.size() ? Format("\nThe first %lu differences:", Ul(first.size()))
                                               : std::string("\nDifferences:");
-        for (const SByteDifference &d : first)
+        for (const SByteDifference& d : first)
             text += Format("\n  %08lX  Image = %02X, Target = %02X", Ul(d.address),
                            static_cast<unsigned>(d.imageByte), static_cast<unsigned>(d.targetByte));
     }
@@ -62,7 +62,7 @@ std::string SVerifyDiagnosis::Text() const
     if (!sectors.empty()) {
         text += sectors.size() == 1 ? "\nSector affected:"
                                     : Format("\n%lu sectors affected:", Ul(sectors.size()));
-        for (const SFlashSector &s : sectors)
+        for (const SFlashSector& s : sectors)
             text += Format("\n  bank %lu sector %lu (%08lX..%08lX)", Ul(s.bank), Ul(s.sector), Ul(s.start),
                            Ul(s.start + s.size - 1));
     }

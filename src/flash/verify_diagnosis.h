@@ -35,8 +35,8 @@ struct SVerifyDiagnosis {
 
     // Compares `length` bytes read back at `address` with the image's bytes;
     // `flash` lists the array's sectors in address order (empty: none known).
-    void Add(uint32_t address, const uint8_t *image, const uint8_t *target, uint32_t length,
-             const std::vector<SFlashSector> &flash);
+    void Add(uint32_t address, const uint8_t* image, const uint8_t* target, uint32_t length,
+             const std::vector<SFlashSector>& flash);
 
     // The findings as lines of text, for a log or a failure box's details.
     [[nodiscard]] std::string Text() const;

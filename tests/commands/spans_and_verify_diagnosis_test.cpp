@@ -25,7 +25,7 @@ CCodeList OneWrite(uint32_t address, uint32_t value)
 
 class SpansTest : public ::testing::Test {
   protected:
-    explicit SpansTest(const std::string &board = CBoardFile::DefaultText()) : sim(board)
+    explicit SpansTest(const std::string& board = CBoardFile::DefaultText()) : sim(board)
     {
         EXPECT_EQ(doc.image.Open(0, dir.Path().string()), 0);
         doc.memoryType = kDemoDevice;
@@ -74,20 +74,20 @@ TEST_F(SpansTest, ScatteredSpansProgramAndVerifyOverOneConnectionEach)
     EXPECT_EQ(library.disconnects, 1);
     EXPECT_EQ(library.loadedLists.size(), 1u); // the main list, once
     size_t preWrites = 0, postWrites = 0;
-    for (const auto &w : library.writes) {
+    for (const auto& w : library.writes) {
         preWrites += w.address == kRamMarker;
         postWrites += w.address == kRamMarker + 4;
     }
     EXPECT_EQ(preWrites, 1u);
     EXPECT_EQ(postWrites, 1u);
     EXPECT_EQ(library.streamModes, std::vector<int>(40, kStreamProgram)); // one stream per span
-    const SOperationResult &programmed = program.operation.Result();
+    const SOperationResult& programmed = program.operation.Result();
     EXPECT_TRUE(programmed.Ok());
     EXPECT_EQ(programmed.bytes, 40u * 16);
     EXPECT_EQ(programmed.spans, 40u);
     EXPECT_EQ(view.LastStatus().rfind("40 spans: 640 bytes successful programmed (", 0), 0u)
         << view.LastStatus();
-    for (const CMemoryRange &s : spans) {
+    for (const CMemoryRange& s : spans) {
         std::vector<uint8_t> image(16);
         doc.image.ReadBlock(s.GetStart(), image.data(), 16);
         ASSERT_EQ(sim.Peek(s.GetStart(), 16), image) << std::hex << s.GetStart();
@@ -117,7 +117,7 @@ TEST_F(SpansTest, AFailingSpanEndsTheRunAndNamesItsAddress)
     EXPECT_EQ(verify.Start(), ETargetResult::OperationFailed);
     EXPECT_EQ(library.opens, 1);
     EXPECT_EQ(library.streamModes.size(), 1u);
-    const SOperationResult &r = verify.operation.Result();
+    const SOperationResult& r = verify.operation.Result();
     EXPECT_EQ(r.status, EOperationStatus::CompareFailed);
     EXPECT_EQ(r.spans, 1u);
     EXPECT_EQ(r.address, kDemoFlashBase); // the image's first byte is 00, blank flash reads FF
@@ -152,12 +152,12 @@ TEST_F(DiagnosisTest, AFailedVerifyCountsTheDifferencesBothWaysAndNamesTheSector
     CVerifyCommand verify(doc, Context());
     verify.operation.range.Set(kDemoFlashBase, 0x4010, true);
     ASSERT_EQ(verify.Start(), ETargetResult::OperationFailed);
-    const SOperationResult &r = verify.operation.Result();
+    const SOperationResult& r = verify.operation.Result();
     ASSERT_EQ(r.status, EOperationStatus::CompareFailed);
     EXPECT_EQ(r.address, 0x80000011u);
     EXPECT_EQ(r.targetByte, 0xF7);
     ASSERT_TRUE(r.diagnosis.has_value());
-    const SVerifyDiagnosis &d = *r.diagnosis;
+    const SVerifyDiagnosis& d = *r.diagnosis;
     EXPECT_TRUE(d.Complete()) << d.stoppedBy;
     EXPECT_EQ(d.from, 0x80000011u);
     EXPECT_EQ(d.bytesRead, 0x4010u - 0x11);
@@ -196,7 +196,7 @@ TEST_F(DiagnosisTest, AVerifyThatPassesReadsNothingBack)
     EXPECT_FALSE(verify.operation.Result().diagnosis.has_value());
     // The same frames as any passing verify: setup, the stream, the setup
     // that leaves verify mode; no read back.
-    for (const std::string &status : view.statuses)
+    for (const std::string& status : view.statuses)
         EXPECT_EQ(status.find("Reading back"), std::string::npos) << status;
     EXPECT_GT(library.commands.size(), before);
 }

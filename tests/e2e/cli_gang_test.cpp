@@ -22,12 +22,12 @@ namespace {
 const std::string kSetup = "setup --device \"AMD  Am29LV160MB (1M x 16)\" --bus 16 --base 80000000";
 const std::string kBin = TARVEL_BINARY_DIR;
 
-bool Has(const std::string &text, const std::string &part)
+bool Has(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
 }
 
-size_t Count(const std::string &text, const std::string &part)
+size_t Count(const std::string& text, const std::string& part)
 {
     size_t n = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
@@ -35,10 +35,10 @@ size_t Count(const std::string &text, const std::string &part)
     return n;
 }
 
-std::string Shell(const std::string &script)
+std::string Shell(const std::string& script)
 {
     std::string out;
-    if (std::FILE *pipe = ::popen(script.c_str(), "r")) {
+    if (std::FILE* pipe = ::popen(script.c_str(), "r")) {
         char buf[4096];
         size_t n;
         while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
@@ -52,7 +52,7 @@ std::string Shell(const std::string &script)
 // that connects and hangs up) is kept in NAME.err.
 class CSimProcess {
   public:
-    CSimProcess(const CTempDir &dir, const std::string &name, const std::string &options)
+    CSimProcess(const CTempDir& dir, const std::string& name, const std::string& options)
         : dir_(dir), name_(name)
     {
         const std::string out = dir.File(name + ".out");
@@ -81,14 +81,14 @@ class CSimProcess {
     size_t Connections() const { return Count(Log(), " connected"); }
 
   private:
-    const CTempDir &dir_;
+    const CTempDir& dir_;
     std::string name_;
     int pid_ = -1;
     std::string port_;
 };
 
 // The --json records, one object per line; a line that does not parse fails the test.
-std::vector<nlohmann::json> Records(const std::string &text)
+std::vector<nlohmann::json> Records(const std::string& text)
 {
     std::vector<nlohmann::json> records;
     std::istringstream lines(text);
@@ -104,7 +104,7 @@ std::vector<nlohmann::json> Records(const std::string &text)
 // Intel HEX: `count` records of 16 bytes, 0x400 apart from 0x80000000.
 std::string ScatteredHex(int count)
 {
-    auto record = [](uint32_t address, int type, const std::vector<uint8_t> &data) {
+    auto record = [](uint32_t address, int type, const std::vector<uint8_t>& data) {
         std::vector<uint8_t> b = {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
                                   static_cast<uint8_t>(address), static_cast<uint8_t>(type)};
         b.insert(b.end(), data.begin(), data.end());
@@ -178,8 +178,8 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
         flash[records[i]["probe"]] = records[i];
     }
     ASSERT_EQ(flash.size(), 4u);
-    for (const CSimProcess *good : {&good1, &good2}) {
-        const nlohmann::json &r = flash[good->Probe()];
+    for (const CSimProcess* good : {&good1, &good2}) {
+        const nlohmann::json& r = flash[good->Probe()];
         EXPECT_EQ(r["status"], "passed") << r;
         EXPECT_EQ(r["bytes"], 0x3000);
         EXPECT_EQ(r["range"][0]["start"], 0x80000000u);
@@ -188,21 +188,21 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
         EXPECT_EQ(r["operations"][2]["operation"], "verify");
         EXPECT_EQ(r["operations"][2]["passed"], true);
     }
-    const nlohmann::json &s = flash[stuck.Probe()];
+    const nlohmann::json& s = flash[stuck.Probe()];
     EXPECT_EQ(s["status"], "failed");
     EXPECT_EQ(s["exit_code"], 1);
     EXPECT_TRUE(Has(s["message"], "Erasing failed at bank  0 sector  0")) << s;
-    const nlohmann::json &f = flash[refusing.Probe()];
+    const nlohmann::json& f = flash[refusing.Probe()];
     EXPECT_EQ(f["status"], "failed");
     EXPECT_TRUE(Has(f["message"], "The probe refused the connection.")) << f;
 
     // The summary, the human lines and the table say the same.
-    const nlohmann::json &summary = records.back();
+    const nlohmann::json& summary = records.back();
     EXPECT_EQ(summary["type"], "summary");
     EXPECT_EQ(summary["exit_code"], 1);
     ASSERT_EQ(summary["probes"].size(), 4u);
     size_t failed = 0;
-    for (const nlohmann::json &p : summary["probes"]) {
+    for (const nlohmann::json& p : summary["probes"]) {
         const std::string name = p["probe"];
         EXPECT_EQ(p["status"], flash[name]["status"]) << name;
         if (p["status"] == "failed") {
@@ -228,7 +228,7 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
                           " load image.bin --offset 80000000 verify");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     // Every probe's link was closed: each host that connected hung up.
-    for (const CSimProcess *sim : {&good1, &good2, &stuck})
+    for (const CSimProcess* sim : {&good1, &good2, &stuck})
         EXPECT_EQ(Count(sim->Log(), " connected"), Count(sim->Log(), " disconnected")) << sim->Log();
 }
 
@@ -252,7 +252,7 @@ TEST(CliProduction, AFailedVerifyExplainsItselfInTheLogAndTheJson)
     EXPECT_TRUE(Has(run.err, "Bits reading 0 where the image has 1: 2 (not erased)")) << run.err;
     const std::vector<nlohmann::json> records = Records(ReadFileBytes(dir.File("out.json")));
     ASSERT_EQ(records.size(), 4u); // setup, fill, verify, summary
-    const nlohmann::json &v = records[2];
+    const nlohmann::json& v = records[2];
     EXPECT_EQ(v["failing_address"], 0x80000010u);
     EXPECT_EQ(v["image_byte"], 0xFF);
     EXPECT_EQ(v["target_byte"], 0xFE);
@@ -283,7 +283,7 @@ TEST(CliProduction, CtrlCStopsEveryProbeOfAGangAndClosesEachLink)
     const std::string err = ReadFileBytes(dir.File("err.txt"));
     EXPECT_EQ(Count(err, "] Programming cancelled at address 80"), 3u) << err;
     EXPECT_FALSE(Has(err, "Verifying")) << err;
-    for (const CSimProcess *sim : {&a, &b, &c}) {
+    for (const CSimProcess* sim : {&a, &b, &c}) {
         EXPECT_EQ(sim->Connections(), 1u) << sim->Log();
         EXPECT_EQ(Count(sim->Log(), " disconnected"), 1u) << sim->Log();
     }
@@ -292,7 +292,7 @@ TEST(CliProduction, CtrlCStopsEveryProbeOfAGangAndClosesEachLink)
     EXPECT_EQ(records.back()["status"], "stopped");
     EXPECT_EQ(records.back()["exit_code"], 130);
     size_t stopped = 0;
-    for (const nlohmann::json &r : records)
+    for (const nlohmann::json& r : records)
         stopped += r["type"] == "step" && r["step"] == "program" && r["status"] == "stopped";
     EXPECT_EQ(stopped, 3u);
 }
