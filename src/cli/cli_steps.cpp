@@ -27,7 +27,8 @@ const SCliStepInfo kSteps[] = {
      CreateEraseStep},
     {"program", "program [--range R|stored]   (default: what this run loaded)", CreateProgramStep},
     {"verify", "verify [--range R|stored]   (default: what this run loaded)", CreateVerifyStep},
-    {"flash", "flash FILE [--offset HEX]   (load, erase the sectors the data touches, program, verify)",
+    {"flash", "flash FILE [--offset HEX] [--changed-only] [--keep-unwritten] [--dry-run]\n"
+              "                              (load, erase the sectors the data touches, program, verify)",
      CreateFlashStep},
     {"dump", "dump --range R", CreateDumpStep},
     {"probe-info", "probe-info [P]   (the probe's loader: serial number, MAC, current and newest versions)",

@@ -190,6 +190,43 @@ SOperationResult CTransfer::VerifySpans(const std::vector<CMemoryRange>& spans, 
     return EachSpan(spans, [&](const CMemoryRange& span) { return VerifyRange(span, flash); });
 }
 
+SOperationResult CTransfer::DumpSpans(const std::vector<CMemoryRange>& spans)
+{
+    return EachSpan(spans, [&](const CMemoryRange& span) { return DumpRange(span); });
+}
+
+SOperationResult CTransfer::Matching(const std::vector<CMemoryRange>& spans, std::vector<bool>& matching)
+{
+    SOperationResult result{EOperationKind::Verify};
+    matching.assign(spans.size(), false);
+    const uint64_t startMs = connection_.Clock().NowMs();
+    CProgressUpdate progress(view_, EOperationKind::Verify);
+    for (size_t i = 0; i < spans.size(); ++i) {
+        const uint32_t size = spans[i].GetSize();
+        result.bytes += size;
+        if (size == 0) {
+            matching[i] = true;
+            continue;
+        }
+        const int status = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
+        const SStreamEnd end = Stream(spans[i], status, kStreamVerify, std::min(kBlockSize, size), kBlockSize, progress);
+        connection_.Frames().FlashSetup(0, 0, 0, 0, 0);
+        if (end.status == kStatusOk && end.cancelled) {
+            result.address = end.address;
+            result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+            return Fail(result, EOperationStatus::Cancelled);
+        }
+        if (end.status != kStatusOk && end.status != kStatusCompareFailed) {
+            result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+            return Fail(result, EOperationStatus::ProbeError, end.status);
+        }
+        matching[i] = end.status == kStatusOk;
+    }
+    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+    progress.Finish();
+    return result;
+}
+
 SVerifyDiagnosis CTransfer::Diagnose(const CMemoryRange& range, uint32_t from, const std::vector<SFlashSector>& flash)
 {
     SVerifyDiagnosis diagnosis;

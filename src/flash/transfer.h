@@ -51,6 +51,11 @@ public:
     // pass ends it and is answered. When all pass: Done, with the bytes and
     // times of all spans.
     [[nodiscard]] SOperationResult ProgramSpans(const std::vector<CMemoryRange>& spans, const SProgramTarget& target);
+    [[nodiscard]] SOperationResult DumpSpans(const std::vector<CMemoryRange>& spans);
+    // Compares each span with target flash, each in a verify stream of its
+    // own, without stopping at a difference: `matching[i]` says whether span
+    // i already holds the image. Done, or the probe error that ended it.
+    [[nodiscard]] SOperationResult Matching(const std::vector<CMemoryRange>& spans, std::vector<bool>& matching);
     [[nodiscard]] SOperationResult VerifySpans(const std::vector<CMemoryRange>& spans,
                                                const std::vector<SFlashSector>& flash = {});
 

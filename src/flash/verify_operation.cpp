@@ -20,3 +20,16 @@ ETargetResult CVerifyOperation::Start()
         return CTransfer(connection, image_, view_).VerifySpans(covered, flash);
     });
 }
+
+ETargetResult CVerifyOperation::Check(std::vector<bool>& matching)
+{
+    for (const CMemoryRange& span : spans)
+        if (const ETargetResult checked = BeginWithDevice(span, physical); checked != ETargetResult::Done)
+            return checked;
+    SSequence sequence;
+    sequence.statusText = "Comparing ...";
+    sequence.failureBox = "Verifying error!";
+    return Sequence(sequence, [this, &matching](CTargetConnection& connection) {
+        return CTransfer(connection, image_, view_).Matching(spans, matching);
+    });
+}

@@ -27,6 +27,10 @@ public:
 
     // "S&tart...": checks, then the sequence around VerifyRange.
     ETargetResult Start();
+    // The same sequence around a comparison of each span that does not stop
+    // at a difference: `matching[i]` says whether span i already holds the
+    // image (see CTransfer::Matching).
+    ETargetResult Check(std::vector<bool>& matching);
 
 private:
     CMemoryImage& image_;

@@ -297,4 +297,69 @@ TEST(CliProduction, CtrlCStopsEveryProbeOfAGangAndClosesEachLink)
     EXPECT_EQ(stopped, 3u);
 }
 
+// Sectors 0..2 of the demo chip: 16 KiB, 8 KiB, 8 KiB from 0x80000000.
+std::string Pattern(size_t size, int seed)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 13 + static_cast<size_t>(seed)) & 0x7F);
+    return bytes;
+}
+
+TEST(CliProduction, ChangedOnlySkipsTheSectorsThatAlreadyHoldTheImage)
+{
+    CTempDir dir;
+    CSimProcess sim(dir, "sim", "");
+    const std::string flash = "--probe " + sim.Probe() + " " + kSetup + " flash image.bin --offset 80000000";
+    std::string image = Pattern(0x8000, 1);
+    WriteFileBytes(dir.File("image.bin"), image);
+    ASSERT_EQ(RunCli(dir, flash).exitCode, 0);
+
+    SCliRun run = RunCli(dir, flash + " --changed-only");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "flash: 3 of 3 sector(s) already hold the image: skipped")) << run.err;
+    EXPECT_FALSE(Has(run.err, "Erasing")) << run.err;
+    EXPECT_FALSE(Has(run.err, "Programming")) << run.err;
+
+    image[0x4100] = static_cast<char>(image[0x4100] ^ 0x40); // one byte of sector 1
+    WriteFileBytes(dir.File("image.bin"), image);
+    run = RunCli(dir, flash + " --changed-only");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "flash: 2 of 3 sector(s) already hold the image: skipped")) << run.err;
+    EXPECT_EQ(Count(run.err, "Erasing  bank  0 sector "), 1u) << run.err;
+    EXPECT_TRUE(Has(run.err, "Erasing  bank  0 sector  1")) << run.err;
+    EXPECT_TRUE(Has(run.err, "8192 bytes successful programmed (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "32768 bytes successful verified (")) << run.err;
+}
+
+TEST(CliProduction, KeepUnwrittenKeepsTheRestOfTheSectorAndDryRunSendsNothing)
+{
+    CTempDir dir;
+    CSimProcess sim(dir, "sim", "");
+    const std::string probe = "--probe " + sim.Probe() + " " + kSetup;
+    WriteFileBytes(dir.File("sector.bin"), Pattern(0x4000, 3));
+    WriteFileBytes(dir.File("small.bin"), std::string(16, '\x5A'));
+    ASSERT_EQ(RunCli(dir, probe + " flash sector.bin --offset 80000000").exitCode, 0);
+    const size_t connections = sim.Connections();
+
+    SCliRun run = RunCli(dir, probe + " flash small.bin --offset 80001FF8 --keep-unwritten --dry-run");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "flash: would erase bank 0 sector 0 (80000000..80003FFF)\n"
+                       "flash: would program 80000000..80003FFF (16384 bytes)\n"
+                       "flash: dry run: 1 sector(s) to erase, 1 span(s) of 16384 bytes to program; nothing was "
+                       "sent to the probe\n");
+    EXPECT_EQ(sim.Connections(), connections);
+
+    ASSERT_EQ(RunCli(dir, probe + " flash small.bin --offset 80001FF8 --keep-unwritten").exitCode, 0);
+    // The sector holds the first file with the 16 bytes laid over it.
+    run = RunCli(dir, probe + " load sector.bin --offset 80000000 load small.bin --offset 80001FF8 verify");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "16384 bytes successful verified (")) << run.err;
+    // Without it the rest of the sector is erased.
+    ASSERT_EQ(RunCli(dir, probe + " flash small.bin --offset 80001FF8").exitCode, 0);
+    run = RunCli(dir, probe + " load sector.bin --offset 80000000 load small.bin --offset 80001FF8 verify");
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(Has(run.err, "Verify failed at address 80000000.")) << run.err;
+}
+
 } // namespace
