@@ -11,6 +11,7 @@
 // cut a later run's file short.
 
 #include "cli/cli_step.h"
+#include "cli/cli_flash_plan.h"
 #include "cli/cli_target.h"
 
 #include "common/text_format.h"
@@ -23,8 +24,12 @@ class CCliRangeStep : public CCliStep {
 public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
-        return CliParseTargetRange(args, name_, required_, given_, stored_, range_, error);
+        return CliParseTargetRange(args, name_, required_, given_, stored_, range_, error,
+                                   allowDryRun_ ? &dryRun_ : nullptr);
     }
+
+    // A dry run sends nothing: it runs once, whatever the probes.
+    bool DryRun() const { return dryRun_; }
 
 protected:
     CCliRangeStep(const char* name, bool required) : name_(name), required_(required) {}
@@ -39,6 +44,8 @@ protected:
     {
         if (!session.Allows(id, name_))
             return kExitFailed;
+        if (dryRun_)
+            return PrintDryRun<TCommand>(session);
         if constexpr (requires(TCommand& c) { c.operation.spans; }) {
             if (!given_ && !required_)
                 return RunOverWritten<TCommand>(session);
@@ -71,6 +78,24 @@ protected:
         return CliTargetExit(result);
     }
 
+    // --dry-run: the spans the step would cover, nothing sent.
+    template <class TCommand>
+    int PrintDryRun(CCliSession& session)
+    {
+        std::vector<CMemoryRange> spans = session.WrittenRanges();
+        if (given_) {
+            TCommand command(session.Doc(), CliTargetContext(session));
+            if (!stored_ && !CliTargetRange(session, given_, range_, command.operation.range))
+                return kExitFailed;
+            spans = {command.operation.range};
+        } else if (spans.empty()) {
+            std::fprintf(stderr, "tarvel-cli: %s: nothing loaded in this run: load a file or give --range\n", name_);
+            return kExitFailed;
+        }
+        CliPrintDryRun(name_, {}, spans);
+        return kExitOk;
+    }
+
     // Notes the operation's result for the step's report; a failed verify's
     // read back is printed under its failure.
     static void Report(CCliSession& session, const SOperationResult& result, const std::vector<CMemoryRange>& spans)
@@ -80,7 +105,10 @@ protected:
     }
 
 
+    bool allowDryRun_ = false;
+
 private:
+    bool dryRun_ = false;
     const char* name_;
     bool required_;
     bool given_ = false;

@@ -33,12 +33,16 @@ inline bool CliTargetRange(CCliSession& session, bool given, const CCliArgs::SRa
 
 // Parses the optional (or, with `required`, mandatory) --range of a step;
 // "--range stored" asks for the range kept in the project.
+// `dryRun`: the step takes --dry-run too (nullptr: it does not).
 inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required, bool& given, bool& stored,
-                                CCliArgs::SRange& range, std::string& error)
+                                CCliArgs::SRange& range, std::string& error, bool* dryRun = nullptr)
 {
     CCliArgs::SStepArgs a;
-    if (!args.TakeStep(step, {"--range"}, 0, a, error))
+    if (!args.TakeStep(step, {"--range"}, 0, a, error, dryRun ? std::vector<std::string>{"--dry-run"}
+                                                              : std::vector<std::string>{}))
         return false;
+    if (dryRun)
+        *dryRun = a.Has("--dry-run");
     given = a.Has("--range");
     stored = given && a.options["--range"] == "stored";
     if (required && !given) {

@@ -6,9 +6,9 @@ namespace {
 
 class CProgramStep final : public CCliRangeStep {
 public:
-    CProgramStep() : CCliRangeStep("program", false) {}
+    CProgramStep() : CCliRangeStep("program", false) { allowDryRun_ = true; }
 
-    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
+    ECliStepPlace Place() const override { return DryRun() ? ECliStepPlace::Image : ECliStepPlace::Target; }
 
     int Run(CCliSession& session) override
     {

@@ -349,6 +349,31 @@ TEST(CliProduction, KeepUnwrittenKeepsTheRestOfTheSectorAndDryRunSendsNothing)
                        "flash: dry run: 1 sector(s) to erase, 1 span(s) of 16384 bytes to program; nothing was "
                        "sent to the probe\n");
     EXPECT_EQ(sim.Connections(), connections);
+    // The erase and program steps' dry runs.
+    const struct {
+        const char* steps;
+        const char* out;
+    } dryRuns[] = {
+        {"erase --sectors 0/1,0/3 --dry-run",
+         "erase: would erase bank 0 sector 1 (80004000..80005FFF)\n"
+         "erase: would erase bank 0 sector 3 (80008000..8000FFFF)\n"
+         "erase: dry run: 2 sector(s) to erase, 0 span(s) of 0 bytes to program; nothing was sent to the probe\n"},
+        {"erase --range 80003FFF+2 --dry-run",
+         "erase: would erase bank 0 sector 0 (80000000..80003FFF)\n"
+         "erase: would erase bank 0 sector 1 (80004000..80005FFF)\n"
+         "erase: dry run: 2 sector(s) to erase, 0 span(s) of 0 bytes to program; nothing was sent to the probe\n"},
+        {"load small.bin --offset 80000010 load small.bin --offset 80001000 program --dry-run",
+         "program: would program 80000010..8000001F (16 bytes)\n"
+         "program: would program 80001000..8000100F (16 bytes)\n"
+         "program: dry run: 0 sector(s) to erase, 2 span(s) of 32 bytes to program; nothing was sent to the "
+         "probe\n"},
+    };
+    for (const auto& d : dryRuns) {
+        run = RunCli(dir, probe + " " + d.steps);
+        EXPECT_EQ(run.exitCode, 0) << d.steps << run.err;
+        EXPECT_EQ(run.out, d.out) << d.steps;
+    }
+    EXPECT_EQ(sim.Connections(), connections);
 
     ASSERT_EQ(RunCli(dir, probe + " flash small.bin --offset 80001FF8 --keep-unwritten").exitCode, 0);
     // The sector holds the first file with the 16 bytes laid over it.
