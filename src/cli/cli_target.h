@@ -5,6 +5,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "commands/target_context.h"
+#include "flash/operation_texts.h"
 #include "flash/target_operation.h"
 
 #include <cstdio>
@@ -58,8 +59,8 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
 // when quiet: it belongs to the failure's message).
 inline void CliPrintDiagnosis(const SOperationResult& result)
 {
-    if (result.diagnosis)
-        std::fprintf(stderr, "%s\n", result.diagnosis->Text().c_str());
+    if (const std::string details = COperationTexts::Details(result); !details.empty())
+        std::fprintf(stderr, "%s\n", details.c_str());
 }
 
 inline int CliTargetExit(ETargetResult result)

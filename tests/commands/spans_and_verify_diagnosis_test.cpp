@@ -4,6 +4,7 @@
 #include "commands/erase_command.h"
 #include "commands/program_command.h"
 #include "commands/verify_command.h"
+#include "flash/operation_texts.h"
 #include "flash/transfer_sim_fixture.h"
 #include "project/qpg_doc.h"
 #include "support/recording_operation_view.h"
@@ -176,7 +177,8 @@ TEST_F(DiagnosisTest, AFailedVerifyCountsTheDifferencesBothWaysAndNamesTheSector
     ASSERT_EQ(d.sectors.size(), 2u);
     EXPECT_EQ(d.sectors[0].sector, 0u);
     EXPECT_EQ(d.sectors[1].sector, 1u);
-    const std::string text = d.Text();
+    const std::string text = COperationTexts::Details(r); // the failure box's details
+    EXPECT_EQ(text, d.Text());
     EXPECT_NE(text.find("22 bytes differ"), std::string::npos) << text;
     EXPECT_NE(text.find("80000011  Image = FF, Target = F7"), std::string::npos) << text;
     EXPECT_NE(text.find("bank 0 sector 1 (80004000..80005FFF)"), std::string::npos) << text;
