@@ -82,6 +82,7 @@ SCliStepReport CCliGangRunner::RunHere(const SStep& step, int index, const std::
 {
     const uint64_t start = CSystemClock::Instance().NowMicros();
     session_.BeginReport();
+    session_.View().SetStopsInOrder(step.step->StopsInOrder());
     const int code = step.step->Run(session_);
     SCliStepReport report = session_.TakeReport(code);
     report.step = step.name;
@@ -116,6 +117,13 @@ int CCliGangRunner::Run(const std::vector<SStep>& steps)
                 exitCode = report.exitCode;
                 if (!lanes.empty() && onProbes)
                     lanes.front().inRun = false;
+                break;
+            }
+            // A stop request the step finished anyway (it came after the
+            // operation's last check) still ends the run before the next step.
+            if (CliInterruptRequested()) {
+                std::fprintf(stderr, "tarvel-cli: stopped by Ctrl-C; the steps after this one did not run\n");
+                exitCode = kExitInterrupted;
                 break;
             }
             continue;

@@ -15,6 +15,8 @@ public:
 
     explicit CCliMessageBox(EAnswer answer = EAnswer::Ask) : answer_(answer) {}
     void SetAnswer(EAnswer answer) { answer_ = answer; }
+    // --quiet: a question that --yes or --no answers is not printed.
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
 
     // The first error box since Forget (a step's failure for its report),
     // with the status lines that stood when it was shown (`statusLines`,
@@ -36,4 +38,5 @@ private:
     std::string firstError_;
     std::vector<std::string> statusAtFirstError_;
     const std::vector<std::string>* statusLines_ = nullptr;
+    bool quiet_ = false;
 };

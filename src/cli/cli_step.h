@@ -40,6 +40,10 @@ public:
     // load): run once before Run, which then runs on each probe. Run calls
     // it itself when it has not run.
     virtual int Prepare(CCliSession&) { return kExitOk; }
+    // True for a step whose operation asks for a stop request between its
+    // parts (the target and probe steps): Ctrl-C then lets it end in order.
+    // Any other step (load, store, fill, checksum) ends at once on Ctrl-C.
+    virtual bool StopsInOrder() const { return true; }
 };
 
 // The steps by name: a new step is one class and one row in the table.

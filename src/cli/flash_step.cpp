@@ -1,11 +1,12 @@
-// flash FILE [--offset HEX] [--changed-only] [--keep-unwritten] [--dry-run]:
-// the production job in one step: loads the file, erases exactly the sectors
-// its data touches (every bank), programs and verifies what it loaded.
-// --changed-only first compares each touched sector with the image and leaves
-// those that already hold it alone; --keep-unwritten reads back the bytes of
-// each erased sector the image does not cover and programs them again;
-// --dry-run prints the plan and sends nothing.
+// flash FILE [--offset HEX] [--format F] [--changed-only] [--keep-unwritten]
+// [--dry-run]: the production job in one step: loads the file, erases
+// exactly the sectors its data touches (every bank), programs and verifies
+// what it loaded. --changed-only first compares each touched sector with the
+// image and leaves those that already hold it alone; --keep-unwritten reads
+// back the bytes of each erased sector the image does not cover and programs
+// them again; --dry-run prints the plan and sends nothing.
 #include "cli/cli_args.h"
+#include "cli/cli_load_file.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
@@ -28,21 +29,14 @@ class CFlashStep final : public CCliStep {
 public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
-        CCliArgs::SStepArgs a;
-        if (!args.TakeStep("flash", {"--offset"}, 1, a, error, {"--changed-only", "--keep-unwritten", "--dry-run"}))
+        if (!CliParseLoadArgs(args, "flash", args_, error, {"--changed-only", "--keep-unwritten", "--dry-run"}))
             return false;
-        changedOnly_ = a.Has("--changed-only");
-        keepUnwritten_ = a.Has("--keep-unwritten");
-        dryRun_ = a.Has("--dry-run");
-        if (a.positionals.empty()) {
-            error = "flash: FILE is missing";
-            return false;
-        }
-        file_ = a.positionals[0];
-        if (a.Has("--offset") && !CCliArgs::ParseHex(a.options["--offset"], offset_)) {
-            error = "flash: --offset wants a hexadecimal number of up to 8 digits";
-            return false;
-        }
+        const auto given = [this](const char* flag) {
+            return std::find(args_.flags.begin(), args_.flags.end(), flag) != args_.flags.end();
+        };
+        changedOnly_ = given("--changed-only");
+        keepUnwritten_ = given("--keep-unwritten");
+        dryRun_ = given("--dry-run");
         return true;
     }
 
@@ -60,19 +54,12 @@ public:
         if (!session.Allows(CQpgDoc::ECommand::Load, "flash") || !session.Allows(CQpgDoc::ECommand::Program, "flash"))
             return kExitFailed;
         CLoadCommand load(session.Doc());
-        load.model.fileName = file_;
-        load.model.offset.SetValue(offset_);
-        const int loaded = load.Load(session.View(), session.Box());
-        load.StoreBack();
+        const int loaded = CliLoadFile(session, args_, load);
         if (loaded != kLoadOk && loaded != kLoadOutside)
             return kExitFailed;
-        if (loaded == kLoadOutside)
-            session.outsideSeen = true;
-        for (const CMemoryRange& span : load.model.Report().spans)
-            session.RecordWritten(span);
         ranges_ = session.AlignedInside(load.model.Report().spans);
         if (ranges_.empty()) {
-            std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", file_.c_str());
+            std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", args_.file.c_str());
             return kExitFailed;
         }
         return kExitOk;
@@ -176,8 +163,7 @@ private:
     bool changedOnly_ = false;
     bool keepUnwritten_ = false;
     bool dryRun_ = false;
-    std::string file_;
-    uint32_t offset_ = 0;
+    SCliLoadArgs args_;
     bool prepared_ = false;
     std::vector<CMemoryRange> ranges_;
 };

@@ -6,7 +6,7 @@ namespace {
 
 class CProgramStep final : public CCliRangeStep {
 public:
-    CProgramStep() : CCliRangeStep("program", false) { allowDryRun_ = true; }
+    CProgramStep() : CCliRangeStep("program", false, &CQpgDoc::programRange) { allowDryRun_ = true; }
 
     ECliStepPlace Place() const override { return DryRun() ? ECliStepPlace::Image : ECliStepPlace::Target; }
 

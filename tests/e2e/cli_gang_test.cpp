@@ -338,7 +338,7 @@ TEST(CliProduction, KeepUnwrittenKeepsTheRestOfTheSectorAndDryRunSendsNothing)
     CSimProcess sim(dir, "sim", "");
     const std::string probe = "--probe " + sim.Probe() + " " + kSetup;
     WriteFileBytes(dir.File("sector.bin"), Pattern(0x4000, 3));
-    WriteFileBytes(dir.File("small.bin"), std::string(16, '\x5A'));
+    WriteFileBytes(dir.File("small.bin"), std::string(16, '\xA5'));
     ASSERT_EQ(RunCli(dir, probe + " flash sector.bin --offset 80000000").exitCode, 0);
     const size_t connections = sim.Connections();
 
