@@ -15,6 +15,8 @@ public:
         return args.TakeStep("probe-info", {"--port", "--baud"}, 0, a, error) && port_.Parse(a, "probe-info", error);
     }
 
+    ECliStepPlace Place() const override { return ECliStepPlace::OneProbe; }
+
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);

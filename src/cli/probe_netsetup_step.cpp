@@ -32,6 +32,8 @@ public:
         return true;
     }
 
+    ECliStepPlace Place() const override { return ECliStepPlace::OneProbe; }
+
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
