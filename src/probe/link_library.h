@@ -88,7 +88,7 @@ public:
     uint16_t DefaultTcpPort() const { return settings_.ProbePort(); }
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
-    // from the line: 64 KiB on TCP, a quarter second of a serial line).
+    // from the line: 256 KiB on TCP, a quarter second of a serial line).
     void SetStreamWindow(size_t bytes) { window_.SetWindowBytes(bytes); }
 
     bool IsOpen() const { return engine_.IsOpen(); }
