@@ -71,6 +71,8 @@ public:
     int TargetRead32(uint32_t address, uint32_t& value) override;
 
     std::string LinkErrorText(int status) override;
+    // The accesses go out in one write and their answers are read after.
+    int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed) override;
 
     // Opens the link on a transport that is already connected (a socket pair
     // in tests, another carrier) and runs the handshake. The transport's

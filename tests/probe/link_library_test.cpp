@@ -204,6 +204,42 @@ TEST(LinkLibrary, ALateReplyAmongTheAcksOfABurstIsTakenForNeitherAnAckNorTheNext
     EXPECT_EQ(link.library.DroppedReplies(), 1u);
 }
 
+TEST(LinkLibrary, BusCyclesGoOutBackToBackAndTheFirstFailureIsReported)
+{
+    // The peer answers only once it holds all four accesses: a library that
+    // waited for each answer before the next access would time out. The
+    // third fails; the fourth is answered all the same and is not left over
+    // for the next call.
+    std::vector<SWireFrame> held;
+    SPeerLink link([&](CScriptedPeer& peer, const SWireFrame& frame) {
+        if (frame.op == kOpTargetRead32 && held.empty() && peer.requests > 4) {
+            peer.Send(ReplyFrame(frame, CWireWriter().I32(0).U32(0x12345678).bytes, false));
+            return;
+        }
+        held.push_back(frame);
+        if (held.size() < 4)
+            return;
+        for (size_t i = 0; i < held.size(); ++i) {
+            CWireWriter w;
+            w.I32(i == 2 ? kStatusTargetAccessError : 0);
+            if (held[i].op == kOpTargetRead16)
+                w.U32(0xBEEF);
+            peer.Send(ReplyFrame(held[i], w.bytes, false));
+        }
+        held.clear();
+    });
+    ASSERT_EQ(link.openStatus, 0);
+    const SProbeBusCycle cycles[] = {
+        {0x80000AAA, 0xAA, 2, false}, {0x80000554, 0x55, 2, false}, {0x80000AAA, 0x80, 2, false}, {0x80000000, 0, 2, true}};
+    int failed = -1;
+    EXPECT_EQ(link.library.TargetCycles(4, cycles, failed), kStatusTargetAccessError);
+    EXPECT_EQ(failed, 2);
+    uint32_t value = 0;
+    EXPECT_EQ(link.library.TargetRead32(0x40000000, value), 0);
+    EXPECT_EQ(value, 0x12345678u);
+    EXPECT_EQ(link.library.DroppedReplies(), 0u);
+}
+
 TEST(LinkLibrary, BadRepliesAreRecognised)
 {
     // Request 1: the right sequence number with another operation; 2: longer
