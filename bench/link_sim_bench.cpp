@@ -11,7 +11,7 @@
 
 #include "catalogue/flash_catalogue.h"
 #include "flash/transfer.h"
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "probe/target_connection.h"
 #include "project/memory_image.h"
 

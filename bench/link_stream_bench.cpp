@@ -3,7 +3,7 @@
 // program transfer sends them. Reports the payload rate as a fraction of B:
 // pipelined blocks keep the link busy, so the rate is bounded by B, not by T.
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "probe/probe_frames.h"
 #include "sim/probe_sim.h"
 #include "sim/probe_sim_ram_board.h"

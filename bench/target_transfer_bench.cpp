@@ -4,7 +4,7 @@
 // time T. Reports each transfer's payload rate as a fraction of B and the
 // transfer's own result line.
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "probe/target_connection.h"
 #include "project/memory_image.h"
 #include "sim/board_file.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/update_setup_model.h"
+#include "probe/maintenance/update_setup_model.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 
 #include "probe/probe_frames.h"
 #include "probe/probe_status.h"
-#include "probe/wire_payload.h"
+#include "probe/link/wire_payload.h"
 
 namespace {
 
@@ -45,9 +45,9 @@ CProbeSim::CProbeSim(CSimBoard& board, const SProbeSimConfig& config)
 {
 }
 
-SWireFrame CProbeSim::Handle(const SWireFrame& request)
+SWirePacket CProbeSim::Handle(const SWirePacket& request)
 {
-    SWireFrame reply;
+    SWirePacket reply;
     reply.op = request.op;
     reply.flags = kWireFlagReply;
     reply.sequence = request.sequence;

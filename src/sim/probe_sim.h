@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/wire_frame.h"
+#include "probe/link/wire_packet.h"
 #include "sim/sim_board.h"
 #include "sim/sim_firmware.h"
 #include "sim/sim_loader.h"
@@ -43,7 +43,7 @@ public:
     CProbeSim(CSimBoard& board, const SProbeSimConfig& config = {});
 
     // The reply to one request (same operation and sequence number).
-    SWireFrame Handle(const SWireFrame& request);
+    SWirePacket Handle(const SWirePacket& request);
 
     bool LoaderRunning() const { return loaderRunning_; }
     CSimLoader& Loader() { return loader_; }

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-bool CSimFaults::Apply(uint32_t requestNumber, SWireFrame& reply, std::chrono::milliseconds& delay) const
+bool CSimFaults::Apply(uint32_t requestNumber, SWirePacket& reply, std::chrono::milliseconds& delay) const
 {
     delay = std::chrono::milliseconds(0);
     if (requestNumber == 0)

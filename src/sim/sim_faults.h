@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/wire_frame.h"
+#include "probe/link/wire_packet.h"
 
 #include <chrono>
 #include <cstdint>
@@ -29,7 +29,7 @@ public:
 
     // Changes `reply` of request number `requestNumber` as the faults say;
     // false when the reply is to be dropped. `delay` receives the extra wait.
-    bool Apply(uint32_t requestNumber, SWireFrame& reply, std::chrono::milliseconds& delay) const;
+    bool Apply(uint32_t requestNumber, SWirePacket& reply, std::chrono::milliseconds& delay) const;
     // Whether the link is cut instead of answering request `requestNumber`.
     bool CutsAt(uint32_t requestNumber) const { return faults_.cutAt != 0 && faults_.cutAt == requestNumber; }
 

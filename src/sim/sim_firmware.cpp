@@ -3,7 +3,7 @@
 #include "probe/init_list_walker.h"
 #include "probe/probe_frames.h"
 #include "probe/probe_status.h"
-#include "probe/wire_frame.h"
+#include "probe/link/wire_packet.h"
 
 #include <chrono>
 #include <thread>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "probe/probe_library.h"
-#include "probe/wire_payload.h"
+#include "probe/link/wire_payload.h"
 #include "sim/sim_board.h"
 
 #include <atomic>

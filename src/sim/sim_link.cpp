@@ -1,5 +1,8 @@
 #include "sim/sim_link.h"
 
+#include "probe/probe_status.h"
+#include "probe/link/wire_payload.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -192,7 +195,7 @@ void CSimLink::Accept()
         // let go first, so that its successor is not refused.
         bool busy = false;
         for (auto& connection : connections_) {
-            if (!connection->fromListener || connection->closed)
+            if (!connection->fromListener || connection->closed || connection->busy)
                 continue;
             if (PeerGone(connection->fd)) {
                 Log("host " + connection->peer + " disconnected");
@@ -202,8 +205,15 @@ void CSimLink::Accept()
             }
         }
         if (busy) {
+            // The host is told why: its first request is answered with
+            // "busy", then the connection is closed.
             Log("refused host " + peer + ": another host is connected");
-            close(fd);
+            ServeFd(fd, false);
+            SConnection& refused = *connections_.back();
+            refused.fromListener = true;
+            refused.busy = true;
+            refused.peer = peer;
+            refused.lastInput = Clock::now();
             continue;
         }
         const int one = 1;
@@ -225,7 +235,7 @@ CSimLink::Clock::time_point CSimLink::DropOverdue()
     for (auto& connection : connections_) {
         if (!connection->fromListener || connection->closed)
             continue;
-        const bool midFrame = connection->decoder.BufferedBytes() > 0;
+        const bool midPacket = connection->decoder.BufferedBytes() > 0;
         const auto idleSince = connection->lastInput;
         auto check = [&](bool applies, uint32_t limitMs, const char* what) {
             if (!applies || connection->closed)
@@ -236,8 +246,8 @@ CSimLink::Clock::time_point CSimLink::DropOverdue()
             else
                 next = std::min(next, deadline);
         };
-        check(!connection->spoke, limits_.helloMs, "no frame since connecting");
-        check(connection->spoke && midFrame, limits_.stallMs, "a frame left unfinished");
+        check(!connection->spoke, limits_.helloMs, "no packet since connecting");
+        check(connection->spoke && midPacket, limits_.stallMs, "a packet left unfinished");
         // A host waiting for its own replies is not idle.
         check(connection->inbound.empty() && connection->outbound.empty(), limits_.idleMs, "nothing received");
     }
@@ -283,20 +293,20 @@ void CSimLink::ReadFrom(SConnection& connection)
         connection.decoder.Feed(buffer, static_cast<size_t>(n));
         const auto now = Clock::now();
         connection.lastInput = now;
-        SWireFrame frame;
-        while (connection.decoder.Next(frame)) {
+        SWirePacket packet;
+        while (connection.decoder.Next(packet)) {
             connection.spoke = true;
-            if (frame.IsReply())
+            if (packet.IsReply())
                 continue;
-            const size_t size = WireFrameSize(frame.payload.size(), connection.withChecksum);
+            const size_t size = WirePacketSize(packet.payload.size(), connection.withChecksum);
             connection.upFree = std::max(connection.upFree, now) + LineTime(size);
-            connection.inboundBytes += frame.payload.size();
-            connection.inbound.push_back({std::move(frame), connection.upFree + halfTrip});
+            connection.inboundBytes += packet.payload.size();
+            connection.inbound.push_back({std::move(packet), connection.upFree + halfTrip});
         }
-        // A TCP stream carries no noise: bytes that start no frame (garbage,
+        // A TCP stream carries no noise: bytes that start no packet (garbage,
         // a length above the limit) mean the host does not speak the protocol.
         if (connection.fromListener && connection.decoder.SkippedBytes() > 0) {
-            Drop(connection, std::to_string(connection.decoder.SkippedBytes()) + " bytes that start no frame");
+            Drop(connection, std::to_string(connection.decoder.SkippedBytes()) + " bytes that start no packet");
             return;
         }
         NoteQueued(connection);
@@ -329,12 +339,26 @@ void CSimLink::ProcessDue(SConnection& connection)
         }
         SInbound request = std::move(connection.inbound.front());
         connection.inbound.pop_front();
-        connection.inboundBytes -= request.frame.payload.size();
+        connection.inboundBytes -= request.packet.payload.size();
+        if (connection.busy) {
+            // Not a request of the host being served: it neither reaches the
+            // probe nor counts for the faults.
+            SWirePacket reply{request.packet.op, kWireFlagReply, request.packet.sequence,
+                             CWireWriter().I32(kStatusProbeBusy).bytes};
+            SOutbound out;
+            EncodeWirePacket(reply, connection.withChecksum, out.bytes);
+            out.sendAt = Clock::now();
+            connection.outboundBytes += out.bytes.size();
+            connection.outbound.push_back(std::move(out));
+            connection.inbound.clear();
+            connection.inboundBytes = 0;
+            return;
+        }
         const uint32_t number = ++requests_;
-        SWireFrame reply;
+        SWirePacket reply;
         {
             std::lock_guard<std::mutex> lock(probeMutex_);
-            reply = probe_.Handle(request.frame);
+            reply = probe_.Handle(request.packet);
         }
         std::chrono::milliseconds delay{0};
         const bool faulty = !faultsEnded_;
@@ -345,7 +369,7 @@ void CSimLink::ProcessDue(SConnection& connection)
         if (faulty && !faults_.Apply(number, reply, delay))
             continue;
         SOutbound out;
-        EncodeWireFrame(reply, connection.withChecksum, out.bytes);
+        EncodeWirePacket(reply, connection.withChecksum, out.bytes);
         const auto done = Clock::now();
         connection.downFree = std::max(connection.downFree, done) + LineTime(out.bytes.size());
         out.sendAt = std::max(connection.downFree + halfTrip + delay, connection.lastSendAt);
@@ -392,6 +416,8 @@ void CSimLink::WriteDue(SConnection& connection)
                 connection.outbound.pop_front();
         }
     }
+    if (connection.busy && connection.spoke && connection.inbound.empty() && connection.outbound.empty())
+        Close(connection); // the refused host has its answer
 }
 
 void CSimLink::Run()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/wire_decoder.h"
+#include "probe/link/wire_decoder.h"
 #include "sim/probe_sim.h"
 #include "sim/sim_faults.h"
 
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-// The link side of the simulated probe: carries request and reply frames
+// The link side of the simulated probe: carries request and reply packets
 // between hosts and a CProbeSim on its own thread. It listens on TCP and
 // serves any number of descriptors handed to it (one end of a socket pair,
 // the master of a pseudo-terminal). Serial lines (pseudo-terminals) carry
@@ -23,9 +23,9 @@
 //
 // As a network service it serves one TCP host at a time and drops, with a
 // log line, whatever would hold it up: a second host while one is connected
-// is refused (closed at once); a host that sends bytes that start no frame
+// is refused (closed at once); a host that sends bytes that start no packet
 // (a TCP stream has no noise: garbage, a declared length above the limit),
-// that sends no frame within the hello time, that leaves a frame unfinished
+// that sends no packet within the hello time, that leaves a packet unfinished
 // for the stall time or that stays silent for the idle time is dropped. The
 // next host is then served as usual.
 //
@@ -53,8 +53,8 @@ public:
 
     // Time limits for TCP hosts, in milliseconds (set before Start).
     struct SLimits {
-        uint32_t helloMs = 10000;  // from connecting to the first frame
-        uint32_t stallMs = 10000;  // a frame begun and not finished
+        uint32_t helloMs = 10000;  // from connecting to the first packet
+        uint32_t stallMs = 10000;  // a packet begun and not finished
         uint32_t idleMs = 900000;  // nothing received (longer than any wait a host makes between requests)
     };
     void SetLimits(const SLimits& limits) { limits_ = limits; }
@@ -87,7 +87,7 @@ private:
     using Clock = std::chrono::steady_clock;
 
     struct SInbound {
-        SWireFrame frame;
+        SWirePacket packet;
         Clock::time_point deliverAt;
     };
     struct SOutbound {
@@ -111,7 +111,8 @@ private:
         bool withChecksum = false;
         bool closed = false;
         std::string peer;               // a TCP host's address, for the log
-        bool spoke = false;             // a whole frame has arrived
+        bool spoke = false;             // a whole packet has arrived
+        bool busy = false;              // another host is served: the first request is answered "busy"
         Clock::time_point lastInput{};  // connected, or bytes last received
     };
 

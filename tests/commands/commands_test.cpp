@@ -11,7 +11,7 @@
 #include "commands/program_command.h"
 #include "commands/store_command.h"
 #include "commands/verify_command.h"
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"

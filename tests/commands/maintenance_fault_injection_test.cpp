@@ -12,9 +12,9 @@
 // the files say, with a firmware that starts.
 
 #include "commands/probe_update_command.h"
-#include "probe/firmware_image.h"
-#include "probe/logic_programmer.h"
-#include "probe/network_setup_record.h"
+#include "probe/maintenance/firmware_image.h"
+#include "probe/maintenance/logic_programmer.h"
+#include "probe/maintenance/network_setup_record.h"
 #include "project/qpg_doc.h"
 #include "sim/sim_probe_images.h"
 #include "support/fault_cycle.h"

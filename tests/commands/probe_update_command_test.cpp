@@ -1,7 +1,7 @@
 // The Firmware command: the dialog's model is filled from the project and
 // its values go back on OK only.
 #include "commands/probe_update_command.h"
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"

@@ -4,7 +4,7 @@
 // free loopback port, and a probe library that records what passes through
 // it, for tests of the target connection, the transfers and the commands.
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "probe/probe_status.h"
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"

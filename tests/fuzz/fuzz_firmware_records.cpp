@@ -1,7 +1,7 @@
 // Firmware image files: every line a good record with its data inside the
 // firmware area, or the file refused with the line at fault.
-#include "probe/firmware_image.h"
-#include "probe/firmware_record.h"
+#include "probe/maintenance/firmware_image.h"
+#include "probe/maintenance/firmware_record.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // JEDEC fuse files: read whole, or refused with the row and line at fault.
-#include "probe/jedec_file.h"
+#include "probe/maintenance/jedec_file.h"
 
 #include <cstdint>
 #include <cstdlib>

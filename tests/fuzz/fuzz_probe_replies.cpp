@@ -5,7 +5,7 @@
 #include "probe/probe_frames.h"
 #include "probe/probe_library.h"
 #include "probe/probe_status.h"
-#include "probe/wire_decoder.h"
+#include "probe/link/wire_decoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The same bytes as a serial line delivers them to the host's decoder.
     CWireDecoder decoder(true);
     decoder.Feed(data, size);
-    SWireFrame frame;
+    SWirePacket frame;
     while (decoder.Next(frame))
         if (frame.payload.size() > kMaxWirePayload)
             std::abort();

@@ -1,8 +1,8 @@
 // The simulated probe's side of the wire: bytes from a host, cut into frames
 // by the decoder (with and without checksums) and answered by the probe on a
 // RAM board. Every reply must encode within the protocol's limits.
-#include "probe/wire_decoder.h"
-#include "probe/wire_frame.h"
+#include "probe/link/wire_decoder.h"
+#include "probe/link/wire_packet.h"
 #include "sim/probe_sim.h"
 #include "sim/probe_sim_ram_board.h"
 
@@ -31,14 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Fed in two pieces, as a stream arrives.
     const size_t half = (size - 1) / 2;
     decoder.Feed(data + 1, half);
-    SWireFrame frame;
+    SWirePacket frame;
     int frames = 0;
     auto drain = [&] {
         while (decoder.Next(frame) && frames < 64) {
             ++frames;
             if (frame.payload.size() > kMaxWirePayload)
                 std::abort();
-            const SWireFrame reply = probe.Handle(frame);
+            const SWirePacket reply = probe.Handle(frame);
             if (reply.payload.size() > kMaxWirePayload || reply.sequence != frame.sequence || !reply.IsReply())
                 std::abort();
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/ui/file_chooser.h"
+#include "gui/widgets/file_chooser.h"
 
 #include <QAbstractButton>
 #include <QApplication>

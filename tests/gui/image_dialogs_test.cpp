@@ -5,12 +5,12 @@
 #include "commands/fill_command.h"
 #include "commands/load_command.h"
 #include "commands/store_command.h"
-#include "common/ui/hex_edit.h"
-#include "commands/ui/checksum_dialog.h"
-#include "commands/ui/edit_image_dialog.h"
-#include "commands/ui/fill_dialog.h"
-#include "commands/ui/load_dialog.h"
-#include "commands/ui/store_dialog.h"
+#include "gui/widgets/hex_edit.h"
+#include "gui/dialogs/checksum_dialog.h"
+#include "gui/dialogs/edit_image_dialog.h"
+#include "gui/dialogs/fill_dialog.h"
+#include "gui/dialogs/load_dialog.h"
+#include "gui/dialogs/store_dialog.h"
 #include "gui/gui_test_support.h"
 #include "project/qpg_doc.h"
 #include "support/scripted_message_box.h"
@@ -114,13 +114,13 @@ TEST_F(ImageDialogs, LoadFindsTheFormatAndReportsTheByteCount)
         std::vector<uint8_t> expect;
     };
     const Case cases[] = {
-        {SampleHex(), "0", "Loading of 48 bytes successful terminated !", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
-        {binary, "1000", "Loading of 3000 bytes successful terminated !", 0x1000 + 2999,
+        {SampleHex(), "0", "Loading of 48 bytes successful terminated ! (Intel HEX file)", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
+        {binary, "1000", "Loading of 3000 bytes successful terminated ! (binary file)", 0x1000 + 2999,
          {static_cast<uint8_t>(2999 * 7)}},
     };
     for (const Case& c : cases) {
         CLoadCommand command(doc);
-        CLoadDialog dialog(command, &box, &chooser);
+        CLoadDialog dialog(command, {&box, &chooser});
         ShowForTest(&dialog);
         Type(&dialog, "fileNameEdit", QString::fromStdString(c.file));
         Type(&dialog, "offsetEdit", c.offset);
@@ -137,7 +137,7 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
 {
     {
         CLoadCommand command(doc);
-        CLoadDialog dialog(command, &box, &chooser);
+        CLoadDialog dialog(command, {&box, &chooser});
         ShowForTest(&dialog);
         Type(&dialog, "fileNameEdit", QString::fromStdString(dir.File("missing.hex")));
         Click(&dialog, "loadButton");
@@ -151,7 +151,7 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
     }
     doc.physicalRange = CMemoryRange(0, 0x100, 1);
     CLoadCommand command(doc);
-    CLoadDialog dialog(command, &box, &chooser);
+    CLoadDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Type(&dialog, "fileNameEdit", QString::fromStdString(SampleHex()));
     Click(&dialog, "loadButton");
@@ -160,14 +160,40 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
                                  "Memory range:\t00000000 - 000000FF Hex\nFile range:\t00000000 - 00000103 Hex\n");
     EXPECT_EQ(box.shown[1].caption, "Warning");
     EXPECT_EQ(box.shown[1].icon, EMsgIcon::Exclamation);
-    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated !");
+    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated ! (Intel HEX file)");
+}
+
+// A plain text file that is no record file: the dialog asks before loading
+// its characters as binary data; No leaves the image as it was.
+TEST_F(ImageDialogs, LoadAsksBeforeLoadingATextFileAsBinaryData)
+{
+    const std::string notes = dir.File("notes.txt");
+    WriteFileBytes(notes, "firmware 1.2\n");
+    CLoadCommand command(doc);
+    CLoadDialog dialog(command, &box, &chooser);
+    ShowForTest(&dialog);
+    Type(&dialog, "fileNameEdit", QString::fromStdString(notes));
+    box.Answer(EMsgResult::No);
+    Click(&dialog, "loadButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, notes + " is a text file, but no S-record or Intel HEX file.\n\n"
+                                         "Load its characters into the memory image as binary data?");
+    EXPECT_EQ(box.shown[0].buttons, EMsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(),
+              "Not loaded: the file is text, but no program file. The memory image is unchanged.");
+    EXPECT_EQ(doc.image.GetUsedLength(), 0u);
+
+    box.Answer(EMsgResult::Yes);
+    Click(&dialog, "loadButton");
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(), "Loading of 13 bytes successful terminated ! (binary file)");
+    EXPECT_EQ(Bytes(0, 8), std::vector<uint8_t>({'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e'}));
 }
 
 TEST_F(ImageDialogs, LoadChangeTakesTheChosenFileAndCloseHandsTheValuesBack)
 {
     chooser.answers.push_back(SampleHex());
     CLoadCommand command(doc);
-    CLoadDialog dialog(command, &box, &chooser);
+    CLoadDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Click(&dialog, "changeButton");
     ASSERT_EQ(chooser.asked.size(), 1u);
@@ -196,7 +222,7 @@ TEST_F(ImageDialogs, StoreAsksBeforeReplacingAndNoLeavesTheFileAlone)
     WriteFileBytes(file, "keep");
 
     CStoreCommand command(doc);
-    CStoreDialog dialog(command, &box, &chooser);
+    CStoreDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Type(&dialog, "startEdit", "0");
     Type(&dialog, "secondEdit", "20");
@@ -233,7 +259,7 @@ TEST_F(ImageDialogs, StoreFitsTheRangeToTheImageAndRefusesABadRange)
 {
     Put(0x1234, {1, 2, 3});
     CStoreCommand command(doc);
-    CStoreDialog dialog(command, &box, &chooser);
+    CStoreDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Click(&dialog, "fitButton");
     EXPECT_EQ(Text(&dialog, "startEdit"), "00001234");
@@ -267,7 +293,7 @@ TEST_F(ImageDialogs, FillWritesBytesWordsAndLongsLeastSignificantByteFirst)
     for (const Case& c : cases) {
         doc.image.Clear();
         CFillCommand command(doc);
-        CFillDialog dialog(command, &box);
+        CFillDialog dialog(command, {&box});
         ShowForTest(&dialog);
         Type(&dialog, "startEdit", "100");
         Type(&dialog, "secondEdit", "A");
@@ -287,7 +313,7 @@ TEST_F(ImageDialogs, FillWritesBytesWordsAndLongsLeastSignificantByteFirst)
 TEST_F(ImageDialogs, FillShowsThePatternMaskedToTheUnitAndRefusesAnInvertedRange)
 {
     CFillCommand command(doc);
-    CFillDialog dialog(command, &box);
+    CFillDialog dialog(command, {&box});
     ShowForTest(&dialog);
     Click(&dialog, "longRadio");
     Type(&dialog, "patternEdit", "12345678");
@@ -321,7 +347,7 @@ TEST_F(ImageDialogs, ChecksumSumsInEachUnitAndStoresOnlyAfterCalculate)
         {"sourceLongRadio", "04030201"},
     };
     CChecksumCommand command(doc);
-    CChecksumDialog dialog(command, &box);
+    CChecksumDialog dialog(command, {&box});
     ShowForTest(&dialog);
     auto* store = Child<QPushButton>(&dialog, "storeButton");
     EXPECT_FALSE(store->isEnabled());
@@ -357,7 +383,7 @@ TEST_F(ImageDialogs, ChecksumAsksBeforeStoringInsideTheSourceRange)
 {
     Put(0x100, {0x01, 0x02, 0x03, 0x04});
     CChecksumCommand command(doc);
-    CChecksumDialog dialog(command, &box);
+    CChecksumDialog dialog(command, {&box});
     ShowForTest(&dialog);
     Click(&dialog, "endRadio");
     Type(&dialog, "startEdit", "100");
@@ -464,3 +490,54 @@ TEST_F(ImageDialogs, EditorScrollsLineAndPageWiseButNotPastThePhysicalRange)
 }
 
 } // namespace
+
+// ---- Units out of range ----------------------------------------------------------
+
+// A damaged project file can hold any 16-bit unit index. The dialogs show it
+// as Long and leave the value in the project as read unless a unit is chosen.
+TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
+{
+    Put(0x100, {0x01, 0x02, 0x03, 0x04});
+    doc.checksumType = doc.checksumDestType = doc.fillUnit = doc.editUnit = 0xFFFF;
+    doc.checksumRange = CMemoryRange(0x100, 4, 1);
+    {
+        CChecksumCommand command(doc);
+        CChecksumDialog dialog(command, &box);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "sourceLongRadio")->isChecked());
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "destLongRadio")->isChecked());
+        Click(&dialog, "calculateButton");
+        EXPECT_EQ(Text(&dialog, "checksumEdit"), "04030201");
+        Click(&dialog, "closeButton");
+        EXPECT_FALSE(command.StoreBack());
+    }
+    {
+        CFillCommand command(doc);
+        CFillDialog dialog(command, &box);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
+        Click(&dialog, "closeButton");
+        command.StoreBack(); // the range the dialog started with goes back
+    }
+    {
+        CEditImageCommand command(doc);
+        CEditImageDialog dialog(command);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
+        command.StoreBack();
+    }
+    EXPECT_EQ(doc.checksumType, 0xFFFF);
+    EXPECT_EQ(doc.checksumDestType, 0xFFFF);
+    EXPECT_EQ(doc.fillUnit, 0xFFFF);
+    EXPECT_EQ(doc.editUnit, 0xFFFF);
+
+    // A unit the person chooses is taken.
+    CChecksumCommand command(doc);
+    CChecksumDialog dialog(command, &box);
+    ShowForTest(&dialog);
+    Click(&dialog, "sourceWordRadio");
+    Click(&dialog, "closeButton");
+    EXPECT_TRUE(command.StoreBack());
+    EXPECT_EQ(doc.checksumType, 1);
+    EXPECT_EQ(doc.checksumDestType, 0xFFFF);
+}

@@ -1,15 +1,15 @@
 // The application and its main window: menus and enabling, the file
 // commands with the save-changes question, the settings kept between runs,
 // and the dialogs the frame opens.
-#include "app/about_dialog.h"
-#include "app/help_window.h"
-#include "app/main_frame.h"
-#include "app/qpg_app.h"
-#include "app/qt_settings_store.h"
-#include "app/window_placement.h"
+#include "gui/app/about_dialog.h"
+#include "gui/app/help_window.h"
+#include "gui/app/main_frame.h"
+#include "gui/app/qpg_app.h"
+#include "gui/app/qt_settings_store.h"
+#include "gui/app/window_placement.h"
 #include "catalogue/flash_catalogue.h"
-#include "common/ui/qt_message_box.h"
-#include "commands/ui/load_dialog.h"
+#include "gui/widgets/qt_message_box.h"
+#include "gui/dialogs/load_dialog.h"
 #include "gui/gui_test_support.h"
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"
@@ -209,6 +209,22 @@ TEST(QtMessageBox, ShowsTheApplicationTitleWhenNoCaptionIsGivenAndMapsIconsAndBu
         EXPECT_EQ(icon, c.qicon);
         EXPECT_EQ(text, "Line one\nline two");
     }
+}
+
+// A question whose safe answer is No has No as its default button: Enter
+// answers No.
+TEST(QtMessageBox, DefaultNoQuestionsAnswerNoOnTheDefaultButton)
+{
+    bool noIsDefault = false;
+    WhenModal([&](QWidget* w) {
+        auto* shown = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(shown, nullptr);
+        noIsDefault = shown->defaultButton() == shown->button(QMessageBox::No);
+        shown->defaultButton()->click();
+    });
+    CQtMessageBox box;
+    EXPECT_EQ(box.Show("Load it?", "Confirmed", EMsgIcon::Question, EMsgButtons::YesNoDefaultNo), EMsgResult::No);
+    EXPECT_TRUE(noIsDefault);
 }
 
 // ---- Edit commands through the frame ------------------------------------------------

@@ -1,7 +1,7 @@
 // qdx7000-sim as a separate process, reached by the link library over TCP on
 // loopback and over a pseudo-terminal through the serial transport.
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "probe/probe_frames.h"
 #include "probe/probe_status.h"
 

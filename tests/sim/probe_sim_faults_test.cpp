@@ -3,7 +3,7 @@
 
 #include "probe_sim_fixture.h"
 
-#include "probe/fd_transport.h"
+#include "probe/link/fd_transport.h"
 #include "probe/probe_status.h"
 #include "support/manual_clock.h"
 

@@ -3,7 +3,7 @@
 // A simulated probe on a RAM board, listening on a free loopback port, for
 // tests that reach it through the link library.
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "probe/probe_frames.h"
 #include "sim/probe_sim.h"
 #include "sim/probe_sim_ram_board.h"

@@ -3,8 +3,8 @@
 
 #include "probe_sim_fixture.h"
 
-#include "probe/firmware_image.h"
-#include "probe/jedec_file.h"
+#include "probe/maintenance/firmware_image.h"
+#include "probe/maintenance/jedec_file.h"
 #include "probe/probe_status.h"
 #include "sim/sim_probe_images.h"
 

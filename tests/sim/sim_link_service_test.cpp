@@ -4,8 +4,8 @@
 #include "probe_sim_fixture.h"
 
 #include "probe/probe_status.h"
-#include "probe/wire_frame.h"
-#include "probe/wire_payload.h"
+#include "probe/link/wire_packet.h"
+#include "probe/link/wire_payload.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -83,7 +83,7 @@ Bytes ReadBlockRequests(int count)
     Bytes stream;
     for (int i = 0; i < count; ++i) {
         const Bytes payload = CWireWriter().U32(kSimFlashBase).U32(4096).bytes;
-        EncodeWireFrame(kOpTargetReadBlock, 0, static_cast<uint32_t>(i + 1), payload.data(), payload.size(),
+        EncodeWirePacket(kOpTargetReadBlock, 0, static_cast<uint32_t>(i + 1), payload.data(), payload.size(),
                         false, stream);
     }
     return stream;
@@ -126,7 +126,7 @@ TEST(SimLinkService, RequestsOfAHostThatHungUpAreDroppedUnanswered)
         Bytes stream;
         for (int i = 0; i < count; ++i) {
             const Bytes payload = CWireWriter().U32(0).U16(1).U16(kInitDelay).U32(0).U32(200).bytes;
-            EncodeWireFrame(kOpTargetLoadInitList, 0, static_cast<uint32_t>(i + 1), payload.data(), payload.size(),
+            EncodeWirePacket(kOpTargetLoadInitList, 0, static_cast<uint32_t>(i + 1), payload.data(), payload.size(),
                             false, stream);
         }
         ASSERT_EQ(client.SendFor(stream, 2000), stream.size());
@@ -193,6 +193,10 @@ TEST_F(SimService, ASecondHostIsRefusedWhileOneIsServed)
     ASSERT_TRUE(second.connected);
     EXPECT_TRUE(second.ClosedWithin(2000));
     EXPECT_TRUE(Logged("another host is connected"));
+    // A host that speaks is told why, not left with a lost connection.
+    CLinkLibrary third;
+    EXPECT_EQ(third.LinkOpen(Channel()), kStatusProbeBusy);
+    EXPECT_EQ(third.LinkErrorText(kStatusProbeBusy), "The probe is busy with another host.");
     uint32_t value = 1;
     EXPECT_EQ(first.TargetRead32(kSimRamBase, value), 0);
     first.LinkClose();
@@ -225,11 +229,11 @@ TEST_F(SimService, HostsThatDoNotSpeakTheProtocolAreDropped)
     Bytes hugeLength = {kWireMagic0, kWireMagic1, kOpTargetReadBlock, 0, 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF};
     Bytes unfinished;
     const Bytes payload = CWireWriter().U32(0).U32(4).bytes;
-    EncodeWireFrame(kOpTargetReadBlock, 0, 1, payload.data(), payload.size(), false, unfinished);
+    EncodeWirePacket(kOpTargetReadBlock, 0, 1, payload.data(), payload.size(), false, unfinished);
     unfinished.resize(unfinished.size() - 3);
     const Bytes validFrame = [&] {
         Bytes b;
-        EncodeWireFrame(kOpTargetReadBlock, 0, 1, payload.data(), payload.size(), false, b);
+        EncodeWirePacket(kOpTargetReadBlock, 0, 1, payload.data(), payload.size(), false, b);
         return b;
     }();
     const struct {
@@ -237,15 +241,15 @@ TEST_F(SimService, HostsThatDoNotSpeakTheProtocolAreDropped)
         Bytes bytes;
         const char* logged;
     } cases[] = {
-        {"garbage", {'G', 'E', 'T', ' ', '/', '\r', '\n'}, "bytes that start no frame"},
-        {"a declared length of 2 GiB", hugeLength, "bytes that start no frame"},
-        {"silence", {}, "no frame since connecting"},
-        {"half a first frame", unfinished, "no frame since connecting"},
-        {"a frame, then half a frame", [&] {
+        {"garbage", {'G', 'E', 'T', ' ', '/', '\r', '\n'}, "bytes that start no packet"},
+        {"a declared length of 2 GiB", hugeLength, "bytes that start no packet"},
+        {"silence", {}, "no packet since connecting"},
+        {"half a first packet", unfinished, "no packet since connecting"},
+        {"a packet, then half a packet", [&] {
              Bytes b = validFrame;
              b.insert(b.end(), unfinished.begin(), unfinished.end());
              return b;
-         }(), "a frame left unfinished"},
+         }(), "a packet left unfinished"},
     };
     for (const auto& c : cases) {
         CRawClient client(link.Port());

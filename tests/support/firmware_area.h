@@ -4,7 +4,7 @@
 // update from the simulator's firmware file of a version leaves it: the
 // file's records, erased bytes elsewhere and the start marker.
 
-#include "probe/firmware_image.h"
+#include "probe/maintenance/firmware_image.h"
 #include "sim/sim_probe_images.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "support/sim_fixture.h"
 
-#include "probe/fd_transport.h"
+#include "probe/link/fd_transport.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 //     sim.Library().TargetWrite8(...);
 //     sim.PeekByte(0x01000000);
 
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"
 #include "common/clock.h"

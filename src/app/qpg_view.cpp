@@ -1,8 +1,0 @@
-#include "app/qpg_view.h"
-
-CQpgView::CQpgView(QWidget* parent) : QWidget(parent)
-{
-    setObjectName("view");
-    setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Base);
-}

@@ -1,0 +1,582 @@
+#include "gui/app/main_frame.h"
+
+#include "gui/app/about_dialog.h"
+#include "gui/app/help_window.h"
+#include "gui/app/lock_indicators.h"
+#include "gui/app/qpg_view.h"
+#include "gui/app/recent_file_list.h"
+#include "gui/app/svg_icon.h"
+#include "gui/app/window_placement.h"
+#include "commands/checksum_command.h"
+#include "commands/edit_image_command.h"
+#include "commands/fill_command.h"
+#include "commands/load_command.h"
+#include "commands/store_command.h"
+#include "common/settings.h"
+#include "common/text_format.h"
+#include "gui/widgets/file_chooser.h"
+#include "gui/widgets/qt_message_box.h"
+#include "gui/widgets/status_line_view.h"
+#include "gui/dialogs/checksum_dialog.h"
+#include "gui/dialogs/edit_image_dialog.h"
+#include "gui/dialogs/fill_dialog.h"
+#include "gui/dialogs/load_dialog.h"
+#include "gui/dialogs/store_dialog.h"
+#include "project/qpg_doc.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QWhatsThis>
+
+#include <functional>
+
+namespace {
+
+using EDoc = CQpgDoc::ECommand;
+
+constexpr int Id(EDoc command)
+{
+    return static_cast<int>(command);
+}
+
+// The commands whose dialogs are still to come, with the tarvel-cli step
+// that does the same meanwhile (none for printing and the probe update).
+struct SPending {
+    int id;
+    const char* name;
+    const char* cliStep;
+};
+
+constexpr SPending kPending[] = {
+    {CMainFrame::FilePrint, "Print", nullptr},
+    {CMainFrame::FilePrintPreview, "Print Preview", nullptr},
+    {CMainFrame::FilePrintSetup, "Print Setup", nullptr},
+    {Id(EDoc::PrintComment), "Print Comment", nullptr},
+    {Id(EDoc::Dump), "Dump", "dump --range START..END"},
+    {Id(EDoc::Erase), "Erase", "erase --all | --sectors LIST"},
+    {Id(EDoc::Program), "Program", "program [--range START..END]"},
+    {Id(EDoc::Verify), "Verify", "verify [--range START..END]"},
+    {Id(EDoc::Communication), "Communication", "comm --channel COM1..COM4|network --baud N --ip ADDRESS"},
+    {Id(EDoc::Firmware), "Update Firmware", nullptr},
+    {Id(EDoc::TargetMemory), "Target Memory", "setup --device NAME --bus 8|16|32 --base ADDRESS"},
+    {Id(EDoc::MainList), "Init List", "initlist main FILE"},
+    {Id(EDoc::PreEraseList), "Init List", "initlist pre-erase FILE"},
+    {Id(EDoc::PostEraseList), "Init List", "initlist post-erase FILE"},
+    {Id(EDoc::PreProgramList), "Init List", "initlist pre-program FILE"},
+    {Id(EDoc::PostProgramList), "Init List", "initlist post-program FILE"},
+};
+
+// The document commands that answer the enable query.
+constexpr EDoc kDocCommands[] = {EDoc::Load,     EDoc::Store,   EDoc::Dump,   EDoc::Edit,
+                                 EDoc::Clear,    EDoc::Fill,    EDoc::Checksum, EDoc::Erase,
+                                 EDoc::Program,  EDoc::Verify};
+
+} // namespace
+
+CMainFrame::CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recent, CMessageBox* box,
+                       CFileChooser* chooser)
+    : doc_(doc), settings_(settings), recent_(recent), box_(box), chooser_(chooser ? chooser : &CFileChooser::System())
+{
+    setObjectName("mainFrame");
+    if (!box_) {
+        ownBox_ = std::make_unique<CQtMessageBox>(this);
+        box_ = ownBox_.get();
+    }
+    setWindowIcon(CSvgIcon::Load("tarvel"));
+    view_ = new CQpgView(this);
+    setCentralWidget(view_);
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    const int em = fontMetrics().averageCharWidth();
+    resize(em * 100, fontMetrics().height() * 30);
+    UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddAction(int id, const QString& text, const QString& prompt, const char* shortcut,
+                               const char* icon)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(QStringLiteral("action%1").arg(id));
+    // The prompt's first line goes to the status bar, the part after the
+    // newline is the tooltip (the first line again when there is none).
+    const int newline = prompt.indexOf('\n');
+    const QString statusText = newline < 0 ? prompt : prompt.left(newline);
+    action->setStatusTip(statusText);
+    action->setWhatsThis(statusText);
+    action->setToolTip(newline < 0 ? statusText : prompt.mid(newline + 1));
+    if (shortcut)
+        action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+    if (icon)
+        action->setIcon(CSvgIcon::Load(QString::fromLatin1(icon)));
+    action->setIconVisibleInMenu(false);
+    actions_.insert(id, action);
+    return action;
+}
+
+void CMainFrame::CreateActions()
+{
+    // Menu texts use "&" for the mnemonic; the accelerator is the action's shortcut.
+    AddAction(FileNew, tr("&New"), tr("Create a new setup\nNew"), "Ctrl+N", "new");
+    AddAction(FileOpen, tr("&Open..."), tr("Open an existing setup\nOpen"), "Ctrl+O", "open");
+    AddAction(FileSave, tr("&Save"), tr("Save the active setup\nSave"), "Ctrl+S", "save");
+    AddAction(FileSaveAs, tr("Save &As..."), tr("Save the active setup with a new name\nSave As"), nullptr, nullptr);
+    AddAction(FilePrint, tr("&Print..."), tr("Print the active setup\nPrint"), "Ctrl+P", "print");
+    AddAction(FilePrintPreview, tr("Print Pre&view"), tr("Display full pages\nPrint Preview"), nullptr, nullptr);
+    AddAction(FilePrintSetup, tr("P&rint Setup..."), tr("Change the printer and printing options\nPrint Setup"),
+              nullptr, nullptr);
+    AddAction(Id(EDoc::PrintComment), tr("Print &Comment..."),
+              tr("Change header and comment for the printout\nPrint Comment"), nullptr, nullptr);
+    AddAction(FileRecent, tr("Recent File"), tr("Open this document"), nullptr, nullptr);
+    AddAction(AppExit, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"), nullptr, nullptr);
+
+    AddAction(Id(EDoc::Load), tr("&Load..."), tr("Load a program file into local memory\nLoad"), nullptr, "load");
+    AddAction(Id(EDoc::Store), tr("&Store..."), tr("Store a program file from local memory\nStore to file"), nullptr,
+              nullptr);
+    AddAction(Id(EDoc::Dump), tr("&Dump..."), tr("Load program data from target memory into local memory\nDump"),
+              nullptr, nullptr);
+    AddAction(Id(EDoc::Edit), tr("&Edit..."), tr("Used to edit the local memory image\nEdit image"), nullptr, "edit");
+    AddAction(Id(EDoc::Clear), tr("&Clear"), tr("Erase the selection\nErase"), nullptr, "clear");
+    AddAction(Id(EDoc::Fill), tr("&Fill..."), tr("Fill a local memory range with a pattern\nFill image"), nullptr,
+              nullptr);
+    AddAction(Id(EDoc::Checksum), tr("C&hecksum..."),
+              tr("Calculates checksums and updates local memory image\nChecksum"), nullptr, "checksum");
+
+    AddAction(Id(EDoc::Erase), tr("&Erase..."), tr("Erases the target memory\nErase Flash"), nullptr, "erase");
+    AddAction(Id(EDoc::Program), tr("&Program..."), tr("Programs the target memory\nProgram Flash"), nullptr,
+              "program");
+    AddAction(Id(EDoc::Verify), tr("&Verify..."),
+              tr("Compares the target memory with the local memory image\nVerify"), nullptr, "verify");
+
+    AddAction(Id(EDoc::Communication), tr("&Communication..."),
+              tr("Select and setup the communication channel\nCommunication"), nullptr, nullptr);
+    AddAction(Id(EDoc::Firmware), tr("&Firmware..."), tr("Update the QDX7000 firmware\nUpdate Firmware"), nullptr,
+              nullptr);
+    AddAction(Id(EDoc::TargetMemory), tr("Target &Memory..."),
+              tr("Asks for information about the target (chip type, bus width, ....)\nSelect Memorytype"), nullptr,
+              nullptr);
+    AddAction(Id(EDoc::MainList), tr("&Main..."), tr("Set main init list"), nullptr, nullptr);
+    AddAction(Id(EDoc::PreEraseList), tr("&Pre-Erase..."), tr("Set pre-erase init list"), nullptr, nullptr);
+    AddAction(Id(EDoc::PostEraseList), tr("P&ost-Erase..."), tr("Set post-erase init list"), nullptr, nullptr);
+    AddAction(Id(EDoc::PreProgramList), tr("P&re-Program..."), tr("Set pre-program init list"), nullptr, nullptr);
+    AddAction(Id(EDoc::PostProgramList), tr("Po&st-Program..."), tr("Set post-program init list"), nullptr, nullptr);
+
+    AddAction(ViewToolbar, tr("&Toolbar"), tr("Show or hide the toolbar\nToggle ToolBar"), nullptr, nullptr);
+    AddAction(ViewStatusBar, tr("&Status Bar"), tr("Show or hide the status bar\nToggle StatusBar"), nullptr,
+              nullptr);
+    AddAction(HelpTopics, tr("&Help Topics"), tr("List Help topics\nHelp Topics"), nullptr, nullptr);
+    AddAction(AppAbout, tr("&About Tarvel..."),
+              tr("Display program information, version number and copyright\nAbout"), nullptr, "about");
+    AddAction(ContextHelp, tr("Context Help"), tr("Explains the next button, menu entry or window you click\nContext Help"),
+              "Shift+F1", "context_help");
+    AddAction(Help, tr("Help"), tr("Shows the manual\nHelp"), "F1", nullptr);
+    addAction(Action(ContextHelp));
+    addAction(Action(Help));
+
+    connect(Action(FileNew), &QAction::triggered, this, [this] { NewFile(); });
+    connect(Action(FileOpen), &QAction::triggered, this, [this] { OpenFile(); });
+    connect(Action(FileSave), &QAction::triggered, this, [this] { SaveFile(); });
+    connect(Action(FileSaveAs), &QAction::triggered, this, [this] { SaveFileAs(); });
+    connect(Action(AppExit), &QAction::triggered, this, &QWidget::close);
+    connect(Action(Id(EDoc::Load)), &QAction::triggered, this, &CMainFrame::EditLoad);
+    connect(Action(Id(EDoc::Store)), &QAction::triggered, this, &CMainFrame::EditStore);
+    connect(Action(Id(EDoc::Edit)), &QAction::triggered, this, &CMainFrame::EditImage);
+    connect(Action(Id(EDoc::Clear)), &QAction::triggered, this, &CMainFrame::EditClear);
+    connect(Action(Id(EDoc::Fill)), &QAction::triggered, this, &CMainFrame::EditFill);
+    connect(Action(Id(EDoc::Checksum)), &QAction::triggered, this, &CMainFrame::EditChecksum);
+    for (const SPending& pending : kPending)
+        connect(Action(pending.id), &QAction::triggered, this, [this, id = pending.id] { NotYet(id); });
+    connect(Action(HelpTopics), &QAction::triggered, this, &CMainFrame::ShowHelp);
+    connect(Action(Help), &QAction::triggered, this, &CMainFrame::ShowHelp);
+    connect(Action(ContextHelp), &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    connect(Action(AppAbout), &QAction::triggered, this, &CMainFrame::ShowAbout);
+    Action(FileRecent)->setEnabled(false);
+}
+
+void CMainFrame::CreateMenus()
+{
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
+    fileMenu_->setObjectName("fileMenu");
+    for (int id : {FileNew, FileOpen, FileSave, FileSaveAs})
+        fileMenu_->addAction(Action(id));
+    fileMenu_->addSeparator();
+    for (int id : {int(FilePrint), int(FilePrintPreview), int(FilePrintSetup), Id(EDoc::PrintComment)})
+        fileMenu_->addAction(Action(id));
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(Action(FileRecent));
+    recentSeparator_ = fileMenu_->addSeparator();
+    fileMenu_->addAction(Action(AppExit));
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName("editMenu");
+    for (EDoc c : {EDoc::Load, EDoc::Store, EDoc::Dump, EDoc::Edit, EDoc::Clear, EDoc::Fill, EDoc::Checksum})
+        edit->addAction(Action(Id(c)));
+
+    QMenu* target = menuBar()->addMenu(tr("&Target"));
+    target->setObjectName("targetMenu");
+    for (EDoc c : {EDoc::Erase, EDoc::Program, EDoc::Verify})
+        target->addAction(Action(Id(c)));
+
+    QMenu* setup = menuBar()->addMenu(tr("&Setup"));
+    setup->setObjectName("setupMenu");
+    for (EDoc c : {EDoc::Communication, EDoc::Firmware, EDoc::TargetMemory})
+        setup->addAction(Action(Id(c)));
+    QMenu* lists = setup->addMenu(tr("Target &Initlists..."));
+    lists->setObjectName("initListMenu");
+    lists->addAction(Action(Id(EDoc::MainList)));
+    lists->addSeparator();
+    for (EDoc c : {EDoc::PreEraseList, EDoc::PostEraseList, EDoc::PreProgramList, EDoc::PostProgramList})
+        lists->addAction(Action(Id(c)));
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName("viewMenu");
+    view->addAction(Action(ViewToolbar));
+    view->addAction(Action(ViewStatusBar));
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName("helpMenu");
+    help->addAction(Action(HelpTopics));
+    help->addSeparator();
+    help->addAction(Action(AppAbout));
+
+    // The enabling is asked when a menu opens, as well as after every command.
+    for (QMenu* menu : {fileMenu_, edit, target, setup, view, help})
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);
+}
+
+void CMainFrame::CreateToolBar()
+{
+    QToolBar* bar = addToolBar(tr("Toolbar"));
+    bar->setObjectName("toolBar");
+    bar->setAllowedAreas(Qt::AllToolBarAreas);
+    bar->setMovable(true);
+    const int side = fontMetrics().height() + 2;
+    bar->setIconSize(QSize(side, side));
+    for (int id : {FileNew, FileOpen, FileSave})
+        bar->addAction(Action(id));
+    bar->addSeparator();
+    for (EDoc c : {EDoc::Load, EDoc::Edit, EDoc::Clear, EDoc::Checksum})
+        bar->addAction(Action(Id(c)));
+    bar->addSeparator();
+    for (EDoc c : {EDoc::Erase, EDoc::Program, EDoc::Verify})
+        bar->addAction(Action(Id(c)));
+    bar->addSeparator();
+    for (int id : {FilePrint, AppAbout, ContextHelp})
+        bar->addAction(Action(id));
+
+    QAction* toggle = Action(ViewToolbar);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, bar, &QToolBar::setVisible);
+    connect(bar, &QToolBar::visibilityChanged, toggle, &QAction::setChecked);
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("statusBar");
+    // The idle text sits in the message pane; menu and toolbar prompts
+    // cover it while the pointer is on their entries.
+    idle_ = new QLabel(tr(kIdleText), bar);
+    idle_->setObjectName("idlePane");
+    bar->addWidget(idle_, 1);
+    const char* names[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        indicators_[i] = new QLabel(QString::fromLatin1(names[i]), bar);
+        indicators_[i]->setObjectName(QString::fromLatin1(names[i]).toLower() + "Pane");
+        indicators_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        indicators_[i]->setAlignment(Qt::AlignCenter);
+        indicators_[i]->setMinimumWidth(indicators_[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+        bar->addPermanentWidget(indicators_[i]);
+    }
+    locks_ = std::make_unique<CLockIndicators>(QGuiApplication::platformName() == QLatin1String("xcb"));
+    UpdateIndicators();
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
+    timer->start(300);
+
+    QAction* toggle = Action(ViewStatusBar);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    connect(toggle, &QAction::toggled, bar, &QStatusBar::setVisible);
+}
+
+void CMainFrame::UpdateIndicators()
+{
+    const auto states = locks_->Read();
+    for (int i = 0; i < 3; ++i)
+        indicators_[i]->setEnabled(states && (*states)[static_cast<size_t>(i)]);
+}
+
+void CMainFrame::ApplyStoredPlacement()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect desk = screen->virtualGeometry();
+    const CWindowPlacement::SRect desktop{desk.left(), desk.top(), desk.left() + desk.width(),
+                                          desk.top() + desk.height()};
+    if (const auto r = CWindowPlacement::Stored(settings_, desktop))
+        setGeometry(QRect(static_cast<int>(r->left), static_cast<int>(r->top), static_cast<int>(r->right - r->left),
+                          static_cast<int>(r->bottom - r->top)));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!SaveModified()) {
+        event->ignore();
+        return;
+    }
+    // A maximised or minimised window keeps the rectangle stored before.
+    if (!isMaximized() && !isMinimized() && !isFullScreen()) {
+        const QRect g = geometry();
+        CWindowPlacement::Keep(settings_, {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+    }
+    if (help_)
+        help_->close();
+    event->accept();
+}
+
+// ---- File commands ------------------------------------------------------------
+
+QString CMainFrame::DocumentTitle() const
+{
+    if (doc_.GetPathName().empty())
+        return QString::fromLatin1(kUntitled);
+    return QFileInfo(QString::fromStdString(doc_.GetPathName())).fileName();
+}
+
+bool CMainFrame::SaveModified()
+{
+    if (!doc_.IsModified())
+        return true;
+    const std::string text = "Save changes to " + DocumentTitle().toStdString() + "?";
+    switch (box_->Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNoCancel)) {
+    case EMsgResult::Yes: return SaveFile();
+    case EMsgResult::No: return true;
+    default: return false;
+    }
+}
+
+bool CMainFrame::NewFile()
+{
+    if (!SaveModified())
+        return false;
+    doc_.NewDocument();
+    UpdateCommands();
+    return true;
+}
+
+bool CMainFrame::OpenFile()
+{
+    const auto path = chooser_->ChooseOpen(this, kProjectFilter, doc_.GetPathName());
+    if (!path)
+        return false;
+    return OpenPath(*path);
+}
+
+bool CMainFrame::OpenPath(const std::string& path)
+{
+    if (!SaveModified())
+        return false;
+    CStatusLineView view(nullptr);
+    const QString absolute = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    const bool opened = doc_.Open(absolute.toStdString(), view, *box_);
+    if (opened)
+        recent_.Add(doc_.GetPathName());
+    UpdateCommands();
+    return opened;
+}
+
+bool CMainFrame::OpenRecent(int index)
+{
+    if (index < 0 || static_cast<size_t>(index) >= recent_.Files().size())
+        return false;
+    const std::string path = recent_.Files()[static_cast<size_t>(index)];
+    if (!SaveModified())
+        return false;
+    CStatusLineView view(nullptr);
+    if (doc_.Open(path, view, *box_)) {
+        recent_.Add(path);
+    } else if (!QFileInfo::exists(QString::fromStdString(path))) {
+        // An entry whose file is gone leaves the list.
+        recent_.Remove(static_cast<size_t>(index));
+    }
+    UpdateCommands();
+    return doc_.GetPathName() == path;
+}
+
+bool CMainFrame::SaveFile()
+{
+    if (doc_.GetPathName().empty())
+        return SaveFileAs();
+    const bool saved = doc_.Save(doc_.GetPathName(), *box_);
+    UpdateCommands();
+    return saved;
+}
+
+bool CMainFrame::SaveFileAs()
+{
+    const std::string initial = doc_.GetPathName().empty() ? std::string(kUntitled) + CQpgDoc::kFileExtension
+                                                           : doc_.GetPathName();
+    auto path = chooser_->ChooseSave(this, kProjectFilter, initial, true);
+    if (!path)
+        return false;
+    // A name without an extension gets the project's own.
+    if (QFileInfo(QString::fromStdString(*path)).suffix().isEmpty())
+        *path += CQpgDoc::kFileExtension;
+    const bool saved = doc_.Save(*path, *box_);
+    if (saved)
+        recent_.Add(doc_.GetPathName());
+    UpdateCommands();
+    return saved;
+}
+
+// ---- Edit commands --------------------------------------------------------------
+
+namespace {
+
+// Every command dialog runs the same way: a command made from the project,
+// its dialog shown modal, then the values handed back to the project (the
+// command sets the modified flag where they differ). `after` sees the dialog
+// once it has closed, before the values go back.
+template <class TCommand, class TDialog>
+void RunCommandDialog(CQpgDoc& doc, const SDialogServices& services, QWidget* parent,
+                      const std::function<void(TDialog&)>& after = {})
+{
+    TCommand command(doc);
+    TDialog dialog(command, services, parent);
+    dialog.exec();
+    if (after)
+        after(dialog);
+    command.StoreBack();
+}
+
+} // namespace
+
+SDialogServices CMainFrame::DialogServices() const
+{
+    // A box handed in (tests) goes to the dialogs too; otherwise each dialog
+    // shows the platform's boxes over itself.
+    return SDialogServices{ownBox_ ? nullptr : box_, chooser_};
+}
+
+void CMainFrame::EditLoad()
+{
+    RunCommandDialog<CLoadCommand, CLoadDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+int CMainFrame::RunAutoload(CQpgDoc& doc, COperationView&, CMessageBox&)
+{
+    int result = -1;
+    RunCommandDialog<CLoadCommand, CLoadDialog>(doc, DialogServices(), this,
+                                                [&result](CLoadDialog& dialog) { result = dialog.LastResult(); });
+    return result;
+}
+
+void CMainFrame::EditStore()
+{
+    RunCommandDialog<CStoreCommand, CStoreDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::EditImage()
+{
+    RunCommandDialog<CEditImageCommand, CEditImageDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::EditClear()
+{
+    doc_.ClearImage(*box_);
+}
+
+void CMainFrame::EditFill()
+{
+    RunCommandDialog<CFillCommand, CFillDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::EditChecksum()
+{
+    RunCommandDialog<CChecksumCommand, CChecksumDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+// ---- The rest -----------------------------------------------------------------------
+
+void CMainFrame::NotYet(int id)
+{
+    for (const SPending& pending : kPending) {
+        if (pending.id != id)
+            continue;
+        std::string text = Format("The %s dialog is not part of this version yet.", pending.name);
+        if (pending.cliStep)
+            text += Format("\n\ntarvel-cli offers the operation meanwhile:\n    tarvel-cli --project FILE.tvl %s",
+                           pending.cliStep);
+        box_->Show(text, "", EMsgIcon::Information, EMsgButtons::Ok);
+        return;
+    }
+}
+
+void CMainFrame::ShowHelp()
+{
+    if (!help_)
+        help_ = new CHelpWindow(this);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void CMainFrame::ShowAbout()
+{
+    CAboutDialog about(this);
+    about.exec();
+}
+
+void CMainFrame::UpdateCommands()
+{
+    for (EDoc c : kDocCommands)
+        Action(Id(c))->setEnabled(doc_.IsCommandEnabled(c));
+    setWindowTitle(DocumentTitle() + " - " + QString::fromLatin1(kTitle));
+    RebuildRecentMenu();
+}
+
+void CMainFrame::RebuildRecentMenu()
+{
+    if (recentActions_.isEmpty()) {
+        for (int i = 0; i < CRecentFileList::kSize; ++i) {
+            auto* action = new QAction(this);
+            action->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
+            action->setStatusTip(tr("Open this document"));
+            connect(action, &QAction::triggered, this, [this, i] { OpenRecent(i); });
+            fileMenu_->insertAction(recentSeparator_, action);
+            recentActions_.push_back(action);
+        }
+    }
+    const auto& files = recent_.Files();
+    Action(FileRecent)->setVisible(files.empty());
+    const QFontMetrics fm(fileMenu_->font());
+    for (int i = 0; i < recentActions_.size(); ++i) {
+        QAction* action = recentActions_[i];
+        const bool used = static_cast<size_t>(i) < files.size();
+        action->setVisible(used);
+        if (!used)
+            continue;
+        const QString path = QString::fromStdString(files[static_cast<size_t>(i)]);
+        const QString shown = fm.elidedText(path, Qt::ElideMiddle, fm.averageCharWidth() * 60);
+        // "&&" keeps an ampersand in a path from being taken for a mnemonic.
+        action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(shown).replace('&', "&&")));
+    }
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "gui/dialogs/dialog_services.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+class CFileChooser;
+class CHelpWindow;
+class CLockIndicators;
+class CMessageBox;
+class CQpgDoc;
+class CQpgView;
+class CRecentFileList;
+class CSettings;
+class COperationView;
+class QLabel;
+class QMenu;
+
+// The main window: menu bar, toolbar, status bar (message pane and the
+// "CAP", "NUM", "SCRL" indicators) and the view. Its menu and toolbar
+// commands run the document's commands with their dialogs, the file
+// commands, and the help and about windows.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // The menu command ids.
+    enum ECommand : int {
+        FileNew = 57600,
+        FileOpen = 57601,
+        FileSave = 57603,
+        FileSaveAs = 57604,
+        FilePrintSetup = 57606,
+        FilePrint = 57607,
+        FilePrintPreview = 57609,
+        FileRecent = 57616,
+        AppAbout = 57664,
+        AppExit = 57665,
+        HelpTopics = 57667,
+        ContextHelp = 57669,
+        Help = 57670,
+        ViewToolbar = 59392,
+        ViewStatusBar = 59393,
+    };
+    static constexpr const char* kIdleText = "For Help, press F1";
+    static constexpr const char* kTitle = "Tarvel";
+    static constexpr const char* kUntitled = "Untitled";
+    static constexpr const char* kProjectFilter = "Tarvel Files (*.tvl) | *.tvl||";
+
+    // `box` and `chooser` default to the platform's; tests hand in their own.
+    CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recent, CMessageBox* box = nullptr,
+               CFileChooser* chooser = nullptr);
+    ~CMainFrame() override;
+
+    // The stored window rectangle, when there is one inside the desktop.
+    void ApplyStoredPlacement();
+
+    QAction* Action(int id) const { return actions_.value(id); }
+    CMessageBox& Box() const { return *box_; }
+    CQpgView* View() const { return view_; }
+    QLabel* IdlePane() const { return idle_; }
+
+    // File commands. Each answers whether it was carried out.
+    bool NewFile();
+    bool OpenFile();
+    bool OpenPath(const std::string& path);
+    bool OpenRecent(int index);
+    bool SaveFile();
+    bool SaveFileAs();
+    // The save-changes question: Yes saves (and answers false when saving
+    // failed), No goes on, Cancel stops.
+    bool SaveModified();
+
+    // The Edit menu: each opens its dialog on a command made from the
+    // project and hands the values back when the dialog has closed.
+    void EditLoad();
+    void EditStore();
+    void EditImage();
+    void EditClear();
+    void EditFill();
+    void EditChecksum();
+    // The Load dialog of an opened project's autoload; answers the load result.
+    int RunAutoload(CQpgDoc& doc, COperationView& view, CMessageBox& box);
+
+    // The commands whose dialogs are still to come.
+    void NotYet(int id);
+    void ShowHelp();
+    void ShowAbout();
+
+    // Greys what the project cannot do now, and keeps the title and the
+    // recent-file entries current.
+    void UpdateCommands();
+    QString DocumentTitle() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // The box and chooser every command dialog is opened with.
+    SDialogServices DialogServices() const;
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void RebuildRecentMenu();
+    void UpdateIndicators();
+    QAction* AddAction(int id, const QString& text, const QString& prompt, const char* shortcut, const char* icon);
+
+    CQpgDoc& doc_;
+    CSettings& settings_;
+    CRecentFileList& recent_;
+    std::unique_ptr<CMessageBox> ownBox_;
+    CMessageBox* box_;
+    CFileChooser* chooser_;
+    CQpgView* view_;
+    QHash<int, QAction*> actions_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    QList<QAction*> recentActions_;
+    QLabel* idle_ = nullptr;
+    QLabel* indicators_[3] = {};
+    std::unique_ptr<CLockIndicators> locks_;
+    CHelpWindow* help_ = nullptr;
+};

@@ -1,0 +1,197 @@
+#include "gui/app/screenshot_tour.h"
+
+#include "gui/app/main_frame.h"
+#include "gui/app/qpg_app.h"
+#include "project/qpg_doc.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+constexpr int kSettleMs = 250;
+
+void Type(QWidget* window, const char* name, const QString& text)
+{
+    if (auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name))) {
+        edit->setText(text);
+        emit edit->textEdited(text);
+    }
+}
+
+void Click(QWidget* window, const char* name)
+{
+    if (auto* button = window->findChild<QAbstractButton*>(QString::fromLatin1(name)))
+        button->click();
+}
+
+void CloseWindow(QWidget* widget)
+{
+    if (auto* box = qobject_cast<QMessageBox*>(widget)) {
+        // The safe answer of a question, OK of a message.
+        QAbstractButton* escape = box->escapeButton();
+        if (!escape && !box->buttons().isEmpty())
+            escape = box->buttons().last();
+        if (escape)
+            escape->click();
+        else
+            box->reject();
+    } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+        dialog->reject();
+    } else if (widget) {
+        widget->close();
+    }
+}
+
+} // namespace
+
+CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app), folder_(folder)
+{
+    CMainFrame& frame = app_.Frame();
+    using EDoc = CQpgDoc::ECommand;
+    const auto trigger = [&frame](int id) { return [&frame, id] { frame.Action(id)->trigger(); }; };
+
+    Add("main-window", {}, {}, false);
+    for (const char* menu : {"fileMenu", "editMenu", "targetMenu", "setupMenu", "viewMenu", "helpMenu"}) {
+        Add(QString::fromLatin1(menu).replace("Menu", "-menu"),
+            [&frame, menu] {
+                QMenu* m = frame.findChild<QMenu*>(QString::fromLatin1(menu));
+                m->popup(frame.mapToGlobal(frame.menuBar()->geometry().bottomLeft() + QPoint(8, 0)));
+            },
+            {}, false);
+    }
+    Add("load-dialog", trigger(static_cast<int>(EDoc::Load)),
+        [](QWidget* w) { Click(w, "loadButton"); });
+    Add("store-dialog", trigger(static_cast<int>(EDoc::Store)), [this](QWidget* w) {
+        Click(w, "fitButton");
+        Type(w, "fileNameEdit", QDir(folder_).filePath("store-sample.s19"));
+        Click(w, "storeButton");
+    });
+    Add("store-replace-question", trigger(static_cast<int>(EDoc::Store)), [this](QWidget* w) {
+        Type(w, "fileNameEdit", QDir(folder_).filePath("store-sample.s19"));
+        CatchNextBox("store-replace-question");
+        Click(w, "storeButton");
+    });
+    Add("fill-dialog", trigger(static_cast<int>(EDoc::Fill)), [](QWidget* w) { Click(w, "wordRadio"); });
+    Add("fill-range-message", trigger(static_cast<int>(EDoc::Fill)), [this](QWidget* w) {
+        Click(w, "endRadio");
+        Type(w, "startEdit", "00000100");
+        Type(w, "secondEdit", "000000FF");
+        CatchNextBox("fill-range-message");
+        Click(w, "fillButton");
+    });
+    Add("checksum-dialog", trigger(static_cast<int>(EDoc::Checksum)),
+        [](QWidget* w) { Click(w, "calculateButton"); });
+    Add("checksum-overlap-question", trigger(static_cast<int>(EDoc::Checksum)), [this](QWidget* w) {
+        Click(w, "calculateButton");
+        QString start;
+        if (auto* edit = w->findChild<QLineEdit*>("startEdit"))
+            start = edit->text();
+        Type(w, "destEdit", start);
+        CatchNextBox("checksum-overlap-question");
+        Click(w, "storeButton");
+    });
+    Add("edit-image-dialog", trigger(static_cast<int>(EDoc::Edit)), {});
+    Add("edit-image-long", trigger(static_cast<int>(EDoc::Edit)), [](QWidget* w) { Click(w, "longRadio"); });
+    Add("clear-question", trigger(static_cast<int>(EDoc::Clear)), {});
+    Add("not-yet-message", trigger(static_cast<int>(EDoc::Program)), {});
+    Add("save-changes-question", [this, &frame] {
+        app_.Doc().SetModifiedFlag();
+        frame.NewFile();
+    });
+    Add("about-dialog", trigger(CMainFrame::AppAbout), {});
+    Add("help-window", trigger(CMainFrame::HelpTopics), {}, false);
+}
+
+void CScreenshotTour::Add(const QString& name, std::function<void()> open, std::function<void(QWidget*)> work,
+                          bool modal)
+{
+    steps_.push_back({name, std::move(open), std::move(work), modal});
+}
+
+void CScreenshotTour::Start()
+{
+    QDir().mkpath(folder_);
+    QTimer::singleShot(kSettleMs, this, &CScreenshotTour::Next);
+}
+
+void CScreenshotTour::Save(QWidget* widget, const QString& name)
+{
+    if (!widget) {
+        std::fprintf(stderr, "screenshots: no window for %s\n", qPrintable(name));
+        failed_ = true;
+        return;
+    }
+    const QString path = QDir(folder_).filePath(name + ".png");
+    if (!widget->grab().save(path)) {
+        std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+        failed_ = true;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+}
+
+void CScreenshotTour::CatchNextBox(const QString& name)
+{
+    QTimer::singleShot(kSettleMs, this, [this, name] {
+        QWidget* box = QApplication::activeModalWidget();
+        Save(box, name);
+        CloseWindow(box);
+    });
+}
+
+void CScreenshotTour::Next()
+{
+    if (index_ >= steps_.size()) {
+        QFile::remove(QDir(folder_).filePath("store-sample.s19"));
+        // The tour's edits are not worth keeping: no save question at the end.
+        app_.Doc().SetModifiedFlag(false);
+        QApplication::quit();
+        return;
+    }
+    const SStep step = steps_[index_++];
+    CMainFrame& frame = app_.Frame();
+    if (!step.open) {
+        Save(&frame, step.name);
+        QTimer::singleShot(0, this, &CScreenshotTour::Next);
+        return;
+    }
+    if (!step.modal) {
+        step.open();
+        QTimer::singleShot(kSettleMs, this, [this, step] {
+            QWidget* shown = QApplication::activePopupWidget();
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (!shown && top->isVisible() && top != &app_.Frame() && top->objectName() == "helpWindow")
+                    shown = top;
+            }
+            Save(shown, step.name);
+            CloseWindow(shown);
+            QTimer::singleShot(kSettleMs, this, &CScreenshotTour::Next);
+        });
+        return;
+    }
+    QTimer::singleShot(kSettleMs, this, [this, step] {
+        QWidget* window = QApplication::activeModalWidget();
+        if (window && step.work)
+            step.work(window);
+        // A step that caught a question inside the window saves that instead.
+        if (window && window == QApplication::activeModalWidget()) {
+            if (!step.work || (!step.name.endsWith("question") && !step.name.endsWith("message")))
+                Save(window, step.name);
+            CloseWindow(window);
+        }
+    });
+    step.open();
+    QTimer::singleShot(kSettleMs, this, &CScreenshotTour::Next);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "gui/dialogs/dialog_services.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class CFileChooser;
+class CMessageBox;
+class COperationView;
+class CStatusLineView;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The skeleton every command dialog shares: its object name and caption,
+// the message box (the one handed in, or a Qt box of its own), the file
+// chooser, the operation view behind its status line (or only the wait
+// cursor when it has none), the "Close" button, and the values of its
+// controls going back to the command whenever the dialog closes, however it
+// is closed (Close, Escape, the window's close button).
+//
+// A dialog derives from it, builds its controls in its constructor, and
+// overrides StoreFields() to copy its controls into the command's model.
+// The layout is code, not a Designer file: several dialogs build their
+// controls at run time from the project (the sector grid, the device lists),
+// every control carries an object name and mnemonic that tests drive, and one
+// way of building keeps all dialogs alike.
+class CCommandDialog : public QDialog {
+    Q_OBJECT
+public:
+    ~CCommandDialog() override;
+
+    CMessageBox& Box() const { return *box_; }
+    CFileChooser& Chooser() const { return *chooser_; }
+    COperationView& View() const;
+
+protected:
+    CCommandDialog(const char* objectName, const QString& caption, const SDialogServices& services,
+                   QWidget* parent);
+
+    // A status line under the controls ("statusLine"), optionally with the
+    // progress bar an operation moves; the operation view writes to both.
+    QLabel* CreateStatusLine(QProgressBar* progress = nullptr);
+    // "Close" (or `text`), named "closeButton": closes the dialog.
+    QPushButton* CreateCloseButton(const QString& text = QString());
+
+    // The controls' values into the command's model. Called when the dialog
+    // closes and by the dialog itself before it runs its command.
+    virtual void StoreFields() {}
+
+private:
+    std::unique_ptr<CMessageBox> ownBox_;
+    CMessageBox* box_;
+    CFileChooser* chooser_;
+    std::unique_ptr<CStatusLineView> view_;
+};

@@ -1,0 +1,44 @@
+#include "gui/widgets/qt_message_box.h"
+
+#include <QMessageBox>
+
+EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon icon,
+                               EMsgButtons buttons)
+{
+    QMessageBox::Icon qicon = QMessageBox::NoIcon;
+    switch (icon) {
+    case EMsgIcon::None: qicon = QMessageBox::NoIcon; break;
+    case EMsgIcon::Stop: qicon = QMessageBox::Critical; break;
+    case EMsgIcon::Exclamation: qicon = QMessageBox::Warning; break;
+    case EMsgIcon::Question: qicon = QMessageBox::Question; break;
+    case EMsgIcon::Information: qicon = QMessageBox::Information; break;
+    }
+    QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
+    switch (buttons) {
+    case EMsgButtons::Ok: qbuttons = QMessageBox::Ok; break;
+    case EMsgButtons::YesNo:
+    case EMsgButtons::YesNoDefaultNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
+    case EMsgButtons::YesNoCancel: qbuttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case EMsgButtons::OkCancel: qbuttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    }
+    const QString title = QString::fromStdString(caption.empty() ? std::string(kAppTitle) : caption);
+    // The messages set a blank before their closing "!" or "?": a no-break
+    // space keeps the mark on the line of its word when the box wraps.
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!")).replace(QStringLiteral(" ?"), QStringLiteral("\u00A0?"));
+    QMessageBox box(qicon, title, shown, qbuttons, owner_);
+    box.setTextFormat(Qt::PlainText);
+    if (buttons == EMsgButtons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return EMsgResult::Yes;
+    case QMessageBox::No: return EMsgResult::No;
+    case QMessageBox::Cancel: return EMsgResult::Cancel;
+    default: break;
+    }
+    // Closing a question with Escape or the window's close button is the safe answer.
+    if (buttons == EMsgButtons::Ok)
+        return EMsgResult::Ok;
+    return buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoDefaultNo ? EMsgResult::No
+                                                                                   : EMsgResult::Cancel;
+}
