@@ -64,3 +64,4 @@ std::unique_ptr<CCliStep> CreateProbeInfoStep();
 std::unique_ptr<CCliStep> CreateProbeUpdateStep();
 std::unique_ptr<CCliStep> CreateProbeNetSetupStep();
 std::unique_ptr<CCliStep> CreateFlashStep();
+std::unique_ptr<CCliStep> CreateReportStep();

@@ -15,6 +15,7 @@ class CMessageBox;
 class CQpgDoc;
 class CQpgView;
 class CRecentFileList;
+class CReportPrinter;
 class CSettings;
 class COperationView;
 class QLabel;
@@ -36,6 +37,7 @@ public:
         FilePrintSetup = 57606,
         FilePrint = 57607,
         FilePrintPreview = 57609,
+        FileExportPdf = 32800,
         FileRecent = 57616,
         AppAbout = 57664,
         AppExit = 57665,
@@ -85,6 +87,15 @@ public:
     // The Load dialog of an opened project's autoload; answers the load result.
     int RunAutoload(CQpgDoc& doc, COperationView& view, CMessageBox& box);
 
+    // The setup report: File "&Print...", "Print Pre&view", "P&rint Setup...",
+    // "Print &Comment..." and "Export Report as PDF...".
+    void PrintReport();
+    void PreviewReport();
+    void PrintSetup();
+    void EditPrintComment();
+    bool ExportReportPdf();
+    CReportPrinter& Printer() { return *printer_; }
+
     // The commands whose dialogs are still to come.
     void NotYet(int id);
     void ShowHelp();
@@ -124,4 +135,5 @@ private:
     QLabel* indicators_[3] = {};
     std::unique_ptr<CLockIndicators> locks_;
     CHelpWindow* help_ = nullptr;
+    std::unique_ptr<CReportPrinter> printer_;
 };
