@@ -303,6 +303,73 @@ int CLinkLibrary::TargetLoadInitList(int /*reserved*/, uint32_t targetOptions, i
     return CallStatus(kOpTargetLoadInitList, out.bytes, kInitListTimeoutMs + static_cast<int>(delayMs));
 }
 
+int CLinkLibrary::TargetCycles(int count, const SProbeBusCycle* cycles, int& failed)
+{
+    failed = 0;
+    if (!engine_.IsOpen())
+        return kStatusLinkNotOpen;
+    window_.Drain();
+    if (count <= 0 || !cycles)
+        return kStatusOk;
+    struct SSent {
+        uint8_t op;
+        uint32_t sequence;
+    };
+    std::vector<SSent> sent(static_cast<size_t>(count));
+    size_t wireBytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const SProbeBusCycle& cycle = cycles[i];
+        const uint8_t width = cycle.widthBytes == 1 || cycle.widthBytes == 2 ? cycle.widthBytes : 4;
+        const uint8_t op = static_cast<uint8_t>((cycle.read ? kOpTargetRead8 : kOpTargetWrite8) + (width == 4 ? 2 : width - 1));
+        CWireWriter out;
+        out.U32(cycle.address);
+        if (!cycle.read)
+            out.U32(width == 4 ? cycle.value : cycle.value & ((1u << (8 * width)) - 1));
+        size_t bytes = 0;
+        if (const int status = engine_.Queue(op, out.bytes.data(), out.bytes.size(), sent[i].sequence, bytes);
+            status != kStatusOk) {
+            engine_.DiscardQueued();
+            return status;
+        }
+        sent[i].op = op;
+        wireBytes += bytes;
+    }
+    const uint64_t timeout = uint64_t(kTargetCallTimeoutMs) * 1000;
+    uint64_t since = Clock().NowMicros();
+    if (const int status = engine_.Flush(since + timeout); status != kStatusOk)
+        return status;
+    // The probe answers one access after the other: each answer is due
+    // within the call timeout of the one before it.
+    int result = kStatusOk;
+    failed = count;
+    for (int i = 0; i < count; ++i) {
+        SWirePacket reply;
+        int status = engine_.WaitReply(sent[i].sequence, since + timeout + engine_.LineTime(wireBytes), reply);
+        since = Clock().NowMicros();
+        if (status == kStatusOk && reply.op != sent[i].op)
+            status = kStatusUnexpectedReply;
+        if (status == kStatusOk) {
+            CWireReader in(reply.payload);
+            status = ReplyStatus(in);
+            if (status == kStatusOk && cycles[i].read)
+                in.U32();
+            if (status == kStatusOk && !in.Done())
+                status = kStatusUnexpectedReply;
+        }
+        if (status == kStatusOk)
+            continue;
+        if (result == kStatusOk) {
+            result = status;
+            failed = i;
+        }
+        // Without the link the rest cannot come; a late one is dropped by
+        // its number when it does.
+        if (IsTransportFailure(status))
+            break;
+    }
+    return result;
+}
+
 int CLinkLibrary::TargetWrite8(uint32_t address, uint32_t value)
 {
     return CallStatus(kOpTargetWrite8, CWireWriter().U32(address).U32(value & 0xFF).bytes, kTargetCallTimeoutMs);

@@ -73,6 +73,8 @@ public:
     // The status's text; a failure of the link itself (port, connection,
     // timeout) names the device or address the last LinkOpen reached for.
     std::string LinkErrorText(int status) override;
+    // The accesses go out in one write and their answers are read after.
+    int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed) override;
 
     // Opens the link on a transport that is already connected (a socket pair
     // in tests, another carrier) and runs the handshake. The transport's
@@ -90,7 +92,7 @@ public:
     uint16_t DefaultTcpPort() const { return settings_.ProbePort(); }
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
-    // from the line: 64 KiB on TCP, a quarter second of a serial line).
+    // from the line: 256 KiB on TCP, a quarter second of a serial line).
     void SetStreamWindow(size_t bytes) { window_.SetWindowBytes(bytes); }
 
     bool IsOpen() const { return engine_.IsOpen(); }
