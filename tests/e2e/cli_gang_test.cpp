@@ -194,7 +194,7 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
     EXPECT_TRUE(Has(s["message"], "Erasing failed at bank  0 sector  0")) << s;
     const nlohmann::json& f = flash[refusing.Probe()];
     EXPECT_EQ(f["status"], "failed");
-    EXPECT_TRUE(Has(f["message"], "The probe refused the connection.")) << f;
+    EXPECT_TRUE(Has(f["message"], "The probe refused the connection (" + refusing.Probe() + ").")) << f;
 
     // The summary, the human lines and the table say the same.
     const nlohmann::json& summary = records.back();
@@ -219,7 +219,7 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
         }
     }
     EXPECT_EQ(failed, 2u);
-    EXPECT_TRUE(Has(run.err, "[" + refusing.Probe() + "] Error: The probe refused the connection."))
+    EXPECT_TRUE(Has(run.err, "[" + refusing.Probe() + "] Error: The probe refused the connection (" + refusing.Probe() + ")."))
         << run.err;
     EXPECT_TRUE(Has(run.err, "[" + stuck.Probe() + "] Error: Erasing error!")) << run.err;
 
