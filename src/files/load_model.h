@@ -20,7 +20,6 @@ public:
     static constexpr const char* kFileFilter =
         "S-Record (*.sss) | *.sss| Binary (*.bin) | *.bin| HEX-File (*.hex) | *.hex| ELF (*.elf) | *.elf| "
         "all (*.*) | *.*||";
-    static constexpr size_t kMaxFileName = 256;
 
     CLoadModel(CMemoryImage& image, const CMemoryRange& physical) : image_(image), physical_(physical) {}
 
