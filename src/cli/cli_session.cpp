@@ -42,6 +42,8 @@ CCliSession::CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settin
     // The project's autoload is a load of this run.
     doc_->autoloadHandler = [this](CQpgDoc& doc, COperationView& view, CMessageBox& box) {
         CLoadCommand command(doc);
+        // Nobody is asked whether a text file is binary data.
+        command.model.textRule = CLoadModel::ETextRule::Refuse;
         const int result = command.Load(view, box);
         command.StoreBack();
         if (result == kLoadOk || result == kLoadOutside)
@@ -90,6 +92,17 @@ void CCliSession::RecordWritten(const CMemoryRange& range)
 {
     if (range.GetSize() > 0)
         written_.push_back(range);
+}
+
+bool CCliSession::WroteInto(const CMemoryRange& range) const
+{
+    const uint64_t lo = range.GetStart();
+    const uint64_t hi = lo + range.GetSize();
+    for (const CMemoryRange& w : written_) {
+        if (uint64_t{w.GetStart()} < hi && uint64_t{w.GetStart()} + w.GetSize() > lo)
+            return true;
+    }
+    return false;
 }
 
 std::vector<CMemoryRange> CCliSession::AlignedInside(const std::vector<CMemoryRange>& ranges) const

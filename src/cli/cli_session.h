@@ -67,6 +67,8 @@ public:
     // (as the document widens the image's used range), sorted and merged
     // where they touch.
     std::vector<CMemoryRange> WrittenRanges() const { return AlignedInside(written_); }
+    // True when this run wrote any byte inside `range`.
+    bool WroteInto(const CMemoryRange& range) const;
     // `ranges` inside the physical range, widened to whole bus units, sorted
     // and merged where they touch.
     std::vector<CMemoryRange> AlignedInside(const std::vector<CMemoryRange>& ranges) const;

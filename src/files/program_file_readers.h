@@ -35,6 +35,13 @@ struct SLoadReport {
     unsigned long line = 0; // 1 for the file's first line
     std::string reason;
     std::vector<CMemoryRange> spans;
+    // A completed load wrote an address twice with different bytes (the
+    // later bytes stay): the first such address found.
+    bool overlap = false;
+    uint32_t overlapAddress = 0;
+    // The ELF reader: the file's byte order.
+    bool elf = false;
+    bool elfBigEndian = false;
 };
 
 // Longest line (without its line end) each text reader accepts; a longer

@@ -114,8 +114,8 @@ TEST_F(ImageDialogs, LoadFindsTheFormatAndReportsTheByteCount)
         std::vector<uint8_t> expect;
     };
     const Case cases[] = {
-        {SampleHex(), "0", "Loading of 48 bytes successful terminated !", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
-        {binary, "1000", "Loading of 3000 bytes successful terminated !", 0x1000 + 2999,
+        {SampleHex(), "0", "Loading of 48 bytes successful terminated ! (Intel HEX file)", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
+        {binary, "1000", "Loading of 3000 bytes successful terminated ! (binary file)", 0x1000 + 2999,
          {static_cast<uint8_t>(2999 * 7)}},
     };
     for (const Case& c : cases) {
@@ -160,7 +160,33 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
                                  "Memory range:\t00000000 - 000000FF Hex\nFile range:\t00000000 - 00000103 Hex\n");
     EXPECT_EQ(box.shown[1].caption, "Warning");
     EXPECT_EQ(box.shown[1].icon, EMsgIcon::Exclamation);
-    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated !");
+    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated ! (Intel HEX file)");
+}
+
+// A plain text file that is no record file: the dialog asks before loading
+// its characters as binary data; No leaves the image as it was.
+TEST_F(ImageDialogs, LoadAsksBeforeLoadingATextFileAsBinaryData)
+{
+    const std::string notes = dir.File("notes.txt");
+    WriteFileBytes(notes, "firmware 1.2\n");
+    CLoadCommand command(doc);
+    CLoadDialog dialog(command, {&box, &chooser});
+    ShowForTest(&dialog);
+    Type(&dialog, "fileNameEdit", QString::fromStdString(notes));
+    box.Answer(EMsgResult::No);
+    Click(&dialog, "loadButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, notes + " is a text file, but no S-record or Intel HEX file.\n\n"
+                                         "Load its characters into the memory image as binary data?");
+    EXPECT_EQ(box.shown[0].buttons, EMsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(),
+              "Not loaded: the file is text, but no program file. The memory image is unchanged.");
+    EXPECT_EQ(doc.image.GetUsedLength(), 0u);
+
+    box.Answer(EMsgResult::Yes);
+    Click(&dialog, "loadButton");
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(), "Loading of 13 bytes successful terminated ! (binary file)");
+    EXPECT_EQ(Bytes(0, 8), std::vector<uint8_t>({'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e'}));
 }
 
 TEST_F(ImageDialogs, LoadChangeTakesTheChosenFileAndCloseHandsTheValuesBack)

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -193,6 +194,22 @@ TEST(QtMessageBox, TheLoadWarningsTwoRangesStandInOneColumn)
     EXPECT_EQ(cell(1, 1), "0000FFF0 - 0001000F Hex");
     EXPECT_TRUE(document.toRawText().startsWith(
         QString::fromUtf8("Some of 32 loaded bytes are outside of the defined memory range\u00A0!!")));
+}
+
+// A question whose safe answer is No has No as its default button: Enter
+// answers No.
+TEST(QtMessageBox, DefaultNoQuestionsAnswerNoOnTheDefaultButton)
+{
+    bool noIsDefault = false;
+    WhenModal([&](QWidget* w) {
+        auto* shown = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(shown, nullptr);
+        noIsDefault = shown->defaultButton() == shown->button(QMessageBox::No);
+        shown->defaultButton()->click();
+    });
+    CQtMessageBox box;
+    EXPECT_EQ(box.Show("Load it?", "Confirmed", EMsgIcon::Question, EMsgButtons::YesNoDefaultNo), EMsgResult::No);
+    EXPECT_TRUE(noIsDefault);
 }
 
 // ---- Edit commands through the frame ------------------------------------------------

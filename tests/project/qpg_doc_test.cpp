@@ -605,7 +605,7 @@ TEST_F(QpgDoc, ImageBaseFollowsThePhysicalRangeAndAutoloadLoadsTheProgram)
     EXPECT_EQ(doc.image.GetFirstOffset(), 0u);
     EXPECT_EQ(doc.image.GetUsedLength(), 7u);
     EXPECT_EQ(doc.image.ReadByte(0x08000006), 0xBB);
-    EXPECT_EQ(view.LastStatus(), "Loading of 7 bytes successful terminated !");
+    EXPECT_EQ(view.LastStatus(), "Loading of 7 bytes successful terminated ! (S-record file)");
     EXPECT_FALSE(doc.IsModified()); // the load took the project's own values
     EXPECT_EQ(doc.ChannelText(), "NETWORK 10.0.0.7 1");
 

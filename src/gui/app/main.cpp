@@ -5,6 +5,7 @@
 #include "gui/app/screenshot_tour.h"
 #include "gui/app/signal_exit.h"
 #include "gui/widgets/native_path.h"
+#include "common/standard_descriptors.h"
 
 #include <QApplication>
 
@@ -23,6 +24,7 @@ std::vector<std::string> Arguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    OpenClosedStandardDescriptors();
     // --help and --version answer before a display is needed.
     switch (CCommandLine::Early(Arguments(argc, argv))) {
     case CCommandLine::EAction::Help: std::fputs(CCommandLine::HelpText().c_str(), stdout); return 0;

@@ -55,7 +55,8 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
     switch (buttons) {
     case EMsgButtons::Ok: qbuttons = QMessageBox::Ok; break;
-    case EMsgButtons::YesNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
+    case EMsgButtons::YesNo:
+    case EMsgButtons::YesNoDefaultNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
     case EMsgButtons::YesNoCancel: qbuttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     case EMsgButtons::OkCancel: qbuttons = QMessageBox::Ok | QMessageBox::Cancel; break;
     }
@@ -71,6 +72,8 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     } else {
         box.setTextFormat(Qt::PlainText);
     }
+    if (buttons == EMsgButtons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes: return EMsgResult::Yes;
     case QMessageBox::No: return EMsgResult::No;
@@ -80,5 +83,6 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     // Closing a question with Escape or the window's close button is the safe answer.
     if (buttons == EMsgButtons::Ok)
         return EMsgResult::Ok;
-    return buttons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
+    return buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoDefaultNo ? EMsgResult::No
+                                                                                   : EMsgResult::Cancel;
 }
