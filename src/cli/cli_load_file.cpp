@@ -42,8 +42,10 @@ int CliLoadFile(CCliSession& session, const SCliLoadArgs& args, CLoadCommand& co
     const int result = command.Load(session.View(), session.Box());
     if (command.model.RefusedAsText())
         std::fprintf(stderr, "tarvel-cli: give --format binary to load a text file's characters as they are\n");
-    if (args.file == "-")
+    if (args.file == "-") {
+        session.RemoveSpool(); // read: the copy of standard input goes
         command.model.fileName = session.Doc().loadFileName; // the project keeps its own program file
+    }
     command.StoreBack();
     if (result == kLoadOk || result == kLoadOutside) {
         for (const CMemoryRange& span : command.model.Report().spans)

@@ -29,7 +29,7 @@ void CCliOperationView::SetStatus(const std::string& text)
 
 void CCliOperationView::SetWaitCursor(bool on)
 {
-    CliInterruptArm(on);
+    CliInterruptArm(on && stopsInOrder_);
     if (on) {
         // An operation begins: its log lines count their time from here.
         startMs_ = lastLineMs_ = CSystemClock::Instance().NowMicros() / 1000;

@@ -20,6 +20,8 @@ const SCliStepInfo kSteps[] = {
                  "        pre-program, post-program; one display line per entry)",
      CreateInitListStep},
     {"show", "show", CreateShowStep},
+    {"report", "report --text | report --pdf FILE   (the printed setup report; FILE - : standard output)",
+     CreateReportStep},
     {"save", "save [FILE]", CreateSaveStep},
     {"devices", "devices [TEXT] [--sectors]", CreateDevicesStep},
     {"comm", "comm [--channel COM1|COM2|COM3|COM4|network] [--baud 9600|19200|38400|57600|115200]\n"

@@ -11,6 +11,8 @@ class CLoadStep final : public CCliStep {
 public:
     bool Parse(CCliArgs& args, std::string& error) override { return CliParseLoadArgs(args, "load", args_, error); }
 
+    bool StopsInOrder() const override { return false; }
+
     int Run(CCliSession& session) override
     {
         if (!session.Allows(CQpgDoc::ECommand::Load, "load"))

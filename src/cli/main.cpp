@@ -1,6 +1,7 @@
 // tarvel-cli: runs steps on one project and its memory image, the way a
 // person would use the menus, and stops at the first failure.
 #include "cli/cli_args.h"
+#include "cli/cli_interrupt.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/standard_descriptors.h"
@@ -234,9 +235,16 @@ int main(int argc, char** argv)
     if (hasProject && !session.OpenProject(projectPath))
         return kExitFailed;
     for (auto& step : steps) {
+        session.View().SetStopsInOrder(step->StopsInOrder());
         const int code = step->Run(session);
         if (code != kExitOk)
             return code;
+        // A stop request the step finished anyway (it came after the
+        // operation's last check) still ends the run before the next step.
+        if (CliInterruptRequested()) {
+            std::fprintf(stderr, "tarvel-cli: stopped by Ctrl-C; the steps after this one did not run\n");
+            return kExitInterrupted;
+        }
     }
     if (hasProject && session.Doc().IsModified() && !quiet)
         std::fprintf(stderr, "Note: the changes to project %s are not saved (the step save keeps them)\n",

@@ -25,7 +25,8 @@ enum : int {
     kLoadNotFormat = 2, // not this reader's format: the next reader is tried
     kLoadOutside = 3,   // read completely, but some bytes lay outside the window or the physical range
     kLoadImageFailed = 4, // the memory image failed; reading stopped at once
-    kLoadRefused = 5,   // a record file with a bad line: refused, no other reader is tried
+    kLoadRefused = 5,   // a record file with a bad line, or a binary file that runs past address
+                        // 0xFFFFFFFF from its load offset: refused, no other reader is tried
 };
 
 // What a reader tells besides its result: where and why a file was refused

@@ -167,9 +167,10 @@ INSTANTIATE_TEST_SUITE_P(
         SReaderCase{"crossing_the_window_end_keeps_whole_pieces", LoadBinaryFile,
                     std::string(reinterpret_cast<const char*>(Pattern(3000, 9).data()), 3000), 0x0FFFF800, 3, 3000,
                     0x0FFFF800, 0x100003B7, 0x0FFFF800, Pattern(2048, 9)},
-        // The offset wraps: the second KiB lands at address 0.
-        SReaderCase{"running_past_4GiB", LoadBinaryFile, std::string(2048, 'x'), 0xFFFFFC00, 3, 2048, 0xFFFFFC00,
-                    0xFFFFFFFF, 0, Bytes({'x'})}),
+        // Past the top of the address space from its offset: refused whole,
+        // nothing wraps onto address 0.
+        SReaderCase{"running_past_4GiB_is_refused", LoadBinaryFile, std::string(2048, 'x'), 0xFFFFFC00, 5, 0, 0, 0,
+                    0, Bytes({0xFF})}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FilesTest, BinaryBelowTheBaseWritesThePartAboveIt)

@@ -506,3 +506,54 @@ TEST_F(ImageDialogs, EditorScrollsLineAndPageWiseButNotPastThePhysicalRange)
 }
 
 } // namespace
+
+// ---- Units out of range ----------------------------------------------------------
+
+// A damaged project file can hold any 16-bit unit index. The dialogs show it
+// as Long and leave the value in the project as read unless a unit is chosen.
+TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
+{
+    Put(0x100, {0x01, 0x02, 0x03, 0x04});
+    doc.checksumType = doc.checksumDestType = doc.fillUnit = doc.editUnit = 0xFFFF;
+    doc.checksumRange = CMemoryRange(0x100, 4, 1);
+    {
+        CChecksumCommand command(doc);
+        CChecksumDialog dialog(command, {&box});
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "sourceLongRadio")->isChecked());
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "destLongRadio")->isChecked());
+        Click(&dialog, "calculateButton");
+        EXPECT_EQ(Text(&dialog, "checksumEdit"), "04030201");
+        Click(&dialog, "closeButton");
+        EXPECT_FALSE(command.StoreBack());
+    }
+    {
+        CFillCommand command(doc);
+        CFillDialog dialog(command, {&box});
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
+        Click(&dialog, "closeButton");
+        command.StoreBack(); // the range the dialog started with goes back
+    }
+    {
+        CEditImageCommand command(doc);
+        CEditImageDialog dialog(command);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
+        command.StoreBack();
+    }
+    EXPECT_EQ(doc.checksumType, 0xFFFF);
+    EXPECT_EQ(doc.checksumDestType, 0xFFFF);
+    EXPECT_EQ(doc.fillUnit, 0xFFFF);
+    EXPECT_EQ(doc.editUnit, 0xFFFF);
+
+    // A unit the person chooses is taken.
+    CChecksumCommand command(doc);
+    CChecksumDialog dialog(command, {&box});
+    ShowForTest(&dialog);
+    Click(&dialog, "sourceWordRadio");
+    Click(&dialog, "closeButton");
+    EXPECT_TRUE(command.StoreBack());
+    EXPECT_EQ(doc.checksumType, 1);
+    EXPECT_EQ(doc.checksumDestType, 0xFFFF);
+}

@@ -47,7 +47,7 @@ TEST_F(MainFrame, MenusAndToolbarStandInTheirOrder)
     EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Edit", "&Target", "&Setup", "&View", "&Help"}));
     EXPECT_EQ(MenuTexts(Frame().findChild<QMenu*>("fileMenu")),
               (std::vector<std::string>{"&New", "&Open...", "&Save", "Save &As...", "-", "&Print...", "Print Pre&view",
-                                        "P&rint Setup...", "Print &Comment...", "-", "Recent File", "-", "E&xit"}));
+                                        "P&rint Setup...", "Print &Comment...", "&Export Report as PDF...", "-", "Recent File", "-", "E&xit"}));
     EXPECT_EQ(MenuTexts(Frame().findChild<QMenu*>("editMenu")),
               (std::vector<std::string>{"&Load...", "&Store...", "&Dump...", "&Edit...", "&Clear", "&Fill...",
                                         "C&hecksum..."}));

@@ -17,6 +17,7 @@ class CMessageBox;
 class CQpgDoc;
 class CQpgView;
 class CRecentFileList;
+class CReportPrinter;
 class CSettings;
 class COperationView;
 class QLabel;
@@ -38,6 +39,7 @@ public:
         FilePrintSetup = 57606,
         FilePrint = 57607,
         FilePrintPreview = 57609,
+        FileExportPdf = 32800,
         FileRecent = 57616,
         AppAbout = 57664,
         AppExit = 57665,
@@ -93,6 +95,15 @@ public:
     // The Load dialog of an opened project's autoload; answers the load result.
     int RunAutoload(CQpgDoc& doc, COperationView& view, CMessageBox& box);
 
+    // The setup report: File "&Print...", "Print Pre&view", "P&rint Setup...",
+    // "Print &Comment..." and "Export Report as PDF...".
+    void PrintReport();
+    void PreviewReport();
+    void PrintSetup();
+    void EditPrintComment();
+    bool ExportReportPdf();
+    CReportPrinter& Printer() { return *printer_; }
+
     // The commands whose dialogs are still to come.
     void NotYet(int id);
     // The manual, at the section with the heading `section` when one is
@@ -139,4 +150,5 @@ private:
     CHelpWindow* help_ = nullptr;
     // The project file as this program last read or wrote it.
     std::optional<CFileStamp> stamp_;
+    std::unique_ptr<CReportPrinter> printer_;
 };
