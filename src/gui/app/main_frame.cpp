@@ -388,7 +388,6 @@ bool CMainFrame::NewFile()
     if (!SaveModified())
         return false;
     doc_.NewDocument();
-    stamp_.reset();
     UpdateCommands();
     return true;
 }
@@ -411,10 +410,8 @@ bool CMainFrame::OpenPath(const std::string& path)
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     const std::string name = error ? path : absolute.lexically_normal().string();
     const bool opened = doc_.Open(name, view, *box_);
-    if (opened) {
-        stamp_ = CFileStamp::Of(doc_.GetPathName());
+    if (opened)
         recent_.Add(doc_.GetPathName());
-    }
     UpdateCommands();
     return opened;
 }
@@ -429,7 +426,6 @@ bool CMainFrame::OpenRecent(int index)
     CStatusLineView view(nullptr);
     struct stat st {};
     if (doc_.Open(path, view, *box_)) {
-        stamp_ = CFileStamp::Of(path);
         recent_.Add(path);
     } else if (::stat(path.c_str(), &st) != 0) {
         // An entry whose file is gone leaves the list.
@@ -454,7 +450,7 @@ bool CMainFrame::SaveFile()
     }
     // Changed on disk since this program read or wrote it (another program,
     // tarvel-cli): replaced only when the person says so.
-    if (const auto now = CFileStamp::Of(path); stamp_ && now && *now != *stamp_) {
+    if (doc_.ProjectFileChanged()) {
         const std::string text = Format("%s has been changed by another program since it was opened here.\n"
                                         "Replace it with this setup?",
                                         DocumentTitle().toStdString().c_str());
@@ -467,8 +463,6 @@ bool CMainFrame::SaveFile()
 bool CMainFrame::SaveTo(const std::string& path)
 {
     const bool saved = doc_.Save(path, *box_);
-    if (saved)
-        stamp_ = CFileStamp::Of(doc_.GetPathName());
     UpdateCommands();
     return saved;
 }

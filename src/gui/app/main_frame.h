@@ -1,13 +1,11 @@
 #pragma once
 
 #include "gui/dialogs/dialog_services.h"
-#include "project/file_stamp.h"
 
 #include <QHash>
 #include <QMainWindow>
 
 #include <memory>
-#include <optional>
 #include <string>
 
 class CFileChooser;
@@ -148,7 +146,5 @@ private:
     QLabel* indicators_[3] = {};
     std::unique_ptr<CLockIndicators> locks_;
     CHelpWindow* help_ = nullptr;
-    // The project file as this program last read or wrote it.
-    std::optional<CFileStamp> stamp_;
     std::unique_ptr<CReportPrinter> printer_;
 };
