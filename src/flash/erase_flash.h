@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CClock;
 class COperationView;
@@ -47,8 +48,10 @@ private:
     SOperationResult RunOnChip(const CErasePlan& plan);
     SOperationResult LibraryFailure(int status, const std::string& context = "");
     EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
-    // Writes or reads one cycle with `widthBytes`; the library status.
-    int Cycle(const SBusCycle& cycle, uint32_t widthBytes);
+    // The cycles of a command sequence, which need no answer in between
+    // (TargetCycles): the first failing status, its access noted as the last.
+    // `throughFailures`: the cycles after a failing one are carried out too.
+    int Cycles(const std::vector<SBusCycle>& cycles, uint32_t widthBytes, bool throughFailures);
     // The bus the family's poll reads (CJedecErase, CIntelErase).
     int Read(uint32_t address, uint32_t widthBytes, uint32_t& value) override;
     bool TimedOut(uint64_t startMs, uint64_t timeoutMs) override;

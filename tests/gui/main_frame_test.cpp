@@ -204,7 +204,7 @@ TEST(QtMessageBox, DefaultNoQuestionsAnswerNoOnTheDefaultButton)
     WhenModal([&](QWidget* w) {
         auto* shown = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(shown, nullptr);
-        noIsDefault = shown->defaultButton() == shown->button(QMessageBox::No);
+        noIsDefault = static_cast<QAbstractButton*>(shown->defaultButton()) == shown->button(QMessageBox::No);
         shown->defaultButton()->click();
     });
     CQtMessageBox box;
