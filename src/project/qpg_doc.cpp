@@ -9,8 +9,6 @@
 #include "catalogue/flash_catalogue.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <tuple>
 #include <type_traits>
 #include <fcntl.h>

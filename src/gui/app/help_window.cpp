@@ -3,7 +3,6 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QAbstractTextDocumentLayout>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>

@@ -6,7 +6,6 @@
 #include "gui/widgets/hex_edit.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
