@@ -307,15 +307,19 @@ TEST(DesktopCommandLine, OptionsFileAndErrors)
     }
     EXPECT_EQ(CCommandLine::Early({"-platform", "xcb", "--version"}), E::Version);
     EXPECT_EQ(CCommandLine::Early({"--", "--help"}), E::Run);
+    EXPECT_EQ(CCommandLine::Early({"--frobnicate", "p.tvl"}), E::Error);
+    EXPECT_EQ(CCommandLine::Early({"-platform", "offscreen", "--style=fusion", "p.tvl"}), E::Run);
 }
 
-TEST(DesktopCommandLine, HelpAndVersionAnswerWithoutADisplayAndEndTheProgram)
+TEST(DesktopCommandLine, HelpVersionAndAWrongOptionAnswerWithoutADisplay)
 {
     struct Case {
         const char* option;
-        const char* starts;
+        int exitCode;
+        const char* starts; // of stdout, or of stderr when the exit code is not 0
     };
-    for (const Case& c : {Case{"--help", "Usage: tarvel [OPTION]... [FILE.tvl]\n"}, Case{"--version", "tarvel "}}) {
+    for (const Case& c : {Case{"--help", 0, "Usage: tarvel [OPTION]... [FILE.tvl]\n"}, Case{"--version", 0, "tarvel "},
+                          Case{"--frobnicate", 2, "tarvel: unknown option --frobnicate\nTry 'tarvel --help'.\n"}}) {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("DISPLAY");
@@ -325,8 +329,9 @@ TEST(DesktopCommandLine, HelpAndVersionAnswerWithoutADisplayAndEndTheProgram)
         program.start(QStringLiteral(TARVEL_GUI_PROGRAM), {QString::fromLatin1(c.option)});
         ASSERT_TRUE(program.waitForFinished(20000)) << c.option;
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-        EXPECT_TRUE(program.readAllStandardOutput().startsWith(c.starts)) << c.option;
+        EXPECT_EQ(program.exitCode(), c.exitCode) << c.option;
+        const QByteArray text = c.exitCode == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
+        EXPECT_TRUE(text.startsWith(c.starts)) << c.option << ": " << text.toStdString();
     }
     EXPECT_NE(CCommandLine::VersionText().find("Version 1.13 (QDX7000)"), std::string::npos);
 }

@@ -6,6 +6,31 @@
 #define TARVEL_VERSION "unknown"
 #endif
 
+namespace {
+
+// Qt's own options, which QApplication takes out of the command line; Qt
+// accepts them with one dash or two.
+bool IsQtOption(const std::string& a)
+{
+    static const char* const kQt[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                                      "qwindowicon", "qwindowtitle", "reverse", "session", "style", "stylesheet",
+                                      "widgetcount", "display", "geometry", "title", "name", "visual", "nograb",
+                                      "dograb", "sync"};
+    std::string name = a.substr(a.find_first_not_of('-'));
+    name = name.substr(0, name.find('='));
+    for (const char* q : kQt)
+        if (name == q)
+            return true;
+    return name.rfind("qmljsdebugger", 0) == 0;
+}
+
+bool IsOurOption(const std::string& a)
+{
+    return a == "--help" || a == "-h" || a == "--version" || a == "--screenshots";
+}
+
+} // namespace
+
 CCommandLine::EAction CCommandLine::Early(const std::vector<std::string>& arguments)
 {
     for (const std::string& a : arguments) {
@@ -15,6 +40,14 @@ CCommandLine::EAction CCommandLine::Early(const std::vector<std::string>& argume
             return EAction::Help;
         if (a == "--version")
             return EAction::Version;
+    }
+    // An option that is neither ours nor Qt's is refused before the display
+    // is opened (a program without a display could not say so afterwards).
+    for (const std::string& a : arguments) {
+        if (a == "--")
+            break;
+        if (a.size() > 1 && a[0] == '-' && !IsOurOption(a) && !IsQtOption(a))
+            return EAction::Error;
     }
     return EAction::Run;
 }

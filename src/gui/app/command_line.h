@@ -15,8 +15,9 @@ public:
     // is an error. After "--" every argument is a file name.
     explicit CCommandLine(const std::vector<std::string>& arguments);
 
-    // Whether `arguments` ask only for the help text or the version, so that
-    // these answer before the display is opened; Run when they do not.
+    // Whether `arguments` ask for the help text or the version, or hold an
+    // option that is neither ours nor Qt's (Error), so that these answer
+    // before the display is opened; Run otherwise.
     static EAction Early(const std::vector<std::string>& arguments);
 
     EAction Action() const { return action_; }

@@ -25,10 +25,15 @@ std::vector<std::string> Arguments(int argc, char** argv)
 int main(int argc, char** argv)
 {
     OpenClosedStandardDescriptors();
-    // --help and --version answer before a display is needed.
+    // --help, --version and a wrong option answer before a display is needed.
     switch (CCommandLine::Early(Arguments(argc, argv))) {
     case CCommandLine::EAction::Help: std::fputs(CCommandLine::HelpText().c_str(), stdout); return 0;
     case CCommandLine::EAction::Version: std::fputs(CCommandLine::VersionText().c_str(), stdout); return 0;
+    case CCommandLine::EAction::Error: {
+        const CCommandLine line(Arguments(argc, argv));
+        std::fprintf(stderr, "tarvel: %s\nTry 'tarvel --help'.\n", line.Error().c_str());
+        return kExitUsage;
+    }
     default: break;
     }
 
