@@ -124,6 +124,7 @@ bool CUpdateSetupModel::Current()
     if (!ok) {
         box_.Show("Communication with QDX failed!", "", EMsgIcon::None, EMsgButtons::Ok);
         view_.SetStatus("Reading current versions failed!");
+        DropLostLink();
         return false;
     }
     view_.SetStatus("Reading current versions passed!");
@@ -144,6 +145,9 @@ bool CUpdateSetupModel::Update()
         view_.SetStatus("Updating firmware and logic failed!");
         firmwareVersion = 0;
         logicVersion = 0;
+        // A file refused before anything was sent says nothing about the link.
+        if (probeReached_)
+            DropLostLink();
     }
     return ok;
 }
@@ -154,6 +158,7 @@ bool CUpdateSetupModel::RunUpdate()
         box_.Show("Firmware update failed!", "", EMsgIcon::None, EMsgButtons::Ok);
         return false;
     };
+    probeReached_ = false;
     const bool firmwareNeeded = newestFirmware != firmwareVersion;
     const bool logicNeeded = newestLogic != logicVersion;
 
@@ -173,6 +178,7 @@ bool CUpdateSetupModel::RunUpdate()
     if (logicNeeded && !logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic)))
         return false;
 
+    probeReached_ = true;
     if (firmwareNeeded && firmware_.Program(image) != kStatusOk)
         return firmwareFailed();
     if (logicNeeded) {
@@ -208,10 +214,23 @@ bool CUpdateSetupModel::Transmit()
     if (status != kStatusOk) {
         view_.SetStatus("Writing setup data failed!");
         box_.Show("Transfer failed!", "Error", EMsgIcon::Exclamation, EMsgButtons::Ok);
+        DropLostLink();
         return false;
     }
     view_.SetStatus("Writing setup data passed");
     return true;
+}
+
+void CUpdateSetupModel::DropLostLink()
+{
+    if (!connected_)
+        return;
+    SLoaderIdentity identity;
+    if (Identify(identity))
+        return;
+    library_.LinkClose();
+    connected_ = false;
+    updateEnabled_ = false;
 }
 
 bool CUpdateSetupModel::Finish(bool accepted)

@@ -157,7 +157,8 @@ TEST_F(UpdateSetup, FullUpdateReplacesFirmwareAndLogicAndTheProbeReportsTheNewVe
         ASSERT_EQ(Row(row), CSimProbeImages::FuseRow(113, row)) << "row " << row;
     EXPECT_EQ(Ues(), CLogicProgrammer::SignatureBits("B6001E8113"));
 
-    // The texts of the way there, in order, with the percentages stopping at 99.
+    // The texts of the way there, in order; the logic's percentages stop at
+    // 99 (its last row), the firmware's reach 100 with the end record.
     const std::vector<std::string> steps = {"Logic: Reading JEDEC File ...", "Firmware: Erasing Flash ...",
                                             "Firmware: Programming Flash ...",
                                             "Firmware: Programming Flash ... passed!", "Logic: Erasing ...",
@@ -169,7 +170,8 @@ TEST_F(UpdateSetup, FullUpdateReplacesFirmwareAndLogicAndTheProbeReportsTheNewVe
     }
     EXPECT_TRUE(StatusShown("Logic: Programming ... ( 99% )"));
     EXPECT_FALSE(StatusShown("Logic: Programming ... ( 100% )"));
-    EXPECT_TRUE(StatusShown("Firmware: Programming Flash ... ( 99% )")) << "the end record follows the last data";
+    EXPECT_TRUE(StatusShown("Firmware: Programming Flash ... ( 99% )"));
+    EXPECT_TRUE(StatusShown("Firmware: Programming Flash ... ( 100% )")) << "the end record follows the last data";
     // Typed progress: the firmware in file bytes, then the logic rows twice.
     const uint64_t fileLength = CSimProbeImages::FirmwareImage(114).size();
     ASSERT_FALSE(view.events.empty());
