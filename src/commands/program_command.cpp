@@ -1,5 +1,6 @@
 #include "commands/program_command.h"
 
+#include "catalogue/flash_catalogue.h"
 #include "project/qpg_doc.h"
 
 CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
@@ -13,7 +14,7 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     operation.postList = doc.postProgramList;
     operation.flashBase = doc.physicalRange.GetStart();
     operation.workspace = ProjectWorkspace(doc);
-    operation.busWidthBytes = doc.BusWidthBytes();
+    operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
 }
 
 bool CProgramCommand::StoreBack()

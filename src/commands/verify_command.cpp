@@ -1,5 +1,6 @@
 #include "commands/verify_command.h"
 
+#include "catalogue/flash_catalogue.h"
 #include "project/qpg_doc.h"
 
 CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
@@ -9,7 +10,7 @@ CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     TakeTargetSettings(doc, operation);
     operation.physical = doc.physicalRange;
     operation.range = doc.VerifyStartRange();
-    operation.busWidthBytes = doc.BusWidthBytes();
+    operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
 }
 
 bool CVerifyCommand::StoreBack()

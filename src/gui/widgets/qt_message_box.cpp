@@ -16,7 +16,8 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
     switch (buttons) {
     case EMsgButtons::Ok: qbuttons = QMessageBox::Ok; break;
-    case EMsgButtons::YesNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
+    case EMsgButtons::YesNo:
+    case EMsgButtons::YesNoDefaultNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
     case EMsgButtons::YesNoCancel: qbuttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     case EMsgButtons::OkCancel: qbuttons = QMessageBox::Ok | QMessageBox::Cancel; break;
     }
@@ -27,6 +28,8 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     shown.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!")).replace(QStringLiteral(" ?"), QStringLiteral("\u00A0?"));
     QMessageBox box(qicon, title, shown, qbuttons, owner_);
     box.setTextFormat(Qt::PlainText);
+    if (buttons == EMsgButtons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes: return EMsgResult::Yes;
     case QMessageBox::No: return EMsgResult::No;
@@ -36,5 +39,6 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     // Closing a question with Escape or the window's close button is the safe answer.
     if (buttons == EMsgButtons::Ok)
         return EMsgResult::Ok;
-    return buttons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
+    return buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoDefaultNo ? EMsgResult::No
+                                                                                   : EMsgResult::Cancel;
 }
