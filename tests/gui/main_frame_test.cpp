@@ -14,6 +14,7 @@
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"
 
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
