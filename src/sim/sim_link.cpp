@@ -148,6 +148,16 @@ void CSimLink::Close(SConnection& connection)
     connection.closed = true;
 }
 
+size_t CSimLink::DueBytes(Clock::time_point firstByteAt, Clock::duration byteTime, size_t size,
+                          Clock::time_point now)
+{
+    if (now < firstByteAt)
+        return 0;
+    if (byteTime <= Clock::duration::zero())
+        return size;
+    return std::min(size, static_cast<size_t>((now - firstByteAt) / byteTime) + 1);
+}
+
 CSimLink::Clock::duration CSimLink::LineTime(size_t bytes) const
 {
     const double bandwidth = faults_.Settings().bandwidth;
@@ -361,8 +371,10 @@ void CSimLink::ProcessDue(SConnection& connection)
         SOutbound out;
         EncodeWirePacket(reply, connection.withChecksum, out.bytes);
         const auto done = Clock::now();
-        connection.downFree = std::max(connection.downFree, done) + LineTime(out.bytes.size());
-        out.sendAt = std::max(connection.downFree + halfTrip + delay, connection.lastSendAt);
+        const auto start = std::max(connection.downFree, done);
+        connection.downFree = start + LineTime(out.bytes.size());
+        out.byteTime = LineTime(1);
+        out.sendAt = std::max(start + out.byteTime + halfTrip + delay, connection.lastSendAt);
         connection.lastSendAt = out.sendAt;
         connection.outboundBytes += out.bytes.size();
         connection.outbound.push_back(std::move(out));
@@ -372,10 +384,10 @@ void CSimLink::ProcessDue(SConnection& connection)
 
 void CSimLink::WriteDue(SConnection& connection)
 {
-    while (!connection.outbound.empty() && connection.outbound.front().sendAt <= Clock::now()) {
+    while (!connection.outbound.empty() && connection.outbound.front().NextByteAt() <= Clock::now()) {
         SOutbound& out = connection.outbound.front();
         const uint8_t* data = out.bytes.data() + out.written;
-        const size_t left = out.bytes.size() - out.written;
+        const size_t left = out.DueBytes(Clock::now()) - out.written;
         const ssize_t n = connection.isSocket ? send(connection.fd, data, left, MSG_NOSIGNAL)
                                               : write(connection.fd, data, left);
         if (n < 0) {
@@ -420,10 +432,10 @@ void CSimLink::Run()
             if (!connection->inbound.empty() && CanAnswer(*connection))
                 next = std::min(next, connection->inbound.front().deliverAt);
             if (!connection->outbound.empty()) {
-                if (connection->outbound.front().sendAt <= Clock::now())
+                if (connection->outbound.front().NextByteAt() <= Clock::now())
                     events |= POLLOUT;
                 else
-                    next = std::min(next, connection->outbound.front().sendAt);
+                    next = std::min(next, connection->outbound.front().NextByteAt());
             }
             fds.push_back({connection->fd, events, 0});
         }

@@ -13,6 +13,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // A dialog unit across is a quarter of the font's average character width.
@@ -37,12 +39,17 @@ CInitListDialog::CInitListDialog(CInitListCommand& command, const SDialogService
     list_->setUniformRowHeights(true);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setAllColumnsShowFocus(true);
-    // The columns stand at 32, 80 and 128 dialog units.
-    list_->setColumnWidth(0, DialogUnits(list_, 32));
-    list_->setColumnWidth(1, DialogUnits(list_, 48));
-    list_->setColumnWidth(2, DialogUnits(list_, 48));
+    // The columns stand at 32, 80 and 128 dialog units, or wider where the
+    // font needs more room for a mnemonic or an address in full.
+    const QFontMetrics metrics = list_->fontMetrics();
+    const int padding = 2 * metrics.averageCharWidth();
+    list_->setColumnWidth(0, std::max(DialogUnits(list_, 32), metrics.horizontalAdvance("WCPSR") + padding));
+    list_->setColumnWidth(1, std::max(DialogUnits(list_, 48), metrics.horizontalAdvance("0xFFFFFFFF") + padding));
+    list_->setColumnWidth(2, std::max(DialogUnits(list_, 48), metrics.horizontalAdvance("0xFFFFFFFF") + padding));
     list_->header()->setStretchLastSection(true);
-    list_->setMinimumSize(DialogUnits(list_, 260), list_->fontMetrics().height() * 14);
+    list_->setMinimumSize(list_->columnWidth(0) + list_->columnWidth(1) + list_->columnWidth(2) +
+                              DialogUnits(list_, 100),
+                          metrics.height() * 14);
 
     auto makeButton = [this](const QString& text, const char* name) {
         auto* button = new QPushButton(text, this);

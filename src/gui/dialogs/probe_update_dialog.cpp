@@ -16,11 +16,12 @@
 
 namespace {
 
-QLabel* ValueLabel(QWidget* parent, const char* name)
+// A shown value, wide enough for `widest`.
+QLabel* ValueLabel(QWidget* parent, const char* name, const char* widest = "unknown")
 {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance("unknown") + 8);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QString::fromLatin1(widest)) + 8);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
@@ -68,8 +69,9 @@ CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, con
     }
     connect_ = new QPushButton(tr("&Connect"), loaderBox);
     connect_->setObjectName("connectButton");
-    serial_ = ValueLabel(loaderBox, "serialLabel");
-    mac_ = ValueLabel(loaderBox, "macLabel");
+    // Serial numbers have ten characters, MAC texts twelve.
+    serial_ = ValueLabel(loaderBox, "serialLabel", "000000000C");
+    mac_ = ValueLabel(loaderBox, "macLabel", "0A4D17000000");
     auto* identity = new QGridLayout;
     identity->addWidget(connect_, 0, 0, 1, 2);
     identity->addWidget(new QLabel(tr("SN:"), loaderBox), 1, 0);
