@@ -28,6 +28,7 @@ ETargetResult CEraseCommand::EraseAll()
     Prepare(operation);
     const ETargetResult result = operation.Start();
     eraseMap = operation.eraseMap;
+    lastResult_ = operation.Result();
     return result;
 }
 
@@ -38,6 +39,7 @@ ETargetResult CEraseCommand::EraseSectors(const CEraseSectorsOperation::FChooseS
     Prepare(operation);
     const ETargetResult result = operation.Start(chooseSectors);
     eraseMap = operation.eraseMap;
+    lastResult_ = operation.Result();
     return result;
 }
 

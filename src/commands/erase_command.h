@@ -14,6 +14,8 @@ public:
     ETargetResult EraseAll();
     ETargetResult EraseSectors(const CEraseSectorsOperation::FChooseSectors& chooseSectors);
     bool StoreBack();
+    // How the last erase ended, as values.
+    const SOperationResult& Result() const { return lastResult_; }
 
     CEraseMap eraseMap;
 
@@ -22,4 +24,5 @@ private:
 
     CQpgDoc& doc_;
     STargetContext context_;
+    SOperationResult lastResult_;
 };

@@ -1,16 +1,35 @@
 #include "flash/verify_operation.h"
 
+#include "catalogue/flash_catalogue.h"
 #include "probe/target_connection.h"
+#include "flash/sector_cover.h"
 #include "flash/transfer.h"
 
 ETargetResult CVerifyOperation::Start()
 {
-    if (const ETargetResult checked = BeginWithDevice(range, physical); checked != ETargetResult::Done)
-        return checked;
+    const std::vector<CMemoryRange> covered = spans.empty() ? std::vector<CMemoryRange>{range} : spans;
+    for (const CMemoryRange& span : covered)
+        if (const ETargetResult checked = BeginWithDevice(span, physical); checked != ETargetResult::Done)
+            return checked;
+    const std::vector<SFlashSector> flash =
+        FlashSectors(SFlashArray{CFlashCatalogue::FindFlashDevice(flashDevice), flashBase, busWidthBytes, banks});
     SSequence sequence;
     sequence.statusText = "Verifying ...";
     sequence.failureBox = "Verifying error!";
-    return Sequence(sequence, [this](CTargetConnection& connection) {
-        return CTransfer(connection, image_, view_).VerifyRange(range);
+    return Sequence(sequence, [this, &covered, &flash](CTargetConnection& connection) {
+        return CTransfer(connection, image_, view_).VerifySpans(covered, flash);
+    });
+}
+
+ETargetResult CVerifyOperation::Check(std::vector<bool>& matching)
+{
+    for (const CMemoryRange& span : spans)
+        if (const ETargetResult checked = BeginWithDevice(span, physical); checked != ETargetResult::Done)
+            return checked;
+    SSequence sequence;
+    sequence.statusText = "Comparing ...";
+    sequence.failureBox = "Verifying error!";
+    return Sequence(sequence, [this, &matching](CTargetConnection& connection) {
+        return CTransfer(connection, image_, view_).Matching(spans, matching);
     });
 }

@@ -16,6 +16,7 @@ class CProbeLibrary;
 class CQpgDoc;
 class CQpgView;
 class CRecentFileList;
+class CReportPrinter;
 class CSettings;
 class COperationView;
 class QLabel;
@@ -37,6 +38,7 @@ public:
         FilePrintSetup = 57606,
         FilePrint = 57607,
         FilePrintPreview = 57609,
+        FileExportPdf = 32800,
         FileRecent = 57616,
         AppAbout = 57664,
         AppExit = 57665,
@@ -94,6 +96,14 @@ public:
     void SetupInitList(int which); // a CQpgDoc::EInitList
     // The link the Setup dialogs use (made on first use from the settings).
     CProbeLibrary& ProbeLibrary();
+    // The setup report: File "&Print...", "Print Pre&view", "P&rint Setup...",
+    // "Print &Comment..." and "Export Report as PDF...".
+    void PrintReport();
+    void PreviewReport();
+    void PrintSetup();
+    void EditPrintComment();
+    bool ExportReportPdf();
+    CReportPrinter& Printer() { return *printer_; }
 
     // The commands whose dialogs are still to come.
     void NotYet(int id);
@@ -135,4 +145,5 @@ private:
     QLabel* indicators_[3] = {};
     std::unique_ptr<CLockIndicators> locks_;
     CHelpWindow* help_ = nullptr;
+    std::unique_ptr<CReportPrinter> printer_;
 };
