@@ -162,8 +162,8 @@ bool CUpdateSetupModel::RunUpdate()
     const bool firmwareNeeded = newestFirmware != firmwareVersion;
     const bool logicNeeded = newestLogic != logicVersion;
 
-    // Both files are read and checked before anything reaches the probe, so
-    // that a bad file never leaves the probe half updated.
+    // Each file is read and checked whole before its own part of the probe
+    // is touched, so that a bad file never leaves that part half written.
     CFirmwareImage image;
     if (firmwareNeeded) {
         const std::string path = files_.Path(CProbeImageFiles::kFirmwareFamily, newestFirmware);
@@ -175,12 +175,18 @@ bool CUpdateSetupModel::RunUpdate()
     }
     CLogicProgrammer logic(frames_, view_, box_);
     const std::string signature = CLogicProgrammer::SignatureText(newestLogic);
-    if (logicNeeded && !logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic)))
-        return false;
+    // A missing or bad logic file stops only the logic: a good firmware
+    // still goes in, as firmware comes before logic.
+    const bool logicFileOk = !logicNeeded || logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic));
 
+    if (firmwareNeeded) {
+        probeReached_ = true;
+        if (firmware_.Program(image) != kStatusOk)
+            return firmwareFailed();
+    }
+    if (!logicFileOk)
+        return false;
     probeReached_ = true;
-    if (firmwareNeeded && firmware_.Program(image) != kStatusOk)
-        return firmwareFailed();
     if (logicNeeded) {
         const bool done = logic.BeginAccess() && logic.CheckDevice() && logic.Erase() && logic.Program(signature) &&
                           logic.Verify(signature);
