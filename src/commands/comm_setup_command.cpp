@@ -1,5 +1,6 @@
 #include "commands/comm_setup_command.h"
 
+#include "probe/channel_text.h"
 #include "project/qpg_doc.h"
 
 CCommSetupCommand::CCommSetupCommand(CQpgDoc& doc, CProbeLibrary& library, CMessageBox& box)
@@ -9,5 +10,8 @@ CCommSetupCommand::CCommSetupCommand(CQpgDoc& doc, CProbeLibrary& library, CMess
 
 bool CCommSetupCommand::StoreBack(bool accepted)
 {
-    return doc_.StoreBackCommunication(accepted, settings.channel, settings.baud, settings.ipAddress);
+    const bool changed = doc_.StoreBackCommunication(accepted, settings.channel, settings.baud, settings.ipAddress);
+    // The link's channel goes back to the project's own, whatever the dialog set for its test or loader.
+    SetChannelText(doc_.targetChannel, doc_.targetBaud, doc_.probeAddress);
+    return changed;
 }

@@ -15,6 +15,9 @@ public:
     bool Import(const std::string& text, std::string& errors);
     std::string Export() const { return list.ToLines(); }
     bool StoreBack() { return doc_.StoreBackInitList(which_, list); }
+    // The list's name, the editor's caption ("Main Initlist", ...).
+    const char* Name() const { return NameOf(which_); }
+    static const char* NameOf(CQpgDoc::EInitList which);
 
     CCodeList list;
 

@@ -1,5 +1,6 @@
 #include "commands/probe_update_command.h"
 
+#include "probe/channel_text.h"
 #include "project/qpg_doc.h"
 
 CProbeUpdateCommand::CProbeUpdateCommand(CQpgDoc& doc, CProbeLibrary& library, COperationView& view,
@@ -16,6 +17,9 @@ CProbeUpdateCommand::CProbeUpdateCommand(CQpgDoc& doc, CProbeLibrary& library, C
 
 bool CProbeUpdateCommand::StoreBack(bool accepted)
 {
-    return doc_.StoreBackFirmware(accepted, model.channel, model.baud, model.ipAddress, model.subnetMask,
+    const bool changed = doc_.StoreBackFirmware(accepted, model.channel, model.baud, model.ipAddress, model.subnetMask,
                                   model.defaultGateway);
+    // The link's channel goes back to the project's own, whatever the dialog set for its test or loader.
+    SetChannelText(doc_.targetChannel, doc_.targetBaud, doc_.probeAddress);
+    return changed;
 }

@@ -4,7 +4,10 @@
 
 CTargetSetupCommand::CTargetSetupCommand(CQpgDoc& doc) : setup(CTargetMemorySetup::RecordOf(doc)), doc_(doc) {}
 
-void CTargetSetupCommand::StoreBack()
+bool CTargetSetupCommand::StoreBack()
 {
+    if (!confirmed_)
+        return false;
     setup.ApplyTo(doc_);
+    return true;
 }

@@ -243,7 +243,7 @@ void CTargetMemorySetup::SelectBusWidth(int busWidth)
     UpdateControls();
 }
 
-void CTargetMemorySetup::SelectMemoryType(int row, CMessageBox& box)
+void CTargetMemorySetup::SelectMemoryType(int row, CMessageBox& box, const std::function<void()>& beep)
 {
     if (row < 0 || row >= CFlashCatalogue::FlashDeviceCount() || !enabled.memoryType)
         return;
@@ -252,9 +252,12 @@ void CTargetMemorySetup::SelectMemoryType(int row, CMessageBox& box)
     UpdateControls();
     ShowRecord();
     const uint32_t code = ProgramAlgorithm();
-    if (CFlashAlgorithms::Find(code).clockReminder)
+    if (CFlashAlgorithms::Find(code).clockReminder) {
+        if (beep)
+            beep();
         box.Show("Don't forget to setup CFMCLKD via an init list entry !", "", EMsgIcon::Information,
                  EMsgButtons::Ok);
+    }
 }
 
 void CTargetMemorySetup::SetTargetAlgorithm(bool checked, CMessageBox& box)

@@ -3,6 +3,7 @@
 #include "common/hex_field.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class CMessageBox;
@@ -66,8 +67,8 @@ public:
     // A new selection in "Memory Type:" (catalogue row): reads the controls
     // (a failure shows its message and keeps the previous type), updates the
     // controls and shows the copy in them; a device of program algorithm 40 or
-    // 41 reminds of CFMCLKD.
-    void SelectMemoryType(int row, CMessageBox& box);
+    // 41 reminds of CFMCLKD, after the default beep (`beep`, when given).
+    void SelectMemoryType(int row, CMessageBox& box, const std::function<void()>& beep = {});
     // "Use target algorithm" clicked (ignored while the box is disabled).
     void SetTargetAlgorithm(bool checked, CMessageBox& box);
     // "OK": reads the controls, checks the workspace against the flash array,

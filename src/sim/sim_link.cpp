@@ -149,6 +149,16 @@ void CSimLink::Close(SConnection& connection)
     connection.closed = true;
 }
 
+size_t CSimLink::DueBytes(Clock::time_point firstByteAt, Clock::duration byteTime, size_t size,
+                          Clock::time_point now)
+{
+    if (now < firstByteAt)
+        return 0;
+    if (byteTime <= Clock::duration::zero())
+        return size;
+    return std::min(size, static_cast<size_t>((now - firstByteAt) / byteTime) + 1);
+}
+
 CSimLink::Clock::duration CSimLink::LineTime(size_t bytes) const
 {
     const double bandwidth = faults_.Settings().bandwidth;
@@ -371,8 +381,10 @@ void CSimLink::ProcessDue(SConnection& connection)
         SOutbound out;
         EncodeWirePacket(reply, connection.withChecksum, out.bytes);
         const auto done = Clock::now();
-        connection.downFree = std::max(connection.downFree, done) + LineTime(out.bytes.size());
-        out.sendAt = std::max(connection.downFree + halfTrip + delay, connection.lastSendAt);
+        const auto start = std::max(connection.downFree, done);
+        connection.downFree = start + LineTime(out.bytes.size());
+        out.byteTime = LineTime(1);
+        out.sendAt = std::max(start + out.byteTime + halfTrip + delay, connection.lastSendAt);
         connection.lastSendAt = out.sendAt;
         connection.outboundBytes += out.bytes.size();
         connection.outbound.push_back(std::move(out));
@@ -383,15 +395,20 @@ void CSimLink::ProcessDue(SConnection& connection)
 void CSimLink::WriteDue(SConnection& connection)
 {
     // Every reply that is due goes out in one call (up to a batch of them),
-    // not one system call per reply.
+    // not one system call per reply; a reply the line is still handing over
+    // goes as far as its due bytes and ends the batch.
     constexpr size_t kBatch = 64;
-    while (!connection.outbound.empty() && connection.outbound.front().sendAt <= Clock::now()) {
+    while (!connection.outbound.empty() && connection.outbound.front().NextByteAt() <= Clock::now()) {
         iovec parts[kBatch];
         size_t count = 0;
         const auto now = Clock::now();
         for (auto it = connection.outbound.begin();
-             it != connection.outbound.end() && count < kBatch && it->sendAt <= now; ++it, ++count)
-            parts[count] = {it->bytes.data() + it->written, it->bytes.size() - it->written};
+             it != connection.outbound.end() && count < kBatch && it->NextByteAt() <= now; ++it) {
+            const size_t due = it->DueBytes(now);
+            parts[count++] = {it->bytes.data() + it->written, due - it->written};
+            if (due < it->bytes.size())
+                break;
+        }
         msghdr message{};
         message.msg_iov = parts;
         message.msg_iovlen = count;
@@ -445,10 +462,10 @@ void CSimLink::Run()
             if (!connection->inbound.empty() && CanAnswer(*connection))
                 next = std::min(next, connection->inbound.front().deliverAt);
             if (!connection->outbound.empty()) {
-                if (connection->outbound.front().sendAt <= Clock::now())
+                if (connection->outbound.front().NextByteAt() <= Clock::now())
                     events |= POLLOUT;
                 else
-                    next = std::min(next, connection->outbound.front().sendAt);
+                    next = std::min(next, connection->outbound.front().NextByteAt());
             }
             fds.push_back({connection->fd, events, 0});
         }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -83,17 +84,37 @@ public:
     // has held queued at any time.
     size_t PeakQueuedBytes() const { return peakQueued_; }
 
-private:
     using Clock = std::chrono::steady_clock;
+    // How many bytes of a reply of `size` bytes a serial line has delivered
+    // by `now` when its first byte is complete at `firstByteAt` and each
+    // further one takes `byteTime` (zero: all at once).
+    static size_t DueBytes(Clock::time_point firstByteAt, Clock::duration byteTime, size_t size,
+                           Clock::time_point now);
+
+private:
 
     struct SInbound {
         SWirePacket packet;
         Clock::time_point deliverAt;
     };
+    // A reply on its way. Like a real line, the link hands the host its
+    // bytes one after another: the first when its own line time has passed
+    // (sendAt), each further one a byte time later, so that a reply's
+    // header arrives long before a long reply's end on a slow line.
     struct SOutbound {
         std::vector<uint8_t> bytes;
         Clock::time_point sendAt;
+        Clock::duration byteTime{}; // zero: the whole reply at sendAt
         size_t written = 0;
+        // When the next unwritten byte may leave.
+        Clock::time_point NextByteAt() const
+        {
+            return written == 0 ? sendAt : sendAt + byteTime * static_cast<long>(written);
+        }
+        size_t DueBytes(Clock::time_point now) const
+        {
+            return std::max(written, CSimLink::DueBytes(sendAt, byteTime, bytes.size(), now));
+        }
     };
     struct SConnection {
         int fd = -1;

@@ -109,14 +109,43 @@ TEST_F(MainFrame, CommandsWithoutTheirDialogYetSaySoPlainly)
     Doc().memoryType = kDevice;
     Frame().UpdateCommands();
     TriggerAction(Frame().Action(Id(EDoc::Program)));
-    TriggerAction(Frame().Action(Id(EDoc::Firmware)));
-    ASSERT_EQ(box.shown.size(), 2u);
+    ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "The Program dialog is not part of this version yet.\n\n"
                                  "tarvel-cli offers the operation meanwhile:\n"
                                  "    tarvel-cli --project FILE.tvl program [--range START..END]");
     EXPECT_EQ(box.shown[0].caption, "");
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Information);
-    EXPECT_EQ(box.shown[1].text, "The Update Firmware dialog is not part of this version yet.");
+}
+
+TEST_F(MainFrame, SetupCommandsOpenTheirDialogsAndCancelLeavesTheProjectAlone)
+{
+    const struct {
+        EDoc command;
+        const char* dialog;
+        const char* caption;
+    } cases[] = {
+        {EDoc::TargetMemory, "targetSetupDialog", "Target Memory Setup"},
+        {EDoc::Communication, "commSetupDialog", "Communication Setup"},
+        {EDoc::Firmware, "probeUpdateDialog", "QDX7000 Update/Setup"},
+        {EDoc::MainList, "initListDialog", "Main Initlist"},
+        {EDoc::PreEraseList, "initListDialog", "Pre Erase Initlist"},
+        {EDoc::PostEraseList, "initListDialog", "Post Erase Initlist"},
+        {EDoc::PreProgramList, "initListDialog", "Pre Program Initlist"},
+        {EDoc::PostProgramList, "initListDialog", "Post Program Initlist"},
+    };
+    for (const auto& c : cases) {
+        QString name, title;
+        WhenModal([&](QWidget* window) {
+            name = window->objectName();
+            title = window->windowTitle();
+            QTest::keyClick(window, Qt::Key_Escape);
+        });
+        Frame().Action(Id(c.command))->trigger();
+        EXPECT_EQ(name.toStdString(), c.dialog);
+        EXPECT_EQ(title.toStdString(), c.caption);
+        EXPECT_FALSE(Doc().IsModified()) << c.dialog;
+    }
+    EXPECT_TRUE(box.shown.empty()) << box.shown[0].text;
 }
 
 TEST(QtMessageBox, ShowsTheApplicationTitleWhenNoCaptionIsGivenAndMapsIconsAndButtons)

@@ -264,3 +264,25 @@ TEST_F(SimService, HostsThatDoNotSpeakTheProtocolAreDropped)
 }
 
 } // namespace
+
+// A serial line hands a reply over byte by byte: the first byte when its own
+// line time has passed, each further one a byte time later, so that a host
+// waiting for a reply's header gets it long before the end of a long reply.
+TEST(SimLinkLine, DeliversAReplyByteByByteAsARealLineDoes)
+{
+    using Clock = CSimLink::Clock;
+    const Clock::time_point first = Clock::time_point() + std::chrono::seconds(10);
+    const auto byteTime = std::chrono::microseconds(1042); // 9600 baud
+    const struct {
+        Clock::duration after;
+        size_t due;
+    } cases[] = {
+        {-std::chrono::microseconds(1), 0}, {{}, 1}, {byteTime * 3, 4}, {byteTime * 3 + byteTime / 2, 4},
+        {byteTime * 299, 300}, {std::chrono::seconds(60), 300},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CSimLink::DueBytes(first, byteTime, 300, first + c.after), c.due)
+            << std::chrono::duration_cast<std::chrono::microseconds>(c.after).count();
+    // Without a line speed the whole reply goes at once.
+    EXPECT_EQ(CSimLink::DueBytes(first, Clock::duration::zero(), 300, first), 300u);
+}

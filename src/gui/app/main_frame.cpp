@@ -8,11 +8,15 @@
 #include "gui/app/svg_icon.h"
 #include "gui/app/window_placement.h"
 #include "commands/checksum_command.h"
+#include "commands/comm_setup_command.h"
 #include "commands/edit_image_command.h"
 #include "commands/fill_command.h"
+#include "commands/init_list_command.h"
 #include "commands/load_command.h"
+#include "commands/probe_update_command.h"
 #include "commands/print_comment_command.h"
 #include "commands/store_command.h"
+#include "commands/target_setup_command.h"
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "gui/widgets/file_chooser.h"
@@ -20,15 +24,21 @@
 #include "gui/widgets/qt_message_box.h"
 #include "gui/widgets/status_line_view.h"
 #include "gui/dialogs/checksum_dialog.h"
+#include "gui/dialogs/comm_setup_dialog.h"
 #include "gui/dialogs/edit_image_dialog.h"
 #include "gui/dialogs/fill_dialog.h"
+#include "gui/dialogs/init_list_dialog.h"
 #include "gui/dialogs/load_dialog.h"
+#include "gui/dialogs/probe_update_dialog.h"
 #include "gui/dialogs/store_dialog.h"
+#include "gui/dialogs/target_setup_dialog.h"
+#include "probe/link/link_library.h"
 #include "gui/dialogs/print_comment_dialog.h"
 #include "gui/report/report_printer.h"
 #include "project/qpg_doc.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -68,14 +78,6 @@ constexpr SPending kPending[] = {
     {Id(EDoc::Erase), "Erase", "erase --all | --sectors LIST"},
     {Id(EDoc::Program), "Program", "program [--range START..END]"},
     {Id(EDoc::Verify), "Verify", "verify [--range START..END]"},
-    {Id(EDoc::Communication), "Communication", "comm --channel COM1..COM4|network --baud N --ip ADDRESS"},
-    {Id(EDoc::Firmware), "Update Firmware", nullptr},
-    {Id(EDoc::TargetMemory), "Target Memory", "setup --device NAME --bus 8|16|32 --base ADDRESS"},
-    {Id(EDoc::MainList), "Init List", "initlist main FILE"},
-    {Id(EDoc::PreEraseList), "Init List", "initlist pre-erase FILE"},
-    {Id(EDoc::PostEraseList), "Init List", "initlist post-erase FILE"},
-    {Id(EDoc::PreProgramList), "Init List", "initlist pre-program FILE"},
-    {Id(EDoc::PostProgramList), "Init List", "initlist post-program FILE"},
 };
 
 // The document commands that answer the enable query.
@@ -203,6 +205,15 @@ void CMainFrame::CreateActions()
     connect(Action(Id(EDoc::Clear)), &QAction::triggered, this, &CMainFrame::EditClear);
     connect(Action(Id(EDoc::Fill)), &QAction::triggered, this, &CMainFrame::EditFill);
     connect(Action(Id(EDoc::Checksum)), &QAction::triggered, this, &CMainFrame::EditChecksum);
+    connect(Action(Id(EDoc::Communication)), &QAction::triggered, this, &CMainFrame::SetupCommunication);
+    connect(Action(Id(EDoc::Firmware)), &QAction::triggered, this, &CMainFrame::SetupFirmware);
+    connect(Action(Id(EDoc::TargetMemory)), &QAction::triggered, this, &CMainFrame::SetupTargetMemory);
+    const std::pair<EDoc, CQpgDoc::EInitList> lists[] = {
+        {EDoc::MainList, CQpgDoc::MainList},           {EDoc::PreEraseList, CQpgDoc::PreEraseList},
+        {EDoc::PostEraseList, CQpgDoc::PostEraseList}, {EDoc::PreProgramList, CQpgDoc::PreProgramList},
+        {EDoc::PostProgramList, CQpgDoc::PostProgramList}};
+    for (const auto& [id, list] : lists)
+        connect(Action(Id(id)), &QAction::triggered, this, [this, list = list] { SetupInitList(list); });
     connect(Action(FilePrint), &QAction::triggered, this, &CMainFrame::PrintReport);
     connect(Action(FilePrintPreview), &QAction::triggered, this, &CMainFrame::PreviewReport);
     connect(Action(FilePrintSetup), &QAction::triggered, this, &CMainFrame::PrintSetup);
@@ -557,6 +568,50 @@ void CMainFrame::EditFill()
 void CMainFrame::EditChecksum()
 {
     RunCommandDialog<CChecksumCommand, CChecksumDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+// ---- Setup commands -------------------------------------------------------------
+
+CProbeLibrary& CMainFrame::ProbeLibrary()
+{
+    if (!library_)
+        library_ = std::make_unique<CLinkLibrary>(settings_);
+    return *library_;
+}
+
+void CMainFrame::SetupCommunication()
+{
+    CCommSetupCommand command(doc_, ProbeLibrary(), *box_);
+    CCommSetupDialog dialog(command, DialogServices(), this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    command.StoreBack(accepted);
+    UpdateCommands();
+}
+
+void CMainFrame::SetupFirmware()
+{
+    std::string directory = settings_.Get(ESetting::ProgramDirectory);
+    if (directory.empty())
+        directory = QCoreApplication::applicationDirPath().toStdString();
+    CProbeUpdateDialog dialog(doc_, ProbeLibrary(), directory, DialogServices(), this);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    dialog.Command().StoreBack(accepted);
+    UpdateCommands();
+}
+
+void CMainFrame::SetupTargetMemory()
+{
+    RunCommandDialog<CTargetSetupCommand, CTargetSetupDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::SetupInitList(int which)
+{
+    CInitListCommand command(doc_, static_cast<CQpgDoc::EInitList>(which));
+    CInitListDialog dialog(command, DialogServices(), this);
+    dialog.exec();
+    command.StoreBack();
     UpdateCommands();
 }
 

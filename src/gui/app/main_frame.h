@@ -12,6 +12,7 @@ class CFileChooser;
 class CHelpWindow;
 class CLockIndicators;
 class CMessageBox;
+class CProbeLibrary;
 class CQpgDoc;
 class CQpgView;
 class CRecentFileList;
@@ -93,6 +94,14 @@ public:
     // The Load dialog of an opened project's autoload; answers the load result.
     int RunAutoload(CQpgDoc& doc, COperationView& view, CMessageBox& box);
 
+    // The Setup menu: each opens its dialog on a command made from the
+    // project; the values go back as the command's StoreBack says.
+    void SetupCommunication();
+    void SetupFirmware();
+    void SetupTargetMemory();
+    void SetupInitList(int which); // a CQpgDoc::EInitList
+    // The link the Setup dialogs use (made on first use from the settings).
+    CProbeLibrary& ProbeLibrary();
     // The setup report: File "&Print...", "Print Pre&view", "P&rint Setup...",
     // "Print &Comment..." and "Export Report as PDF...".
     void PrintReport();
@@ -137,6 +146,7 @@ private:
     std::unique_ptr<CMessageBox> ownBox_;
     CMessageBox* box_;
     CFileChooser* chooser_;
+    std::unique_ptr<CProbeLibrary> library_;
     CQpgView* view_;
     QHash<int, QAction*> actions_;
     QMenu* fileMenu_ = nullptr;

@@ -6,6 +6,10 @@
 #include "project/qpg_doc.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QClipboard>
+#include <QComboBox>
+#include <QItemSelectionModel>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -124,6 +128,7 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     Add("edit-image-long", trigger(static_cast<int>(EDoc::Edit)), [](QWidget* w) { Click(w, "longRadio"); });
     Add("clear-question", trigger(static_cast<int>(EDoc::Clear)), {});
     Add("not-yet-message", trigger(static_cast<int>(EDoc::Program)), {});
+    AddSetupSteps();
     Add("print-comment-dialog",
         [this, &frame] {
             FillSampleReport(app_.Doc());
@@ -177,8 +182,23 @@ void CScreenshotTour::CatchNextBox(const QString& name)
 {
     QTimer::singleShot(kSettleMs, this, [this, name] {
         QWidget* box = QApplication::activeModalWidget();
+        caught_ = true;
         Save(box, name);
         CloseWindow(box);
+    });
+}
+
+void CScreenshotTour::CatchNextWindow(const QString& name, std::function<void(QWidget*)> work)
+{
+    QTimer::singleShot(kSettleMs, this, [this, name, work] {
+        QWidget* window = QApplication::activeModalWidget();
+        if (window && work)
+            work(window);
+        caught_ = true;
+        if (!name.isEmpty())
+            Save(window, name);
+        if (window && window == QApplication::activeModalWidget())
+            CloseWindow(window);
     });
 }
 
@@ -192,6 +212,7 @@ void CScreenshotTour::Next()
         return;
     }
     const SStep step = steps_[index_++];
+    caught_ = false;
     CMainFrame& frame = app_.Frame();
     if (!step.open) {
         Save(&frame, step.name);
@@ -216,13 +237,164 @@ void CScreenshotTour::Next()
         QWidget* window = QApplication::activeModalWidget();
         if (window && step.work)
             step.work(window);
-        // A step that caught a question inside the window saves that instead.
+        // A step that caught a question or dialog inside the window saves that instead.
         if (window && window == QApplication::activeModalWidget()) {
-            if (!step.work || (!step.name.endsWith("question") && !step.name.endsWith("message")))
+            if (!caught_)
                 Save(window, step.name);
             CloseWindow(window);
         }
     });
     step.open();
     QTimer::singleShot(kSettleMs, this, &CScreenshotTour::Next);
+}
+
+namespace {
+
+// Picks a "Memory Type:", "Action Type" (or other) list entry by its text.
+void Choose(QWidget* window, const char* name, const QString& text)
+{
+    if (auto* combo = window->findChild<QComboBox*>(QString::fromLatin1(name)))
+        combo->setCurrentIndex(combo->findText(text));
+}
+
+// Selects rows of the init list editor's list.
+void SelectRows(QWidget* window, int first, int count)
+{
+    auto* list = window->findChild<QAbstractItemView*>("initList");
+    if (!list)
+        return;
+    list->clearSelection();
+    QItemSelection selection(list->model()->index(first, 0), list->model()->index(first + count - 1, 0));
+    list->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+} // namespace
+
+void CScreenshotTour::AddSetupSteps()
+{
+    CMainFrame& frame = app_.Frame();
+    using EDoc = CQpgDoc::ECommand;
+    const auto trigger = [&frame](EDoc id) { return [&frame, id] { frame.Action(static_cast<int>(id))->trigger(); }; };
+    const auto askOnOk = [this](const QString& name, std::function<void(QWidget*)> fill) {
+        return [this, name, fill](QWidget* w) {
+            fill(w);
+            CatchNextBox(name);
+            Click(w, "okButton");
+        };
+    };
+
+    // Target Memory Setup and its messages.
+    Add("target-memory-dialog", trigger(EDoc::TargetMemory), {});
+    Add("target-memory-lpc2000", trigger(EDoc::TargetMemory),
+        [](QWidget* w) { Choose(w, "memoryTypeCombo", "LPC2000 Flash (128K)"); });
+    Add("target-memory-overlap-message", trigger(EDoc::TargetMemory),
+        askOnOk("target-memory-overlap-message",
+                [](QWidget* w) { Choose(w, "memoryTypeCombo", "LPC2000 Flash (128K)"); }));
+    Add("target-memory-cfmclkd-message", trigger(EDoc::TargetMemory), [this](QWidget* w) {
+        CatchNextBox("target-memory-cfmclkd-message");
+        Choose(w, "memoryTypeCombo", "MAC7100 Data Flash (32K)");
+    });
+    Add("target-memory-banks-message", trigger(EDoc::TargetMemory),
+        askOnOk("target-memory-banks-message", [](QWidget* w) { Type(w, "banksEdit", "17"); }));
+    Add("target-memory-integer-message", trigger(EDoc::TargetMemory),
+        askOnOk("target-memory-integer-message", [](QWidget* w) { Type(w, "banksEdit", "two"); }));
+    Add("target-memory-range-message", trigger(EDoc::TargetMemory),
+        askOnOk("target-memory-range-message", [](QWidget* w) { Type(w, "baseEdit", "FFFF0000"); }));
+
+    // Communication Setup, its link test and its messages.
+    Add("communication-dialog", trigger(EDoc::Communication), {});
+    Add("communication-ip-message", trigger(EDoc::Communication),
+        askOnOk("communication-ip-message", [](QWidget* w) {
+            Click(w, "networkRadio");
+            Type(w, "ipEdit", "192.168.1");
+        }));
+    Add("communication-port-message", trigger(EDoc::Communication),
+        askOnOk("communication-port-message", [](QWidget* w) { Click(w, "com2Radio"); }));
+    Add("communication-test-passed-message", trigger(EDoc::Communication), [this](QWidget* w) {
+        Click(w, "networkRadio");
+        Type(w, "ipEdit", "127.0.0.1");
+        CatchNextBox("communication-test-passed-message");
+        Click(w, "testButton");
+    });
+    Add("communication-test-failed-message", trigger(EDoc::Communication), [this](QWidget* w) {
+        Click(w, "networkRadio");
+        Type(w, "ipEdit", "127.0.0.2");
+        CatchNextBox("communication-test-failed-message");
+        Click(w, "testButton");
+    });
+
+    // The init list editor (the main list holds a few entries, the
+    // pre-program list several hundred), the Edit Init Line dialog and the
+    // messages.
+    Add("initlist-dialog", trigger(EDoc::MainList), [](QWidget* w) { SelectRows(w, 1, 3); });
+    Add("initlist-delete-question", trigger(EDoc::MainList), [this](QWidget* w) {
+        SelectRows(w, 0, 2);
+        CatchNextBox("initlist-delete-question");
+        Click(w, "deleteButton");
+    });
+    Add("initlist-copy-refused-message", trigger(EDoc::PreProgramList), [this](QWidget* w) {
+        SelectRows(w, 0, 257);
+        CatchNextBox("initlist-copy-refused-message");
+        Click(w, "copyButton");
+    });
+    Add("initlist-paste-text-message", trigger(EDoc::MainList), [this](QWidget* w) {
+        QApplication::clipboard()->setText("WM32\t0x10\t0x20\tfine\nDear diary,\n");
+        CatchNextBox("initlist-paste-text-message");
+        Click(w, "pasteButton");
+    });
+    const struct {
+        const char* name;
+        const char* type;
+        std::function<void(QWidget*)> fill;
+    } lines[] = {
+        {"initline-nop", "NOP", {}},
+        {"initline-delay", "Delay", [](QWidget* w) { Type(w, "msEdit", "250"); }},
+        {"initline-wgpr", "Write GPR",
+         [](QWidget* w) {
+             Type(w, "registerEdit", "13");
+             Type(w, "valueEdit", "40001000");
+         }},
+        {"initline-exec", "Execute",
+         [](QWidget* w) {
+             Type(w, "addressEdit", "40000000");
+             Type(w, "msEdit", "100");
+         }},
+    };
+    for (const auto& line : lines) {
+        const QString name = QString::fromLatin1(line.name);
+        const QString type = QString::fromLatin1(line.type);
+        const auto fill = line.fill;
+        Add(name, trigger(EDoc::MainList), [this, name, type, fill](QWidget* w) {
+            CatchNextWindow(name, [type, fill](QWidget* line) {
+                Choose(line, "actionTypeCombo", type);
+                if (fill)
+                    fill(line);
+            });
+            Click(w, "newButton");
+        });
+    }
+    Add("initline-integer-message", trigger(EDoc::MainList), [this](QWidget* w) {
+        CatchNextWindow({}, [this](QWidget* line) {
+            Choose(line, "actionTypeCombo", "Delay");
+            Type(line, "msEdit", "");
+            CatchNextBox("initline-integer-message");
+            Click(line, "okButton");
+        });
+        Click(w, "newButton");
+    });
+
+    // The probe update dialog: messages first, the loader connection last
+    // (leaving the dialog starts the probe's firmware).
+    Add("firmware-dialog", trigger(EDoc::Firmware), {});
+    Add("firmware-ip-message", trigger(EDoc::Firmware), [this](QWidget* w) {
+        Type(w, "ipEdit", "0.0.0.0");
+        CatchNextBox("firmware-ip-message");
+        Click(w, "connectButton");
+    });
+    Add("firmware-connect-failed-message", trigger(EDoc::Firmware), [this](QWidget* w) {
+        Click(w, "com2Radio");
+        CatchNextBox("firmware-connect-failed-message");
+        Click(w, "connectButton");
+    });
+    Add("firmware-dialog-connected", trigger(EDoc::Firmware), [](QWidget* w) { Click(w, "connectButton"); });
 }

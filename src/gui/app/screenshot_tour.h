@@ -36,10 +36,17 @@ private:
     void Save(QWidget* widget, const QString& name);
     // Saves the modal window that comes up next (a question inside a dialog) and answers it with Escape.
     void CatchNextBox(const QString& name);
+    // Works the modal window that comes up next (a dialog opened from a
+    // dialog) with `work`, saves it under `name` unless that is empty, and
+    // closes it.
+    void CatchNextWindow(const QString& name, std::function<void(QWidget*)> work);
+    // The Setup menu's dialogs, their inner dialogs and messages.
+    void AddSetupSteps();
 
     CQpgApp& app_;
     QString folder_;
     std::vector<SStep> steps_;
     size_t index_ = 0;
     bool failed_ = false;
+    bool caught_ = false; // the running step saved a window it opened
 };

@@ -27,6 +27,18 @@ int CFirmwareProgrammer::Program(const CFirmwareImage& image)
         }
     }
     view_.SetStatus("Firmware: Programming Flash ...");
+    // The share of the file read so far; the records after the last data
+    // record (the end record) are read too, so the whole file ends at 100 %.
+    const auto report = [this, &image](uint64_t filePosition) {
+        view_.Progress({EOperationKind::ProbeUpdate, filePosition, image.FileLength()});
+        const unsigned percent =
+            image.FileLength() ? static_cast<uint16_t>(filePosition * 100 / image.FileLength()) : 0;
+        if (percent != lastPercent_) {
+            lastPercent_ = percent;
+            view_.SetStatus("Firmware: Programming Flash ... ( " + std::to_string(percent) + "% )");
+            view_.SetProgress(static_cast<int>(percent));
+        }
+    };
     uint32_t value = 0;
     for (const CFirmwareImage::SBlock& block : image.Blocks()) {
         const int status =
@@ -35,15 +47,9 @@ int CFirmwareProgrammer::Program(const CFirmwareImage& image)
             view_.SetStatus("Firmware: Programming Flash ... failed!");
             return status;
         }
-        view_.Progress({EOperationKind::ProbeUpdate, block.filePosition, image.FileLength()});
-        const unsigned percent =
-            image.FileLength() ? static_cast<uint16_t>(block.filePosition * 100 / image.FileLength()) : 0;
-        if (percent != lastPercent_) {
-            lastPercent_ = percent;
-            view_.SetStatus("Firmware: Programming Flash ... ( " + std::to_string(percent) + "% )");
-            view_.SetProgress(static_cast<int>(percent));
-        }
+        report(block.filePosition);
     }
+    report(image.FileLength());
     const int status = frames_.ProgramProbeMemory(CFirmwareImage::kMarkerAddress, 4, kStartMarker, value);
     view_.SetStatus(status == kStatusOk ? "Firmware: Programming Flash ... passed!"
                                         : "Firmware: Programming Flash ... failed!");

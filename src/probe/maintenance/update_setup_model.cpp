@@ -124,6 +124,7 @@ bool CUpdateSetupModel::Current()
     if (!ok) {
         box_.Show("Communication with QDX failed!", "", EMsgIcon::None, EMsgButtons::Ok);
         view_.SetStatus("Reading current versions failed!");
+        DropLostLink();
         return false;
     }
     view_.SetStatus("Reading current versions passed!");
@@ -144,6 +145,9 @@ bool CUpdateSetupModel::Update()
         view_.SetStatus("Updating firmware and logic failed!");
         firmwareVersion = 0;
         logicVersion = 0;
+        // A file refused before anything was sent says nothing about the link.
+        if (probeReached_)
+            DropLostLink();
     }
     return ok;
 }
@@ -154,11 +158,12 @@ bool CUpdateSetupModel::RunUpdate()
         box_.Show("Firmware update failed!", "", EMsgIcon::None, EMsgButtons::Ok);
         return false;
     };
+    probeReached_ = false;
     const bool firmwareNeeded = newestFirmware != firmwareVersion;
     const bool logicNeeded = newestLogic != logicVersion;
 
-    // Both files are read and checked before anything reaches the probe, so
-    // that a bad file never leaves the probe half updated.
+    // Each file is read and checked whole before its own part of the probe
+    // is touched, so that a bad file never leaves that part half written.
     CFirmwareImage image;
     if (firmwareNeeded) {
         const std::string path = files_.Path(CProbeImageFiles::kFirmwareFamily, newestFirmware);
@@ -170,11 +175,18 @@ bool CUpdateSetupModel::RunUpdate()
     }
     CLogicProgrammer logic(frames_, view_, box_);
     const std::string signature = CLogicProgrammer::SignatureText(newestLogic);
-    if (logicNeeded && !logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic)))
-        return false;
+    // A missing or bad logic file stops only the logic: a good firmware
+    // still goes in, as firmware comes before logic.
+    const bool logicFileOk = !logicNeeded || logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic));
 
-    if (firmwareNeeded && firmware_.Program(image) != kStatusOk)
-        return firmwareFailed();
+    if (firmwareNeeded) {
+        probeReached_ = true;
+        if (firmware_.Program(image) != kStatusOk)
+            return firmwareFailed();
+    }
+    if (!logicFileOk)
+        return false;
+    probeReached_ = true;
     if (logicNeeded) {
         const bool done = logic.BeginAccess() && logic.CheckDevice() && logic.Erase() && logic.Program(signature) &&
                           logic.Verify(signature);
@@ -208,10 +220,23 @@ bool CUpdateSetupModel::Transmit()
     if (status != kStatusOk) {
         view_.SetStatus("Writing setup data failed!");
         box_.Show("Transfer failed!", "Error", EMsgIcon::Exclamation, EMsgButtons::Ok);
+        DropLostLink();
         return false;
     }
     view_.SetStatus("Writing setup data passed");
     return true;
+}
+
+void CUpdateSetupModel::DropLostLink()
+{
+    if (!connected_)
+        return;
+    SLoaderIdentity identity;
+    if (Identify(identity))
+        return;
+    library_.LinkClose();
+    connected_ = false;
+    updateEnabled_ = false;
 }
 
 bool CUpdateSetupModel::Finish(bool accepted)

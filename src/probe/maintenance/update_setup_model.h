@@ -67,6 +67,10 @@ public:
     bool UpdateEnabled() const { return connected_ && updateEnabled_; }
     bool TransmitEnabled() const { return connected_; }
     bool Connected() const { return connected_; }
+    // After a failed Current, Update or Transmit the loader is asked once
+    // more; when it does not answer, the link is taken for lost: it is
+    // closed and the dialog is back in its not-connected state, so that
+    // Connect can be used again.
 
     // The channel text a connect attempt opens.
     std::string LoaderChannelText() const;
@@ -81,6 +85,7 @@ private:
     bool NewestDiffers() const { return newestFirmware != firmwareVersion || newestLogic != logicVersion; }
     // The work of Update under the wait cursor; true on success.
     bool RunUpdate();
+    void DropLostLink();
 
     CProbeLibrary& library_;
     COperationView& view_;
@@ -90,4 +95,5 @@ private:
     CFirmwareProgrammer firmware_;
     bool connected_ = false;
     bool updateEnabled_ = false;
+    bool probeReached_ = false; // the running Update has sent to the probe
 };

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "gui/dialogs/command_dialog.h"
+
+#include <functional>
+
+class CHexEdit;
+class CTargetSetupCommand;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// "Target Memory Setup": the flash device on the target bus (catalogue
+// name, bus width, banks, base address), the target algorithm and its
+// workspace, CPU type, JTAG clock and byte order. The controls follow the
+// chosen device (CTargetMemorySetup holds every rule); OK closes only when
+// the values pass their checks, and the command then stores them.
+class CTargetSetupDialog : public CCommandDialog {
+    Q_OBJECT
+public:
+    CTargetSetupDialog(CTargetSetupCommand& command, const SDialogServices& services = {},
+                       QWidget* parent = nullptr);
+    ~CTargetSetupDialog() override;
+
+    void accept() override;
+
+    // The default beep before the CFMCLKD reminder (tests listen to it).
+    std::function<void()> beep;
+
+private:
+    void StoreControls();
+    void LoadControls();
+    void SelectMemoryType(int row);
+    void SelectBusWidth(int width);
+    void ToggleTargetAlgorithm(bool checked);
+
+    CTargetSetupCommand& command_;
+    QComboBox* memory_;
+    QRadioButton* bus_[3];
+    CHexEdit* base_;
+    QLineEdit* banks_;
+    QCheckBox* targetAlgorithm_;
+    CHexEdit* workspace_;
+    QComboBox* cpu_;
+    QComboBox* clock_;
+    QCheckBox* bigEndian_;
+    QPushButton* option_;
+    bool loading_ = false;
+};
