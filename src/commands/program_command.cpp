@@ -4,6 +4,8 @@
 
 CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
+      rangeEntry(operation.range, operation.physical, doc.image, CTargetRangeModel::EFit::UsedRange,
+                 doc.BusWidthBytes()),
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
@@ -14,6 +16,7 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     operation.flashBase = doc.physicalRange.GetStart();
     operation.workspace = ProjectWorkspace(doc);
     operation.busWidthBytes = doc.BusWidthBytes();
+    rangeEntry.Show();
 }
 
 bool CProgramCommand::StoreBack()

@@ -4,12 +4,15 @@
 
 CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
+      rangeEntry(operation.range, operation.physical, doc.image, CTargetRangeModel::EFit::UsedRange,
+                 doc.BusWidthBytes()),
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
     operation.physical = doc.physicalRange;
     operation.range = doc.VerifyStartRange();
     operation.busWidthBytes = doc.BusWidthBytes();
+    rangeEntry.Show();
 }
 
 bool CVerifyCommand::StoreBack()

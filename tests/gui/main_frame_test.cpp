@@ -161,12 +161,12 @@ TEST_F(MainFrame, CommandsWithoutTheirDialogYetSaySoPlainly)
 {
     Doc().memoryType = kDevice;
     Frame().UpdateCommands();
-    Frame().Action(Id(EDoc::Program))->trigger();
+    Frame().Action(Id(EDoc::TargetMemory))->trigger();
     Frame().Action(Id(EDoc::Firmware))->trigger();
     ASSERT_EQ(box.shown.size(), 2u);
-    EXPECT_EQ(box.shown[0].text, "The Program dialog is not part of this version yet.\n\n"
+    EXPECT_EQ(box.shown[0].text, "The Target Memory dialog is not part of this version yet.\n\n"
                                  "tarvel-cli offers the operation meanwhile:\n"
-                                 "    tarvel-cli --project FILE.tvl program [--range START..END]");
+                                 "    tarvel-cli --project FILE.tvl setup --device NAME --bus 8|16|32 --base ADDRESS");
     EXPECT_EQ(box.shown[0].caption, "");
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Information);
     EXPECT_EQ(box.shown[1].text, "The Update Firmware dialog is not part of this version yet.");

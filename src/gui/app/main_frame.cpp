@@ -8,20 +8,30 @@
 #include "gui/app/svg_icon.h"
 #include "gui/app/window_placement.h"
 #include "commands/checksum_command.h"
+#include "commands/dump_command.h"
+#include "commands/erase_command.h"
 #include "commands/edit_image_command.h"
 #include "commands/fill_command.h"
 #include "commands/load_command.h"
+#include "commands/program_command.h"
 #include "commands/store_command.h"
+#include "commands/verify_command.h"
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/qt_message_box.h"
 #include "gui/widgets/status_line_view.h"
 #include "gui/dialogs/checksum_dialog.h"
+#include "gui/dialogs/dump_dialog.h"
 #include "gui/dialogs/edit_image_dialog.h"
+#include "gui/dialogs/erase_dialog.h"
 #include "gui/dialogs/fill_dialog.h"
 #include "gui/dialogs/load_dialog.h"
+#include "gui/dialogs/program_dialog.h"
 #include "gui/dialogs/store_dialog.h"
+#include "gui/dialogs/verify_dialog.h"
+#include "gui/widgets/worker_bridge.h"
+#include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
 
 #include <QCloseEvent>
@@ -59,10 +69,6 @@ constexpr SPending kPending[] = {
     {CMainFrame::FilePrintPreview, "Print Preview", nullptr},
     {CMainFrame::FilePrintSetup, "Print Setup", nullptr},
     {Id(EDoc::PrintComment), "Print Comment", nullptr},
-    {Id(EDoc::Dump), "Dump", "dump --range START..END"},
-    {Id(EDoc::Erase), "Erase", "erase --all | --sectors LIST"},
-    {Id(EDoc::Program), "Program", "program [--range START..END]"},
-    {Id(EDoc::Verify), "Verify", "verify [--range START..END]"},
     {Id(EDoc::Communication), "Communication", "comm --channel COM1..COM4|network --baud N --ip ADDRESS"},
     {Id(EDoc::Firmware), "Update Firmware", nullptr},
     {Id(EDoc::TargetMemory), "Target Memory", "setup --device NAME --bus 8|16|32 --base ADDRESS"},
@@ -194,6 +200,10 @@ void CMainFrame::CreateActions()
     connect(Action(Id(EDoc::Clear)), &QAction::triggered, this, &CMainFrame::EditClear);
     connect(Action(Id(EDoc::Fill)), &QAction::triggered, this, &CMainFrame::EditFill);
     connect(Action(Id(EDoc::Checksum)), &QAction::triggered, this, &CMainFrame::EditChecksum);
+    connect(Action(Id(EDoc::Dump)), &QAction::triggered, this, &CMainFrame::EditDump);
+    connect(Action(Id(EDoc::Erase)), &QAction::triggered, this, &CMainFrame::TargetErase);
+    connect(Action(Id(EDoc::Program)), &QAction::triggered, this, &CMainFrame::TargetProgram);
+    connect(Action(Id(EDoc::Verify)), &QAction::triggered, this, &CMainFrame::TargetVerify);
     for (const SPending& pending : kPending)
         connect(Action(pending.id), &QAction::triggered, this, [this, id = pending.id] { NotYet(id); });
     connect(Action(HelpTopics), &QAction::triggered, this, &CMainFrame::ShowHelp);
@@ -462,6 +472,19 @@ void RunCommandDialog(CQpgDoc& doc, const SDialogServices& services, QWidget* pa
     command.StoreBack();
 }
 
+// A target command's dialog runs the same way, with the probe library and
+// the bridge through which the operation, on its worker thread, reaches the
+// dialog's status line and boxes.
+template <class TCommand, class TDialog>
+void RunTargetDialog(CQpgDoc& doc, CProbeLibrary& library, const SDialogServices& services, QWidget* parent)
+{
+    CWorkerBridge bridge;
+    TCommand command(doc, STargetContext{library, bridge, bridge});
+    TDialog dialog(command, bridge, services, parent);
+    dialog.exec();
+    command.StoreBack();
+}
+
 } // namespace
 
 SDialogServices CMainFrame::DialogServices() const
@@ -511,6 +534,41 @@ void CMainFrame::EditFill()
 void CMainFrame::EditChecksum()
 {
     RunCommandDialog<CChecksumCommand, CChecksumDialog>(doc_, DialogServices(), this);
+    UpdateCommands();
+}
+
+// ---- Target commands ------------------------------------------------------------
+
+CProbeLibrary& CMainFrame::ProbeLibrary()
+{
+    if (!probe_) {
+        ownProbe_ = std::make_unique<CLinkLibrary>(settings_);
+        probe_ = ownProbe_.get();
+    }
+    return *probe_;
+}
+
+void CMainFrame::EditDump()
+{
+    RunTargetDialog<CDumpCommand, CDumpDialog>(doc_, ProbeLibrary(), DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::TargetErase()
+{
+    RunTargetDialog<CEraseCommand, CEraseDialog>(doc_, ProbeLibrary(), DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::TargetProgram()
+{
+    RunTargetDialog<CProgramCommand, CProgramDialog>(doc_, ProbeLibrary(), DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::TargetVerify()
+{
+    RunTargetDialog<CVerifyCommand, CVerifyDialog>(doc_, ProbeLibrary(), DialogServices(), this);
     UpdateCommands();
 }
 

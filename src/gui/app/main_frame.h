@@ -17,6 +17,7 @@ class CQpgView;
 class CRecentFileList;
 class CSettings;
 class COperationView;
+class CProbeLibrary;
 class QLabel;
 class QMenu;
 
@@ -85,6 +86,17 @@ public:
     // The Load dialog of an opened project's autoload; answers the load result.
     int RunAutoload(CQpgDoc& doc, COperationView& view, CMessageBox& box);
 
+    // The target commands (Dump is on the Edit menu): each opens its dialog,
+    // whose operations reach the probe on the project's channel.
+    void EditDump();
+    void TargetErase();
+    void TargetProgram();
+    void TargetVerify();
+    // The probe library the target commands use (tests hand in their own;
+    // by default the program's link to the probe, made on first use).
+    void SetProbeLibrary(CProbeLibrary* library) { probe_ = library; }
+    CProbeLibrary& ProbeLibrary();
+
     // The commands whose dialogs are still to come.
     void NotYet(int id);
     void ShowHelp();
@@ -124,4 +136,6 @@ private:
     QLabel* indicators_[3] = {};
     std::unique_ptr<CLockIndicators> locks_;
     CHelpWindow* help_ = nullptr;
+    std::unique_ptr<CProbeLibrary> ownProbe_;
+    CProbeLibrary* probe_ = nullptr;
 };

@@ -5,6 +5,12 @@
 EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                                EMsgButtons buttons)
 {
+    return ShowDetailed(text, caption, icon, buttons, {});
+}
+
+EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
+                                       EMsgButtons buttons, const std::string& details)
+{
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
     case EMsgIcon::None: qicon = QMessageBox::NoIcon; break;
@@ -27,6 +33,8 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
     shown.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!")).replace(QStringLiteral(" ?"), QStringLiteral("\u00A0?"));
     QMessageBox box(qicon, title, shown, qbuttons, owner_);
     box.setTextFormat(Qt::PlainText);
+    if (!details.empty())
+        box.setDetailedText(QString::fromStdString(details));
     switch (box.exec()) {
     case QMessageBox::Yes: return EMsgResult::Yes;
     case QMessageBox::No: return EMsgResult::No;
