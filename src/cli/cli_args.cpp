@@ -1,5 +1,23 @@
 #include "cli/cli_args.h"
 
+CCliArgs::CCliArgs(std::vector<std::string> tokens)
+{
+    bool plain = false; // the word after "--" is taken as it is
+    for (std::string& token : tokens) {
+        const bool keep = plain;
+        plain = token == "--";
+        const size_t eq = token.find('=');
+        if (!keep && !plain && token.size() > 2 && token.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            tokens_.push_back(token.substr(0, eq));
+            tokens_.push_back(token.substr(eq + 1));
+            continue;
+        }
+        if (!keep && (token == "-h" || token == "-q" || token == "-V"))
+            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : "--version";
+        tokens_.push_back(std::move(token));
+    }
+}
+
 bool CCliArgs::NextValue(const std::string& option, std::string& value, std::string& error)
 {
     if (AtEnd()) {
@@ -13,7 +31,8 @@ bool CCliArgs::NextValue(const std::string& option, std::string& value, std::str
 bool CCliArgs::IsRunOption(const std::string& token)
 {
     return token == "--yes" || token == "--no" || token == "--project" || token == "--physical"
-           || token == "--allow-outside" || token == "--help" || token == "--sim" || token == "--probe";
+           || token == "--allow-outside" || token == "--help" || token == "--sim" || token == "--probe"
+           || token == "--quiet" || token == "--version";
 }
 
 bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
@@ -26,9 +45,15 @@ bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>&
                 return true;
         return false;
     };
+    bool plain = false;
     while (!AtEnd()) {
         const std::string& token = Peek();
-        if (token.size() > 2 && token.compare(0, 2, "--") == 0) {
+        if (token == "--" && !plain) {
+            Next();
+            plain = true;
+            continue;
+        }
+        if (!plain && token.size() > 2 && token.compare(0, 2, "--") == 0) {
             if (IsRunOption(token))
                 break;
             const bool flag = contains(flags, token);

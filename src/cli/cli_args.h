@@ -11,7 +11,9 @@
 // is START..END or START+LENGTH.
 class CCliArgs {
 public:
-    explicit CCliArgs(std::vector<std::string> tokens) : tokens_(std::move(tokens)) {}
+    // "--name=value" becomes "--name" "value" and the short options -h, -q
+    // and -V their long forms, except right after a "--".
+    explicit CCliArgs(std::vector<std::string> tokens);
 
     bool AtEnd() const { return next_ >= tokens_.size(); }
     const std::string& Peek() const { return tokens_[next_]; }
@@ -30,15 +32,18 @@ public:
     // other words. It stops before a run-wide option (IsRunOption), and
     // before the first word once the positionals are full (the next step's
     // name). Positionals past the first `requiredPositionals` are optional:
-    // a word that names a step is not taken as one of them.
+    // a word that names a step is not taken as one of them. After a "--" the
+    // step's words are positionals only, so that a file name may begin
+    // with "-".
     bool TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,
                   SStepArgs& out, std::string& error, const std::vector<std::string>& flags = {},
                   size_t requiredPositionals = SIZE_MAX);
 
     // Options of the whole run, which may stand before, between or after the
     // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help,
-    // --sim BOARD, --probe HOST[:PORT].
+    // --sim BOARD, --probe HOST[:PORT], --quiet, --version.
     static bool IsRunOption(const std::string& token);
+
 
     struct SRange {
         uint32_t start = 0;

@@ -7,7 +7,9 @@
 EMsgResult CCliMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon, EMsgButtons buttons)
 {
     const std::string title = caption.empty() ? std::string(kAppTitle) : caption;
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    const bool answered = answer_ != EAnswer::Ask;
+    if (buttons == EMsgButtons::Ok || !(quiet_ && answered))
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     if (buttons == EMsgButtons::Ok)
         return EMsgResult::Ok;
     // OK/Cancel questions take the same answers: yes is OK, no is Cancel.
@@ -18,10 +20,12 @@ EMsgResult CCliMessageBox::Show(const std::string& text, const std::string& capt
     const char* refuseWord = okCancel ? "cancel" : "no";
     switch (answer_) {
     case EAnswer::Yes:
-        std::fprintf(stderr, "  -> %s (--yes)\n", agreeWord);
+        if (!quiet_)
+            std::fprintf(stderr, "  -> %s (--yes)\n", agreeWord);
         return agree;
     case EAnswer::No:
-        std::fprintf(stderr, "  -> %s (--no)\n", refuseWord);
+        if (!quiet_)
+            std::fprintf(stderr, "  -> %s (--no)\n", refuseWord);
         return refuse;
     case EAnswer::Ask:
         break;

@@ -12,10 +12,13 @@ public:
 
     explicit CCliMessageBox(EAnswer answer = EAnswer::Ask) : answer_(answer) {}
     void SetAnswer(EAnswer answer) { answer_ = answer; }
+    // --quiet: a question that --yes or --no answers is not printed.
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
 
     EMsgResult Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                     EMsgButtons buttons) override;
 
 private:
     EAnswer answer_;
+    bool quiet_ = false;
 };

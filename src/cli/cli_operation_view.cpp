@@ -29,7 +29,7 @@ void CCliOperationView::SetStatus(const std::string& text)
 
 void CCliOperationView::SetWaitCursor(bool on)
 {
-    CliInterruptArm(on);
+    CliInterruptArm(on && stopsInOrder_);
     if (on) {
         // An operation begins: its log lines count their time from here.
         startMs_ = lastLineMs_ = CSystemClock::Instance().NowMicros() / 1000;
@@ -83,11 +83,16 @@ void CCliOperationView::Progress(const SProgressEvent& event)
                        : event.kind == EOperationKind::Dump    ? "Dumping"
                                                                : "Working";
     const unsigned percent = static_cast<unsigned>(event.done * 100 / event.total);
-    if (bytes) {
-        const double rate = seconds > 0 ? static_cast<double>(event.done) / 1024.0 / seconds : 0.0;
+    if (bytes && seconds >= 0.1) {
+        const double rate = static_cast<double>(event.done) / 1024.0 / seconds;
         std::fprintf(stderr, "%s: %llu of %llu bytes (%u %%), %.0f kB/s, %.2f s\n", name,
                      static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total),
                      percent, rate, seconds);
+    } else if (bytes) {
+        // Before a tenth of a second a rate says more about the clock than the link.
+        std::fprintf(stderr, "%s: %llu of %llu bytes (%u %%), %.2f s\n", name,
+                     static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total),
+                     percent, seconds);
     } else {
         std::fprintf(stderr, "%s: %llu of %llu (%u %%), %.1f s\n", name, static_cast<unsigned long long>(event.done),
                      static_cast<unsigned long long>(event.total), percent, seconds);

@@ -15,8 +15,10 @@ public:
     void SetQuiet(bool quiet) { quiet_ = quiet; }
     // For tests of the log lines: as if stderr were (not) a terminal.
     void SetTerminal(bool terminal) { terminal_ = terminal; }
-    // The wait cursor brackets a target operation: Ctrl-C asks it to stop meanwhile.
+    // The wait cursor brackets an operation: while one of a step that stops
+    // in order runs, Ctrl-C asks it to stop; otherwise Ctrl-C ends the run.
     void SetWaitCursor(bool on) override;
+    void SetStopsInOrder(bool stops) { stopsInOrder_ = stops; }
     bool CancelRequested() override;
 
 private:
@@ -24,6 +26,7 @@ private:
 
     bool terminal_;
     bool quiet_ = false;
+    bool stopsInOrder_ = true;
     bool barShown_ = false;
     // The operation the log lines follow.
     EOperationKind kind_ = EOperationKind::Other;

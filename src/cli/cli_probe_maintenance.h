@@ -91,12 +91,42 @@ public:
                     CProbeVersion::Text(m.newestLogic).c_str());
         if (fromLoader && m.Connected() && m.firmwareVersion == 0)
             std::printf("The probe holds no firmware that starts: run probe-update.\n");
-        else if (fromLoader && m.UpdateEnabled())
+        else if (fromLoader && m.UpdateEnabled() && NewerFileFound())
             std::printf("An update is available: run probe-update.\n");
         std::fflush(stdout);
     }
 
+    // The families whose newest version is unknown, each named with the
+    // files looked for and the directory searched, on stderr. True when
+    // there is none.
+    bool ReportMissingFiles(const char* step)
+    {
+        const CUpdateSetupModel& m = command_.model;
+        const std::string& dir = m.Files().Directory();
+        bool complete = true;
+        if (m.newestFirmware == 0) {
+            std::fprintf(stderr, "tarvel-cli: %s: no firmware file %s.nnn in %s\n", step,
+                         CProbeImageFiles::kFirmwareFamily, dir.c_str());
+            complete = false;
+        }
+        if (m.newestLogic == 0) {
+            std::fprintf(stderr, "tarvel-cli: %s: no logic file %s.nnn in %s\n", step, CProbeImageFiles::kLogicFamily,
+                         dir.c_str());
+            complete = false;
+        }
+        return complete;
+    }
+
 private:
+    // A file newer (or older) than what the probe runs was found; an
+    // unknown newest version is no reason to update.
+    bool NewerFileFound() const
+    {
+        const CUpdateSetupModel& m = command_.model;
+        return (m.newestFirmware != 0 && m.newestFirmware != m.firmwareVersion) ||
+               (m.newestLogic != 0 && m.newestLogic != m.logicVersion);
+    }
+
     CCliPercentView view_;
     CProbeUpdateCommand command_;
 };

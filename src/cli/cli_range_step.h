@@ -8,7 +8,10 @@
 // image (loads, the project's autoload, fill, dump), each written range in
 // turn; with nothing written they fail. The range kept in the project is
 // used only with "--range stored": a range saved by an earlier run must never
-// cut a later run's file short.
+// cut a later run's file short. An empty kept range is refused, and program
+// and verify over a kept range this run wrote nothing into fail: they would
+// program or compare erased bytes the run never meant. Only a range given
+// on the command line is taken as it is.
 
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
@@ -27,7 +30,11 @@ public:
     }
 
 protected:
-    CCliRangeStep(const char* name, bool required) : name_(name), required_(required) {}
+    // `stored`: the project's field that "--range stored" takes.
+    CCliRangeStep(const char* name, bool required, CMemoryRange CQpgDoc::*stored)
+        : name_(name), required_(required), storedField_(stored)
+    {
+    }
 
     // The command opens as its dialog would, takes the given --range (a
     // refused range stops the step: its message was shown), runs and stores
@@ -42,8 +49,12 @@ protected:
         if (!given_ && !required_)
             return RunOverWritten<TCommand>(session);
         TCommand command(session.Doc(), CliTargetContext(session));
-        if (!stored_ && !CliTargetRange(session, given_, range_, command.operation.range))
+        if (stored_) {
+            if (!TakeStoredRange(session, writesImage, command.operation.range))
+                return kExitFailed;
+        } else if (!CliTargetRange(session, given_, range_, command.operation.range)) {
             return kExitFailed;
+        }
         const ETargetResult result = command.Start();
         command.StoreBack();
         if (writesImage && result == ETargetResult::Done)
@@ -73,8 +84,32 @@ protected:
 
 
 private:
+    // "--range stored": the project's range as it is kept (the operation
+    // checks it against the physical range). False (message printed) when
+    // it is empty or, for a step that sends the image, this run wrote
+    // nothing into it.
+    bool TakeStoredRange(CCliSession& session, bool writesImage, CMemoryRange& range) const
+    {
+        const CMemoryRange& stored = session.Doc().*storedField_;
+        if (stored.GetSize() == 0) {
+            std::fprintf(stderr, "tarvel-cli: %s: the project keeps no %s range: give --range R\n", name_, name_);
+            return false;
+        }
+        if (!writesImage && !session.WroteInto(stored)) {
+            std::fprintf(stderr,
+                         "tarvel-cli: %s: this run wrote nothing into the project's %s range %08lX - %08lX: load "
+                         "a file first, or give the range with --range R\n",
+                         name_, name_, static_cast<unsigned long>(stored.GetStart()),
+                         static_cast<unsigned long>(stored.GetEnd()));
+            return false;
+        }
+        range = stored;
+        return true;
+    }
+
     const char* name_;
     bool required_;
+    CMemoryRange CQpgDoc::*storedField_;
     bool given_ = false;
     bool stored_ = false;
     CCliArgs::SRange range_;

@@ -17,31 +17,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-// Kept ready for the signal handler, which may only make plain system calls.
-char gImagePath[PATH_MAX];
-char gImageDir[PATH_MAX];
-
-extern "C" void RemoveImageAndExit(int signal)
-{
-    if (signal == SIGINT && CliInterruptTake())
-        return; // a stop request: the operation in hand ends in order
-    if (gImagePath[0])
-        ::unlink(gImagePath);
-    if (gImageDir[0])
-        ::rmdir(gImageDir);
-    ::_exit(128 + signal);
-}
-
-} // namespace
-
 CCliSession::CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settings)
     : settings_(settings), box_(answer), probe_(settings_), doc_(std::make_unique<CQpgDoc>(false))
 {
     // The project's autoload is a load of this run.
     doc_->autoloadHandler = [this](CQpgDoc& doc, COperationView& view, CMessageBox& box) {
         CLoadCommand command(doc);
+        // Nobody is asked whether a text file is binary data.
+        command.model.textRule = CLoadModel::ETextRule::Refuse;
         const int result = command.Load(view, box);
         command.StoreBack();
         if (result == kLoadOk || result == kLoadOutside)
@@ -53,37 +36,12 @@ CCliSession::CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settin
 
 bool CCliSession::SpoolStandardInput(std::string& path)
 {
-    path = dir_ + "/standard-input";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        std::fprintf(stderr, "tarvel-cli: cannot keep standard input in %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    char buffer[1 << 16];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            ok = w > 0;
-            done += w > 0 ? w : 0;
-        }
-        if (!ok)
-            break;
-    }
-    if (::close(fd) != 0 || !ok) {
-        std::fprintf(stderr, "tarvel-cli: cannot read standard input: %s\n", std::strerror(errno));
-        return false;
-    }
-    return true;
+    return runDir_.SpoolStandardInput(path);
+}
+
+void CCliSession::RemoveSpool()
+{
+    runDir_.RemoveSpool();
 }
 
 void CCliSession::RecordWritten(const CMemoryRange& range)
@@ -92,9 +50,22 @@ void CCliSession::RecordWritten(const CMemoryRange& range)
         written_.push_back(range);
 }
 
+bool CCliSession::WroteInto(const CMemoryRange& range) const
+{
+    const uint64_t lo = range.GetStart();
+    const uint64_t hi = lo + range.GetSize();
+    for (const CMemoryRange& w : written_) {
+        if (uint64_t{w.GetStart()} < hi && uint64_t{w.GetStart()} + w.GetSize() > lo)
+            return true;
+    }
+    return false;
+}
+
 std::vector<CMemoryRange> CCliSession::AlignedInside(const std::vector<CMemoryRange>& ranges) const
 {
-    const uint64_t unit = imageOnly_ ? 1 : uint64_t{1} << doc_->busWidth;
+    // The clamped width: a bus width code outside 0..2 is refused by the
+    // operation itself, and must not shift here.
+    const uint64_t unit = imageOnly_ ? 1 : uint64_t{doc_->BusWidthBytes()};
     const uint64_t physicalStart = doc_->physicalRange.GetStart();
     const uint64_t physicalEnd = physicalStart + doc_->physicalRange.GetSize(); // exclusive
     std::vector<std::pair<uint64_t, uint64_t>> spans;
@@ -127,10 +98,7 @@ std::vector<CMemoryRange> CCliSession::AlignedInside(const std::vector<CMemoryRa
 
 CCliSession::~CCliSession()
 {
-    doc_.reset(); // closes and deletes the image's backing file
-    if (!dir_.empty())
-        ::rmdir(dir_.c_str());
-    gImagePath[0] = gImageDir[0] = '\0';
+    doc_.reset(); // closes the image's backing file; the run directory goes after it
 }
 
 bool CCliSession::OpenImage()
@@ -140,37 +108,18 @@ bool CCliSession::OpenImage()
         const char* tmp = std::getenv("TMPDIR");
         parent = tmp && *tmp ? tmp : "/tmp";
     }
-    std::string templ = parent + "/tarvel-cli-XXXXXX";
-    if (!::mkdtemp(templ.data())) {
-        std::fprintf(stderr, "Fatal Error: cannot create a directory for the memory image in %s\n", parent.c_str());
+    std::string error;
+    if (!runDir_.Create(parent, error)) {
+        std::fprintf(stderr, "Fatal Error: %s\n", error.c_str());
         return false;
     }
-    dir_ = templ;
-    if (doc_->image.Open(doc_->physicalRange.GetStart(), dir_) != 0) {
-        std::fprintf(stderr, "Fatal Error: cannot create the memory image in %s\n", dir_.c_str());
+    if (doc_->image.Open(doc_->physicalRange.GetStart(), runDir_.Path()) != 0) {
+        std::fprintf(stderr, "Fatal Error: cannot create the memory image in %s\n", runDir_.Path().c_str());
         return false;
     }
-    // The paths are set while the signals wait, so the handler never sees half
-    // a path. A hang-up the program was started to ignore (nohup) stays
-    // ignored: closing the terminal must not end a programming run. SIGINT is
-    // taken even when ignored (a background job's): it stops a run in order.
-    sigset_t signals, previous;
-    sigemptyset(&signals);
-    for (int s : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&signals, s);
-    sigprocmask(SIG_BLOCK, &signals, &previous);
-    std::snprintf(gImagePath, sizeof gImagePath, "%s", doc_->image.GetPath().c_str());
-    std::snprintf(gImageDir, sizeof gImageDir, "%s", dir_.c_str());
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction action {};
-        if (s == SIGHUP && sigaction(s, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
-            continue;
-        action = {};
-        action.sa_handler = RemoveImageAndExit;
-        sigemptyset(&action.sa_mask);
-        sigaction(s, &action, nullptr);
-    }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    // The run keeps the file open; without its name nothing of it can stay
+    // behind, however the run ends.
+    doc_->image.UnlinkBackingFile();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "cli/cli_message_box.h"
 #include "cli/cli_operation_view.h"
 #include "cli/cli_probe.h"
+#include "cli/cli_run_directory.h"
 #include "common/settings.h"
 #include "project/qpg_doc.h"
 
@@ -56,9 +57,11 @@ public:
     // A load put bytes outside the image window or the physical range.
     bool outsideSeen = false;
 
-    // Copies standard input into a file of the run's directory and names it
-    // in `path`; false (message printed) on failure.
+    // Copies standard input (bounded) into a file of the run's directory and
+    // names it in `path`; false (message printed) on failure. RemoveSpool
+    // deletes the copy once it has been read.
     bool SpoolStandardInput(std::string& path);
+    void RemoveSpool();
 
     // The image ranges this run wrote (load, the project's autoload, fill,
     // dump): what program and verify cover when no --range is given.
@@ -67,17 +70,20 @@ public:
     // (as the document widens the image's used range), sorted and merged
     // where they touch.
     std::vector<CMemoryRange> WrittenRanges() const { return AlignedInside(written_); }
+    // True when this run wrote any byte inside `range`.
+    bool WroteInto(const CMemoryRange& range) const;
     // `ranges` inside the physical range, widened to whole bus units, sorted
     // and merged where they touch.
     std::vector<CMemoryRange> AlignedInside(const std::vector<CMemoryRange>& ranges) const;
 
 private:
     CSettings settings_;
+    // Declared before the document: it is removed after the image is closed.
+    CCliRunDirectory runDir_;
     CCliMessageBox box_;
     CCliOperationView view_;
     CCliProbe probe_;
     std::unique_ptr<CQpgDoc> doc_;
-    std::string dir_;
     std::string projectPath_;
     bool imageOnly_ = false;
     std::vector<CMemoryRange> written_;

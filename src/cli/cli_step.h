@@ -30,6 +30,10 @@ public:
     virtual bool Parse(CCliArgs& args, std::string& error) = 0;
     virtual bool Check(const SCliRun&, std::string&) const { return true; }
     virtual int Run(CCliSession& session) = 0;
+    // True for a step whose operation asks for a stop request between its
+    // parts (the target and probe steps): Ctrl-C then lets it end in order.
+    // Any other step (load, store, fill, checksum) ends at once on Ctrl-C.
+    virtual bool StopsInOrder() const { return true; }
 };
 
 // The steps by name: a new step is one class and one row in the table.

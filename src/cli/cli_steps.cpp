@@ -8,7 +8,10 @@ const SCliStepInfo kSteps[] = {
      "        [--clock NAME|CODE] [--endian little|big] [--workspace HEX] [--target-algorithm on|off]\n"
      "        [--autoload on|off]",
      CreateSetupStep},
-    {"load", "load FILE [--offset HEX]   (FILE - : standard input)", CreateLoadStep},
+    {"load", "load FILE [--offset HEX] [--format auto|srec|hex|elf|abs|binary]   (FILE - : standard\n"
+             "        input; auto finds the format, and a text file that is no record file is\n"
+             "        refused unless --format binary is given)",
+     CreateLoadStep},
     {"store", "store FILE --range R   (FILE - : standard output)", CreateStoreStep},
     {"fill", "fill --range R --pattern HEX --unit byte|word|long", CreateFillStep},
     {"checksum", "checksum --range R --unit byte|word|long [--store HEX --dest-unit byte|word|long]",
@@ -27,7 +30,8 @@ const SCliStepInfo kSteps[] = {
      CreateEraseStep},
     {"program", "program [--range R|stored]   (default: what this run loaded)", CreateProgramStep},
     {"verify", "verify [--range R|stored]   (default: what this run loaded)", CreateVerifyStep},
-    {"flash", "flash FILE [--offset HEX]   (load, erase the sectors the data touches, program, verify)",
+    {"flash", "flash FILE [--offset HEX] [--format F]   (load as load does, erase the sectors the data\n"
+              "        touches, program, verify)",
      CreateFlashStep},
     {"dump", "dump --range R", CreateDumpStep},
     {"probe-info", "probe-info [P]   (the probe's loader: serial number, MAC, current and newest versions)",

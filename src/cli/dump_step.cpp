@@ -6,7 +6,7 @@ namespace {
 
 class CDumpStep final : public CCliRangeStep {
 public:
-    CDumpStep() : CCliRangeStep("dump", true) {}
+    CDumpStep() : CCliRangeStep("dump", true, &CQpgDoc::dumpRange) {}
 
     int Run(CCliSession& session) override
     {

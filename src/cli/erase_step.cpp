@@ -43,7 +43,10 @@ public:
             result = command.EraseAll();
         } else if (byRange_) {
             CMemoryRange range;
-            if (!CliTargetRange(session, true, range_, range))
+            // As program, verify and dump: a range that is not inside the
+            // flash is refused (with the same message), never cut to it.
+            if (!CliTargetRange(session, true, range_, range) ||
+                !range.CheckInside(session.Physical(), "", &session.Box()))
                 return kExitFailed;
             return CliEraseTouched(session, {range}, "erase");
         } else {

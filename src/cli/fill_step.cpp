@@ -31,6 +31,8 @@ public:
         return true;
     }
 
+    bool StopsInOrder() const override { return false; }
+
     int Run(CCliSession& session) override
     {
         if (!session.Allows(CQpgDoc::ECommand::Fill, "fill"))

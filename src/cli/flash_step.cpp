@@ -1,7 +1,7 @@
-// flash FILE [--offset HEX]: the production job in one step: loads the file,
+// flash FILE [--offset HEX] [--format F]: the production job in one step: loads the file,
 // erases exactly the sectors its data touches (every bank), programs and
 // verifies what it loaded.
-#include "cli/cli_args.h"
+#include "cli/cli_load_file.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
@@ -16,22 +16,7 @@ namespace {
 
 class CFlashStep final : public CCliStep {
 public:
-    bool Parse(CCliArgs& args, std::string& error) override
-    {
-        CCliArgs::SStepArgs a;
-        if (!args.TakeStep("flash", {"--offset"}, 1, a, error))
-            return false;
-        if (a.positionals.empty()) {
-            error = "flash: FILE is missing";
-            return false;
-        }
-        file_ = a.positionals[0];
-        if (a.Has("--offset") && !CCliArgs::ParseHex(a.options["--offset"], offset_)) {
-            error = "flash: --offset wants a hexadecimal number of up to 8 digits";
-            return false;
-        }
-        return true;
-    }
+    bool Parse(CCliArgs& args, std::string& error) override { return CliParseLoadArgs(args, "flash", args_, error); }
 
     int Run(CCliSession& session) override
     {
@@ -39,19 +24,12 @@ public:
             return kExitFailed;
         CQpgDoc& doc = session.Doc();
         CLoadCommand load(doc);
-        load.model.fileName = file_;
-        load.model.offset.SetValue(offset_);
-        const int loaded = load.Load(session.View(), session.Box());
-        load.StoreBack();
+        const int loaded = CliLoadFile(session, args_, load);
         if (loaded != kLoadOk && loaded != kLoadOutside)
             return kExitFailed;
-        if (loaded == kLoadOutside)
-            session.outsideSeen = true;
-        for (const CMemoryRange& span : load.model.Report().spans)
-            session.RecordWritten(span);
         const std::vector<CMemoryRange> ranges = session.AlignedInside(load.model.Report().spans);
         if (ranges.empty()) {
-            std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", file_.c_str());
+            std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", args_.file.c_str());
             return kExitFailed;
         }
         if (const int erased = CliEraseTouched(session, ranges, "flash"); erased != kExitOk)
@@ -72,8 +50,7 @@ public:
     }
 
 private:
-    std::string file_;
-    uint32_t offset_ = 0;
+    SCliLoadArgs args_;
 };
 
 } // namespace

@@ -1,8 +1,10 @@
 // tarvel-cli: runs steps on one project and its memory image, the way a
 // person would use the menus, and stops at the first failure.
 #include "cli/cli_args.h"
+#include "cli/cli_interrupt.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
+#include "common/standard_descriptors.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,7 +17,7 @@ namespace {
 void PrintHelp(FILE* out)
 {
     std::fprintf(out,
-                 "Usage: tarvel-cli [--project FILE.tvl] [--probe HOST[:PORT] | --sim BOARD] [--yes|--no]\n"
+                 "Usage: tarvel-cli [--project FILE.tvl] [--probe HOST[:PORT] | --sim BOARD] [--yes|--no] [--quiet]\n"
                  "                  [--allow-outside] STEP [STEP ...]\n"
                  "       tarvel-cli --physical R [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
                  "\n"
@@ -51,10 +53,13 @@ void PrintHelp(FILE* out)
                  "  --sim BOARD       the target and probe steps run against a simulated probe in\n"
                  "                    this process, with the board file BOARD (\"default\": the\n"
                  "                    built-in demo board)\n"
-                 "  --quiet           no status lines and no progress: only the messages of\n"
+                 "  --quiet, -q       no status lines and no progress: only the messages of\n"
                  "                    failures and warnings, and the results on stdout\n"
                  "  --help, -h        this text\n"
-                 "  --version         the program's version\n"
+                 "  --version, -V     the program's version\n"
+                 "  --                in a step, the words after it are its files, never\n"
+                 "                    options (load -- -a.s19)\n"
+                 "An option's value may also follow it with =, as in --project=board.tvl.\n"
                  "\n"
                  "The probe steps connect to the probe's loader on the loader port (--port and\n"
                  "--baud, else the project's, COM1 at 9600 baud unless set) or on --probe /\n"
@@ -75,7 +80,22 @@ void PrintHelp(FILE* out)
                  "  1  a step failed (its message was printed); later steps did not run\n"
                  "  2  the command line is wrong; nothing ran\n"
                  "  3  every step ran, but a load put bytes outside the image window or the\n"
-                 "     physical memory range (see its warning); --allow-outside makes this 0\n");
+                 "     physical memory range (see its warning); --allow-outside makes this 0\n"
+                 "  130  Ctrl-C stopped a target operation; the connection was ended in order\n"
+                 "\n"
+                 "Program files: ELF (32-bit ARM executables: the bytes of their sections at\n"
+                 "their load addresses), HIWARE absolute, Motorola S-record and Intel HEX are\n"
+                 "found by their contents; any other file that is not text is binary data. A\n"
+                 "text file that is no record file is refused unless --format binary is given.\n"
+                 "\n"
+                 "Environment:\n"
+                 "  TARVEL_COM1 .. TARVEL_COM4  the serial device of each COM port\n"
+                 "                    (default /dev/ttyS0 .. /dev/ttyS3)\n"
+                 "  TARVEL_PROBE_PORT  the TCP port of a network probe (default 17000)\n"
+                 "  TARVEL_IMAGE_DIR  where the run keeps its memory image (default $TMPDIR,\n"
+                 "                    else /tmp)\n"
+                 "  TARVEL_PROGRAM_DIR  where probe-update finds its firmware and logic files\n"
+                 "                    (default the directory of tarvel-cli)\n");
 }
 
 int Usage(const std::string& error)
@@ -93,6 +113,7 @@ bool IsStepName(const std::string& word)
 
 int main(int argc, char** argv)
 {
+    OpenClosedStandardDescriptors();
     // Results go to stdout, the system's messages to stderr; line-buffered
     // stdout keeps the two in the order they happened when both reach one pipe.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -115,7 +136,23 @@ int main(int argc, char** argv)
         const std::string token = args.Next();
         std::string value;
         std::string error;
-        if (token == "--help" || token == "-h") {
+        // "--" before a step: its name follows, whatever it looks like.
+        const bool stepFollows = token == "--";
+        if (stepFollows && args.AtEnd())
+            return Usage("-- ends the command line: a step is missing");
+        if (stepFollows || token.compare(0, 2, "--") != 0) {
+            const std::string name = stepFollows ? args.Next() : token;
+            const SCliStepInfo* info = FindCliStep(name);
+            if (!info)
+                return Usage("unknown step '" + name + "'");
+            auto step = info->create();
+            // An error of several lines (a list of candidates) says enough on its own.
+            if (!step->Parse(args, error))
+                return Usage(error.find('\n') == std::string::npos ? error + " (usage: " + info->usage + ")" : error);
+            steps.push_back(std::move(step));
+            continue;
+        }
+        if (token == "--help") {
             PrintHelp(stdout);
             return kExitOk;
         } else if (token == "--version") {
@@ -158,17 +195,8 @@ int main(int argc, char** argv)
             if (value.empty())
                 return Usage(token + " needs a value");
             (token == "--probe" ? probeHost : simBoard) = value;
-        } else if (token.compare(0, 2, "--") == 0) {
-            return Usage("unknown option " + token);
         } else {
-            const SCliStepInfo* info = FindCliStep(token);
-            if (!info)
-                return Usage("unknown step '" + token + "'");
-            auto step = info->create();
-            // An error of several lines (a list of candidates) says enough on its own.
-            if (!step->Parse(args, error))
-                return Usage(error.find('\n') == std::string::npos ? error + " (usage: " + info->usage + ")" : error);
-            steps.push_back(std::move(step));
+            return Usage("unknown option " + token);
         }
     }
     if (steps.empty())
@@ -187,6 +215,7 @@ int main(int argc, char** argv)
     const CSettings settings;
     CCliSession session(answer, settings);
     session.View().SetQuiet(quiet);
+    session.Box().SetQuiet(quiet);
     if (!probeHost.empty()) {
         std::string error;
         if (!session.Probe().UseNetworkProbe(probeHost, error))
@@ -206,11 +235,18 @@ int main(int argc, char** argv)
     if (hasProject && !session.OpenProject(projectPath))
         return kExitFailed;
     for (auto& step : steps) {
+        session.View().SetStopsInOrder(step->StopsInOrder());
         const int code = step->Run(session);
         if (code != kExitOk)
             return code;
+        // A stop request the step finished anyway (it came after the
+        // operation's last check) still ends the run before the next step.
+        if (CliInterruptRequested()) {
+            std::fprintf(stderr, "tarvel-cli: stopped by Ctrl-C; the steps after this one did not run\n");
+            return kExitInterrupted;
+        }
     }
-    if (hasProject && session.Doc().IsModified())
+    if (hasProject && session.Doc().IsModified() && !quiet)
         std::fprintf(stderr, "Note: the changes to project %s are not saved (the step save keeps them)\n",
                      projectPath.c_str());
     return session.outsideSeen && !allowOutside ? kExitOutside : kExitOk;

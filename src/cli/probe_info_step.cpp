@@ -23,8 +23,10 @@ public:
         if (!model.TakeValues())
             return kExitFailed;
         const bool connected = model.Connect();
-        if (connected)
+        if (connected) {
             maintenance.PrintVersions();
+            maintenance.ReportMissingFiles("probe-info"); // a note: the versions were read
+        }
         return maintenance.Finish(connected ? kExitOk : kExitFailed);
     }
 

@@ -24,6 +24,12 @@ public:
             return kExitFailed;
         if (!model.Connect())
             return maintenance.Finish(kExitFailed);
+        // Without the files there is nothing to update to: say which are
+        // missing and where they were looked for.
+        if (!maintenance.ReportMissingFiles("probe-update")) {
+            maintenance.PrintVersions(false);
+            return maintenance.Finish(kExitFailed);
+        }
         if (!model.UpdateEnabled()) {
             // The Update button stays disabled: nothing newer on disk.
             std::printf("Firmware and logic are up to date.\n");

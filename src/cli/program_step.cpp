@@ -6,7 +6,7 @@ namespace {
 
 class CProgramStep final : public CCliRangeStep {
 public:
-    CProgramStep() : CCliRangeStep("program", false) {}
+    CProgramStep() : CCliRangeStep("program", false, &CQpgDoc::programRange) {}
 
     int Run(CCliSession& session) override
     {

@@ -5,6 +5,7 @@
 #include "cli/cli_step.h"
 #include "common/text_format.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -42,6 +43,16 @@ public:
         const bool exists = std::filesystem::exists(path, ec);
         const bool own = !session.ProjectPath().empty() && std::filesystem::exists(session.ProjectPath(), ec)
                          && std::filesystem::equivalent(path, session.ProjectPath(), ec);
+        // Another program's change to this run's own project file is never
+        // written over, not even with --yes: the person decides what to keep.
+        std::string why;
+        if (own && doc.ProjectFileChanged(&why)) {
+            std::fprintf(stderr,
+                         "tarvel-cli: save: the project file %s changed on disk since this run read it (%s); "
+                         "not saved, so that change is kept\n",
+                         path.c_str(), why.c_str());
+            return kExitFailed;
+        }
         if (exists && !own
             && session.Box().Show("File already exists!   Do you want replace it?", "Confirmed", EMsgIcon::Question,
                                   EMsgButtons::YesNo)

@@ -4,6 +4,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
+#include "catalogue/flash_catalogue.h"
 #include "common/text_format.h"
 #include "flash/target_memory_setup.h"
 
@@ -45,7 +46,9 @@ public:
         line(Format("Project:         %s%s", d.GetPathName().empty() ? "(new, not saved)" : d.GetPathName().c_str(),
                     d.IsModified() ? " (modified)" : ""));
         line(Format("Device:          \"%s\"", d.memoryType.c_str()));
-        line(Format("Data bus:        %d bit", static_cast<int>(d.BusWidthBytes() * 8)));
+        const uint32_t busBytes = CFlashCatalogue::BusWidthBytes(d.busWidth);
+        line(busBytes != 0 ? Format("Data bus:        %d bit", static_cast<int>(busBytes * 8))
+                           : Format("Data bus:        code %d (not 8, 16 or 32 bit)", d.busWidth));
         line(Format("Base address:    %08lX", static_cast<unsigned long>(d.physicalRange.GetStart())));
         line(Format("Banks:           %d", d.bankCount));
         line("Physical range:  " + RangeText(d.physicalRange));

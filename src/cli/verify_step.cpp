@@ -6,7 +6,7 @@ namespace {
 
 class CVerifyStep final : public CCliRangeStep {
 public:
-    CVerifyStep() : CCliRangeStep("verify", false) {}
+    CVerifyStep() : CCliRangeStep("verify", false, &CQpgDoc::verifyRange) {}
 
     int Run(CCliSession& session) override
     {

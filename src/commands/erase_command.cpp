@@ -2,6 +2,7 @@
 
 #include "catalogue/flash_catalogue.h"
 #include "flash/erase_all_operation.h"
+#include "catalogue/flash_catalogue.h"
 #include "project/qpg_doc.h"
 
 CEraseCommand::CEraseCommand(CQpgDoc& doc, const STargetContext& context)
@@ -18,7 +19,7 @@ void CEraseCommand::Prepare(CEraseOperation& operation) const
     operation.flashBase = doc_.physicalRange.GetStart();
     operation.workspace = ProjectWorkspace(doc_);
     operation.banks = static_cast<uint32_t>(doc_.bankCount);
-    operation.busWidthBytes = doc_.BusWidthBytes();
+    operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc_.busWidth);
 }
 
 ETargetResult CEraseCommand::EraseAll()

@@ -8,6 +8,7 @@ CLoadCommand::CLoadCommand(CQpgDoc& doc) : model(doc.image, doc.physicalRange), 
     model.offset.SetValue(doc.loadOffset);
     model.autoload = doc.autoload;
     model.openedForAutoload = doc.openingForAutoload;
+    model.bigEndianTarget = doc.IsBigEndian();
 }
 
 int CLoadCommand::Load(COperationView& view, CMessageBox& box)

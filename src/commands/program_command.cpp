@@ -1,11 +1,12 @@
 #include "commands/program_command.h"
 
+#include "catalogue/flash_catalogue.h"
 #include "project/qpg_doc.h"
 
 CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
       rangeEntry(operation.range, operation.physical, doc.image, CTargetRangeModel::EFit::UsedRange,
-                 doc.BusWidthBytes()),
+                 CFlashCatalogue::BusWidthBytes(doc.busWidth)),
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
@@ -15,7 +16,7 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     operation.postList = doc.postProgramList;
     operation.flashBase = doc.physicalRange.GetStart();
     operation.workspace = ProjectWorkspace(doc);
-    operation.busWidthBytes = doc.BusWidthBytes();
+    operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
     rangeEntry.Show();
 }
 

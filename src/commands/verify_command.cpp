@@ -1,17 +1,18 @@
 #include "commands/verify_command.h"
 
+#include "catalogue/flash_catalogue.h"
 #include "project/qpg_doc.h"
 
 CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
       rangeEntry(operation.range, operation.physical, doc.image, CTargetRangeModel::EFit::UsedRange,
-                 doc.BusWidthBytes()),
+                 CFlashCatalogue::BusWidthBytes(doc.busWidth)),
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
     operation.physical = doc.physicalRange;
     operation.range = doc.VerifyStartRange();
-    operation.busWidthBytes = doc.BusWidthBytes();
+    operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
     rangeEntry.Show();
 }
 

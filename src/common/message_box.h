@@ -9,7 +9,8 @@
 inline constexpr const char* kAppTitle = "Tarvel for ARM (QDX7000)";
 
 enum class EMsgIcon { None, Stop, Exclamation, Question, Information };
-enum class EMsgButtons { Ok, YesNo, OkCancel, YesNoCancel };
+// YesNoDefaultNo: a Yes/No question whose safe answer, No, is the default button.
+enum class EMsgButtons { Ok, YesNo, OkCancel, YesNoCancel, YesNoDefaultNo };
 enum class EMsgResult { Ok, Yes, No, Cancel };
 
 class CMessageBox {

@@ -1,6 +1,7 @@
 // The binary reader: the last resort, it takes every file it can open.
 #include "files/load_tracker.h"
 
+#include "common/text_format.h"
 #include "common/unique_fd.h"
 #include "files/program_file_readers.h"
 
@@ -28,6 +29,24 @@ int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& b
     struct stat st {};
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
         return kLoadCannotOpen;
+    // Every byte has an address: the file's position plus the load offset. A
+    // file that runs past 0xFFFFFFFF from there has bytes without one (they
+    // would wrap onto the image's start), so it is refused whole. A regular
+    // file is judged by its size before anything is written; a pipe while
+    // it is read (the tracker then takes back what was written).
+    const uint64_t addressRoom = uint64_t{0x100000000} - loadOffset;
+    const auto refuse = [&report, loadOffset, addressRoom] {
+        if (report) {
+            report->line = 0;
+            report->reason = Format("the file is longer than the %llu bytes from offset %08lX to the end of the "
+                                    "address space",
+                                    static_cast<unsigned long long>(addressRoom),
+                                    static_cast<unsigned long>(loadOffset));
+        }
+        return kLoadRefused;
+    };
+    if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > addressRoom)
+        return refuse();
     CLoadTracker tracker(image, bytesLoaded, report);
     auto buffer = std::make_unique<uint8_t[]>(kChunk);
     uint64_t position = 0;
@@ -46,6 +65,8 @@ int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& b
         }
         if (filled == 0)
             break;
+        if (position + filled > addressRoom)
+            return refuse();
         const uint32_t address = loadOffset + static_cast<uint32_t>(position);
         if (!tracker.WriteInPieces(address, buffer.get(), static_cast<uint32_t>(filled), kPiece))
             return kLoadImageFailed;

@@ -26,6 +26,7 @@ void CChecksumModel::Invalidate()
 
 void CChecksumModel::SetSourceUnitIndex(int index)
 {
+    index = CFillModel::ValidUnitIndex(index);
     if (index != sourceUnitIndex_) {
         sourceUnitIndex_ = index;
         Invalidate();
@@ -34,6 +35,7 @@ void CChecksumModel::SetSourceUnitIndex(int index)
 
 void CChecksumModel::SetDestUnitIndex(int index)
 {
+    index = CFillModel::ValidUnitIndex(index);
     if (index != destUnitIndex_) {
         destUnitIndex_ = index;
         Invalidate();

@@ -25,6 +25,7 @@ public:
     const CMemoryRange& Range() const { return range_; }
 
     // Changing a unit to a different one, or the entry mode, throws the sum away.
+    // An index outside 0..2 (a damaged project file) is taken as 2 (long).
     void SetSourceUnitIndex(int index);
     void SetDestUnitIndex(int index);
     void SelectMode(int lengthMode);

@@ -20,7 +20,7 @@ void CFillModel::SetRange(const CMemoryRange& r)
 void CFillModel::SetUnitIndex(int index)
 {
     const uint32_t value = pattern.Value();
-    unitIndex_ = index < 0 || index > 2 ? 2 : index;
+    unitIndex_ = ValidUnitIndex(index);
     pattern.SetDigits(2 * UnitBytes());
     pattern.SetValue(value);
 }

@@ -34,6 +34,9 @@ public:
     bool Fill(COperationView& view, CMessageBox& box);
 
     static int UnitOfIndex(int index) { return index == 0 ? 1 : index == 1 ? 2 : 4; }
+    // A unit index as the dialogs show and use it: a project file can hold any
+    // 16-bit value, and everything outside 0..2 counts as 2 (long).
+    static int ValidUnitIndex(int index) { return index >= 0 && index <= 2 ? index : 2; }
 
     CRangeEntry entry;
     CHexField pattern{8};

@@ -28,8 +28,6 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
     unsigned long lineNumber = 0;
     bool first = true;
     const auto refuse = [&](std::string why) { return recordline::Refuse(report, lineNumber, std::move(why)); };
-    // A line that is no record: on the first line the file is not Intel HEX.
-    const auto malformed = [&](std::string why) { return first ? kLoadNotFormat : refuse(std::move(why)); };
     for (;;) {
         const char* line = nullptr;
         size_t length = 0;
@@ -39,38 +37,49 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
         if (status == CLineReader::EStatus::Error)
             return kLoadCannotOpen;
         ++lineNumber;
-        if (status == CLineReader::EStatus::TooLong)
-            return malformed(recordline::TooLongReason(kIntelHexMaxLine));
-        if (recordline::IsBlank(line, length))
+        const bool tooLong = status == CLineReader::EStatus::TooLong;
+        if (!tooLong && recordline::IsBlank(line, length))
             continue;
+        // The first line that is not blank decides: a file that opens with
+        // ":" is Intel HEX, and every bad line of it, this one included,
+        // refuses it.
+        if (first && !recordline::StartsLikeIntelHex(line, length))
+            return recordline::NotFormat(report, lineNumber, "the first line is no Intel HEX record");
+        first = false;
+        if (tooLong)
+            return refuse(recordline::TooLongReason(kIntelHexMaxLine));
         // ":" LL AAAA TT DD... CC
         if (line[0] != ':')
-            return malformed("the line does not begin with ':'");
+            return refuse("the line does not begin with ':'");
         const size_t digits = length - 1;
         if (digits >= 2) {
             if (!hexdigits::DecodeByte(line + 1, record[0]))
-                return malformed(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1, 2)));
+                return refuse(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1, 2)));
         }
         const size_t total = 5 + size_t{digits >= 2 ? record[0] : 0u};
         if (digits < 2 * total) {
             const size_t nonHex = recordline::FirstNonHex(line, 1, digits);
             if (nonHex < length)
-                return malformed(recordline::NotHexReason(line, nonHex));
-            return malformed(digits < 10 ? std::string("the line is too short for a record")
-                                         : Format("the record's length (%u bytes) runs past the end of the line",
-                                                  record[0]));
+                return refuse(recordline::NotHexReason(line, nonHex));
+            return refuse(digits < 10 ? std::string("the line is too short for a record")
+                                      : Format("the record's length (%u bytes) runs past the end of the line",
+                                               record[0]));
         }
         const size_t decoded = hexdigits::DecodeRun(line + 1, record, total);
         if (decoded != total)
-            return malformed(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1 + 2 * decoded, 2)));
+            return refuse(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1 + 2 * decoded, 2)));
+        // Nothing but blanks may follow the checksum.
+        for (size_t i = 1 + 2 * total; i < length; ++i) {
+            if (line[i] != ' ' && line[i] != '\t')
+                return refuse(recordline::AfterChecksumReason(line, i));
+        }
         const unsigned count = record[0];
         const unsigned type = record[3];
         if (type > 5)
-            return malformed(Format("unknown record type %02X", type));
+            return refuse(Format("unknown record type %02X", type));
         if (kFixedLength[type] >= 0 && count != static_cast<unsigned>(kFixedLength[type]))
-            return malformed(Format("a record of type %02X with %u data bytes (it has %d)", type, count,
-                                    kFixedLength[type]));
-        first = false;
+            return refuse(Format("a record of type %02X with %u data bytes (it has %d)", type, count,
+                                 kFixedLength[type]));
         if (hexdigits::Sum8(record, total) != 0) {
             const auto expected = static_cast<uint8_t>(-hexdigits::Sum8(record, total - 1));
             return refuse(Format("checksum mismatch (the record says %02X, its bytes give %02X)", record[total - 1],
@@ -93,6 +102,10 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
         }
     }
     if (first)
-        return kLoadNotFormat; // empty, or blank lines only
+        return recordline::NotFormat(report, 0, "the file holds no Intel HEX record"); // empty, or blank lines only
+    if (!tracker.WroteData()) {
+        lineNumber = 0;
+        return refuse(recordline::kNoDataReason);
+    }
     return tracker.Finish(fileRange, physical);
 }

@@ -8,12 +8,10 @@
 
 namespace {
 
-// Hands out the `n` characters at `start` as a line, without a CR at its end.
+// Hands out the `n` characters at `start` as a line.
 inline CLineReader::EStatus TakeLine(const char* start, size_t n, size_t maxLength, const char*& text,
                                      size_t& length)
 {
-    if (n > 0 && start[n - 1] == '\r')
-        --n;
     if (n > maxLength)
         return CLineReader::EStatus::TooLong;
     text = start;
@@ -47,6 +45,7 @@ bool CLineReader::Open(const std::string& path)
     begin_ = end_ = 0;
     eof_ = false;
     failed_ = false;
+    atStart_ = true;
     return true;
 }
 
@@ -76,20 +75,51 @@ bool CLineReader::Refill()
 
 CLineReader::EStatus CLineReader::NextLine(size_t maxLength, const char*& text, size_t& length)
 {
-    // A line may hold maxLength characters, a CR and the LF.
+    // A line may hold maxLength characters and its line end (LF, CR LF or a
+    // lone CR).
     const size_t window = maxLength + 2;
     for (;;) {
         const size_t available = end_ - begin_;
+        // A text file may open with a UTF-8 byte-order mark: it is no part of
+        // the first line.
+        if (atStart_) {
+            if (available < 3 && !eof_) {
+                if (!Refill())
+                    return EStatus::Error;
+                continue;
+            }
+            atStart_ = false;
+            if (available >= 3 && std::memcmp(buffer_.get() + begin_, "\xEF\xBB\xBF", 3) == 0) {
+                begin_ += 3;
+                continue;
+            }
+        }
         char* start = buffer_.get() + begin_;
         const size_t scan = available < window ? available : window;
-        if (auto* lf = static_cast<char*>(std::memchr(start, '\n', scan))) {
+        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', scan));
+        const size_t crScan = lf ? static_cast<size_t>(lf - start) : scan;
+        const auto* cr = static_cast<const char*>(std::memchr(start, '\r', crScan));
+        if (cr) {
+            const size_t n = static_cast<size_t>(cr - start);
+            if (n + 1 < available) {
+                // CR LF, or a CR alone ends the line.
+                begin_ += n + (start[n + 1] == '\n' ? 2 : 1);
+                return TakeLine(start, n, maxLength, text, length);
+            }
+            if (eof_) {
+                begin_ = end_;
+                return TakeLine(start, n, maxLength, text, length);
+            }
+            // A CR as the last byte read: whether an LF follows is not known yet.
+        } else if (lf) {
             const size_t n = static_cast<size_t>(lf - start);
             begin_ += n + 1;
             return TakeLine(start, n, maxLength, text, length);
-        }
-        if (available >= window)
+        } else if (available >= window) {
+            text = start; // the line's first characters, so that a reader can tell what it is
+            length = window;
             return EStatus::TooLong;
-        if (eof_) {
+        } else if (eof_) {
             if (available == 0)
                 return EStatus::End;
             begin_ = end_;

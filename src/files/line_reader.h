@@ -14,8 +14,9 @@ public:
     static constexpr size_t kBufferSize = size_t{1} << 20;
 
     enum class EStatus {
-        Line,    // a line, without its line end (LF or CR LF)
-        TooLong, // the next line holds more than the allowed characters
+        Line,    // a line, without its line end (LF, CR LF or a lone CR)
+        TooLong, // the next line holds more than the allowed characters; `text`
+                 // holds its first ones
         End,     // no more lines
         Error,   // the file could not be read
     };
@@ -28,8 +29,9 @@ public:
     // Opens `path` for reading; false when it cannot be opened or is a directory.
     bool Open(const std::string& path);
 
-    // The next line of at most `maxLength` characters. `text` stays valid
-    // until the next call.
+    // The next line of at most `maxLength` characters. A UTF-8 byte-order
+    // mark at the start of the file is skipped. `text` stays valid until the
+    // next call.
     EStatus NextLine(size_t maxLength, const char*& text, size_t& length);
 
     // Copies up to `count` bytes; returns how many (fewer only at the end of
@@ -49,4 +51,5 @@ private:
     size_t end_ = 0;
     bool eof_ = false;
     bool failed_ = false;
+    bool atStart_ = true; // no line handed out yet: a byte-order mark may come
 };

@@ -39,6 +39,8 @@ bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
         else
             spans_ = {{std::min<uint64_t>(spans_.front().first, address), std::max(spans_.back().second, end)}};
     }
+    if (!overlapKnown_)
+        NoteOverlap(address, data, count);
     if (!journal_.Marked() || (journal_.Touches(address, count) && !journal_.Save(address, count)))
         return false;
     const int r = image_.WriteBlock(address, data, count);
@@ -47,6 +49,64 @@ bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
     if (r == 2)
         outside_ = true;
     return true;
+}
+
+void CLoadTracker::NoteOverlap(uint32_t address, const uint8_t* data, uint32_t count)
+{
+    const uint64_t begin = address;
+    const uint64_t end = std::min<uint64_t>(begin + count, 0x100000000ull);
+    const auto check = [&](uint64_t lo, uint64_t hi) {
+        if (lo >= hi || overlap_)
+            return;
+        const uint64_t at = FirstDifference(lo, hi, data + (lo - begin));
+        if (at < hi) {
+            overlap_ = overlapKnown_ = true;
+            overlapAddress_ = static_cast<uint32_t>(at);
+        }
+    };
+    // A sequential file goes on where its last block ended: one comparison.
+    if (last_ != written_.end() && last_->first <= begin && last_->second >= begin) {
+        const auto next = std::next(last_);
+        if (next == written_.end() || next->first > end) {
+            check(begin, std::min(last_->second, end));
+            last_->second = std::max(last_->second, end);
+            return;
+        }
+    }
+    auto it = written_.upper_bound(begin);
+    if (it != written_.begin() && std::prev(it)->second >= begin)
+        --it;
+    uint64_t lo = begin;
+    uint64_t hi = end;
+    while (it != written_.end() && it->first <= end) {
+        check(std::max(it->first, begin), std::min(it->second, end));
+        lo = std::min(lo, it->first);
+        hi = std::max(hi, it->second);
+        it = written_.erase(it);
+    }
+    last_ = written_.emplace_hint(it, lo, hi);
+    // A file of very many holes: the search for overlaps gives up rather
+    // than hold more memory than the load itself.
+    if (written_.size() > kMaxSpans) {
+        overlapKnown_ = true;
+        written_.clear();
+        last_ = written_.end();
+    }
+}
+
+uint64_t CLoadTracker::FirstDifference(uint64_t begin, uint64_t end, const uint8_t* data)
+{
+    uint8_t held[4096];
+    for (uint64_t at = begin; at < end;) {
+        const auto n = static_cast<uint32_t>(std::min<uint64_t>(sizeof held, end - at));
+        image_.ReadBlock(static_cast<uint32_t>(at), held, n);
+        for (uint32_t i = 0; i < n; ++i) {
+            if (held[i] != data[at - begin + i])
+                return at + i;
+        }
+        at += n;
+    }
+    return end;
 }
 
 bool CLoadTracker::WriteInPieces(uint32_t address, const uint8_t* data, uint32_t count, uint32_t piece)
@@ -75,6 +135,8 @@ int CLoadTracker::Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRa
 {
     kept_ = true;
     if (report_) {
+        report_->overlap = overlap_;
+        report_->overlapAddress = overlapAddress_;
         std::sort(spans_.begin(), spans_.end());
         report_->spans.clear();
         for (size_t i = 0; i < spans_.size();) {

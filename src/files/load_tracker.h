@@ -5,6 +5,7 @@
 #include "project/memory_range.h"
 
 #include <cstdint>
+#include <map>
 
 class CMemoryImage;
 
@@ -48,6 +49,8 @@ public:
     int Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange, const CMemoryRange& physical);
 
     uint32_t Highest() const { return highest_; }
+    // True once a data byte was counted.
+    bool WroteData() const { return bytesLoaded_ > 0; }
 
 private:
     CMemoryImage& image_;
@@ -61,4 +64,18 @@ private:
     SLoadReport* report_;
     std::vector<std::pair<uint64_t, uint64_t>> spans_;
     static constexpr size_t kMaxSpans = size_t{1} << 20;
+
+    // Notes the block in `written_` and, until one is found, looks for an
+    // earlier block of this load under it that held other bytes.
+    void NoteOverlap(uint32_t address, const uint8_t* data, uint32_t count);
+    // The first address of [begin, end) where the image (what this load
+    // wrote before) differs from `data`; end when none.
+    uint64_t FirstDifference(uint64_t begin, uint64_t end, const uint8_t* data);
+    // The addresses this load wrote, as disjoint [first, end) blocks, and the
+    // block written last (where a sequential file goes on).
+    std::map<uint64_t, uint64_t> written_;
+    std::map<uint64_t, uint64_t>::iterator last_ = written_.end();
+    bool overlapKnown_ = false; // an overlap with other bytes was found, or tracking gave up
+    bool overlap_ = false;
+    uint32_t overlapAddress_ = 0;
 };

@@ -25,7 +25,8 @@ enum : int {
     kLoadNotFormat = 2, // not this reader's format: the next reader is tried
     kLoadOutside = 3,   // read completely, but some bytes lay outside the window or the physical range
     kLoadImageFailed = 4, // the memory image failed; reading stopped at once
-    kLoadRefused = 5,   // a record file with a bad line: refused, no other reader is tried
+    kLoadRefused = 5,   // a record file with a bad line, or a binary file that runs past address
+                        // 0xFFFFFFFF from its load offset: refused, no other reader is tried
 };
 
 // What a reader tells besides its result: where and why a file was refused
@@ -35,6 +36,13 @@ struct SLoadReport {
     unsigned long line = 0; // 1 for the file's first line
     std::string reason;
     std::vector<CMemoryRange> spans;
+    // A completed load wrote an address twice with different bytes (the
+    // later bytes stay): the first such address found.
+    bool overlap = false;
+    uint32_t overlapAddress = 0;
+    // The ELF reader: the file's byte order.
+    bool elf = false;
+    bool elfBigEndian = false;
 };
 
 // Longest line (without its line end) each text reader accepts; a longer

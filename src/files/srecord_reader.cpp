@@ -83,6 +83,13 @@ ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record
     if (record.type >= 1 && record.type <= 3 && record.count < record.AddressLength() + 1)
         return bad(Format("S%d record of length %u cannot hold its address and checksum", record.type,
                           record.count));
+    // Nothing but blanks may follow the checksum: a digit more means the
+    // record's length or its digits are wrong.
+    const size_t after = at + 4 + digits;
+    for (size_t i = after; i < length; ++i) {
+        if (line[i] != ' ' && line[i] != '\t')
+            return bad(recordline::AfterChecksumReason(line, i));
+    }
     return ESRecordLine::Record;
 }
 
@@ -122,17 +129,18 @@ int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& 
         if (status == CLineReader::EStatus::Error)
             return kLoadCannotOpen;
         ++lineNumber;
-        if (status == CLineReader::EStatus::TooLong)
-            return first ? kLoadNotFormat : refuse(recordline::TooLongReason(kSRecordMaxLine));
-        if (first && recordline::IsBlank(text, length))
+        const bool tooLong = status == CLineReader::EStatus::TooLong;
+        if (first && !tooLong && recordline::IsBlank(text, length))
             continue;
+        // The first line that is not blank decides: a file that opens like
+        // an S-record ("S" and a digit) is one, and every bad line of it,
+        // this one included, refuses it.
+        if (first && !recordline::StartsLikeSRecord(text, length))
+            return recordline::NotFormat(report, lineNumber, "the first line is no S-record");
+        first = false;
+        if (tooLong)
+            return refuse(recordline::TooLongReason(kSRecordMaxLine));
         const ESRecordLine line = DecodeSRecordLine(text, length, record, &reason);
-        if (first) {
-            // Only a file that opens with a header or data record is taken as S-records.
-            if (line != ESRecordLine::Record || record.type > 3)
-                return kLoadNotFormat;
-            first = false;
-        }
         if (line == ESRecordLine::NoRecord)
             continue; // a line without "S" holds no record
         if (line != ESRecordLine::Record)
@@ -151,6 +159,10 @@ int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& 
             return kLoadImageFailed;
     }
     if (first)
-        return kLoadNotFormat; // empty, or blank lines only
+        return recordline::NotFormat(report, 0, "the file holds no S-record"); // empty, or blank lines only
+    if (!tracker.WroteData()) {
+        lineNumber = 0;
+        return refuse(recordline::kNoDataReason);
+    }
     return tracker.Finish(fileRange, physical);
 }

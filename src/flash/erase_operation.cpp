@@ -2,6 +2,7 @@
 
 #include "probe/target_connection.h"
 #include "flash/erase_flash.h"
+#include "flash/erase_plan.h"
 #include "flash/erase_target.h"
 #include "catalogue/flash_catalogue.h"
 
@@ -15,6 +16,18 @@ ETargetResult CEraseOperation::Erase(bool eraseAll)
 {
     const SEraseTarget target =
         SEraseTarget::ForDevice(*device_, busWidthBytes, banks, flashBase, workspace, eraseAll, eraseMap);
+    // The plan is built again once connected; building it here refuses a
+    // bus width, bank count or base address that cannot be erased before the
+    // probe is touched.
+    {
+        CErasePlan plan;
+        std::string error;
+        if (!CErasePlan::Build(target, plan, error)) {
+            view_.SetStatus(error);
+            box_.Show(error, "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+            return ETargetResult::InvalidSetup;
+        }
+    }
     SSequence sequence;
     sequence.preList = &preList;
     sequence.preListName = "Pre-erase init list";

@@ -16,6 +16,8 @@ ETargetResult CProgramOperation::Start()
     if (!CFlashCatalogue::GetFlashInfo(flashDevice, target.deviceWidth, target.deviceSize, target.pageSize,
                                        target.programAlgorithm, eraseAlgorithm, sectorCount, sectorTable))
         return NoDevice();
+    if (!BusWidthValid(busWidthBytes))
+        return ETargetResult::InvalidSetup;
     target.busWidthBytes = busWidthBytes;
     target.flashBase = flashBase;
     target.workspace = workspace;

@@ -26,6 +26,15 @@ bool CTargetOperation::RangeInside(const CMemoryRange& range, const CMemoryRange
     return range.CheckInside(physical, "", &box_);
 }
 
+bool CTargetOperation::BusWidthValid(uint32_t busWidthBytes)
+{
+    if (busWidthBytes == 1 || busWidthBytes == 2 || busWidthBytes == 4)
+        return true;
+    box_.Show("The project's data bus width is not valid: choose 8, 16 or 32 bit in the target memory setup.",
+              "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+    return false;
+}
+
 ETargetResult CTargetOperation::BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical)
 {
     Begin();
@@ -47,6 +56,15 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
     {
         CWaitCursor cursor(view_);
         CTargetConnection connection(library_, box_, channelText_, clock_);
+        // Every list is checked before the probe is touched: a post-list
+        // refused only after the operation would leave, say, an erased flash
+        // reported as an erase error.
+        if (!connection.CheckInitList(mainList, true, &view_, "Main init list") ||
+            (sequence.preList && !connection.CheckInitList(*sequence.preList, false, &view_, sequence.preListName)) ||
+            (sequence.postList && !connection.CheckInitList(*sequence.postList, false, &view_, sequence.postListName))) {
+            box_.Show("Processing target init list failed!", "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+            return ETargetResult::InitListFailed;
+        }
         if (!connection.ConnectTarget(&view_))
             return ETargetResult::ConnectFailed;
         view_.SetStatus("Processing init list ...");

@@ -18,6 +18,7 @@ class CTargetConnection;
 enum class ETargetResult {
     Done,
     InvalidRange,    // the range is not inside the physical memory range (box shown)
+    InvalidSetup,    // the project's bus width or bank count cannot be used (box shown); nothing was sent
     NoDevice,        // "No valid memory device selected!" (box shown)
     Cancelled,       // the person said no to a question; nothing was sent
     NothingSelected, // Erase Sectors with no sector selected; nothing was sent
@@ -63,6 +64,9 @@ protected:
     ETargetResult NoDevice();
     // Checks `range` against the physical memory range (a box says why not).
     bool RangeInside(const CMemoryRange& range, const CMemoryRange& physical);
+    // False, with a box, when `busWidthBytes` is not 1, 2 or 4 (a project
+    // file can hold any bus width code; only 0..2 name a bus).
+    bool BusWidthValid(uint32_t busWidthBytes);
     // Begin, the range check and the look-up of the device's program
     // algorithm, with which Dump and Verify start: Done when all passed, else
     // why not (the box shown).

@@ -29,6 +29,7 @@ std::string ProbeStatusText(int status)
     case kStatusProtocolMismatch: return "The probe speaks another version of the link protocol.";
     case kStatusInitListFailed: return "The probe could not run the init list.";
     case kStatusStopped: return "Stopped on request.";
+    case kStatusProbeBusy: return "The probe is busy with another host.";
     case kStatusInitListDelay:
         return "An init list waits too long: each delay or run time must stay below 30000 ms, and a list may wait "
                "no more than 600 seconds in all.";

@@ -33,6 +33,7 @@ enum EProbeStatus : int {
     kStatusInitListFailed = -1234,
     kStatusInitListDelay = -1235,
     kStatusStopped = -1236,
+    kStatusProbeBusy = -1237, // the probe serves another host
 
     kStatusNoAlgorithmRam = -4101,
     kStatusInvalidMode = -4102,

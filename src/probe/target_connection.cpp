@@ -5,6 +5,41 @@
 #include "probe/probe_status.h"
 #include "project/code_list.h"
 
+namespace {
+
+// ", entry N (COLUMNS)" for the record `failed` of `records` (the list's
+// entries without its empty slots), with " with loop offset 0x.." when one
+// was in force; the columns one space apart.
+std::string EntryContext(const CCodeList& list, const std::vector<SInitListRecord>& records,
+                         const SInitListRecord* failed, uint32_t failedOffset)
+{
+    size_t record = static_cast<size_t>(failed - records.data());
+    for (size_t i = 0; i < list.GetCount(); ++i) {
+        if (list.GetAt(i) == nullptr)
+            continue;
+        if (record-- != 0)
+            continue;
+        std::string line;
+        for (char c : list.GetAt(i)->GetDisplayLine()) {
+            if (c == '\t' || c == ' ') {
+                if (!line.empty() && line.back() != ' ')
+                    line += ' ';
+            } else {
+                line += c;
+            }
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        std::string context = Format(", entry %zu (%s)", i + 1, line.c_str());
+        if (failedOffset != 0)
+            context += Format(" with loop offset 0x%lX", static_cast<unsigned long>(failedOffset));
+        return context;
+    }
+    return {};
+}
+
+} // namespace
+
 CTargetConnection::CTargetConnection(CProbeLibrary& library, CMessageBox& box, std::string channelText,
                                      CClock& clock)
     : library_(library), box_(box), channelText_(std::move(channelText)), clock_(clock), frames_(library)
@@ -71,14 +106,9 @@ std::vector<SInitListRecord> CTargetConnection::Records(const CCodeList& list)
 
 bool CTargetConnection::LoadInitList(uint32_t targetOptions, const CCodeList& list, COperationView* status)
 {
-    const std::vector<SInitListRecord> records = Records(list);
-    if (records.size() > static_cast<size_t>(kMaxInitListEntries)) {
-        if (status)
-            status->SetStatus("Init list is to long!");
+    if (!CheckInitList(list, true, status, "Main init list"))
         return false;
-    }
-    if (const int code = CInitListWalker::CheckDelays(records.data(), static_cast<int>(records.size())); code != 0)
-        return ReportStatusIn(status, code, "Main init list");
+    const std::vector<SInitListRecord> records = Records(list);
     const int code = library_.TargetLoadInitList(0, targetOptions, static_cast<int>(records.size()),
                                                  records.data());
     return ReportStatusIn(status, code, "Main init list");
@@ -143,59 +173,57 @@ bool CTargetConnection::RunInitList(const CCodeList& list, COperationView* statu
 {
     const std::vector<SInitListRecord> records = Records(list);
     const int count = static_cast<int>(records.size());
-    // Walk once without running anything, so that a list whose loops go back
-    // before its start or never end, or that would wait too long, is refused
-    // before it touches the target.
-    int code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
-                                     [](const SInitListRecord&, uint32_t) { return 0; });
-    if (code == kStatusOk)
-        code = CInitListWalker::CheckDelays(records.data(), count);
+    if (!CheckInitList(list, false, status, listName))
+        return false;
     const SInitListRecord* failed = nullptr;
     uint32_t failedOffset = 0;
-    if (code == kStatusOk) {
-        cancelView_ = stoppable ? status : nullptr;
-        code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
-                                     [this, &failed, &failedOffset](const SInitListRecord& entry,
-                                                                                  uint32_t offset) -> int {
-                                         if (cancelView_ && cancelView_->CancelRequested())
-                                             return kStatusStopped;
-                                         const int result = RunEntry(entry, offset);
-                                         if (result != kStatusOk) {
-                                             failed = &entry;
-                                             failedOffset = offset;
-                                         }
-                                         return result;
-                                     });
-        cancelView_ = nullptr;
-    }
+    cancelView_ = stoppable ? status : nullptr;
+    const int code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
+                                 [this, &failed, &failedOffset](const SInitListRecord& entry,
+                                                                              uint32_t offset) -> int {
+                                     if (cancelView_ && cancelView_->CancelRequested())
+                                         return kStatusStopped;
+                                     const int result = RunEntry(entry, offset);
+                                     if (result != kStatusOk) {
+                                         failed = &entry;
+                                         failedOffset = offset;
+                                     }
+                                     return result;
+                                 });
+    cancelView_ = nullptr;
     // A stop is no fault of the list: its text stands alone.
     std::string context = code == kStatusStopped ? std::string() : listName;
-    if (failed != nullptr && code != kStatusStopped) {
-        // Records skip the list's empty slots: count the list's own positions.
-        size_t record = static_cast<size_t>(failed - records.data());
-        for (size_t i = 0; i < list.GetCount(); ++i) {
-            if (list.GetAt(i) == nullptr)
-                continue;
-            if (record-- == 0) {
-                // The columns, one space apart (empty ones dropped).
-                std::string line;
-                for (char c : list.GetAt(i)->GetDisplayLine()) {
-                    if (c == '\t' || c == ' ') {
-                        if (!line.empty() && line.back() != ' ')
-                            line += ' ';
-                    } else {
-                        line += c;
-                    }
-                }
-                while (!line.empty() && line.back() == ' ')
-                    line.pop_back();
-                context += Format(", entry %zu (%s)", i + 1, line.c_str());
-                if (failedOffset != 0)
-                    context += Format(" with loop offset 0x%lX", static_cast<unsigned long>(failedOffset));
-                break;
-            }
-        }
+    if (failed != nullptr && code != kStatusStopped)
+        context += EntryContext(list, records, failed, failedOffset);
+    return ReportStatusIn(status, code, context);
+}
+
+bool CTargetConnection::CheckInitList(const CCodeList& list, bool onProbe, COperationView* status,
+                                      const std::string& listName)
+{
+    const std::vector<SInitListRecord> records = Records(list);
+    const int count = static_cast<int>(records.size());
+    if (onProbe && records.size() > static_cast<size_t>(kMaxInitListEntries)) {
+        if (status)
+            status->SetStatus("Init list is to long!");
+        return false;
     }
+    // The list is walked once without running anything, as the host or the
+    // probe would run it, so that a LOOP that goes back before the list's
+    // start or never ends is refused, naming itself, before anything is sent.
+    const SInitListRecord* last = nullptr;
+    uint32_t lastOffset = 0;
+    int code = CInitListWalker::Walk(records.data(), count, kMaxRunSteps,
+                                     [&last, &lastOffset](const SInitListRecord& entry, uint32_t offset) {
+                                         last = &entry;
+                                         lastOffset = offset;
+                                         return 0;
+                                     });
+    std::string context = listName;
+    if (code != kStatusOk && last != nullptr)
+        context += EntryContext(list, records, last, lastOffset);
+    if (code == kStatusOk)
+        code = CInitListWalker::CheckDelays(records.data(), count);
     return ReportStatusIn(status, code, context);
 }
 

@@ -54,6 +54,15 @@ public:
     // its columns: "Pre-program init list, entry 3 (WM32 10000000 1): ...".
     bool RunInitList(const CCodeList& list, COperationView* status, bool stoppable = false,
                      const std::string& listName = "Init list");
+    // The checks LoadInitList (`onProbe`: the main list, which the probe
+    // runs) or RunInitList makes of a list before anything of it is sent or
+    // run, without touching the probe: the main list's length; for every list
+    // its loops (one that goes back before the list's start or never ends),
+    // step count and delays. A failure's status line names the list and,
+    // for a loop, the entry: "Main init list, entry 1 (LOOP 0 2): ...".
+    // Every target command checks all its lists this way before it connects,
+    // so that a bad post-list cannot stop it after the flash was changed.
+    bool CheckInitList(const CCodeList& list, bool onProbe, COperationView* status, const std::string& listName);
     // Ends the connection: TargetDisconnect, then closes the link. Always
     // true; harmless when nothing is connected.
     bool DisconnectTarget();

@@ -75,7 +75,13 @@ std::string CCodeList::ToLines() const
     std::string text;
     for (const auto& item : items) {
         if (item) {
-            text += item->GetDisplayLine();
+            const std::string line = item->GetDisplayLine();
+            text += line;
+            // Reading a line drops one carriage return before its line end
+            // (a file edited on Windows): a comment that ends in carriage
+            // returns gets one more, so that it reads back as it was.
+            if (!line.empty() && line.back() == '\r')
+                text += '\r';
             text += '\n';
         }
     }

@@ -104,6 +104,13 @@ void CImageFile::Remove()
     fullPath_.clear();
 }
 
+bool CImageFile::Unlink()
+{
+    if (fd_ < 0 || !StillNamesOurFile())
+        return false;
+    return ::unlink(fullPath_.c_str()) == 0;
+}
+
 ptrdiff_t CImageFile::ReadAt(uint8_t* buffer, size_t count, uint64_t offset)
 {
     size_t done = 0;

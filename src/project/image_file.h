@@ -32,6 +32,10 @@ public:
     bool Create(const std::string& directory = {});
     // Closes and deletes the file, when one is open.
     void Remove();
+    // Deletes the file's name now and keeps using the open file: nothing of
+    // it can outlive the program, however it ends. Another image may then
+    // make a new file of that name; this one is not touched by it.
+    bool Unlink();
 
     bool IsOpen() const { return fd_ >= 0; }
     const std::string& Path() const { return fullPath_; }

@@ -102,6 +102,9 @@ public:
     bool IsOpen() const { return isOpen_; }
     // Absolute path of the backing file (empty while none is open).
     const std::string& GetPath() const { return file_.Path(); }
+    // Deletes the backing file's name while the image keeps using the file
+    // (see CImageFile::Unlink).
+    bool UnlinkBackingFile() { return file_.Unlink(); }
 
 private:
     bool Store(uint64_t offset, const uint8_t* data, size_t count);

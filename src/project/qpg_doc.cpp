@@ -37,6 +37,7 @@ void CQpgDoc::NewDocument()
 {
     Reset();
     pathName_.clear();
+    diskStamp_ = CProjectFileStamp{};
     modified_ = false;
     autoloadResult_ = -1;
 }
@@ -95,6 +96,7 @@ bool CQpgDoc::Open(const std::string& path, COperationView& view, CMessageBox& b
         return false;
     }
     pathName_ = path;
+    diskStamp_ = CProjectFileStamp::OfBytes(path, bytes);
     modified_ = false;
     if (autoload) {
         openingForAutoload = true;
@@ -116,6 +118,7 @@ bool CQpgDoc::Save(const std::string& path, CMessageBox& box, CSafeFileWriter::C
         return false;
     }
     pathName_ = path;
+    diskStamp_ = CProjectFileStamp::OfBytes(path, bytes);
     modified_ = false;
     return true;
 }
@@ -150,8 +153,21 @@ bool CQpgDoc::StoreBackStore(const CMemoryRange& range, const std::string& fileN
     return true;
 }
 
+namespace {
+
+// The image dialogs show a unit index outside 0..2, which only a damaged
+// project file holds, as 2 (long). When the person leaves it there, the value
+// read is kept, so that the project file stays as it was.
+int KeptUnit(int stored, int shown)
+{
+    return (stored < 0 || stored > 2) && shown == 2 ? stored : shown;
+}
+
+} // namespace
+
 bool CQpgDoc::StoreBackFill(const CMemoryRange& range, uint32_t pattern, int unit)
 {
+    unit = KeptUnit(fillUnit, unit);
     if (fillRange == range && fillPattern == pattern && fillUnit == unit)
         return false;
     fillRange = range;
@@ -163,6 +179,8 @@ bool CQpgDoc::StoreBackFill(const CMemoryRange& range, uint32_t pattern, int uni
 
 bool CQpgDoc::StoreBackChecksum(const CMemoryRange& range, uint32_t dest, int type, int destType)
 {
+    type = KeptUnit(checksumType, type);
+    destType = KeptUnit(checksumDestType, destType);
     if (checksumRange == range && checksumDest == dest && checksumType == type && checksumDestType == destType)
         return false;
     checksumRange = range;
@@ -175,6 +193,7 @@ bool CQpgDoc::StoreBackChecksum(const CMemoryRange& range, uint32_t dest, int ty
 
 bool CQpgDoc::StoreBackEdit(int unit, uint32_t address)
 {
+    unit = KeptUnit(editUnit, unit);
     if (editUnit == unit && editAddress == address)
         return false;
     editUnit = unit;

@@ -4,6 +4,7 @@
 #include "project/memory_image.h"
 #include "project/qpg_doc_fields.h"
 #include "project/memory_range.h"
+#include "project/project_file_stamp.h"
 #include "project/safe_file_writer.h"
 
 #include <cstddef>
@@ -101,7 +102,22 @@ public:
               CSafeFileWriter::COps& ops = CSafeFileWriter::SystemOps());
 
     const std::string& GetPathName() const { return pathName_; }
-    void SetPathName(const std::string& path) { pathName_ = path; }
+    // Names the project's file without reading it (a new project that a save
+    // will create there); what is at the path now is taken as read.
+    void SetPathName(const std::string& path)
+    {
+        pathName_ = path;
+        diskStamp_ = CProjectFileStamp::OfFile(path);
+    }
+    // Whether the project's file was changed on disk by another program
+    // since this document read or wrote it (CProjectFileStamp::ChangedOnDisk):
+    // a save would then drop that change. `why` (optional) says how.
+    bool ProjectFileChanged(std::string* why = nullptr) const
+    {
+        return !pathName_.empty() && diskStamp_.ChangedOnDisk(pathName_, why);
+    }
+    // What the project's file held when it was last read or written.
+    const CProjectFileStamp& DiskStamp() const { return diskStamp_; }
     bool IsModified() const { return modified_; }
     // The channel text of the project's target channel settings, rebuilt
     // when the project is created or read and after the communication setup.
@@ -179,6 +195,7 @@ private:
     }
 
     std::string pathName_;
+    CProjectFileStamp diskStamp_;
     std::string channelText_;
     bool modified_ = false;
     int imageOpenResult_ = 1;

@@ -3,11 +3,80 @@
 #include "common/text_format.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// The new file of the Replace under way, for RemovePendingTempFile, which a
+// signal handler calls: the flag is cleared while the path changes.
+char gPendingTemp[PATH_MAX];
+volatile std::sig_atomic_t gPendingSet = 0;
+
+void SetPending(const std::string& path)
+{
+    gPendingSet = 0;
+    std::snprintf(gPendingTemp, sizeof gPendingTemp, "%s", path.c_str());
+    gPendingSet = path.empty() || path.size() >= sizeof gPendingTemp ? 0 : 1;
+}
+
+// Removes the new files ".NAME.tmp-PID-N" that writers to `name` in `dir`
+// left when their process was killed: only regular files of this user, only
+// of processes that are gone.
+void RemoveStaleTemps(const std::string& dir, const std::string& name)
+{
+    const std::string prefix = "." + name + ".tmp-";
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    const int dirFd = ::dirfd(d);
+    while (const dirent* entry = ::readdir(d)) {
+        const std::string_view entryName = entry->d_name;
+        if (entryName.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view rest = entryName.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string_view::npos || dash > 9 || dash + 1 == rest.size())
+            continue;
+        long pid = 0;
+        bool digits = true;
+        for (size_t i = 0; i < rest.size(); ++i) {
+            const char c = rest[i];
+            if (i == dash)
+                continue;
+            if (c < '0' || c > '9')
+                digits = false;
+            else if (i < dash)
+                pid = pid * 10 + (c - '0');
+        }
+        if (!digits || pid <= 0 || pid == ::getpid())
+            continue;
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::getuid())
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(d);
+}
+
+} // namespace
+
+void CSafeFileWriter::RemovePendingTempFile()
+{
+    if (gPendingSet)
+        ::unlink(gPendingTemp);
+}
 
 int CSafeFileWriter::COps::CreateNew(const char* path)
 {
@@ -56,8 +125,10 @@ void CSafeFileWriter::Abandon()
     if (fd_ >= 0 && mode_ != EMode::Stream)
         ::close(fd_);
     fd_ = -1;
-    if (mode_ == EMode::Replace && !temp_.empty())
+    if (mode_ == EMode::Replace && !temp_.empty()) {
         ::unlink(temp_.c_str());
+        SetPending("");
+    }
     temp_.clear();
     mode_ = EMode::None;
 }
@@ -78,13 +149,19 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
         error = "no file name";
         return false;
     }
-    // Write through a symbolic link to the file it names.
+    // Write through a symbolic link to the file it names, also when that file
+    // does not exist yet (the link then makes it, and stays a link).
     fs::path target = path;
     std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec)
-            target = resolved;
+    for (int hop = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
+        if (hop == 40) {
+            error = Format("%s: too many levels of symbolic links", path.c_str());
+            return false;
+        }
+        const fs::path link = fs::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = link.is_absolute() ? link : target.parent_path() / link;
     }
     target_ = target.string();
     struct stat old {};
@@ -115,6 +192,7 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
     // A new name beside the target, so that the rename stays on one file system.
     const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
     dir_ = dir.string();
+    RemoveStaleTemps(dir_, target.filename().string());
     const std::string stem = Format(".%s.tmp-%ld-", target.filename().c_str(), static_cast<long>(::getpid()));
     for (unsigned attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temp_ = (dir / Format("%s%u", stem.c_str(), attempt)).string();
@@ -131,6 +209,7 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
         return false;
     }
     mode_ = EMode::Replace;
+    SetPending(temp_);
     written_ = startedTo_ = waitedTo_ = 0;
     if (exists && ::fchmod(fd_, old.st_mode & 07777) != 0)
         return Fail(error, "cannot set the permissions of", errno);
@@ -207,6 +286,7 @@ bool CSafeFileWriter::Commit(std::string& error)
     }
     if (ops_.Rename(temp_.c_str(), target_.c_str()) != 0)
         return Fail(error, "cannot replace", errno);
+    SetPending("");
     temp_.clear();
     mode_ = EMode::None;
     if (!durable_)

@@ -24,7 +24,13 @@
 // - Stream: a descriptor the caller hands in (standard output) is written
 //   and left open.
 //
-// A target that is a symbolic link is written through it.
+// A target that is a symbolic link is written through it, also when the file
+// it names does not exist yet.
+//
+// The new file of a Replace is named ".NAME.tmp-PID-N" beside the target.
+// RemovePendingTempFile (async-signal-safe) removes the one under way, for a
+// program's signal handler; files of this name left by a process that is
+// gone (killed outright) are removed by the next Begin on the same target.
 //
 // Durable (the default): the file is synced before the rename and the
 // directory after it, so the new content survives a power failure. Not
@@ -49,6 +55,10 @@ public:
         virtual int Rename(const char* from, const char* to);
     };
     static COps& SystemOps();
+
+    // Removes the new file of the Replace under way, if any. Only plain
+    // system calls: a signal handler may call it before the program ends.
+    static void RemovePendingTempFile();
 
     enum class EMode { None, Replace, InPlace, Special, Stream };
 

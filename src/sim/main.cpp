@@ -1,6 +1,7 @@
 // qdx7000-sim: a simulated QDX7000 probe with a simulated target board,
 // reached over TCP (127.0.0.1 by default) or a pseudo-terminal.
 
+#include "common/standard_descriptors.h"
 #include "sim/probe_sim.h"
 #include "sim/probe_sim_ram_board.h"
 #include "sim/sim_faults.h"
@@ -108,6 +109,7 @@ bool ParseRam(const std::string& text, SRamRegion& region)
 
 int main(int argc, char** argv)
 {
+    OpenClosedStandardDescriptors();
     // The one place that reads the environment: the default port is the
     // probe port that tarvel-cli would use (TARVEL_PROBE_PORT).
     const CSettings settings;

@@ -1,5 +1,8 @@
 #include "sim/sim_link.h"
 
+#include "probe/probe_status.h"
+#include "probe/link/wire_payload.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -204,7 +207,7 @@ void CSimLink::Accept()
         // let go first, so that its successor is not refused.
         bool busy = false;
         for (auto& connection : connections_) {
-            if (!connection->fromListener || connection->closed)
+            if (!connection->fromListener || connection->closed || connection->busy)
                 continue;
             if (PeerGone(connection->fd)) {
                 Log("host " + connection->peer + " disconnected");
@@ -214,8 +217,15 @@ void CSimLink::Accept()
             }
         }
         if (busy) {
+            // The host is told why: its first request is answered with
+            // "busy", then the connection is closed.
             Log("refused host " + peer + ": another host is connected");
-            close(fd);
+            ServeFd(fd, false);
+            SConnection& refused = *connections_.back();
+            refused.fromListener = true;
+            refused.busy = true;
+            refused.peer = peer;
+            refused.lastInput = Clock::now();
             continue;
         }
         const int one = 1;
@@ -333,6 +343,20 @@ void CSimLink::ProcessDue(SConnection& connection)
         SInbound request = std::move(connection.inbound.front());
         connection.inbound.pop_front();
         connection.inboundBytes -= request.packet.payload.size();
+        if (connection.busy) {
+            // Not a request of the host being served: it neither reaches the
+            // probe nor counts for the faults.
+            SWirePacket reply{request.packet.op, kWireFlagReply, request.packet.sequence,
+                             CWireWriter().I32(kStatusProbeBusy).bytes};
+            SOutbound out;
+            EncodeWirePacket(reply, connection.withChecksum, out.bytes);
+            out.sendAt = Clock::now();
+            connection.outboundBytes += out.bytes.size();
+            connection.outbound.push_back(std::move(out));
+            connection.inbound.clear();
+            connection.inboundBytes = 0;
+            return;
+        }
         const uint32_t number = ++requests_;
         SWirePacket reply;
         {
@@ -380,6 +404,8 @@ void CSimLink::WriteDue(SConnection& connection)
         if (out.written == out.bytes.size())
             connection.outbound.pop_front();
     }
+    if (connection.busy && connection.spoke && connection.inbound.empty() && connection.outbound.empty())
+        Close(connection); // the refused host has its answer
 }
 
 void CSimLink::Run()

@@ -113,6 +113,7 @@ private:
         bool closed = false;
         std::string peer;               // a TCP host's address, for the log
         bool spoke = false;             // a whole packet has arrived
+        bool busy = false;              // another host is served: the first request is answered "busy"
         Clock::time_point lastInput{};  // connected, or bytes last received
     };
 

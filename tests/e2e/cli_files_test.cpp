@@ -129,8 +129,49 @@ TEST_F(CliFiles, HelpNamesStepsAndExitCodes)
 {
     const SRun run = Cli("--help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* text : {"load FILE [--offset HEX]", "store FILE --range R", "--allow-outside", "Exit codes:"})
+    for (const char* text : {"load FILE [--offset HEX] [--format auto|srec|hex|elf|abs|binary]", "store FILE --range R",
+                             "--allow-outside", "Exit codes:", "probe-info [P]", "probe-update [P]",
+                             "probe-netsetup --ip A", "TARVEL_COM1 .. TARVEL_COM4", "TARVEL_PROGRAM_DIR",
+                             "130  Ctrl-C", "ELF (32-bit ARM executables"})
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
+    EXPECT_EQ(Cli("-h").out, run.out);
+}
+
+// Options stand before, between or after the steps, in their short forms
+// and with "=" as well; after "--" a word that begins with "-" is a file.
+TEST_F(CliFiles, OptionsAnywhereInEveryForm)
+{
+    const std::string fill = "fill --range 0..F --pattern 5A --unit byte";
+    const std::string sum = "checksum --range 0..F --unit byte";
+    const struct {
+        std::string arguments;
+        std::string out;
+    } cases[] = {
+        {"--physical 0+10000 " + fill + " --quiet " + sum, "Checksum: 000005A0\n"},
+        {fill + " -q " + sum + " --physical=0+10000", "Checksum: 000005A0\n"},
+        {"--physical=0+10000 -q fill --range=0..F --pattern=5A --unit=byte " + sum, "Checksum: 000005A0\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const SRun run = Cli(c.arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_EQ(Cli("-V").out.rfind("tarvel-cli ", 0), 0u);
+
+    WriteFileBytes(dir.File("-dash.hex"), ":0400000001020304F2\n");
+    SRun run = Cli("--physical 0+10000 -q -- load -dash.hex checksum --range 0..3 --unit byte");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Checksum: 0000000A\n");
+
+    // --quiet keeps questions that --yes answers and notes to itself.
+    WriteFileBytes(dir.File("out.s19"), "old");
+    run = Cli("--project q.tvl --yes --quiet setup --device \"AMD  Am29F010\" --bus 8 --base 0 " + fill +
+              " store out.s19 --range 0..F");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(ReadFileBytes(dir.File("out.s19")), "old");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "catalogue/flash_catalogue.h"
 #include "common/text_format.h"
 #include "cli_runner.h"
+#include "program_file_texts.h"
 #include "files/srecord_writer.h"
 #include "flash/transfer_sim_fixture.h"
 #include "support/elf_builder.h"
@@ -20,30 +21,6 @@
 namespace {
 
 const std::string kSetup = "setup --device \"AMD  Am29LV160MB (1M x 16)\" --bus 16 --base 80000000";
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-std::vector<uint8_t> Pattern(size_t n, int seed)
-{
-    std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i)
-        v[i] = static_cast<uint8_t>(i * 7 + seed);
-    return v;
-}
-
-// An S-record file of `n` bytes at `address`, 32 per record.
-std::string SRecords(uint32_t address, const std::vector<uint8_t>& data)
-{
-    std::string s = FormatSRecord(0, 0, reinterpret_cast<const uint8_t*>("t"), 1) + "\n";
-    for (size_t i = 0; i < data.size(); i += 32) {
-        const size_t n = std::min<size_t>(32, data.size() - i);
-        s += FormatSRecord(3, address + static_cast<uint32_t>(i), data.data() + i, n) + "\n";
-    }
-    return s + FormatSRecord(7, address, nullptr, 0) + "\n";
-}
 
 // An Intel HEX file of the bytes at `address` (below 64 KiB of its 64 KiB page), 16 per record.
 std::string IntelHex(uint32_t address, const std::vector<uint8_t>& data)
@@ -144,6 +121,10 @@ TEST_F(CliLoader, AnEmptyImageProgramsNothingAndFails)
     PatternInEverySector("5A");
     Write("empty.hex", ":00000001FF\n");
     SCliRun run = CliSetup("load empty.hex program verify");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "Error: empty.hex: the file holds no data !")) << run.err;
+    EXPECT_FALSE(Has(run.err, "successful programmed")) << run.err;
+    run = CliSetup("program verify");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run.err, "tarvel-cli: program: nothing loaded in this run: load a file or give --range"))
         << run.err;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -86,9 +87,28 @@ TEST_F(CliProbe, ProgramDirectorySettingAndABadFirmwareFile)
     image.insert(image.find('\n') + 1, "S3 not a record\n");
     WriteFileBytes(dir.File("QX7ARMFW.150"), image);
     ::setenv("TARVEL_PROGRAM_DIR", dir.Path().c_str(), 1);
-    const SCliRun run = RunCli(dir, probe + " probe-update");
+    // Without a logic file the update is not tried: the step names the
+    // files it looked for and where; probe-info tells no update is available.
+    SCliRun run = RunCli(dir, probe + " probe-update");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Has(run.out, "Firmware  unknown   1.50\nLogic     unknown   unknown\n")) << run.out;
+    EXPECT_TRUE(Has(run.err, "tarvel-cli: probe-update: no logic file ARMJED70.nnn in " + dir.Path().string()))
+        << run.err;
+    EXPECT_FALSE(Has(run.err, "Firmware update failed!")) << run.err;
+    EXPECT_TRUE(Has(run.out, "Firmware  1.13      1.50\nLogic     1.12      unknown\n")) << run.out;
+    std::filesystem::remove(dir.File("QX7ARMFW.150"));
+    run = RunCli(dir, probe + " probe-info");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "Firmware  1.13      unknown\nLogic     1.12      unknown\n")) << run.out;
+    EXPECT_FALSE(Has(run.out, "An update is available")) << run.out;
+    EXPECT_TRUE(Has(run.err, "tarvel-cli: probe-info: no firmware file QX7ARMFW.nnn in " + dir.Path().string()))
+        << run.err;
+
+    // With both files the bad firmware record stops the update before the probe is touched.
+    WriteFileBytes(dir.File("QX7ARMFW.150"), image);
+    WriteFileBytes(dir.File("ARMJED70.150"), CSimProbeImages::JedecFile(150));
+    run = RunCli(dir, probe + " probe-update");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.out, "Firmware  unknown   1.50\nLogic     unknown   1.50\n")) << run.out;
     EXPECT_FALSE(Has(run.out, "no firmware that starts")) << "the dialog's unknown is no answer of the loader";
     EXPECT_TRUE(Has(run.err, "Firmware: bad record in QX7ARMFW.150, line 2: ")) << run.err;
     EXPECT_TRUE(Has(run.err, "Firmware update failed!")) << run.err;

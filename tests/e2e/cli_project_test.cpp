@@ -270,3 +270,27 @@ TEST_F(CliProject, DevicesListsMatchingRowsWithTheirExactNames)
                              "              0001D000 0001E000\n"))
         << run.out;
 }
+
+// A project file with a bus width no dialog writes: the run shows it as
+// such, refuses to program before the probe is touched (it once programmed
+// the whole physical range), and a save keeps the value as read.
+TEST_F(CliProject, AHostileBusWidthIsShownRefusedAndKept)
+{
+    ASSERT_EQ(Cli(kSetup + " save board.tvl").exitCode, 0);
+    CQpgDoc doc;
+    ASSERT_TRUE(ReadProject("board.tvl", doc));
+    doc.busWidth = 0xFFFF;
+    const std::vector<uint8_t> bytes = doc.SaveToBytes();
+    WriteFileBytes(dir.File("board.tvl"), std::string(bytes.begin(), bytes.end()));
+
+    const SCliRun show = Cli("--project board.tvl show");
+    EXPECT_TRUE(Has(show.out, "Data bus:        code 65535 (not 8, 16 or 32 bit)")) << show.out;
+    const SCliRun program = Cli("--sim default --project board.tvl load fw.hex program");
+    EXPECT_EQ(program.exitCode, 1);
+    EXPECT_TRUE(Has(program.err, "The project's data bus width is not valid")) << program.err;
+    EXPECT_FALSE(Has(program.err, "Connecting")) << program.err;
+    ASSERT_EQ(Cli("--project board.tvl fill --range 08000000+10 --pattern 1 --unit byte save").exitCode, 0);
+    CQpgDoc back;
+    ASSERT_TRUE(ReadProject("board.tvl", back));
+    EXPECT_EQ(back.busWidth, 0xFFFF);
+}

@@ -2,25 +2,29 @@
 
 #include "support/temp_dir.h"
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 
 // Runs the built tarvel-cli in a directory with no terminal on stdin, and
 // keeps its exit code, stdout and stderr. `environment`: more variables for
-// the run ("NAME='value' ...").
+// the run ("NAME='value' ..."); `input`: the file on its standard input.
 struct SCliRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
-inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments, const std::string& environment = "")
+inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments, const std::string& environment = "",
+                      const std::string& input = "/dev/null")
 {
     const std::string err = dir.File("stderr.txt");
     const std::string command = "cd '" + dir.Path().string() + "' && TMPDIR='" + dir.Path().string() + "' " +
                                 environment + " '" + std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments +
-                                " </dev/null 2>'" + err + "'";
+                                " <'" + input + "' 2>'" + err + "'";
     SCliRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (!pipe)
@@ -33,4 +37,16 @@ inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments, const s
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.err = ReadFileBytes(err);
     return run;
+}
+
+// Polls `done` every 20 ms until it holds or `ms` have passed.
+inline bool WaitFor(const std::function<bool()>& done, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
 }

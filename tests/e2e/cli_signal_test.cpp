@@ -42,17 +42,6 @@ pid_t StartCli(const CTempDir& dir, const std::string& arguments, const std::str
     return pid;
 }
 
-bool WaitFor(const std::function<bool()>& done, int ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
-
 TEST(CliSignals, TheImageGoesWithTheProgramAndASecondInstanceKeepsItsOwn)
 {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -69,15 +58,14 @@ TEST(CliSignals, TheImageGoesWithTheProgramAndASecondInstanceKeepsItsOwn)
             << ReadFileBytes(dir.File("first.txt"));
         const std::vector<fs::path> firstDirs = ImageDirs(dir.Path());
         ASSERT_EQ(firstDirs.size(), 1u);
-        const std::vector<fs::path> firstFiles = {fs::directory_iterator(firstDirs[0]), fs::directory_iterator()};
-        ASSERT_EQ(firstFiles.size(), 1u);
+        // The image's file is open but has no name: nothing of it can stay.
+        EXPECT_TRUE(fs::is_empty(firstDirs[0]));
 
         // A second instance in the same places runs to its end beside it.
         const SCliRun second = RunCli(dir, "--physical 0+1000 fill --range 0+10 --pattern 55 --unit byte "
                                            "checksum --range 0+10 --unit byte");
         EXPECT_EQ(second.exitCode, 0) << second.err;
-        EXPECT_EQ(ImageDirs(dir.Path()), firstDirs);
-        EXPECT_TRUE(fs::exists(firstFiles[0]));
+        EXPECT_EQ(ImageDirs(dir.Path()), firstDirs) << "the first run's directory is left alone";
 
         ASSERT_EQ(kill(first, signal), 0);
         int status = 0;

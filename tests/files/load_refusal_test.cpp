@@ -17,6 +17,15 @@ std::string Rec(int type, uint32_t address, std::vector<uint8_t> data)
     return FormatSRecord(type, address, data.data(), data.size()) + "\n";
 }
 
+// The text with every line ended by a lone CR.
+std::string CrOnly(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n')
+            c = '\r';
+    return text;
+}
+
 std::vector<uint8_t> Pattern(size_t n, int seed)
 {
     std::vector<uint8_t> v(n);
@@ -115,7 +124,34 @@ INSTANTIATE_TEST_SUITE_P(
         SRefusal{"hex_line_too_long", LoadIntelHexFile, kHexGood + ":00000001FF" + std::string(540, ' ') + "\n", 4,
                  "line longer than 549 characters"},
         SRefusal{"hex_checksum_first_line", LoadIntelHexFile, ":0201020001027B\n", 1,
-                 "checksum mismatch (the record says 7B, its bytes give F8)"}),
+                 "checksum mismatch (the record says 7B, its bytes give F8)"},
+        // A file that opens like a record file is one: a damaged first line
+        // refuses it rather than letting it through as binary data.
+        SRefusal{"s_first_line_odd_digit_count", LoadSRecordFile,
+                 FormatSRecord(1, 0x1000, Pattern(4, 1).data(), 4) + "7\n" + kSGood, 1,
+                 "'7' in column 19 follows the record's checksum"},
+        SRefusal{"s_first_line_type_4", LoadSRecordFile, "S4030000FC\n" + kSGood, 1, "S4 records are not supported"},
+        SRefusal{"s_first_line_bad_digit", LoadSRecordFile, "S1040010G1AA\n", 1,
+                 "'G' in column 9 is not a hexadecimal digit"},
+        SRefusal{"s_first_line_too_long", LoadSRecordFile, "S1" + std::string(600, '0') + "\n", 1,
+                 "line longer than 519 characters"},
+        SRefusal{"s_digits_after_checksum", LoadSRecordFile, kSGood + "S10501020304F000\n", 4,
+                 "'0' in column 15 follows the record's checksum"},
+        SRefusal{"s_byte_order_mark_then_damage", LoadSRecordFile, "\xEF\xBB\xBFS1050102030400\n", 1,
+                 "checksum mismatch (the record says 00, its bytes give F0)"},
+        SRefusal{"s_cr_only_lines_are_counted", LoadSRecordFile,
+                 CrOnly(Rec(0, 0, {'h'}) + "\n" + Rec(1, 0x1000, {1}) + "S1050102030400\n"),
+                 4, "checksum mismatch (the record says 00, its bytes give F0)"},
+        SRefusal{"s_header_and_end_only", LoadSRecordFile, Rec(0, 0, {'h'}) + Rec(9, 0, {}), 0,
+                 "the file holds no data"},
+        SRefusal{"hex_first_line_bad_length", LoadIntelHexFile, ":01002000770\n" + kHexGood, 1,
+                 "the record's length (1 bytes) runs past the end of the line"},
+        SRefusal{"hex_first_line_unknown_type", LoadIntelHexFile, ":00000006FA\n" + kHexGood, 1,
+                 "unknown record type 06"},
+        SRefusal{"hex_first_line_indented", LoadIntelHexFile, "  " + kHexGood, 1, "the line does not begin with ':'"},
+        SRefusal{"hex_digits_after_checksum", LoadIntelHexFile, kHexGood + ":02200000AABB7900\n", 4,
+                 "'0' in column 16 follows the record's checksum"},
+        SRefusal{"hex_end_record_only", LoadIntelHexFile, ":00000001FF\r\n", 0, "the file holds no data"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Files whose first line is no record are still not of that format: nothing
@@ -215,6 +251,8 @@ TEST_F(FilesTest, ElfKindsThatCannotBeLoadedAreRefused)
         {Elf({{6, 0, 0, Bytes({1}), 1}}, false), "the ELF file has no loadable segment with file bytes"},
         {cut, "segment 0 (3 bytes at file offset 0x54) runs past the end of the file"},
         {std::string("\x7F" "ELF\x01\x01", 6), "the ELF header is cut short"},
+        {Elf(one, false, 1, 2, 3), "an ELF file for x86 (machine 3): only ARM ELF files can be loaded"},
+        {Elf(one, true, 1, 2, 0x1234), "an ELF file for machine 4660: only ARM ELF files can be loaded"},
     };
     ASSERT_EQ(image.WriteByte(0x100, 0x77), 0);
     for (const auto& c : cases) {

@@ -263,6 +263,18 @@ TEST_F(StoreTest, SymbolicLinkKeepsPointingAtTheReplacedFile)
     ASSERT_TRUE(Store(0, 1, 1));
     EXPECT_TRUE(std::filesystem::is_symlink(out));
     EXPECT_EQ(ReadFileBytes(real).substr(0, 4), "S01D");
+
+    // A link to a file not yet there (relative, through a second link)
+    // makes that file and stays a link.
+    std::filesystem::remove(out);
+    std::filesystem::create_directory(dir.File("sub"));
+    std::filesystem::create_symlink("sub/hop", out);
+    std::filesystem::create_symlink("new.s19", dir.File("sub/hop"));
+    box.Answer(EMsgResult::Yes);
+    ASSERT_TRUE(Store(0, 1, 1));
+    EXPECT_TRUE(std::filesystem::is_symlink(out));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("sub/hop")));
+    EXPECT_EQ(ReadFileBytes(dir.File("sub/new.s19")).substr(0, 4), "S01D");
 }
 
 // Targets that a rename must not replace: a second name of the file (a hard

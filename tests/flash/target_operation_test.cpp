@@ -179,9 +179,29 @@ TEST_F(TargetOperationTest, MainListOf129StopsEveryCommandWithTheInitListBox)
     EXPECT_TRUE(library.loadedLists.empty());
     EXPECT_TRUE(library.blocks.empty());
     EXPECT_EQ(Ram(kDemoRamBase + 0x10), 0u) << "the pre-list must not run";
-    EXPECT_EQ(library.disconnects, 3);
+    EXPECT_EQ(library.opens, 0) << "refused before the probe is touched";
     EXPECT_EQ(BoxTexts(), std::vector<std::string>(3, "Processing target init list failed!"));
     EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xFF);
+}
+
+// A list that cannot run is found before the flash is changed, not after,
+// and the status line names the list and the entry.
+TEST_F(TargetOperationTest, EveryListIsCheckedBeforeTheProbeIsTouched)
+{
+    CCodeList loopFirst;
+    loopFirst.Add(CCodeItem(CCodeItem::Loop, 0, 2, "")); // repeats the two entries before the first
+    Fill(kDemoFlashBase, Pattern(64, 1));
+    for (const char* list : {"Main", "Pre-program", "Post-program"}) {
+        box.shown.clear();
+        CProgramOperation program = Program(kDemoFlashBase, 64);
+        const std::string name = list;
+        (name == "Main" ? program.mainList : name == "Pre-program" ? program.preList : program.postList) = loopFirst;
+        EXPECT_EQ(program.Start(), ETargetResult::InitListFailed);
+        EXPECT_EQ(view.LastStatus().rfind(name + " init list, entry 1 (LOOP", 0), 0u) << view.LastStatus();
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Processing target init list failed!"});
+    }
+    EXPECT_EQ(library.opens, 0);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xFF) << "the flash was not programmed";
 }
 
 TEST_F(TargetOperationTest, FailingPreListSkipsTheOperation)
@@ -336,6 +356,7 @@ TEST(ProgramSecurityBits, AskedOnlyForCode40RangesThatHoldTheByteWithOtherBits)
     program.flashDevice = "MAC7112 Program Flash (256K)";
     program.physical = CMemoryRange(0xFC000000, 0x01000000, 1);
     program.range = CMemoryRange(address, 1, 1);
+    program.busWidthBytes = 4;
     box.Answer(EMsgResult::Ok);
     EXPECT_EQ(program.Start(), ETargetResult::ConnectFailed);
     EXPECT_EQ(library.opens, 1);

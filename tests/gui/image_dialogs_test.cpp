@@ -114,8 +114,8 @@ TEST_F(ImageDialogs, LoadFindsTheFormatAndReportsTheByteCount)
         std::vector<uint8_t> expect;
     };
     const Case cases[] = {
-        {SampleHex(), "0", "Loading of 48 bytes successful terminated !", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
-        {binary, "1000", "Loading of 3000 bytes successful terminated !", 0x1000 + 2999,
+        {SampleHex(), "0", "Loading of 48 bytes successful terminated ! (Intel HEX file)", 0x100, {0xDE, 0xAD, 0xBE, 0xEF}},
+        {binary, "1000", "Loading of 3000 bytes successful terminated ! (binary file)", 0x1000 + 2999,
          {static_cast<uint8_t>(2999 * 7)}},
     };
     for (const Case& c : cases) {
@@ -160,7 +160,33 @@ TEST_F(ImageDialogs, LoadReportsAMissingFileAndBytesOutsideTheRange)
                                  "Memory range:\t00000000 - 000000FF Hex\nFile range:\t00000000 - 00000103 Hex\n");
     EXPECT_EQ(box.shown[1].caption, "Warning");
     EXPECT_EQ(box.shown[1].icon, EMsgIcon::Exclamation);
-    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated !");
+    EXPECT_EQ(Text(&dialog, "statusLine"), "Loading of 48 bytes successful terminated ! (Intel HEX file)");
+}
+
+// A plain text file that is no record file: the dialog asks before loading
+// its characters as binary data; No leaves the image as it was.
+TEST_F(ImageDialogs, LoadAsksBeforeLoadingATextFileAsBinaryData)
+{
+    const std::string notes = dir.File("notes.txt");
+    WriteFileBytes(notes, "firmware 1.2\n");
+    CLoadCommand command(doc);
+    CLoadDialog dialog(command, &box, &chooser);
+    ShowForTest(&dialog);
+    Type(&dialog, "fileNameEdit", QString::fromStdString(notes));
+    box.Answer(EMsgResult::No);
+    Click(&dialog, "loadButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, notes + " is a text file, but no S-record or Intel HEX file.\n\n"
+                                         "Load its characters into the memory image as binary data?");
+    EXPECT_EQ(box.shown[0].buttons, EMsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(),
+              "Not loaded: the file is text, but no program file. The memory image is unchanged.");
+    EXPECT_EQ(doc.image.GetUsedLength(), 0u);
+
+    box.Answer(EMsgResult::Yes);
+    Click(&dialog, "loadButton");
+    EXPECT_EQ(Text(&dialog, "statusLine").toStdString(), "Loading of 13 bytes successful terminated ! (binary file)");
+    EXPECT_EQ(Bytes(0, 8), std::vector<uint8_t>({'f', 'i', 'r', 'm', 'w', 'a', 'r', 'e'}));
 }
 
 TEST_F(ImageDialogs, LoadChangeTakesTheChosenFileAndCloseHandsTheValuesBack)
@@ -464,3 +490,54 @@ TEST_F(ImageDialogs, EditorScrollsLineAndPageWiseButNotPastThePhysicalRange)
 }
 
 } // namespace
+
+// ---- Units out of range ----------------------------------------------------------
+
+// A damaged project file can hold any 16-bit unit index. The dialogs show it
+// as Long and leave the value in the project as read unless a unit is chosen.
+TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
+{
+    Put(0x100, {0x01, 0x02, 0x03, 0x04});
+    doc.checksumType = doc.checksumDestType = doc.fillUnit = doc.editUnit = 0xFFFF;
+    doc.checksumRange = CMemoryRange(0x100, 4, 1);
+    {
+        CChecksumCommand command(doc);
+        CChecksumDialog dialog(command, &box);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "sourceLongRadio")->isChecked());
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "destLongRadio")->isChecked());
+        Click(&dialog, "calculateButton");
+        EXPECT_EQ(Text(&dialog, "checksumEdit"), "04030201");
+        Click(&dialog, "closeButton");
+        EXPECT_FALSE(command.StoreBack());
+    }
+    {
+        CFillCommand command(doc);
+        CFillDialog dialog(command, &box);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
+        Click(&dialog, "closeButton");
+        command.StoreBack(); // the range the dialog started with goes back
+    }
+    {
+        CEditImageCommand command(doc);
+        CEditImageDialog dialog(command);
+        ShowForTest(&dialog);
+        EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
+        command.StoreBack();
+    }
+    EXPECT_EQ(doc.checksumType, 0xFFFF);
+    EXPECT_EQ(doc.checksumDestType, 0xFFFF);
+    EXPECT_EQ(doc.fillUnit, 0xFFFF);
+    EXPECT_EQ(doc.editUnit, 0xFFFF);
+
+    // A unit the person chooses is taken.
+    CChecksumCommand command(doc);
+    CChecksumDialog dialog(command, &box);
+    ShowForTest(&dialog);
+    Click(&dialog, "sourceWordRadio");
+    Click(&dialog, "closeButton");
+    EXPECT_TRUE(command.StoreBack());
+    EXPECT_EQ(doc.checksumType, 1);
+    EXPECT_EQ(doc.checksumDestType, 0xFFFF);
+}

@@ -211,6 +211,22 @@ TEST(QtMessageBox, ShowsTheApplicationTitleWhenNoCaptionIsGivenAndMapsIconsAndBu
     }
 }
 
+// A question whose safe answer is No has No as its default button: Enter
+// answers No.
+TEST(QtMessageBox, DefaultNoQuestionsAnswerNoOnTheDefaultButton)
+{
+    bool noIsDefault = false;
+    WhenModal([&](QWidget* w) {
+        auto* shown = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(shown, nullptr);
+        noIsDefault = shown->defaultButton() == shown->button(QMessageBox::No);
+        shown->defaultButton()->click();
+    });
+    CQtMessageBox box;
+    EXPECT_EQ(box.Show("Load it?", "Confirmed", EMsgIcon::Question, EMsgButtons::YesNoDefaultNo), EMsgResult::No);
+    EXPECT_TRUE(noIsDefault);
+}
+
 // ---- Edit commands through the frame ------------------------------------------------
 
 TEST_F(MainFrame, ClearAsksAndLeavesTheModifiedFlagAlone)

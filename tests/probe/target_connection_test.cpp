@@ -142,7 +142,10 @@ TEST_F(TargetConnectionTest, LoopBeforeTheStartOfTheListIsRefusedBeforeAnythingR
         library.writes.clear();
         EXPECT_FALSE(connection.RunInitList(list, &view)) << position;
         EXPECT_TRUE(library.writes.empty()) << position;
-        EXPECT_EQ(view.LastStatus(), "Init list: " + library.LinkErrorText(kStatusInvalidArgument));
+        // The status line names the loop that was refused.
+        EXPECT_EQ(view.LastStatus(), "Init list, entry " + std::to_string(position + 1) +
+                                         " (LOOP 0x00000004 0x00000003): " +
+                                         library.LinkErrorText(kStatusInvalidArgument));
     }
     // Adjacent loops that would never end are refused the same way.
     const CCodeList endless = ListOf({CCodeItem(CCodeItem::Wm32, kDemoRamBase, 1, ""),

@@ -381,6 +381,23 @@ TEST(CodeList, TextLinesRoundTripEveryType)
     EXPECT_EQ(back, EveryTypeList());
 }
 
+// A project file can hold a comment that ends in carriage returns; each
+// round trip through the text form must keep all of them.
+TEST(CodeList, ACommentEndingInCarriageReturnsSurvivesTheTextForm)
+{
+    CCodeList list;
+    auto item = std::make_unique<CCodeItem>();
+    item->SetText("WM32\t00000010\t00000001\tnote\r\r");
+    list.Add(std::move(item));
+    CCodeList back = list;
+    for (int round = 0; round < 3; ++round) {
+        std::string errors;
+        ASSERT_TRUE(back.ParseLines(back.ToLines(), errors)) << errors;
+    }
+    ASSERT_EQ(back.GetCount(), 1u);
+    EXPECT_EQ(back.GetAt(0)->GetDisplayLine(), list.GetAt(0)->GetDisplayLine());
+}
+
 TEST(CodeList, ParseLinesAcceptsCrLfAndBlankLines)
 {
     CCodeList list;

@@ -17,7 +17,10 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -551,6 +554,88 @@ TEST_F(QpgDoc, FailedSaveLeavesThePreviousFileIntact)
     EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file's permissions are kept
 }
 
+// ---- The file on disk and other programs -------------------------------------
+
+TEST_F(QpgDoc, ProjectFileChangedTellsAChangeByAnotherProgramFromOurOwnSaves)
+{
+    const std::string path = dir.File("project.tvl");
+    CQpgDoc mine;
+    FillProject(mine);
+    EXPECT_FALSE(mine.ProjectFileChanged()) << "no file yet, nothing to lose";
+    ASSERT_TRUE(mine.Save(path, box));
+    EXPECT_FALSE(mine.ProjectFileChanged()) << "our own save";
+
+    CQpgDoc theirs;
+    ASSERT_TRUE(theirs.Open(path, view, box));
+    EXPECT_FALSE(theirs.ProjectFileChanged());
+    // Touched, or written again with the same bytes: nothing would be lost.
+    ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0);
+    EXPECT_FALSE(mine.ProjectFileChanged());
+    ASSERT_TRUE(theirs.Save(path, box));
+    EXPECT_FALSE(mine.ProjectFileChanged());
+
+    // Changed in place with the same size, within one clock tick: the bytes tell.
+    std::string bytes = ReadFileBytes(path);
+    bytes.back() ^= 1;
+    WriteFileBytes(path, bytes);
+    std::string why;
+    EXPECT_TRUE(mine.ProjectFileChanged(&why));
+    EXPECT_EQ(why, "another program changed it");
+    EXPECT_TRUE(theirs.ProjectFileChanged());
+    // Opening it again takes the new content as read.
+    ASSERT_TRUE(theirs.Open(path, view, box));
+    EXPECT_FALSE(theirs.ProjectFileChanged());
+
+    // Removed: a save loses nothing. Made where there was none: it would.
+    std::filesystem::remove(path);
+    EXPECT_FALSE(theirs.ProjectFileChanged());
+    CQpgDoc fresh;
+    fresh.SetPathName(path);
+    EXPECT_FALSE(fresh.ProjectFileChanged());
+    ASSERT_TRUE(mine.Save(path, box));
+    EXPECT_TRUE(fresh.ProjectFileChanged(&why));
+    EXPECT_EQ(why, "it was created by another program");
+    EXPECT_TRUE(fresh.DiskStamp().MetadataDiffers(path));
+    EXPECT_FALSE(mine.DiskStamp().MetadataDiffers(path));
+}
+
+TEST_F(QpgDoc, AWritersNewFileGoesWithASignalAndAfterItsProcessDied)
+{
+    const std::string path = dir.File("project.tvl");
+    // A writer under way: its new file is named for the handler to remove.
+    {
+        CSafeFileWriter writer;
+        std::string error;
+        ASSERT_TRUE(writer.Begin(path, error)) << error;
+        ASSERT_TRUE(writer.Append("abc", 3, error));
+        size_t temps = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            temps += e.path().filename().string().rfind(".project.tvl.tmp-", 0) == 0;
+        EXPECT_EQ(temps, 1u);
+        CSafeFileWriter::RemovePendingTempFile();
+        temps = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            temps += e.path().filename().string().rfind(".project.tvl.tmp-", 0) == 0;
+        EXPECT_EQ(temps, 0u);
+    }
+    // Left by a process that is gone (a child that ended), or by one alive.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = dir.File(".project.tvl.tmp-" + std::to_string(child) + "-3");
+    const std::string alive = dir.File(".project.tvl.tmp-1-0"); // init never ends
+    const std::string other = dir.File(".other.tvl.tmp-" + std::to_string(child) + "-0");
+    for (const std::string& f : {dead, alive, other})
+        WriteFileBytes(f, "half");
+    CQpgDoc doc;
+    ASSERT_TRUE(doc.Save(path, box));
+    EXPECT_FALSE(std::filesystem::exists(dead));
+    EXPECT_TRUE(std::filesystem::exists(alive));
+    EXPECT_TRUE(std::filesystem::exists(other)) << "only the files of the target written";
+}
+
 // ---- After the read ---------------------------------------------------------
 
 TEST_F(QpgDoc, MemoryTypeThatIsNotExactlyACatalogueNameReadsBackAsNone)
@@ -605,7 +690,7 @@ TEST_F(QpgDoc, ImageBaseFollowsThePhysicalRangeAndAutoloadLoadsTheProgram)
     EXPECT_EQ(doc.image.GetFirstOffset(), 0u);
     EXPECT_EQ(doc.image.GetUsedLength(), 7u);
     EXPECT_EQ(doc.image.ReadByte(0x08000006), 0xBB);
-    EXPECT_EQ(view.LastStatus(), "Loading of 7 bytes successful terminated !");
+    EXPECT_EQ(view.LastStatus(), "Loading of 7 bytes successful terminated ! (S-record file)");
     EXPECT_FALSE(doc.IsModified()); // the load took the project's own values
     EXPECT_EQ(doc.ChannelText(), "NETWORK 10.0.0.7 1");
 

@@ -193,6 +193,10 @@ TEST_F(SimService, ASecondHostIsRefusedWhileOneIsServed)
     ASSERT_TRUE(second.connected);
     EXPECT_TRUE(second.ClosedWithin(2000));
     EXPECT_TRUE(Logged("another host is connected"));
+    // A host that speaks is told why, not left with a lost connection.
+    CLinkLibrary third;
+    EXPECT_EQ(third.LinkOpen(Channel()), kStatusProbeBusy);
+    EXPECT_EQ(third.LinkErrorText(kStatusProbeBusy), "The probe is busy with another host.");
     uint32_t value = 1;
     EXPECT_EQ(first.TargetRead32(kSimRamBase, value), 0);
     first.LinkClose();

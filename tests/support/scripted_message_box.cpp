@@ -11,7 +11,8 @@ EMsgResult CScriptedMessageBox::Show(const std::string& text, const std::string&
     if (answers_.empty()) {
         ++unexpectedQuestions;
         ADD_FAILURE() << "unscripted question: " << text;
-        return buttons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
+        const bool yesNo = buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoDefaultNo;
+        return yesNo ? EMsgResult::No : EMsgResult::Cancel;
     }
     EMsgResult r = answers_.front();
     answers_.pop_front();

@@ -4,11 +4,13 @@
 #include "gui/app/screenshot_tour.h"
 #include "gui/app/signal_exit.h"
 #include "common/message_box.h"
+#include "common/standard_descriptors.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    OpenClosedStandardDescriptors();
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(CQtSettingsStore::kOrganisation));
     QApplication::setApplicationName(QString::fromLatin1(kAppTitle));

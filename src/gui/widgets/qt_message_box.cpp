@@ -22,7 +22,8 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     QMessageBox::StandardButtons qbuttons = QMessageBox::Ok;
     switch (buttons) {
     case EMsgButtons::Ok: qbuttons = QMessageBox::Ok; break;
-    case EMsgButtons::YesNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
+    case EMsgButtons::YesNo:
+    case EMsgButtons::YesNoDefaultNo: qbuttons = QMessageBox::Yes | QMessageBox::No; break;
     case EMsgButtons::YesNoCancel: qbuttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     case EMsgButtons::OkCancel: qbuttons = QMessageBox::Ok | QMessageBox::Cancel; break;
     }
@@ -35,6 +36,8 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     box.setTextFormat(Qt::PlainText);
     if (!details.empty())
         box.setDetailedText(QString::fromStdString(details));
+    if (buttons == EMsgButtons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes: return EMsgResult::Yes;
     case QMessageBox::No: return EMsgResult::No;
@@ -44,5 +47,6 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     // Closing a question with Escape or the window's close button is the safe answer.
     if (buttons == EMsgButtons::Ok)
         return EMsgResult::Ok;
-    return buttons == EMsgButtons::YesNo ? EMsgResult::No : EMsgResult::Cancel;
+    return buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoDefaultNo ? EMsgResult::No
+                                                                                   : EMsgResult::Cancel;
 }

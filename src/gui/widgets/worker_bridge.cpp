@@ -100,7 +100,10 @@ EMsgResult CWorkerBridge::Show(const std::string& text, const std::string& capti
 EMsgResult CWorkerBridge::ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
                                        EMsgButtons buttons, const std::string& details)
 {
-    EMsgResult result = buttons == EMsgButtons::Ok ? EMsgResult::Ok : EMsgResult::Cancel;
+    // Without a box to ask, a question gets its safe answer.
+    EMsgResult result = buttons == EMsgButtons::Ok                                            ? EMsgResult::Ok
+                        : buttons == EMsgButtons::YesNo || buttons == EMsgButtons::YesNoDefaultNo ? EMsgResult::No
+                                                                                                  : EMsgResult::Cancel;
     OnUiThread([&] {
         if (box_)
             result = box_->ShowDetailed(text, caption, icon, buttons, details);
