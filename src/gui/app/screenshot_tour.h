@@ -32,10 +32,16 @@ private:
 
     void Add(const QString& name, std::function<void()> open, std::function<void(QWidget*)> work = {},
              bool modal = true);
+    // The Dump, Erase, Program and Verify dialogs at rest, half-way, done and failed.
+    void AddTargetSteps();
     void Next();
     void Save(QWidget* widget, const QString& name);
     // Saves the modal window that comes up next (a question inside a dialog) and answers it with Escape.
     void CatchNextBox(const QString& name);
+    // Saves `dialog` once its operation is half-way (bar between 30 and 70, a rate shown).
+    void SaveHalfWay(QWidget* dialog, const QString& name);
+    // Saves the message box that comes up while an operation runs, and answers it.
+    void CatchBoxWhenUp(const QString& name);
 
     CQpgApp& app_;
     QString folder_;
