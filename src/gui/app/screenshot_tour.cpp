@@ -186,7 +186,8 @@ void CScreenshotTour::AddTargetSteps()
 void CScreenshotTour::SaveHalfWay(QWidget* dialog, const QString& name)
 {
     // Polled while the operation runs: the window keeps serving its events.
-    auto* timer = new QTimer(this);
+    // The timer belongs to the dialog and ends with it.
+    auto* timer = new QTimer(dialog);
     connect(timer, &QTimer::timeout, this, [this, timer, dialog, name] {
         auto* bar = dialog->findChild<QProgressBar*>("progressBar");
         auto* status = dialog->findChild<QLabel*>("statusLine");
@@ -194,7 +195,7 @@ void CScreenshotTour::SaveHalfWay(QWidget* dialog, const QString& name)
             timer->deleteLater();
             return;
         }
-        if (bar->value() >= 30 && bar->value() <= 70 && status->text().contains("/s")) {
+        if (bar->value() >= 20 && bar->value() <= 85 && status->text().contains("/s")) {
             Save(dialog, name);
             timer->stop();
             timer->deleteLater();

@@ -38,7 +38,7 @@ private:
     void Save(QWidget* widget, const QString& name);
     // Saves the modal window that comes up next (a question inside a dialog) and answers it with Escape.
     void CatchNextBox(const QString& name);
-    // Saves `dialog` once its operation is half-way (bar between 30 and 70, a rate shown).
+    // Saves `dialog` once its operation is part-way (the bar between 20 and 85, a rate shown).
     void SaveHalfWay(QWidget* dialog, const QString& name);
     // Saves the message box that comes up while an operation runs, and answers it.
     void CatchBoxWhenUp(const QString& name);
