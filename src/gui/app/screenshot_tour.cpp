@@ -172,13 +172,19 @@ void CScreenshotTour::AddTargetSteps()
             open();
         },
         [this](QWidget* w) {
-            QTimer::singleShot(kSettleMs, this, [this] {
+            // The grid opens while the erase's worker waits: looked for until it is up.
+            auto* timer = new QTimer(w);
+            connect(timer, &QTimer::timeout, this, [this, timer] {
                 QWidget* grid = QApplication::activeModalWidget();
+                if (!grid || grid->objectName() != "eraseSectorsDialog")
+                    return;
+                timer->stop();
                 Save(grid, "erase-sectors-grid");
                 Click(grid, "nextButton");
                 Save(grid, "erase-sectors-grid-page2");
                 CloseWindow(grid);
             });
+            timer->start(20);
             Click(w, "eraseSectorsButton");
         });
 }

@@ -45,7 +45,11 @@ void CTargetDialog::AddStatusArea(QBoxLayout* layout)
 
     auto* info = new QGroupBox(tr("Info"), this);
     auto* infoLayout = new QVBoxLayout(info);
-    infoLayout->addWidget(CreateStatusLine(progress));
+    QLabel* status = CreateStatusLine(progress);
+    // Room for the running line with its byte counts and rate.
+    status->setMinimumWidth(status->fontMetrics().horizontalAdvance(
+        QStringLiteral("Programming 16777216 of 16777216 bytes (100 %), 9999 kB/s")));
+    infoLayout->addWidget(status);
 
     layout->addLayout(bar);
     layout->addWidget(info);
