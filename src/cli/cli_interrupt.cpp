@@ -20,6 +20,11 @@ bool CliInterruptRequested()
     return gRequested != 0;
 }
 
+void CliInterruptRequest()
+{
+    gRequested = 1;
+}
+
 bool CliInterruptTake()
 {
     if (!gArmed || gRequested)

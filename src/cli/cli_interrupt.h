@@ -12,3 +12,6 @@ bool CliInterruptRequested();
 // Called from the signal handler: true when the signal was taken as a stop
 // request (the program goes on), false when the program must end now.
 bool CliInterruptTake();
+// A stop request however the interrupt stands (a gang's probe process, where
+// every Ctrl-C is the same one request).
+void CliInterruptRequest();

@@ -6,12 +6,16 @@
 
 #include <cstdio>
 
-bool CliParseLoadArgs(CCliArgs& args, const char* step, SCliLoadArgs& out, std::string& error)
+bool CliParseLoadArgs(CCliArgs& args, const char* step, SCliLoadArgs& out, std::string& error,
+                      const std::vector<std::string>& flags)
 {
     const std::string name = step;
     CCliArgs::SStepArgs a;
-    if (!args.TakeStep(name, {"--offset", "--format"}, 1, a, error))
+    if (!args.TakeStep(name, {"--offset", "--format"}, 1, a, error, flags))
         return false;
+    for (const std::string& flag : flags)
+        if (a.Has(flag))
+            out.flags.push_back(flag);
     if (a.positionals.empty()) {
         error = name + ": FILE is missing";
         return false;

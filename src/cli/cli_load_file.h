@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CCliSession;
 class CLoadCommand;
@@ -16,11 +17,13 @@ struct SCliLoadArgs {
     std::string file; // "-": standard input
     uint32_t offset = 0;
     EProgramFormat format = EProgramFormat::Auto;
+    std::vector<std::string> flags; // the step's own flags that were given
 };
 
-// Takes FILE and the options of step `step`; false with `error` set when
-// they are wrong.
-bool CliParseLoadArgs(CCliArgs& args, const char* step, SCliLoadArgs& out, std::string& error);
+// Takes FILE and the options of step `step` (and any of its own `flags`);
+// false with `error` set when they are wrong.
+bool CliParseLoadArgs(CCliArgs& args, const char* step, SCliLoadArgs& out, std::string& error,
+                      const std::vector<std::string>& flags = {});
 
 // Runs `command` (opened on the session's project) on the file as the Load
 // command does, with no one to ask whether a text file is binary data (the

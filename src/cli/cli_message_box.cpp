@@ -4,8 +4,14 @@
 #include <string>
 #include <unistd.h>
 
-EMsgResult CCliMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon, EMsgButtons buttons)
+EMsgResult CCliMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon icon,
+                                EMsgButtons buttons)
 {
+    if ((icon == EMsgIcon::Stop || (icon == EMsgIcon::Exclamation && buttons == EMsgButtons::Ok)) &&
+        firstError_.empty()) {
+        firstError_ = text;
+        statusAtFirstError_ = statusLines_ ? *statusLines_ : std::vector<std::string>();
+    }
     const std::string title = caption.empty() ? std::string(kAppTitle) : caption;
     const bool answered = answer_ != EAnswer::Ask;
     if (buttons == EMsgButtons::Ok || !(quiet_ && answered))

@@ -21,6 +21,11 @@ void CCliOperationView::EndBar()
 
 void CCliOperationView::SetStatus(const std::string& text)
 {
+    if (!text.empty()) {
+        if (recent_.size() == kKeptLines)
+            recent_.erase(recent_.begin());
+        recent_.push_back(text);
+    }
     if (text.empty() || quiet_)
         return; // an emptied status line has nothing to say on a terminal log
     EndBar();

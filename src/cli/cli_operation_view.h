@@ -2,6 +2,9 @@
 
 #include "common/operation_view.h"
 
+#include <string>
+#include <vector>
+
 // The command line's operation view: status lines on stderr, and progress:
 // a bar when stderr is a terminal; in a log (anything else) one line at every
 // 10 % and at least every 5 s, with the bytes done, the rate and the time
@@ -13,6 +16,12 @@ public:
     void SetProgress(int percent) override;
     void Progress(const SProgressEvent& event) override;
     void SetQuiet(bool quiet) { quiet_ = quiet; }
+    // The last status lines shown since ForgetStatus (kept when quiet too;
+    // the newest last, at most kKeptLines), for a step's report.
+    static constexpr size_t kKeptLines = 8;
+    const std::vector<std::string>& RecentStatus() const { return recent_; }
+    std::string LastStatus() const { return recent_.empty() ? std::string() : recent_.back(); }
+    void ForgetStatus() { recent_.clear(); }
     // For tests of the log lines: as if stderr were (not) a terminal.
     void SetTerminal(bool terminal) { terminal_ = terminal; }
     // The wait cursor brackets an operation: while one of a step that stops
@@ -24,6 +33,7 @@ public:
 private:
     void EndBar();
 
+    std::vector<std::string> recent_;
     bool terminal_;
     bool quiet_ = false;
     bool stopsInOrder_ = true;

@@ -1,5 +1,7 @@
 #include "cli/cli_probe.h"
 
+#include "probe/link/link_channel.h"
+
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"
 #include "sim/sim_board_model.h"
@@ -37,6 +39,28 @@ bool CCliProbe::UseNetworkProbe(const std::string& hostPort, std::string& error)
         }
     }
     override_ = "NETWORK " + hostPort + " 1";
+    return true;
+}
+
+bool CCliProbe::UseProbe(const std::string& spec, std::string& error)
+{
+    const size_t at = spec.rfind('@');
+    if (spec.empty() || spec[0] != '/' || at == std::string::npos)
+        return UseNetworkProbe(spec, error);
+    const std::string device = spec.substr(0, at);
+    const std::string baud = spec.substr(at + 1);
+    long rate = 0;
+    for (int index = 0; BaudOfIndex(index) != 0; ++index)
+        if (baud == std::to_string(BaudOfIndex(index)))
+            rate = BaudOfIndex(index);
+    if (device.size() < 2 || device.find(' ') != std::string::npos || rate == 0) {
+        error = "--probe " + spec + ": a serial probe is DEVICE@BAUD, the baud rate one of 9600, 19200, 38400, "
+                "57600 and 115200";
+        return false;
+    }
+    // The link opens serial ports by COM number: this run's COM1 is the device.
+    library_.Settings().Set(ESetting::SerialDevice1, device);
+    override_ = "COM1 " + baud;
     return true;
 }
 

@@ -96,6 +96,17 @@ public:
         std::fflush(stdout);
     }
 
+    // The loader's Connect, which on failure names the channel it tried
+    // (the dialog's box does not).
+    bool Connect(const char* step)
+    {
+        CUpdateSetupModel& m = command_.model;
+        if (m.Connect())
+            return true;
+        std::fprintf(stderr, "tarvel-cli: %s: no probe loader answered on %s\n", step, m.LoaderChannelText().c_str());
+        return false;
+    }
+
     // The families whose newest version is unknown, each named with the
     // files looked for and the directory searched, on stderr. True when
     // there is none.

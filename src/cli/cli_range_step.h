@@ -5,15 +5,16 @@
 // starting range, and the run of the command itself.
 //
 // Without --range, program and verify cover what this run wrote into the
-// image (loads, the project's autoload, fill, dump), each written range in
-// turn; with nothing written they fail. The range kept in the project is
-// used only with "--range stored": a range saved by an earlier run must never
+// image (loads, the project's autoload, fill, dump): every written range in
+// turn over one connection; with nothing written they fail. The range kept in
+// the project is used only with "--range stored": a range saved by an earlier run must never
 // cut a later run's file short. An empty kept range is refused, and program
 // and verify over a kept range this run wrote nothing into fail: they would
 // program or compare erased bytes the run never meant. Only a range given
 // on the command line is taken as it is.
 
 #include "cli/cli_step.h"
+#include "cli/cli_flash_plan.h"
 #include "cli/cli_target.h"
 
 #include "common/text_format.h"
@@ -26,8 +27,12 @@ class CCliRangeStep : public CCliStep {
 public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
-        return CliParseTargetRange(args, name_, required_, given_, stored_, range_, error);
+        return CliParseTargetRange(args, name_, required_, given_, stored_, range_, error,
+                                   allowDryRun_ ? &dryRun_ : nullptr);
     }
+
+    // A dry run sends nothing: it runs once, whatever the probes.
+    bool DryRun() const { return dryRun_; }
 
 protected:
     // `stored`: the project's field that "--range stored" takes.
@@ -46,8 +51,12 @@ protected:
     {
         if (!session.Allows(id, name_))
             return kExitFailed;
-        if (!given_ && !required_)
-            return RunOverWritten<TCommand>(session);
+        if (dryRun_)
+            return PrintDryRun<TCommand>(session);
+        if constexpr (requires(TCommand& c) { c.operation.spans; }) {
+            if (!given_ && !required_)
+                return RunOverWritten<TCommand>(session);
+        }
         TCommand command(session.Doc(), CliTargetContext(session));
         if (stored_) {
             if (!TakeStoredRange(session, writesImage, command.operation.range))
@@ -56,6 +65,7 @@ protected:
             return kExitFailed;
         }
         const ETargetResult result = command.Start();
+        Report(session, command.operation.Result(), {command.operation.range});
         command.StoreBack();
         if (writesImage && result == ETargetResult::Done)
             session.RecordWritten(command.operation.range);
@@ -72,16 +82,41 @@ protected:
             std::fprintf(stderr, "tarvel-cli: %s: nothing loaded in this run: load a file or give --range\n", name_);
             return kExitFailed;
         }
-        for (const CMemoryRange& r : ranges) {
+        TCommand command(session.Doc(), CliTargetContext(session));
+        command.operation.spans = ranges;
+        const ETargetResult result = command.Start();
+        Report(session, command.operation.Result(), ranges);
+        return CliTargetExit(result);
+    }
+
+    // --dry-run: the spans the step would cover, nothing sent.
+    template <class TCommand>
+    int PrintDryRun(CCliSession& session)
+    {
+        std::vector<CMemoryRange> spans = session.WrittenRanges();
+        if (given_) {
             TCommand command(session.Doc(), CliTargetContext(session));
-            command.operation.range = r;
-            const ETargetResult result = command.Start();
-            if (result != ETargetResult::Done)
-                return CliTargetExit(result);
+            if (stored_ ? !TakeStoredRange(session, false, command.operation.range)
+                        : !CliTargetRange(session, given_, range_, command.operation.range))
+                return kExitFailed;
+            spans = {command.operation.range};
+        } else if (spans.empty()) {
+            std::fprintf(stderr, "tarvel-cli: %s: nothing loaded in this run: load a file or give --range\n", name_);
+            return kExitFailed;
         }
+        CliPrintDryRun(name_, {}, spans);
         return kExitOk;
     }
 
+    // Notes the operation's result for the step's report; a failed verify's
+    // read back is printed under its failure.
+    static void Report(CCliSession& session, const SOperationResult& result, const std::vector<CMemoryRange>& spans)
+    {
+        session.NoteResult(result, spans);
+        CliPrintDiagnosis(result);
+    }
+
+    bool allowDryRun_ = false;
 
 private:
     // "--range stored": the project's range as it is kept (the operation
@@ -107,6 +142,7 @@ private:
         return true;
     }
 
+    bool dryRun_ = false;
     const char* name_;
     bool required_;
     CMemoryRange CQpgDoc::*storedField_;

@@ -1,6 +1,7 @@
 #include "cli/cli_session.h"
 
 #include "cli/cli_interrupt.h"
+#include "cli/cli_step.h"
 #include "commands/load_command.h"
 #include "common/text_format.h"
 #include "files/program_file_readers.h"
@@ -20,6 +21,7 @@
 CCliSession::CCliSession(CCliMessageBox::EAnswer answer, const CSettings& settings)
     : settings_(settings), box_(answer), probe_(settings_), doc_(std::make_unique<CQpgDoc>(false))
 {
+    box_.FollowStatus(&view_.RecentStatus());
     // The project's autoload is a load of this run.
     doc_->autoloadHandler = [this](CQpgDoc& doc, COperationView& view, CMessageBox& box) {
         CLoadCommand command(doc);
@@ -168,4 +170,50 @@ bool CCliSession::Allows(CQpgDoc::ECommand command, const char* step)
         std::fprintf(stderr, "tarvel-cli: %s: not possible for the device \"%s\"\n", step,
                      doc_->memoryType.c_str());
     return false;
+}
+
+void CCliSession::BeginReport()
+{
+    report_ = SCliStepReport{};
+    view_.ForgetStatus();
+    box_.Forget();
+}
+
+void CCliSession::NoteResult(const SOperationResult& result, const std::vector<CMemoryRange>& spans)
+{
+    // An operation that never reached its transfer (the connect or a list
+    // failed) has no result of its own; the box says why.
+    if (result.kind != EOperationKind::Other)
+        report_.results.push_back(result);
+    for (const CMemoryRange& r : spans)
+        if (std::find(report_.spans.begin(), report_.spans.end(), r) == report_.spans.end())
+            report_.spans.push_back(r);
+}
+
+SCliStepReport CCliSession::TakeReport(int exitCode)
+{
+    SCliStepReport report = std::move(report_);
+    report_ = SCliStepReport{};
+    report.exitCode = exitCode;
+    const std::string& error = box_.FirstError();
+    // The newest status line before the box that names what failed: not one
+    // that only said what was under way ("Erasing ...", "Process aborted...",
+    // "Connecting to QDX ... (channel)").
+    std::string reason;
+    for (const std::string& status : box_.StatusAtFirstError()) {
+        std::string line = status.substr(0, status.find('\n'));
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        const bool underWay = (line.size() >= 3 && line.compare(line.size() - 3, 3, "...") == 0) ||
+                              line.rfind("Connecting to", 0) == 0;
+        if (!underWay && !line.empty() && line != error)
+            reason = line;
+    }
+    if (exitCode != kExitOk && !error.empty())
+        report.message = reason.empty() ? error : error + " " + reason;
+    else
+        report.message = view_.LastStatus();
+    if (exitCode != kExitOk && report.message.empty())
+        report.message = "the step failed (its message is in the log)";
+    return report;
 }

@@ -4,6 +4,7 @@
 #include "cli/cli_operation_view.h"
 #include "cli/cli_probe.h"
 #include "cli/cli_run_directory.h"
+#include "cli/cli_step_report.h"
 #include "common/settings.h"
 #include "project/qpg_doc.h"
 
@@ -54,6 +55,14 @@ public:
     const std::string& ProjectPath() const { return projectPath_; }
     bool ImageOnly() const { return imageOnly_; }
 
+    // A step's report: BeginReport before it runs; the target steps note
+    // the result of each operation and the spans it covered; TakeReport
+    // with the step's exit code answers the report (its message: the
+    // failure's text, else the last status line).
+    void BeginReport();
+    void NoteResult(const SOperationResult& result, const std::vector<CMemoryRange>& spans);
+    SCliStepReport TakeReport(int exitCode);
+
     // A load put bytes outside the image window or the physical range.
     bool outsideSeen = false;
 
@@ -87,4 +96,5 @@ private:
     std::string projectPath_;
     bool imageOnly_ = false;
     std::vector<CMemoryRange> written_;
+    SCliStepReport report_;
 };

@@ -21,6 +21,11 @@ struct SCliRun {
     bool imageOnly = false; // --physical R: the image alone, no project
 };
 
+// Where a step runs when several probes are given: once in the run (the
+// image steps), on every probe at the same time (the target steps), or only
+// with a single probe (it reads a target into the image, or maintains one probe).
+enum class ECliStepPlace { Image, Target, OneProbe };
+
 // One step of a run. Parse takes the step's arguments (after its name) up to
 // the next step; Check refuses a step that does not fit the run's options;
 // Run does the work on the session and answers an exit code.
@@ -30,6 +35,11 @@ public:
     virtual bool Parse(CCliArgs& args, std::string& error) = 0;
     virtual bool Check(const SCliRun&, std::string&) const { return true; }
     virtual int Run(CCliSession& session) = 0;
+    virtual ECliStepPlace Place() const { return ECliStepPlace::Image; }
+    // A target step's part that works on the image alone (a flash step's
+    // load): run once before Run, which then runs on each probe. Run calls
+    // it itself when it has not run.
+    virtual int Prepare(CCliSession&) { return kExitOk; }
     // True for a step whose operation asks for a stop request between its
     // parts (the target and probe steps): Ctrl-C then lets it end in order.
     // Any other step (load, store, fill, checksum) ends at once on Ctrl-C.
@@ -64,3 +74,4 @@ std::unique_ptr<CCliStep> CreateProbeInfoStep();
 std::unique_ptr<CCliStep> CreateProbeUpdateStep();
 std::unique_ptr<CCliStep> CreateProbeNetSetupStep();
 std::unique_ptr<CCliStep> CreateFlashStep();
+std::unique_ptr<CCliStep> CreateReportStep();

@@ -20,18 +20,20 @@ const SCliStepInfo kSteps[] = {
                  "        pre-program, post-program; one display line per entry)",
      CreateInitListStep},
     {"show", "show", CreateShowStep},
+    {"report", "report --text | report --pdf FILE   (the printed setup report; FILE - : standard output)",
+     CreateReportStep},
     {"save", "save [FILE]", CreateSaveStep},
     {"devices", "devices [TEXT] [--sectors]", CreateDevicesStep},
     {"comm", "comm [--channel COM1|COM2|COM3|COM4|network] [--baud 9600|19200|38400|57600|115200]\n"
              "        [--ip ADDRESS] [--test]",
      CreateCommStep},
-    {"erase", "erase --all | erase --sectors B/S,... | erase --range R   (bank/sector pairs, decimal;\n"
+    {"erase", "erase --all | erase --sectors B/S,... | erase --range R [--dry-run]   (bank/sector pairs, decimal;\n"
               "        --range: the sectors the range touches in any bank)",
      CreateEraseStep},
-    {"program", "program [--range R|stored]   (default: what this run loaded)", CreateProgramStep},
+    {"program", "program [--range R|stored] [--dry-run]   (default: what this run loaded)", CreateProgramStep},
     {"verify", "verify [--range R|stored]   (default: what this run loaded)", CreateVerifyStep},
-    {"flash", "flash FILE [--offset HEX] [--format F]   (load as load does, erase the sectors the data\n"
-              "        touches, program, verify)",
+    {"flash", "flash FILE [--offset HEX] [--format F] [--changed-only] [--keep-unwritten] [--dry-run]\n"
+              "        (load as load does, erase the sectors the data touches, program, verify)",
      CreateFlashStep},
     {"dump", "dump --range R", CreateDumpStep},
     {"probe-info", "probe-info [P]   (the probe's loader: serial number, MAC, current and newest versions)",

@@ -5,8 +5,10 @@
 #include "cli/cli_args.h"
 #include "cli/cli_session.h"
 #include "commands/target_context.h"
+#include "flash/operation_texts.h"
 #include "flash/target_operation.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -32,12 +34,16 @@ inline bool CliTargetRange(CCliSession& session, bool given, const CCliArgs::SRa
 
 // Parses the optional (or, with `required`, mandatory) --range of a step;
 // "--range stored" asks for the range kept in the project.
+// `dryRun`: the step takes --dry-run too (nullptr: it does not).
 inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required, bool& given, bool& stored,
-                                CCliArgs::SRange& range, std::string& error)
+                                CCliArgs::SRange& range, std::string& error, bool* dryRun = nullptr)
 {
     CCliArgs::SStepArgs a;
-    if (!args.TakeStep(step, {"--range"}, 0, a, error))
+    if (!args.TakeStep(step, {"--range"}, 0, a, error, dryRun ? std::vector<std::string>{"--dry-run"}
+                                                              : std::vector<std::string>{}))
         return false;
+    if (dryRun)
+        *dryRun = a.Has("--dry-run");
     given = a.Has("--range");
     stored = given && a.options["--range"] == "stored";
     if (required && !given) {
@@ -47,6 +53,14 @@ inline bool CliParseTargetRange(CCliArgs& args, const char* step, bool required,
     if (given && !stored && !CCliArgs::ParseRangeOption(step, a.options["--range"], range, error))
         return false;
     return true;
+}
+
+// What a failed verify found on reading the target back, on stderr (also
+// when quiet: it belongs to the failure's message).
+inline void CliPrintDiagnosis(const SOperationResult& result)
+{
+    if (const std::string details = COperationTexts::Details(result); !details.empty())
+        std::fprintf(stderr, "%s\n", details.c_str());
 }
 
 inline int CliTargetExit(ETargetResult result)

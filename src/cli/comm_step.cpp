@@ -36,6 +36,9 @@ public:
         return true;
     }
 
+    // The link test reaches each probe; the settings alone are the project's.
+    ECliStepPlace Place() const override { return test_ ? ECliStepPlace::Target : ECliStepPlace::Image; }
+
     int Run(CCliSession& session) override
     {
         CCommSetupCommand command(session.Doc(), session.Probe().Library(), session.Box());

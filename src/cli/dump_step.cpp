@@ -8,6 +8,8 @@ class CDumpStep final : public CCliRangeStep {
 public:
     CDumpStep() : CCliRangeStep("dump", true, &CQpgDoc::dumpRange) {}
 
+    ECliStepPlace Place() const override { return ECliStepPlace::OneProbe; }
+
     int Run(CCliSession& session) override
     {
         return RunCommand<CDumpCommand>(session, CQpgDoc::ECommand::Dump, true);

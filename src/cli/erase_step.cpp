@@ -4,6 +4,8 @@
 // selection stays as it was).
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
+#include "catalogue/flash_catalogue.h"
+#include "cli/cli_flash_plan.h"
 #include "commands/erase_command.h"
 
 namespace {
@@ -13,8 +15,9 @@ public:
     bool Parse(CCliArgs& args, std::string& error) override
     {
         CCliArgs::SStepArgs a;
-        if (!args.TakeStep("erase", {"--sectors", "--range"}, 0, a, error, {"--all"}))
+        if (!args.TakeStep("erase", {"--sectors", "--range"}, 0, a, error, {"--all", "--dry-run"}))
             return false;
+        dryRun_ = a.Has("--dry-run");
         all_ = a.Has("--all");
         byRange_ = a.Has("--range");
         if (int(all_) + int(a.Has("--sectors")) + int(byRange_) != 1) {
@@ -33,10 +36,14 @@ public:
         return true;
     }
 
+    ECliStepPlace Place() const override { return dryRun_ ? ECliStepPlace::Image : ECliStepPlace::Target; }
+
     int Run(CCliSession& session) override
     {
         if (!session.Allows(CQpgDoc::ECommand::Erase, "erase"))
             return kExitFailed;
+        if (dryRun_)
+            return PrintDryRun(session);
         CEraseCommand command(session.Doc(), CliTargetContext(session));
         ETargetResult result;
         if (all_) {
@@ -60,11 +67,45 @@ public:
             if (result == ETargetResult::NothingSelected)
                 session.View().SetStatus("No sector selected: nothing was erased.");
         }
+        session.NoteResult(command.Result(), {});
         command.StoreBack();
         return CliTargetExit(result);
     }
 
 private:
+    // --dry-run: the sectors the step would erase, nothing sent.
+    int PrintDryRun(CCliSession& session)
+    {
+        const SFlashArray array = CliFlashArray(session);
+        if (!array.device) {
+            session.Box().Show("No valid memory device selected!", "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+            return kExitFailed;
+        }
+        std::vector<SFlashSector> sectors;
+        if (all_) {
+            sectors = FlashSectors(array);
+        } else if (byRange_) {
+            CMemoryRange range;
+            if (!CliTargetRange(session, true, range_, range))
+                return kExitFailed;
+            sectors = SectorsTouching(array, {range});
+        } else {
+            CEraseMap map = session.Doc().eraseMap;
+            map.Resize(static_cast<int>(array.banks), static_cast<int>(array.device->sectorCount));
+            std::string error;
+            if (!map.SetSelection(sectors_, error)) {
+                session.Box().Show(error, "Invalid Input", EMsgIcon::Exclamation, EMsgButtons::Ok);
+                return kExitFailed;
+            }
+            for (const SFlashSector& s : FlashSectors(array))
+                if (map.IsSectorSelected(static_cast<int>(s.bank), static_cast<int>(s.sector)))
+                    sectors.push_back(s);
+        }
+        CliPrintDryRun("erase", sectors, {});
+        return kExitOk;
+    }
+
+    bool dryRun_ = false;
     bool all_ = false;
     bool byRange_ = false;
     CCliArgs::SRange range_;

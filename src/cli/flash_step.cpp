@@ -1,56 +1,171 @@
-// flash FILE [--offset HEX] [--format F]: the production job in one step: loads the file,
-// erases exactly the sectors its data touches (every bank), programs and
-// verifies what it loaded.
+// flash FILE [--offset HEX] [--format F] [--changed-only] [--keep-unwritten]
+// [--dry-run]: the production job in one step: loads the file, erases
+// exactly the sectors its data touches (every bank), programs and verifies
+// what it loaded. --changed-only first compares each touched sector with the
+// image and leaves those that already hold it alone; --keep-unwritten reads
+// back the bytes of each erased sector the image does not cover and programs
+// them again; --dry-run prints the plan and sends nothing.
+#include "cli/cli_args.h"
 #include "cli/cli_load_file.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "cli/cli_target.h"
+#include "catalogue/flash_catalogue.h"
+#include "cli/cli_flash_plan.h"
+#include "commands/dump_command.h"
 #include "commands/load_command.h"
+#include "common/text_format.h"
+#include "flash/erase_plan.h"
 #include "commands/program_command.h"
 #include "commands/verify_command.h"
 #include "files/program_file_readers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 class CFlashStep final : public CCliStep {
 public:
-    bool Parse(CCliArgs& args, std::string& error) override { return CliParseLoadArgs(args, "flash", args_, error); }
-
-    int Run(CCliSession& session) override
+    bool Parse(CCliArgs& args, std::string& error) override
     {
+        if (!CliParseLoadArgs(args, "flash", args_, error, {"--changed-only", "--keep-unwritten", "--dry-run"}))
+            return false;
+        const auto given = [this](const char* flag) {
+            return std::find(args_.flags.begin(), args_.flags.end(), flag) != args_.flags.end();
+        };
+        changedOnly_ = given("--changed-only");
+        keepUnwritten_ = given("--keep-unwritten");
+        dryRun_ = given("--dry-run");
+        return true;
+    }
+
+    // A dry run sends nothing; the bytes kept around the image are read into
+    // the one memory image, so that wants a single probe.
+    ECliStepPlace Place() const override
+    {
+        return dryRun_ ? ECliStepPlace::Image : keepUnwritten_ ? ECliStepPlace::OneProbe : ECliStepPlace::Target;
+    }
+
+    // The load, once: with several probes it runs before the probes do.
+    int Prepare(CCliSession& session) override
+    {
+        prepared_ = true;
         if (!session.Allows(CQpgDoc::ECommand::Load, "flash") || !session.Allows(CQpgDoc::ECommand::Program, "flash"))
             return kExitFailed;
-        CQpgDoc& doc = session.Doc();
-        CLoadCommand load(doc);
+        CLoadCommand load(session.Doc());
         const int loaded = CliLoadFile(session, args_, load);
         if (loaded != kLoadOk && loaded != kLoadOutside)
             return kExitFailed;
-        const std::vector<CMemoryRange> ranges = session.AlignedInside(load.model.Report().spans);
-        if (ranges.empty()) {
+        ranges_ = session.AlignedInside(load.model.Report().spans);
+        if (ranges_.empty()) {
             std::fprintf(stderr, "tarvel-cli: flash: %s holds no data inside the memory range\n", args_.file.c_str());
             return kExitFailed;
-        }
-        if (const int erased = CliEraseTouched(session, ranges, "flash"); erased != kExitOk)
-            return erased;
-        for (const CMemoryRange& r : ranges) {
-            CProgramCommand program(doc, CliTargetContext(session));
-            program.operation.range = r;
-            if (const ETargetResult result = program.Start(); result != ETargetResult::Done)
-                return CliTargetExit(result);
-        }
-        for (const CMemoryRange& r : ranges) {
-            CVerifyCommand verify(doc, CliTargetContext(session));
-            verify.operation.range = r;
-            if (const ETargetResult result = verify.Start(); result != ETargetResult::Done)
-                return CliTargetExit(result);
         }
         return kExitOk;
     }
 
+    // Erase, program and verify, each over one connection for all spans.
+    int Run(CCliSession& session) override
+    {
+        if (!prepared_)
+            if (const int prepared = Prepare(session); prepared != kExitOk)
+                return prepared;
+        CQpgDoc& doc = session.Doc();
+        const SFlashArray array = CliFlashArray(session);
+        const bool erases = array.device && CErasePlan::FamilyOf(array.device->eraseAlgorithm) != EEraseFamily::None;
+        std::vector<SFlashSector> sectors = SectorsTouching(array, ranges_);
+        std::vector<CMemoryRange> work = ranges_;
+        if (changedOnly_ && !dryRun_) {
+            if (const int checked = DropUnchanged(session, sectors, work); checked != kExitOk || work.empty())
+                return checked;
+        }
+        if (keepUnwritten_ && erases) {
+            // The neighbours of the image in each sector to be erased: read
+            // into the image first, programmed again with it.
+            std::vector<CMemoryRange> gaps, whole;
+            for (const SFlashSector& s : sectors) {
+                for (const CMemoryRange& g : CliGapsIn(s, work))
+                    gaps.push_back(g);
+                const uint64_t end = std::min<uint64_t>(s.start + s.size, 0x100000000ull);
+                whole.emplace_back(s.start, static_cast<uint32_t>(end - s.start), 1);
+            }
+            if (!gaps.empty() && !dryRun_) {
+                CDumpCommand dump(doc, CliTargetContext(session));
+                dump.operation.spans = gaps;
+                const ETargetResult read = dump.Start();
+                session.NoteResult(dump.operation.Result(), {});
+                if (read != ETargetResult::Done)
+                    return CliTargetExit(read);
+            }
+            work = session.AlignedInside(whole);
+        }
+        if (dryRun_) {
+            CliPrintDryRun("flash", erases ? sectors : std::vector<SFlashSector>{}, work);
+            return kExitOk;
+        }
+        if (const int erased = CliEraseTouched(session, work, "flash"); erased != kExitOk)
+            return erased;
+        CProgramCommand program(doc, CliTargetContext(session));
+        program.operation.spans = work;
+        ETargetResult result = program.Start();
+        session.NoteResult(program.operation.Result(), ranges_);
+        if (result != ETargetResult::Done)
+            return CliTargetExit(result);
+        CVerifyCommand verify(doc, CliTargetContext(session));
+        verify.operation.spans = ranges_;
+        result = verify.Start();
+        session.NoteResult(verify.operation.Result(), ranges_);
+        CliPrintDiagnosis(verify.operation.Result());
+        return CliTargetExit(result);
+    }
+
 private:
+    // --changed-only: compares each touched sector's part of the image with
+    // the target in one connection and keeps in `sectors` and `work` only
+    // the sectors that differ (and their parts of the image).
+    int DropUnchanged(CCliSession& session, std::vector<SFlashSector>& sectors, std::vector<CMemoryRange>& work)
+    {
+        std::vector<CMemoryRange> pieces;
+        std::vector<size_t> owner; // the sector of each piece
+        for (size_t i = 0; i < sectors.size(); ++i)
+            for (const CMemoryRange& p : CliPiecesIn(sectors[i], work)) {
+                pieces.push_back(p);
+                owner.push_back(i);
+            }
+        CVerifyCommand check(session.Doc(), CliTargetContext(session));
+        check.operation.spans = pieces;
+        std::vector<bool> matching;
+        const ETargetResult result = check.operation.Check(matching);
+        session.NoteResult(check.operation.Result(), {});
+        if (result != ETargetResult::Done)
+            return CliTargetExit(result);
+        std::vector<bool> changed(sectors.size(), false);
+        for (size_t k = 0; k < pieces.size(); ++k)
+            if (!matching[k])
+                changed[owner[k]] = true;
+        std::vector<SFlashSector> kept;
+        work.clear();
+        for (size_t k = 0; k < pieces.size(); ++k)
+            if (changed[owner[k]])
+                work.push_back(pieces[k]);
+        for (size_t i = 0; i < sectors.size(); ++i)
+            if (changed[i])
+                kept.push_back(sectors[i]);
+        const size_t skipped = sectors.size() - kept.size();
+        session.View().SetStatus(Format("flash: %zu of %zu sector(s) already hold the image: skipped (not erased, "
+                                        "not programmed)",
+                                        skipped, sectors.size()));
+        sectors = kept;
+        return kExitOk;
+    }
+
+    bool changedOnly_ = false;
+    bool keepUnwritten_ = false;
+    bool dryRun_ = false;
     SCliLoadArgs args_;
+    bool prepared_ = false;
+    std::vector<CMemoryRange> ranges_;
 };
 
 } // namespace

@@ -1,11 +1,14 @@
 // tarvel-cli: runs steps on one project and its memory image, the way a
 // person would use the menus, and stops at the first failure.
 #include "cli/cli_args.h"
+#include "cli/cli_gang_runner.h"
 #include "cli/cli_interrupt.h"
+#include "cli/cli_json_writer.h"
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/standard_descriptors.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -17,8 +20,8 @@ namespace {
 void PrintHelp(FILE* out)
 {
     std::fprintf(out,
-                 "Usage: tarvel-cli [--project FILE.tvl] [--probe HOST[:PORT] | --sim BOARD] [--yes|--no] [--quiet]\n"
-                 "                  [--allow-outside] STEP [STEP ...]\n"
+                 "Usage: tarvel-cli [--project FILE.tvl] [--probe PROBE ... | --sim BOARD] [--yes|--no] [--quiet]\n"
+                 "                  [--allow-outside] [--json FILE] STEP [STEP ...]\n"
                  "       tarvel-cli --physical R [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
                  "\n"
                  "Runs the steps in order on one project and its memory image and stops at the\n"
@@ -46,10 +49,21 @@ void PrintHelp(FILE* out)
                  "                    the physical memory range and the image base is its start;\n"
                  "                    not with --project, setup or save\n"
                  "  --allow-outside   a load with bytes outside the memory range is not an error\n"
-                 "  --probe HOST[:PORT]  the target steps (comm --test, erase, program, verify,\n"
-                 "                    dump) and the probe steps (probe-info, probe-update,\n"
-                 "                    probe-netsetup) reach the probe, or a qdx7000-sim, on the\n"
-                 "                    network instead of the project's channel or loader port\n"
+                 "  --probe PROBE     the target steps (comm --test, erase, program, verify,\n"
+                 "                    flash, dump) and the probe steps (probe-info, probe-update,\n"
+                 "                    probe-netsetup) reach this probe instead of the project's\n"
+                 "                    channel or loader port: HOST[:PORT] on the network (a\n"
+                 "                    probe or a qdx7000-sim), or a serial DEVICE@BAUD such as\n"
+                 "                    /dev/ttyUSB0@115200\n"
+                 "                    Given several times: gang programming. The image steps run\n"
+                 "                    once; each target step runs on every probe at the same\n"
+                 "                    time, each over its own link, and the run goes on only\n"
+                 "                    with the probes that passed. Lines carry the probe's name\n"
+                 "                    in [ ]; a table of each probe's results ends the run.\n"
+                 "                    Not with dump, flash --keep-unwritten or the probe steps.\n"
+                 "  --json FILE       one JSON object per line for each step (and probe) as it\n"
+                 "                    ends, and a summary object last; - is standard output\n"
+                 "                    (everything else then goes to standard error)\n"
                  "  --sim BOARD       the target and probe steps run against a simulated probe in\n"
                  "                    this process, with the board file BOARD (\"default\": the\n"
                  "                    built-in demo board)\n"
@@ -77,7 +91,8 @@ void PrintHelp(FILE* out)
                  "\n"
                  "Exit codes:\n"
                  "  0  every step succeeded\n"
-                 "  1  a step failed (its message was printed); later steps did not run\n"
+                 "  1  a step failed (its message was printed); later steps did not run (with\n"
+                 "     several probes: a step failed on at least one probe)\n"
                  "  2  the command line is wrong; nothing ran\n"
                  "  3  every step ran, but a load put bytes outside the image window or the\n"
                  "     physical memory range (see its warning); --allow-outside makes this 0\n"
@@ -126,12 +141,15 @@ int main(int argc, char** argv)
     std::string projectPath;
     bool imageOnly = false;
     CMemoryRange physical;
-    std::string probeHost;
+    std::vector<std::string> probes;
     std::string simBoard;
+    std::string jsonPath;
+    bool hasJson = false;
 
     // Every option and step is parsed before any runs: a typo never leaves
     // half a job done.
     std::vector<std::unique_ptr<CCliStep>> steps;
+    std::vector<std::string> names;
     while (!args.AtEnd()) {
         const std::string token = args.Next();
         std::string value;
@@ -146,6 +164,7 @@ int main(int argc, char** argv)
             if (!info)
                 return Usage("unknown step '" + name + "'");
             auto step = info->create();
+            names.push_back(info->name);
             // An error of several lines (a list of candidates) says enough on its own.
             if (!step->Parse(args, error))
                 return Usage(error.find('\n') == std::string::npos ? error + " (usage: " + info->usage + ")" : error);
@@ -188,13 +207,25 @@ int main(int argc, char** argv)
                 return Usage("--physical: a range of 4 GiB cannot be given; it holds at most FFFFFFFF bytes");
             imageOnly = true;
         } else if (token == "--probe" || token == "--sim") {
-            if (!probeHost.empty() || !simBoard.empty())
-                return Usage("give one of --probe and --sim, once");
+            if (!simBoard.empty() || (token == "--sim" && !probes.empty()))
+                return Usage("give --probe (once or more) or --sim once, not both");
             if (!args.NextValue(token, value, error))
                 return Usage(error);
             if (value.empty())
                 return Usage(token + " needs a value");
-            (token == "--probe" ? probeHost : simBoard) = value;
+            if (token == "--sim") {
+                simBoard = value;
+            } else {
+                if (std::find(probes.begin(), probes.end(), value) != probes.end())
+                    return Usage("--probe " + value + " given twice");
+                probes.push_back(value);
+            }
+        } else if (token == "--json") {
+            if (hasJson)
+                return Usage("--json given twice");
+            if (!args.NextValue(token, jsonPath, error))
+                return Usage(error);
+            hasJson = true;
         } else {
             return Usage("unknown option " + token);
         }
@@ -204,9 +235,24 @@ int main(int argc, char** argv)
     if (imageOnly && hasProject)
         return Usage("--physical works on the image alone; it does not go with --project");
     const SCliRun run{hasProject, imageOnly};
-    for (const auto& step : steps) {
+    for (size_t i = 0; i < steps.size(); ++i) {
         std::string error;
-        if (!step->Check(run, error))
+        if (!steps[i]->Check(run, error))
+            return Usage(error);
+        if (probes.size() > 1 && steps[i]->Place() == ECliStepPlace::OneProbe)
+            return Usage(names[i] + " works with one probe here; it does not go with several --probe");
+    }
+    for (const std::string& p : probes) {
+        // Every probe's text is checked before anything runs.
+        CCliProbe probe{CSettings{}};
+        std::string error;
+        if (!probe.UseProbe(p, error))
+            return Usage(error);
+    }
+    CCliJsonWriter json;
+    if (hasJson) {
+        std::string error;
+        if (!json.Open(jsonPath, error))
             return Usage(error);
     }
 
@@ -216,38 +262,34 @@ int main(int argc, char** argv)
     CCliSession session(answer, settings);
     session.View().SetQuiet(quiet);
     session.Box().SetQuiet(quiet);
-    if (!probeHost.empty()) {
+    if (probes.size() == 1) {
         std::string error;
-        if (!session.Probe().UseNetworkProbe(probeHost, error))
+        if (!session.Probe().UseProbe(probes.front(), error))
             return Usage(error);
     }
+    // With --json, a run that cannot start still ends with its summary.
+    CCliGangRunner runner(session, probes, hasJson ? &json : nullptr, stdout);
     if (!simBoard.empty()) {
         std::string error;
         if (!session.Probe().StartSimulator(simBoard, error)) {
             std::fprintf(stderr, "tarvel-cli: --sim: %s\n", error.c_str());
-            return kExitFailed;
+            return runner.Finish(kExitFailed);
         }
     }
     if (!session.OpenImage())
-        return kExitFailed;
+        return runner.Finish(kExitFailed);
     if (imageOnly)
         session.UseImageOnly(physical);
     if (hasProject && !session.OpenProject(projectPath))
-        return kExitFailed;
-    for (auto& step : steps) {
-        session.View().SetStopsInOrder(step->StopsInOrder());
-        const int code = step->Run(session);
-        if (code != kExitOk)
-            return code;
-        // A stop request the step finished anyway (it came after the
-        // operation's last check) still ends the run before the next step.
-        if (CliInterruptRequested()) {
-            std::fprintf(stderr, "tarvel-cli: stopped by Ctrl-C; the steps after this one did not run\n");
-            return kExitInterrupted;
-        }
-    }
-    if (hasProject && session.Doc().IsModified() && !quiet)
+        return runner.Finish(kExitFailed);
+    std::vector<CCliGangRunner::SStep> runSteps;
+    for (size_t i = 0; i < steps.size(); ++i)
+        runSteps.push_back({steps[i].get(), names[i]});
+    int code = runner.Run(runSteps);
+    if (code == kExitOk && hasProject && session.Doc().IsModified() && !quiet)
         std::fprintf(stderr, "Note: the changes to project %s are not saved (the step save keeps them)\n",
                      projectPath.c_str());
-    return session.outsideSeen && !allowOutside ? kExitOutside : kExitOk;
+    if (code == kExitOk && session.outsideSeen && !allowOutside)
+        code = kExitOutside;
+    return runner.Finish(code);
 }

@@ -15,6 +15,8 @@ public:
         return args.TakeStep("probe-info", {"--port", "--baud"}, 0, a, error) && port_.Parse(a, "probe-info", error);
     }
 
+    ECliStepPlace Place() const override { return ECliStepPlace::OneProbe; }
+
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
@@ -22,7 +24,7 @@ public:
         CUpdateSetupModel& model = maintenance.Model();
         if (!model.TakeValues())
             return kExitFailed;
-        const bool connected = model.Connect();
+        const bool connected = maintenance.Connect("probe-info");
         if (connected) {
             maintenance.PrintVersions();
             maintenance.ReportMissingFiles("probe-info"); // a note: the versions were read

@@ -32,6 +32,8 @@ public:
         return true;
     }
 
+    ECliStepPlace Place() const override { return ECliStepPlace::OneProbe; }
+
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
@@ -42,7 +44,7 @@ public:
         model.defaultGateway = gateway_;
         if (!model.TakeValues())
             return kExitFailed;
-        if (!model.Connect())
+        if (!maintenance.Connect("probe-netsetup"))
             return maintenance.Finish(kExitFailed);
         const bool written = model.Transmit();
         return maintenance.Finish(written ? kExitOk : kExitFailed);

@@ -15,6 +15,8 @@ public:
         return args.TakeStep("probe-update", {"--port", "--baud"}, 0, a, error) && port_.Parse(a, "probe-update", error);
     }
 
+    ECliStepPlace Place() const override { return ECliStepPlace::OneProbe; }
+
     int Run(CCliSession& session) override
     {
         CCliProbeMaintenance maintenance(session);
@@ -22,7 +24,7 @@ public:
         CUpdateSetupModel& model = maintenance.Model();
         if (!model.TakeValues())
             return kExitFailed;
-        if (!model.Connect())
+        if (!maintenance.Connect("probe-update"))
             return maintenance.Finish(kExitFailed);
         // Without the files there is nothing to update to: say which are
         // missing and where they were looked for.

@@ -6,7 +6,9 @@ namespace {
 
 class CProgramStep final : public CCliRangeStep {
 public:
-    CProgramStep() : CCliRangeStep("program", false, &CQpgDoc::programRange) {}
+    CProgramStep() : CCliRangeStep("program", false, &CQpgDoc::programRange) { allowDryRun_ = true; }
+
+    ECliStepPlace Place() const override { return DryRun() ? ECliStepPlace::Image : ECliStepPlace::Target; }
 
     int Run(CCliSession& session) override
     {

@@ -8,6 +8,8 @@ class CVerifyStep final : public CCliRangeStep {
 public:
     CVerifyStep() : CCliRangeStep("verify", false, &CQpgDoc::verifyRange) {}
 
+    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
+
     int Run(CCliSession& session) override
     {
         return RunCommand<CVerifyCommand>(session, CQpgDoc::ECommand::Verify);

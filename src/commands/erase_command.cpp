@@ -29,6 +29,7 @@ ETargetResult CEraseCommand::EraseAll()
     Prepare(operation);
     const ETargetResult result = operation.Start();
     eraseMap = operation.eraseMap;
+    lastResult_ = operation.Result();
     return result;
 }
 
@@ -39,6 +40,7 @@ ETargetResult CEraseCommand::EraseSectors(const CEraseSectorsOperation::FChooseS
     Prepare(operation);
     const ETargetResult result = operation.Start(chooseSectors);
     eraseMap = operation.eraseMap;
+    lastResult_ = operation.Result();
     return result;
 }
 

@@ -17,6 +17,8 @@ public:
     ETargetResult EraseAll();
     ETargetResult EraseSectors(const CEraseSectorsOperation::FChooseSectors& chooseSectors);
     bool StoreBack();
+    // How the last erase ended, as values.
+    const SOperationResult& Result() const { return lastResult_; }
 
     // Whether "Erase Sectors..." has anything to choose: not for one bank
     // of a device with one sector (nor without a known device).
@@ -32,4 +34,5 @@ private:
 
     CQpgDoc& doc_;
     STargetContext context_;
+    SOperationResult lastResult_;
 };

@@ -13,6 +13,8 @@ CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     operation.physical = doc.physicalRange;
     operation.range = doc.VerifyStartRange();
     operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
+    operation.flashBase = doc.physicalRange.GetStart();
+    operation.banks = static_cast<uint32_t>(doc.bankCount);
     rangeEntry.Show();
 }
 

@@ -5,11 +5,13 @@
 
 ETargetResult CDumpOperation::Start()
 {
-    if (const ETargetResult checked = BeginWithDevice(range, physical); checked != ETargetResult::Done)
-        return checked;
+    const std::vector<CMemoryRange> covered = spans.empty() ? std::vector<CMemoryRange>{range} : spans;
+    for (const CMemoryRange& span : covered)
+        if (const ETargetResult checked = BeginWithDevice(span, physical); checked != ETargetResult::Done)
+            return checked;
     SSequence sequence;
     sequence.failureBox = "Dumping error!";
-    return Sequence(sequence, [this](CTargetConnection& connection) {
-        return CTransfer(connection, image_, view_).DumpRange(range);
+    return Sequence(sequence, [this, &covered](CTargetConnection& connection) {
+        return CTransfer(connection, image_, view_).DumpSpans(covered);
     });
 }

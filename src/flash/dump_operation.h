@@ -2,6 +2,8 @@
 
 #include "flash/target_operation.h"
 
+#include <vector>
+
 class CMemoryImage;
 
 // The Dump command: reads target memory of a range into the memory image.
@@ -15,6 +17,9 @@ public:
 
     CMemoryRange physical;
     CMemoryRange range;
+    // When not empty: the spans read in turn over one connection, in place
+    // of `range`.
+    std::vector<CMemoryRange> spans;
 
     // "S&tart...": checks, then the sequence around DumpRange.
     ETargetResult Start();

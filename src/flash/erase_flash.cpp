@@ -9,6 +9,7 @@
 #include "probe/probe_library.h"
 #include "flash/progress_update.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -90,10 +91,15 @@ SOperationResult CEraseFlash::LibraryFailure(int status, const std::string& cont
 CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SErasePass& pass, int& status)
 {
     const uint64_t start = clock_.NowMs();
+    // The last command cycle starts the erase: it goes out only once every
+    // cycle before it has succeeded, so that a failing cycle still stops the
+    // sequence before anything is erased. The cycles before it change
+    // nothing on their own and go out back to back.
     status = 0;
-    for (const SBusCycle& cycle : pass.commands)
-        if ((status = Cycle(cycle, plan.accessWidth)) != 0)
-            break;
+    if (pass.commands.size() > 1)
+        status = Cycles({pass.commands.begin(), pass.commands.end() - 1}, plan.accessWidth, false);
+    if (status == 0 && !pass.commands.empty())
+        status = Cycles({pass.commands.back()}, plan.accessWidth, false);
 
     EOutcome outcome = EOutcome::LibraryError;
     if (status == 0) {
@@ -108,28 +114,21 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
 
     switch (plan.finishRule) {
     case EFinishRule::Always:
-        for (const SBusCycle& cycle : pass.finish)
-            Cycle(cycle, plan.accessWidth);
+        Cycles(pass.finish, plan.accessWidth, true);
         break;
     case EFinishRule::AfterTimeout:
         if (outcome == EOutcome::TimedOut || outcome == EOutcome::Cancelled)
-            for (const SBusCycle& cycle : pass.finish)
-                Cycle(cycle, plan.accessWidth);
+            Cycles(pass.finish, plan.accessWidth, true);
         break;
     case EFinishRule::AlwaysCounted:
-        for (const SBusCycle& cycle : pass.finish) {
-            const int finishStatus = Cycle(cycle, plan.accessWidth);
-            if (finishStatus == 0)
-                continue;
-            // The pass's own result comes first; a failing closing cycle
-            // fails a pass that had succeeded.
-            if (outcome == EOutcome::Done) {
-                outcome = EOutcome::LibraryError;
-                status = finishStatus;
-                failedAddress_ = lastAddress_;
-                failedRead_ = lastRead_;
-            }
-            break;
+        // The pass's own result comes first; a failing closing cycle fails a
+        // pass that had succeeded.
+        if (const int finishStatus = Cycles(pass.finish, plan.accessWidth, false);
+            finishStatus != 0 && outcome == EOutcome::Done) {
+            outcome = EOutcome::LibraryError;
+            status = finishStatus;
+            failedAddress_ = lastAddress_;
+            failedRead_ = lastRead_;
         }
         break;
     }
@@ -271,22 +270,29 @@ SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
     return result;
 }
 
-int CEraseFlash::Cycle(const SBusCycle& cycle, uint32_t widthBytes)
+int CEraseFlash::Cycles(const std::vector<SBusCycle>& cycles, uint32_t widthBytes, bool throughFailures)
 {
-    if (cycle.read) {
-        uint32_t dropped = 0;
-        return Read(cycle.address, widthBytes, dropped);
+    if (cycles.empty())
+        return 0;
+    std::vector<SProbeBusCycle> bus;
+    for (const SBusCycle& cycle : cycles)
+        bus.push_back({cycle.address, cycle.value, static_cast<uint8_t>(widthBytes), cycle.read});
+    int first = 0;
+    for (size_t from = 0; from < bus.size();) {
+        int failed = 0;
+        const int status = library_.TargetCycles(int(bus.size() - from), bus.data() + from, failed);
+        const SBusCycle& last = cycles[std::min(from + size_t(failed), cycles.size() - 1)];
+        lastAddress_ = last.address;
+        lastRead_ = last.read;
+        if (status == 0)
+            break;
+        if (first == 0)
+            first = status;
+        if (!throughFailures)
+            break;
+        from += size_t(failed) + 1;
     }
-    lastAddress_ = cycle.address;
-    lastRead_ = false;
-    switch (widthBytes) {
-    case 1:
-        return library_.TargetWrite8(cycle.address, cycle.value);
-    case 2:
-        return library_.TargetWrite16(cycle.address, cycle.value);
-    default:
-        return library_.TargetWrite32(cycle.address, cycle.value);
-    }
+    return first;
 }
 
 int CEraseFlash::Read(uint32_t address, uint32_t widthBytes, uint32_t& value)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CClock;
 class COperationView;
@@ -48,8 +49,10 @@ private:
     EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
     EOutcome PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
     EOutcome PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
-    // Writes or reads one cycle with `widthBytes`; the library status.
-    int Cycle(const SBusCycle& cycle, uint32_t widthBytes);
+    // The cycles of a command sequence, which need no answer in between
+    // (TargetCycles): the first failing status, its access noted as the last.
+    // `throughFailures`: the cycles after a failing one are carried out too.
+    int Cycles(const std::vector<SBusCycle>& cycles, uint32_t widthBytes, bool throughFailures);
     int Read(uint32_t address, uint32_t widthBytes, uint32_t& value);
     bool TimedOut(uint64_t start, uint64_t timeoutMs);
     void Report(int status, const std::string& context);

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "common/operation_view.h"
+#include "flash/verify_diagnosis.h"
 
 #include <cstdint>
+#include <optional>
 
 // How an erase or a transfer ended.
 enum class EOperationStatus {
@@ -32,6 +34,10 @@ struct SOperationResult {
     uint8_t targetByte = 0;
     int bank = -1;   // erase: the failing pass's bank, -1 when none
     int sector = -1; // erase: the failing pass's sector, -1 for a whole bank
+    uint32_t spans = 0; // transfers over several spans: how many were started
+    // A failed verify: what reading back the target found (its Text() is the
+    // failure's details).
+    std::optional<SVerifyDiagnosis> diagnosis = std::nullopt;
 
     [[nodiscard]] bool Ok() const { return status == EOperationStatus::Done; }
     explicit operator bool() const { return Ok(); }

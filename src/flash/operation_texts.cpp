@@ -118,3 +118,8 @@ std::string COperationTexts::Result(const SOperationResult& r)
         return std::string(Verb(r.kind)) + " failed";
     }
 }
+
+std::string COperationTexts::Details(const SOperationResult& result)
+{
+    return result.diagnosis ? result.diagnosis->Text() : std::string();
+}

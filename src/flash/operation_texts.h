@@ -25,6 +25,10 @@ public:
     // failures of a pass by the pass texts above.
     static std::string Result(const SOperationResult& result);
 
+    // The details of a failure, for a failure box's details area: what a
+    // failed verify found on reading the target back; empty when there are none.
+    static std::string Details(const SOperationResult& result);
+
     // The program result line for `size` bytes in `elapsedMs` (0 counts as 1):
     // kB/s when the rate is 3 bytes per millisecond or more, else Byte/s.
     static std::string ProgramRate(uint64_t size, uint64_t elapsedMs);

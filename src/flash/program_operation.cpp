@@ -5,11 +5,15 @@
 #include "catalogue/flash_catalogue.h"
 #include "flash/transfer.h"
 
+#include <algorithm>
+
 ETargetResult CProgramOperation::Start()
 {
     Begin();
-    if (!RangeInside(range, physical))
-        return ETargetResult::InvalidRange;
+    const std::vector<CMemoryRange> covered = spans.empty() ? std::vector<CMemoryRange>{range} : spans;
+    for (const CMemoryRange& span : covered)
+        if (!RangeInside(span, physical))
+            return ETargetResult::InvalidRange;
     SProgramTarget target;
     uint32_t eraseAlgorithm = 0, sectorCount = 0;
     const uint32_t* sectorTable = nullptr;
@@ -22,8 +26,11 @@ ETargetResult CProgramOperation::Start()
     target.flashBase = flashBase;
     target.workspace = workspace;
 
-    if (CFlashAlgorithms::Find(target.programAlgorithm).securityBits && range.GetSize() != 0 &&
-        range.GetStart() <= kSecurityAddress && kSecurityAddress <= range.GetEnd() &&
+    const auto holdsSecurity = [](const CMemoryRange& r) {
+        return r.GetSize() != 0 && r.GetStart() <= kSecurityAddress && kSecurityAddress <= r.GetEnd();
+    };
+    if (CFlashAlgorithms::Find(target.programAlgorithm).securityBits &&
+        std::any_of(covered.begin(), covered.end(), holdsSecurity) &&
         (image_.ReadByte(kSecurityAddress) & 0x03) != 0x02) {
         if (box_.Show("The security bits will be changed to 10 (not Secured) !", "WARNING", EMsgIcon::Exclamation,
                       EMsgButtons::OkCancel) != EMsgResult::Ok)
@@ -37,7 +44,7 @@ ETargetResult CProgramOperation::Start()
     sequence.statusText = "Programming ...";
     sequence.postList = &postList;
     sequence.failureBox = "Programming error!";
-    return Sequence(sequence, [this, &target](CTargetConnection& connection) {
-        return CTransfer(connection, image_, view_).ProgramRange(range, target);
+    return Sequence(sequence, [this, &target, &covered](CTargetConnection& connection) {
+        return CTransfer(connection, image_, view_).ProgramSpans(covered, target);
     });
 }

@@ -3,6 +3,8 @@
 #include "catalogue/flash_algorithm.h"
 #include "flash/target_operation.h"
 
+#include <vector>
+
 class CMemoryImage;
 
 // The Program command: writes a range of the memory image into target flash.
@@ -18,6 +20,9 @@ public:
 
     CMemoryRange physical;
     CMemoryRange range;
+    // When not empty: the spans programmed in turn over one connection, in
+    // place of `range` (a scattered file's written ranges).
+    std::vector<CMemoryRange> spans;
     CCodeList preList;
     CCodeList postList;
     uint32_t flashBase = 0;

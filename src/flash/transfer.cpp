@@ -69,6 +69,56 @@ SOperationResult CTransfer::Finish(SOperationResult result, uint32_t reportAddre
     return result;
 }
 
+CTransfer::SStreamEnd CTransfer::Stream(const CMemoryRange& range, int status, int mode, uint32_t firstLength,
+                                         uint32_t blockSize, CProgressUpdate& progress)
+{
+    CProbeLibrary& library = connection_.Library();
+    const uint32_t size = range.GetSize();
+    if (status == kStatusOk)
+        status = library.StreamBegin(mode, 1);
+
+    SStreamEnd end;
+    std::vector<uint8_t> block(std::max(blockSize, firstLength));
+    uint32_t address = range.GetStart();
+    uint32_t remaining = size;
+    uint32_t length = firstLength;
+    while (remaining > 0 && status == kStatusOk) {
+        if (view_.CancelRequested()) {
+            end.cancelled = true;
+            break;
+        }
+        image_.ReadBlock(address, block.data(), length);
+        status = library.StreamBlock(address, length, block.data());
+        address += length;
+        remaining -= length;
+        length = std::min(blockSize, remaining);
+        progress.Update(size, size - remaining);
+    }
+    // The stream is ended on every path that opened it: the probe finishes
+    // the blocks it has and reports the first failure among them.
+    if (status == kStatusOk || status == kStatusCompareFailed)
+        status = library.StreamEnd(end.failAddress);
+    end.status = status;
+    end.address = address;
+    end.doneBytes = size - remaining;
+    return end;
+}
+
+bool CTransfer::Ended(const SStreamEnd& end, CProgressUpdate& progress, SOperationResult& result)
+{
+    if (end.status != kStatusOk)
+        return false;
+    if (end.cancelled) {
+        result.address = end.address;
+        result.doneBytes = end.doneBytes;
+        result = Fail(result, EOperationStatus::Cancelled);
+        return true;
+    }
+    progress.Finish();
+    result = Finish(result, 0);
+    return true;
+}
+
 SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& target)
 {
     SOperationResult result{EOperationKind::Program};
@@ -81,7 +131,7 @@ SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgr
     const uint32_t blockSize = BlockSize(target);
     if (blockSize == 0)
         return Fail(result, EOperationStatus::ProbeError, kStatusInvalidParameter);
-    uint32_t length = FirstBlockLength(range.GetStart(), size, target.flashBase, blockSize);
+    const uint32_t length = FirstBlockLength(range.GetStart(), size, target.flashBase, blockSize);
 
     // Some algorithms take the device size; the others the mask of the
     // address bits above one bank.
@@ -89,58 +139,125 @@ SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgr
                             ? target.deviceSize
                             : 0u - CFlashCatalogue::BankSize(target.busWidthBytes, target.deviceWidth,
                                                              target.deviceSize);
-    CProbeLibrary& library = connection_.Library();
     int status = connection_.Frames().FlashSetup(static_cast<uint8_t>(target.programAlgorithm),
                                                  static_cast<uint8_t>(target.busWidthBytes), p1, target.workspace, 0);
     const uint64_t startMs = connection_.Clock().NowMs();
     if (target.pageSize != 0 && target.pageSize != kPageWriteSize)
         status = kStatusPageDataFailed;
-    else if (status == kStatusOk)
-        status = library.StreamBegin(kStreamProgram, 1);
 
     CProgressUpdate progress(view_, EOperationKind::Program);
-    std::vector<uint8_t> block(std::max(blockSize, length));
-    uint32_t address = range.GetStart();
-    uint32_t remaining = size;
-    bool cancelled = false;
-    while (remaining > 0 && status == kStatusOk) {
-        if (view_.CancelRequested()) {
-            cancelled = true;
-            break;
-        }
-        image_.ReadBlock(address, block.data(), length);
-        status = library.StreamBlock(address, length, block.data());
-        address += length;
-        remaining -= length;
-        length = std::min(blockSize, remaining);
-        progress.Update(size, size - remaining);
-    }
-    // The stream is ended on every path that opened it: the probe finishes
-    // the blocks it has and reports the first failure among them.
-    uint32_t failAddress = 0;
-    if (status == kStatusOk || status == kStatusCompareFailed)
-        status = library.StreamEnd(failAddress);
+    const SStreamEnd end = Stream(range, status, kStreamProgram, length, blockSize, progress);
     result.elapsedMs = Elapsed(connection_.Clock(), startMs);
-
-    if (status == kStatusOk && cancelled) {
-        result.address = address;
-        result.doneBytes = size - remaining;
-        return Fail(result, EOperationStatus::Cancelled);
-    }
-    if (status == kStatusOk) {
-        progress.Finish();
-        return Finish(result, 0);
-    }
-    if (status == kStatusCompareFailed || status == kStatusProgramFailedAt) {
-        result.address = failAddress;
+    if (Ended(end, progress, result))
+        return result;
+    if (end.status == kStatusCompareFailed || end.status == kStatusProgramFailedAt) {
+        result.address = end.failAddress;
         result.probeStatus = kStatusProgramFailedAt;
         result.status = EOperationStatus::ProgramFailed;
-        return Finish(result, failAddress);
+        return Finish(result, end.failAddress);
     }
-    return Fail(result, EOperationStatus::ProbeError, status);
+    return Fail(result, EOperationStatus::ProbeError, end.status);
 }
 
-SOperationResult CTransfer::VerifyRange(const CMemoryRange& range)
+template <class TTransfer>
+SOperationResult CTransfer::EachSpan(const std::vector<CMemoryRange>& spans, TTransfer transfer)
+{
+    SOperationResult total;
+    for (const CMemoryRange& span : spans) {
+        SOperationResult result = transfer(span);
+        result.spans = total.spans + 1;
+        result.doneBytes += total.bytes;
+        if (!result.Ok())
+            return result;
+        total.kind = result.kind;
+        total.spans = result.spans;
+        total.bytes += result.bytes;
+        total.elapsedMs += result.elapsedMs;
+    }
+    total.doneBytes = total.bytes;
+    if (spans.size() > 1)
+        view_.SetStatus(Format("%lu spans: ", Ul(spans.size())) + COperationTexts::Result(total));
+    return total;
+}
+
+SOperationResult CTransfer::ProgramSpans(const std::vector<CMemoryRange>& spans, const SProgramTarget& target)
+{
+    return EachSpan(spans, [&](const CMemoryRange& span) { return ProgramRange(span, target); });
+}
+
+SOperationResult CTransfer::VerifySpans(const std::vector<CMemoryRange>& spans, const std::vector<SFlashSector>& flash)
+{
+    return EachSpan(spans, [&](const CMemoryRange& span) { return VerifyRange(span, flash); });
+}
+
+SOperationResult CTransfer::DumpSpans(const std::vector<CMemoryRange>& spans)
+{
+    return EachSpan(spans, [&](const CMemoryRange& span) { return DumpRange(span); });
+}
+
+SOperationResult CTransfer::Matching(const std::vector<CMemoryRange>& spans, std::vector<bool>& matching)
+{
+    SOperationResult result{EOperationKind::Verify};
+    matching.assign(spans.size(), false);
+    const uint64_t startMs = connection_.Clock().NowMs();
+    CProgressUpdate progress(view_, EOperationKind::Verify);
+    for (size_t i = 0; i < spans.size(); ++i) {
+        const uint32_t size = spans[i].GetSize();
+        result.bytes += size;
+        if (size == 0) {
+            matching[i] = true;
+            continue;
+        }
+        const int status = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
+        const SStreamEnd end = Stream(spans[i], status, kStreamVerify, std::min(kBlockSize, size), kBlockSize, progress);
+        connection_.Frames().FlashSetup(0, 0, 0, 0, 0);
+        if (end.status == kStatusOk && end.cancelled) {
+            result.address = end.address;
+            result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+            return Fail(result, EOperationStatus::Cancelled);
+        }
+        if (end.status != kStatusOk && end.status != kStatusCompareFailed) {
+            result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+            return Fail(result, EOperationStatus::ProbeError, end.status);
+        }
+        matching[i] = end.status == kStatusOk;
+    }
+    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+    progress.Finish();
+    return result;
+}
+
+SVerifyDiagnosis CTransfer::Diagnose(const CMemoryRange& range, uint32_t from, const std::vector<SFlashSector>& flash)
+{
+    SVerifyDiagnosis diagnosis;
+    diagnosis.from = from;
+    const uint64_t end = uint64_t{range.GetStart()} + range.GetSize();
+    diagnosis.rangeBytes = end > from ? end - from : 0;
+    view_.SetStatus(Format("Reading back %lu bytes from address %08lX ...", Ul(diagnosis.rangeBytes), Ul(from)));
+    CProbeLibrary& library = connection_.Library();
+    std::vector<uint8_t> target(kBlockSize);
+    std::vector<uint8_t> image(kBlockSize);
+    uint64_t address = from;
+    while (address < end) {
+        if (view_.CancelRequested()) {
+            diagnosis.stoppedBy = "it was stopped.";
+            break;
+        }
+        const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(kBlockSize, end - address));
+        const uint32_t at = static_cast<uint32_t>(address);
+        if (const int status = library.TargetReadBlock(at, 0, length, target.data()); status != kStatusOk) {
+            diagnosis.stoppedBy = Format("reading at address %08lX failed (%s).", Ul(at),
+                                         connection_.StatusText(status, at).c_str());
+            break;
+        }
+        image_.ReadBlock(at, image.data(), length);
+        diagnosis.Add(at, image.data(), target.data(), length, flash);
+        address += length;
+    }
+    return diagnosis;
+}
+
+SOperationResult CTransfer::VerifyRange(const CMemoryRange& range, const std::vector<SFlashSector>& flash)
 {
     SOperationResult result{EOperationKind::Verify};
     const uint32_t size = range.GetSize();
@@ -149,54 +266,26 @@ SOperationResult CTransfer::VerifyRange(const CMemoryRange& range)
         return Fail(result, EOperationStatus::EmptyRange);
     view_.SetStatus(Format("Verifying %lu bytes ...", Ul(size)));
 
-    CProbeLibrary& library = connection_.Library();
-    int status = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
+    const int status = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
     const uint64_t startMs = connection_.Clock().NowMs();
-    if (status == kStatusOk)
-        status = library.StreamBegin(kStreamVerify, 1);
-
     CProgressUpdate progress(view_, EOperationKind::Verify);
-    std::vector<uint8_t> block(kBlockSize);
-    uint32_t address = range.GetStart();
-    uint32_t remaining = size;
-    bool cancelled = false;
-    while (remaining > 0 && status == kStatusOk) {
-        if (view_.CancelRequested()) {
-            cancelled = true;
-            break;
-        }
-        const uint32_t length = std::min(kBlockSize, remaining);
-        image_.ReadBlock(address, block.data(), length);
-        status = library.StreamBlock(address, length, block.data());
-        address += length;
-        remaining -= length;
-        progress.Update(size, size - remaining);
-    }
-    uint32_t failAddress = 0;
-    if (status == kStatusOk || status == kStatusCompareFailed)
-        status = library.StreamEnd(failAddress);
+    const SStreamEnd end = Stream(range, status, kStreamVerify, std::min(kBlockSize, size), kBlockSize, progress);
     result.elapsedMs = Elapsed(connection_.Clock(), startMs);
     connection_.Frames().FlashSetup(0, 0, 0, 0, 0); // leaves verify mode; its result does not matter
 
-    if (status == kStatusOk && cancelled) {
-        result.address = address;
-        result.doneBytes = size - remaining;
-        return Fail(result, EOperationStatus::Cancelled);
-    }
-    if (status == kStatusOk) {
-        progress.Finish();
-        return Finish(result, 0);
-    }
-    if (status == kStatusCompareFailed) {
+    if (Ended(end, progress, result))
+        return result;
+    if (end.status == kStatusCompareFailed) {
         uint8_t targetByte = 0;
-        library.TargetRead8(failAddress, targetByte);
-        result.address = failAddress;
-        result.imageByte = image_.ReadByte(failAddress);
+        connection_.Library().TargetRead8(end.failAddress, targetByte);
+        result.address = end.failAddress;
+        result.imageByte = image_.ReadByte(end.failAddress);
         result.targetByte = targetByte;
-        result.probeStatus = status;
-        return Fail(result, EOperationStatus::CompareFailed, status);
+        result.probeStatus = end.status;
+        result.diagnosis = Diagnose(range, end.failAddress, flash);
+        return Fail(result, EOperationStatus::CompareFailed, end.status);
     }
-    return Fail(result, EOperationStatus::ProbeError, status);
+    return Fail(result, EOperationStatus::ProbeError, end.status);
 }
 
 SOperationResult CTransfer::DumpRange(const CMemoryRange& range)

@@ -45,7 +45,7 @@ bool CCommSetup::TestLink(const SCommSettings& settings, COperationView& view, c
         box_.Show("Link to QDX successful tested!", "Communication Test", EMsgIcon::Information, EMsgButtons::Ok);
         return true;
     }
-    box_.Show(Format("Link test failed with error %i\n%s", status, ProbeStatusText(status).c_str()),
+    box_.Show(Format("Link test failed with error %i\n%s", status, library_.LinkErrorText(status).c_str()),
               "Communication Test", EMsgIcon::Exclamation, EMsgButtons::Ok);
     return false;
 }

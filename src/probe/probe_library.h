@@ -29,6 +29,15 @@ struct SInitListRecord {
 };
 static_assert(sizeof(SInitListRecord) == 12, "init list records are 12 bytes");
 
+// One bus access of TargetCycles: a write of `value` or a read (its value
+// dropped) of `widthBytes` (1, 2 or 4) at `address`.
+struct SProbeBusCycle {
+    uint32_t address = 0;
+    uint32_t value = 0;
+    uint8_t widthBytes = 4;
+    bool read = false;
+};
+
 // Action type codes of init list entries, as the probe runs them.
 enum EInitAction : uint16_t {
     kInitNop = 0,
@@ -167,4 +176,13 @@ public:
     virtual int TargetRead32(uint32_t address, uint32_t& value) = 0;
 
     virtual std::string LinkErrorText(int status) = 0;
+
+    // Bus accesses whose answers decide nothing in between (a flash command
+    // sequence): the status of the first that fails, with its index in
+    // `failed` (`count` when none fails). Here one TargetWrite or TargetRead
+    // after the other, stopping at the first failure; a library may instead
+    // send them back to back and read the answers after, so that a long round
+    // trip is waited for once, and the probe then carries out the accesses
+    // after a failing one as well.
+    virtual int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed);
 };

@@ -20,6 +20,8 @@ uint64_t CSimBoardSteadyClock::NowMicros()
 
 void CSimBoardSteadyClock::Wait(uint64_t micros)
 {
+    if (micros == 0)
+        return; // no time passes: the clock is not read
     const uint64_t wall = WallMicros();
     const uint64_t until = std::max(wall, board_.load()) + micros;
     board_ = until;

@@ -34,6 +34,16 @@ void CSimBoardStore::Set(uint64_t offset, uint8_t value)
 uint32_t CSimBoardStore::GetWord(uint64_t offset, int count) const
 {
     uint32_t value = 0;
+    // A word within one chunk (every aligned word) takes one look-up.
+    if (offset % kChunk + uint64_t(count) <= kChunk) {
+        const auto& chunk = chunks_[offset / kChunk];
+        if (!chunk)
+            return count == 4 ? 0x01010101u * fill_ : (0x01010101u * fill_) & ((1u << (8 * count)) - 1);
+        const uint8_t* bytes = chunk.get() + offset % kChunk;
+        for (int i = 0; i < count; ++i)
+            value |= uint32_t(bytes[i]) << (8 * i);
+        return value;
+    }
     for (int i = 0; i < count; ++i)
         value |= uint32_t(Get(offset + i)) << (8 * i);
     return value;

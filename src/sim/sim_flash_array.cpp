@@ -5,6 +5,8 @@
 #include "sim/sim_flash_on_chip.h"
 #include "sim/sim_flash_page_write.h"
 
+#include <bit>
+
 namespace {
 
 std::unique_ptr<CSimFlashDevice> MakeDevice(const CSimFlashGeometry& geometry, const CSimFlashAlgorithm& algorithm,
@@ -54,12 +56,27 @@ CSimFlashDevice& CSimFlashArray::Locate(uint64_t offset, uint32_t& deviceOffset,
 uint32_t CSimFlashArray::Cycle(uint64_t offset, int widthBytes, bool write, uint32_t value)
 {
     const uint64_t bankSize = BankSize();
-    const uint32_t bank = uint32_t(offset / bankSize);
-    const uint64_t inBank = offset % bankSize;
-    const uint32_t first = uint32_t(inBank % busBytes_); // first bus byte lane driven
-    const uint32_t last = first + uint32_t(widthBytes);   // one past the last
+    // Banks of a power-of-two size (all real chips) are found by shifts: a
+    // cycle per bus word while programming makes divisions show.
+    const bool powerOfTwo = (bankSize & (bankSize - 1)) == 0;
+    const uint32_t bank = uint32_t(powerOfTwo ? offset >> std::countr_zero(bankSize) : offset / bankSize);
+    const uint64_t inBank = powerOfTwo ? offset & (bankSize - 1) : offset % bankSize;
+    const bool busPowerOfTwo = (busBytes_ & (busBytes_ - 1)) == 0; // 1, 2 or 4 bytes
+    // The first bus byte lane driven, and one past the last.
+    const uint32_t first = uint32_t(busPowerOfTwo ? inBank & (busBytes_ - 1) : inBank % busBytes_);
+    const uint32_t last = first + uint32_t(widthBytes);
     const uint32_t width = geometry_.deviceWidth;
-    const uint32_t deviceOffset = uint32_t(inBank / busBytes_ * width);
+    const uint32_t deviceOffset =
+        uint32_t((busPowerOfTwo ? inBank >> std::countr_zero(busBytes_) : inBank / busBytes_) * width);
+    // One device as wide as the bus, driven whole: the word passes as it is.
+    if (lanes_ == 1 && first == 0 && uint32_t(widthBytes) == width) {
+        const uint32_t mask = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
+        CSimFlashDevice& device = Device(bank, 0);
+        if (!write)
+            return device.ReadCycle(deviceOffset) & mask;
+        device.WriteCycle(deviceOffset, value & mask);
+        return 0;
+    }
     uint32_t result = 0;
     for (uint32_t lane = 0; lane < lanes_; ++lane) {
         const uint32_t laneFirst = lane * width, laneLast = laneFirst + width;

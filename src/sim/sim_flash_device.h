@@ -69,6 +69,11 @@ protected:
     // Replaces bytes outright (page writes); true when they then read as written.
     bool ReplaceBytes(uint32_t offset, const uint8_t* data, uint32_t length);
     uint64_t Now() { return clock_.NowMicros(); }
+    // When an operation of `micros` started now ends, and whether such an end
+    // has come. An operation that takes no time ends at 0, which has always
+    // come: a board without program or erase times never reads the clock.
+    uint64_t EndAfter(uint64_t micros) { return micros == 0 ? 0 : Now() + micros; }
+    bool Over(uint64_t end) { return end == 0 || Now() >= end; }
     uint64_t EraseMicros(const std::vector<int>& sectors) const;
 
     CSimFlashTiming timing_;

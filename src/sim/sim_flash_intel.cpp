@@ -8,7 +8,7 @@ CSimFlashIntel::CSimFlashIntel(const CSimFlashGeometry& geometry, const CSimFlas
 
 void CSimFlashIntel::Settle()
 {
-    if (mode_ != EMode::Busy || hangs_ || Now() < end_)
+    if (mode_ != EMode::Busy || hangs_ || !Over(end_))
         return;
     if (fails_)
         status_ |= erasing_ ? 0x20 : 0x10;
@@ -37,7 +37,7 @@ void CSimFlashIntel::WriteCycle(uint32_t offset, uint32_t value)
             fails_ = result == EEraseResult::Failed;
             hangs_ = result == EEraseResult::Hangs;
             erasing_ = true;
-            end_ = Now() + EraseMicros(sector);
+            end_ = EndAfter(EraseMicros(sector));
             mode_ = EMode::Busy;
         }
         return;
@@ -45,7 +45,7 @@ void CSimFlashIntel::WriteCycle(uint32_t offset, uint32_t value)
         fails_ = !ProgramWord(offset, value);
         hangs_ = false;
         erasing_ = false;
-        end_ = Now() + timing_.programMicrosPerByte * Width();
+        end_ = EndAfter(timing_.programMicrosPerByte * Width());
         mode_ = EMode::Busy;
         return;
     case EMode::Array:

@@ -37,7 +37,7 @@ int CSimFlashJedec::Decode(uint32_t offset) const
 
 void CSimFlashJedec::Settle()
 {
-    if (state_ != EState::Busy || hangs_ || Now() < end_)
+    if (state_ != EState::Busy || hangs_ || !Over(end_))
         return;
     if (!fails_ || !failureBit_)
         state_ = EState::Read;
@@ -51,7 +51,7 @@ void CSimFlashJedec::StartErase(const std::vector<int>& sectors)
     erasing_ = true;
     fails_ = result == EEraseResult::Failed;
     hangs_ = result == EEraseResult::Hangs;
-    end_ = Now() + EraseMicros(sectors);
+    end_ = EndAfter(EraseMicros(sectors));
 }
 
 void CSimFlashJedec::WriteCycle(uint32_t offset, uint32_t value)
@@ -62,7 +62,7 @@ void CSimFlashJedec::WriteCycle(uint32_t offset, uint32_t value)
     switch (state_) {
     case EState::Busy:
         // Only a hung or failed operation can be left, by a reset.
-        if (c == 0xF0 && (hangs_ || Now() >= end_))
+        if (c == 0xF0 && (hangs_ || Over(end_)))
             state_ = EState::Read;
         return;
     case EState::Read:
@@ -84,7 +84,7 @@ void CSimFlashJedec::WriteCycle(uint32_t offset, uint32_t value)
         hangs_ = false;
         erasing_ = false;
         data7_ = uint8_t(value) & 0x80;
-        end_ = Now() + timing_.programMicrosPerByte * Width();
+        end_ = EndAfter(timing_.programMicrosPerByte * Width());
         state_ = EState::Busy;
         return;
     case EState::EraseSetup:
@@ -113,7 +113,7 @@ uint32_t CSimFlashJedec::ReadCycle(uint32_t offset)
     if (toggle_)
         status |= 0x40;
     toggle_ = !toggle_;
-    if (fails_ && !hangs_ && Now() >= end_)
+    if (fails_ && !hangs_ && Over(end_))
         status |= 0x20;
     return status;
 }

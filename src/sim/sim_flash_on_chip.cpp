@@ -5,7 +5,7 @@ void CSimFlashOnChip::BeginErase(const std::vector<int>& sectors)
     failedSector_ = -1;
     result_ = EraseSectors(sectors, failedSector_);
     duration_ = EraseMicros(sectors);
-    end_ = Now() + duration_;
+    end_ = EndAfter(duration_);
     started_ = true;
 }
 
@@ -15,7 +15,7 @@ CSimFlashOnChip::EJobState CSimFlashOnChip::EraseState(int& failedSector, uint64
         return EJobState::Idle;
     failedSector = failedSector_;
     micros = duration_;
-    if (result_ == EEraseResult::Hangs || Now() < end_)
+    if (result_ == EEraseResult::Hangs || !Over(end_))
         return EJobState::Busy;
     return result_ == EEraseResult::Failed ? EJobState::Failed : EJobState::Done;
 }

@@ -16,7 +16,7 @@ int CSimFlashPageWrite::Decode(uint32_t offset) const
 
 void CSimFlashPageWrite::WriteCycle(uint32_t offset, uint32_t value)
 {
-    if (state_ == EState::Busy && Now() >= end_)
+    if (state_ == EState::Busy && Over(end_))
         state_ = EState::Read;
     const uint8_t c = uint8_t(value);
     const int a = Decode(offset);
@@ -66,11 +66,11 @@ uint32_t CSimFlashPageWrite::ReadCycle(uint32_t offset)
                 page[i] = loaded_.test(i) ? buffer_[i] : 0xFF;
             uint32_t start = uint32_t(page_) * kPageSize;
             ReplaceBytes(start, page.data(), uint32_t(std::min<uint64_t>(kPageSize, Size() - start)));
-            end_ = Now() + timing_.programMicrosPerByte * kPageSize;
+            end_ = EndAfter(timing_.programMicrosPerByte * kPageSize);
             state_ = EState::Busy;
         }
     }
-    if (state_ == EState::Busy && Now() >= end_)
+    if (state_ == EState::Busy && Over(end_))
         state_ = EState::Read;
     if (state_ != EState::Busy)
         return ArrayWord(offset);

@@ -130,7 +130,10 @@ int CSimFlashProgrammer::Verify(uint32_t address, const uint8_t* data, uint32_t 
 
 bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
 {
-    const uint64_t start = board_.Clock().NowMicros();
+    // The clock is read only once the chip is found busy: a chip without
+    // program times is done at the first look.
+    uint64_t start = 0;
+    bool timing = false;
     const uint32_t width = algorithm_->deviceWidth;
     const uint32_t lanes = busBytes_ / width;
     uint64_t step = 1;
@@ -152,8 +155,12 @@ bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
                 }
             }
         }
-        if (board_.Clock().NowMicros() - start > kWriteTimeoutMicros)
+        if (!timing) {
+            start = board_.Clock().NowMicros();
+            timing = true;
+        } else if (board_.Clock().NowMicros() - start > kWriteTimeoutMicros) {
             return false;
+        }
         board_.Clock().Wait(step);
         step = std::min<uint64_t>(step * 2, 1000);
     }
@@ -244,7 +251,8 @@ int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uin
     return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
         bool ok = board_.BusWrite(u, int(busBytes_), Replicate(0x40) & mask) && board_.BusWrite(u, int(busBytes_), want);
         uint32_t status = 0;
-        const uint64_t start = board_.Clock().NowMicros();
+        uint64_t start = 0; // read once the chip is found busy
+        bool timing = false;
         uint64_t step = 1;
         while (ok) {
             if (!board_.BusRead(u, int(busBytes_), status)) {
@@ -253,7 +261,10 @@ int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uin
             }
             if ((status & ready) == ready)
                 break;
-            if (board_.Clock().NowMicros() - start > kWriteTimeoutMicros) {
+            if (!timing) {
+                start = board_.Clock().NowMicros();
+                timing = true;
+            } else if (board_.Clock().NowMicros() - start > kWriteTimeoutMicros) {
                 ok = false;
                 break;
             }

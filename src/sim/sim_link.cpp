@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -329,16 +330,25 @@ void CSimLink::ProcessDue(SConnection& connection)
 {
     const auto halfTrip = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double, std::milli>(faults_.Settings().roundTripMs / 2));
+    // Whether the host is still there is asked before the first request and
+    // again once a millisecond has passed, not for every request: two system
+    // calls per kilobyte of a stream would cost more than the probe's work.
+    bool looked = false;
+    Clock::time_point lastLook{};
     while (!connection.inbound.empty() && connection.inbound.front().deliverAt <= Clock::now() && !stop_ &&
            CanAnswer(connection)) {
         // A host that has hung up waits for none of its queued requests: a
         // stream it left behind is dropped instead of keeping the probe busy
         // (programming takes real time) while the next host waits.
-        if (connection.isSocket && PeerGone(connection.fd)) {
-            if (connection.fromListener)
-                Log("host " + connection.peer + " disconnected");
-            Close(connection);
-            return;
+        if (connection.isSocket && (!looked || Clock::now() - lastLook >= std::chrono::milliseconds(1))) {
+            looked = true;
+            lastLook = Clock::now();
+            if (PeerGone(connection.fd)) {
+                if (connection.fromListener)
+                    Log("host " + connection.peer + " disconnected");
+                Close(connection);
+                return;
+            }
         }
         SInbound request = std::move(connection.inbound.front());
         connection.inbound.pop_front();
@@ -385,12 +395,21 @@ void CSimLink::ProcessDue(SConnection& connection)
 
 void CSimLink::WriteDue(SConnection& connection)
 {
+    // Every reply that is due goes out in one call (up to a batch of them),
+    // not one system call per reply.
+    constexpr size_t kBatch = 64;
     while (!connection.outbound.empty() && connection.outbound.front().sendAt <= Clock::now()) {
-        SOutbound& out = connection.outbound.front();
-        const uint8_t* data = out.bytes.data() + out.written;
-        const size_t left = out.bytes.size() - out.written;
-        const ssize_t n = connection.isSocket ? send(connection.fd, data, left, MSG_NOSIGNAL)
-                                              : write(connection.fd, data, left);
+        iovec parts[kBatch];
+        size_t count = 0;
+        const auto now = Clock::now();
+        for (auto it = connection.outbound.begin();
+             it != connection.outbound.end() && count < kBatch && it->sendAt <= now; ++it, ++count)
+            parts[count] = {it->bytes.data() + it->written, it->bytes.size() - it->written};
+        msghdr message{};
+        message.msg_iov = parts;
+        message.msg_iovlen = count;
+        const ssize_t n = connection.isSocket ? sendmsg(connection.fd, &message, MSG_NOSIGNAL)
+                                              : writev(connection.fd, parts, static_cast<int>(count));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -399,10 +418,16 @@ void CSimLink::WriteDue(SConnection& connection)
             Close(connection);
             return;
         }
-        out.written += static_cast<size_t>(n);
-        connection.outboundBytes -= static_cast<size_t>(n);
-        if (out.written == out.bytes.size())
-            connection.outbound.pop_front();
+        size_t written = static_cast<size_t>(n);
+        connection.outboundBytes -= written;
+        while (written > 0) {
+            SOutbound& out = connection.outbound.front();
+            const size_t part = std::min(written, out.bytes.size() - out.written);
+            out.written += part;
+            written -= part;
+            if (out.written == out.bytes.size())
+                connection.outbound.pop_front();
+        }
     }
     if (connection.busy && connection.spoke && connection.inbound.empty() && connection.outbound.empty())
         Close(connection); // the refused host has its answer

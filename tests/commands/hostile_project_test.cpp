@@ -14,7 +14,7 @@
 #include "commands/program_command.h"
 #include "commands/target_setup_command.h"
 #include "commands/verify_command.h"
-#include "probe/link_library.h"
+#include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"

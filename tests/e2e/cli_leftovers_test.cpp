@@ -180,7 +180,7 @@ TEST_F(CliLeftovers, ABinaryFileRunningPastTheAddressSpaceIsRefusedWhole)
         EXPECT_FALSE(fs::exists(dir.File("out.s19")));
     }
     // A small file that runs past the top from its offset is refused as well.
-    WriteFileBytes(dir.File("small.bin"), std::string(0x20, '\x33'));
+    WriteFileBytes(dir.File("small.bin"), std::string(0x20, '\x03')); // not text: text is no binary file
     const SCliRun top = Run("--allow-outside --physical FFFFF000+1000 load small.bin --offset FFFFFFF0");
     EXPECT_EQ(top.exitCode, 1) << top.err;
     EXPECT_NE(top.err.find("longer than the 16 bytes"), std::string::npos) << top.err;

@@ -170,7 +170,7 @@ TEST_F(ImageDialogs, LoadAsksBeforeLoadingATextFileAsBinaryData)
     const std::string notes = dir.File("notes.txt");
     WriteFileBytes(notes, "firmware 1.2\n");
     CLoadCommand command(doc);
-    CLoadDialog dialog(command, SDialogServices{&box, &chooser});
+    CLoadDialog dialog(command, {&box, &chooser});
     ShowForTest(&dialog);
     Type(&dialog, "fileNameEdit", QString::fromStdString(notes));
     box.Answer(EMsgResult::No);
@@ -502,7 +502,7 @@ TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
     doc.checksumRange = CMemoryRange(0x100, 4, 1);
     {
         CChecksumCommand command(doc);
-        CChecksumDialog dialog(command, SDialogServices{&box, nullptr});
+        CChecksumDialog dialog(command, {&box});
         ShowForTest(&dialog);
         EXPECT_TRUE(Child<QAbstractButton>(&dialog, "sourceLongRadio")->isChecked());
         EXPECT_TRUE(Child<QAbstractButton>(&dialog, "destLongRadio")->isChecked());
@@ -513,7 +513,7 @@ TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
     }
     {
         CFillCommand command(doc);
-        CFillDialog dialog(command, SDialogServices{&box, nullptr});
+        CFillDialog dialog(command, {&box});
         ShowForTest(&dialog);
         EXPECT_TRUE(Child<QAbstractButton>(&dialog, "longRadio")->isChecked());
         Click(&dialog, "closeButton");
@@ -533,7 +533,7 @@ TEST_F(ImageDialogs, UnitIndexesOutOfRangeShowAsLongAndStayAsRead)
 
     // A unit the person chooses is taken.
     CChecksumCommand command(doc);
-    CChecksumDialog dialog(command, SDialogServices{&box, nullptr});
+    CChecksumDialog dialog(command, {&box});
     ShowForTest(&dialog);
     Click(&dialog, "sourceWordRadio");
     Click(&dialog, "closeButton");

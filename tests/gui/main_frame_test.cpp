@@ -101,7 +101,7 @@ TEST_F(MainFrame, MenusAndToolbarStandInTheirOrder)
     EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Edit", "&Target", "&Setup", "&View", "&Help"}));
     EXPECT_EQ(MenuTexts(Frame().findChild<QMenu*>("fileMenu")),
               (std::vector<std::string>{"&New", "&Open...", "&Save", "Save &As...", "-", "&Print...", "Print Pre&view",
-                                        "P&rint Setup...", "Print &Comment...", "-", "Recent File", "-", "E&xit"}));
+                                        "P&rint Setup...", "Print &Comment...", "&Export Report as PDF...", "-", "Recent File", "-", "E&xit"}));
     EXPECT_EQ(MenuTexts(Frame().findChild<QMenu*>("editMenu")),
               (std::vector<std::string>{"&Load...", "&Store...", "&Dump...", "&Edit...", "&Clear", "&Fill...",
                                         "C&hecksum..."}));
@@ -220,7 +220,7 @@ TEST(QtMessageBox, DefaultNoQuestionsAnswerNoOnTheDefaultButton)
     WhenModal([&](QWidget* w) {
         auto* shown = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(shown, nullptr);
-        noIsDefault = shown->defaultButton() == shown->button(QMessageBox::No);
+        noIsDefault = static_cast<QAbstractButton*>(shown->defaultButton()) == shown->button(QMessageBox::No);
         shown->defaultButton()->click();
     });
     CQtMessageBox box;

@@ -44,7 +44,8 @@ uint32_t BaseFor(uint8_t code)
     return code == 42 ? 0 : 0x01000000;
 }
 
-CTarget MakeTarget(const CProgramCase& c, const std::string& extra = "")
+CTarget MakeTarget(const CProgramCase& c, const std::string& extra = "", const std::string& flashKeys = "",
+                   std::shared_ptr<CClock> clock = nullptr)
 {
     CTarget t;
     EXPECT_TRUE(LookupSimFlashGeometry(c.device, t.geometry)) << c.device;
@@ -56,9 +57,10 @@ CTarget MakeTarget(const CProgramCase& c, const std::string& extra = "")
     t.p1 = t.algorithm->sizeInP1 ? t.geometry.size : ~(bankSize - 1);
     if (t.algorithm->workspace == ESimWorkspace::Required)
         t.workspace = kRam;
-    t.board = MakeBoard(Format("ram 0x%08X 64K\nflash \"%s\" base=0x%08X bus=%d\n", kRam, c.device, t.base,
-                               c.busBits) +
-                        extra);
+    t.board = MakeBoard(Format("ram 0x%08X 64K\nflash \"%s\" base=0x%08X bus=%d%s\n", kRam, c.device, t.base,
+                               c.busBits, flashKeys.c_str()) +
+                            extra,
+                        std::move(clock));
     return t;
 }
 
@@ -118,6 +120,44 @@ TEST_P(FirmwareProgramming, AZeroBitThatMustBecomeOneFailsAtItsByteExceptOnPageW
         EXPECT_EQ(status, -1206);
         EXPECT_EQ(fail, at + 37);
         EXPECT_EQ(PeekBytes(*t.board, at + 36, 1)[0], data[36]);
+    }
+}
+
+// A manual clock that counts how often it is read.
+class CCountingClock final : public CClock {
+public:
+    uint64_t NowMicros() override
+    {
+        ++reads;
+        return clock.NowMicros();
+    }
+    void Wait(uint64_t micros) override { clock.Wait(micros); }
+    CManualClock clock;
+    uint64_t reads = 0;
+};
+
+TEST_P(FirmwareProgramming, ReadsTheClockOnlyWhenTheChipTakesTime)
+{
+    // Without a program time the chip is done at the first look: programming
+    // runs at memory speed, never asking the time. With one, the chip is
+    // busy until its time has passed on the board's clock.
+    for (const bool timed : {false, true}) {
+        SCOPED_TRACE(timed ? "program=10us" : "no program time");
+        auto clock = std::make_shared<CCountingClock>();
+        CTarget t = MakeTarget(GetParam(), "", timed ? " program=10us" : "", clock);
+        const std::vector<uint8_t> data = Pattern(256);
+        uint32_t fail = 0;
+        ASSERT_EQ(t.Setup(), 0);
+        const uint64_t start = clock->clock.NowMicros();
+        ASSERT_EQ(t.Program(t.base + 0x200, data, fail), 0) << std::hex << fail;
+        EXPECT_EQ(PeekBytes(*t.board, t.base + 0x200, 256), data);
+        if (timed) {
+            // The devices side by side on the bus program in parallel, each
+            // word of a device in width x 10 us.
+            EXPECT_GE(clock->clock.NowMicros() - start, 256u / t.busBytes * t.geometry.deviceWidth * 10u);
+        } else {
+            EXPECT_EQ(clock->reads, 0u);
+        }
     }
 }
 

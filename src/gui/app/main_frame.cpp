@@ -14,6 +14,7 @@
 #include "commands/fill_command.h"
 #include "commands/load_command.h"
 #include "commands/program_command.h"
+#include "commands/print_comment_command.h"
 #include "commands/store_command.h"
 #include "commands/verify_command.h"
 #include "common/settings.h"
@@ -27,9 +28,11 @@
 #include "gui/dialogs/erase_dialog.h"
 #include "gui/dialogs/fill_dialog.h"
 #include "gui/dialogs/load_dialog.h"
+#include "gui/dialogs/print_comment_dialog.h"
 #include "gui/dialogs/program_dialog.h"
 #include "gui/dialogs/store_dialog.h"
 #include "gui/dialogs/verify_dialog.h"
+#include "gui/report/report_printer.h"
 #include "gui/widgets/worker_bridge.h"
 #include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
@@ -57,7 +60,7 @@ constexpr int Id(EDoc command)
 }
 
 // The commands whose dialogs are still to come, with the tarvel-cli step
-// that does the same meanwhile (none for printing and the probe update).
+// that does the same meanwhile (none for the probe update).
 struct SPending {
     int id;
     const char* name;
@@ -65,10 +68,6 @@ struct SPending {
 };
 
 constexpr SPending kPending[] = {
-    {CMainFrame::FilePrint, "Print", nullptr},
-    {CMainFrame::FilePrintPreview, "Print Preview", nullptr},
-    {CMainFrame::FilePrintSetup, "Print Setup", nullptr},
-    {Id(EDoc::PrintComment), "Print Comment", nullptr},
     {Id(EDoc::Communication), "Communication", "comm --channel COM1..COM4|network --baud N --ip ADDRESS"},
     {Id(EDoc::Firmware), "Update Firmware", nullptr},
     {Id(EDoc::TargetMemory), "Target Memory", "setup --device NAME --bus 8|16|32 --base ADDRESS"},
@@ -98,6 +97,7 @@ CMainFrame::CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recen
     setWindowIcon(CSvgIcon::Load("tarvel"));
     view_ = new CQpgView(this);
     setCentralWidget(view_);
+    printer_ = std::make_unique<CReportPrinter>(this);
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -143,6 +143,8 @@ void CMainFrame::CreateActions()
               nullptr, nullptr);
     AddAction(Id(EDoc::PrintComment), tr("Print &Comment..."),
               tr("Change header and comment for the printout\nPrint Comment"), nullptr, nullptr);
+    AddAction(FileExportPdf, tr("&Export Report as PDF..."),
+              tr("Write the setup report to a PDF file\nExport Report as PDF"), nullptr, nullptr);
     AddAction(FileRecent, tr("Recent File"), tr("Open this document"), nullptr, nullptr);
     AddAction(AppExit, tr("E&xit"), tr("Quit the application; prompts to save documents\nExit"), nullptr, nullptr);
 
@@ -204,6 +206,11 @@ void CMainFrame::CreateActions()
     connect(Action(Id(EDoc::Erase)), &QAction::triggered, this, &CMainFrame::TargetErase);
     connect(Action(Id(EDoc::Program)), &QAction::triggered, this, &CMainFrame::TargetProgram);
     connect(Action(Id(EDoc::Verify)), &QAction::triggered, this, &CMainFrame::TargetVerify);
+    connect(Action(FilePrint), &QAction::triggered, this, &CMainFrame::PrintReport);
+    connect(Action(FilePrintPreview), &QAction::triggered, this, &CMainFrame::PreviewReport);
+    connect(Action(FilePrintSetup), &QAction::triggered, this, &CMainFrame::PrintSetup);
+    connect(Action(Id(EDoc::PrintComment)), &QAction::triggered, this, &CMainFrame::EditPrintComment);
+    connect(Action(FileExportPdf), &QAction::triggered, this, [this] { ExportReportPdf(); });
     for (const SPending& pending : kPending)
         connect(Action(pending.id), &QAction::triggered, this, [this, id = pending.id] { NotYet(id); });
     connect(Action(HelpTopics), &QAction::triggered, this, &CMainFrame::ShowHelp);
@@ -220,7 +227,8 @@ void CMainFrame::CreateMenus()
     for (int id : {FileNew, FileOpen, FileSave, FileSaveAs})
         fileMenu_->addAction(Action(id));
     fileMenu_->addSeparator();
-    for (int id : {int(FilePrint), int(FilePrintPreview), int(FilePrintSetup), Id(EDoc::PrintComment)})
+    for (int id : {int(FilePrint), int(FilePrintPreview), int(FilePrintSetup), Id(EDoc::PrintComment),
+                   int(FileExportPdf)})
         fileMenu_->addAction(Action(id));
     fileMenu_->addSeparator();
     fileMenu_->addAction(Action(FileRecent));
@@ -572,6 +580,50 @@ void CMainFrame::TargetVerify()
     UpdateCommands();
 }
 
+// ---- The setup report ----------------------------------------------------------------
+
+void CMainFrame::PrintReport()
+{
+    printer_->Print(CReportPrinter::Content(doc_, DocumentTitle(), settings_));
+}
+
+void CMainFrame::PreviewReport()
+{
+    printer_->Preview(CReportPrinter::Content(doc_, DocumentTitle(), settings_),
+                      static_cast<int>(settings_.GetInt(ESetting::PreviewPages, 1)));
+}
+
+void CMainFrame::PrintSetup()
+{
+    printer_->Setup();
+}
+
+void CMainFrame::EditPrintComment()
+{
+    CPrintCommentCommand command(doc_);
+    CPrintCommentDialog dialog(command, this);
+    if (dialog.exec() == QDialog::Accepted)
+        command.StoreBack(doc_);
+    UpdateCommands();
+}
+
+bool CMainFrame::ExportReportPdf()
+{
+    const QString base = doc_.GetPathName().empty() ? QString::fromLatin1(kUntitled)
+                                                    : QFileInfo(QString::fromStdString(doc_.GetPathName()))
+                                                          .completeBaseName();
+    const auto path = chooser_->ChooseSave(this, "PDF Files (*.pdf) | *.pdf||", base.toStdString() + ".pdf", true);
+    if (!path)
+        return false;
+    std::string error;
+    if (!CReportPrinter::ExportPdf(CReportPrinter::Content(doc_, DocumentTitle(), settings_), *path, error)) {
+        box_->Show(error, "File-Error", EMsgIcon::Stop, EMsgButtons::Ok);
+        return false;
+    }
+    statusBar()->showMessage(tr("Report written to %1").arg(QString::fromStdString(*path)), 5000);
+    return true;
+}
+
 // ---- The rest -----------------------------------------------------------------------
 
 void CMainFrame::NotYet(int id)
@@ -608,6 +660,7 @@ void CMainFrame::UpdateCommands()
     for (EDoc c : kDocCommands)
         Action(Id(c))->setEnabled(doc_.IsCommandEnabled(c));
     setWindowTitle(DocumentTitle() + " - " + QString::fromLatin1(kTitle));
+    view_->Refresh(doc_, DocumentTitle(), settings_);
     RebuildRecentMenu();
 }
 

@@ -15,6 +15,7 @@ class CMessageBox;
 class CQpgDoc;
 class CQpgView;
 class CRecentFileList;
+class CReportPrinter;
 class CSettings;
 class COperationView;
 class CProbeLibrary;
@@ -37,6 +38,7 @@ public:
         FilePrintSetup = 57606,
         FilePrint = 57607,
         FilePrintPreview = 57609,
+        FileExportPdf = 32800,
         FileRecent = 57616,
         AppAbout = 57664,
         AppExit = 57665,
@@ -97,6 +99,15 @@ public:
     void SetProbeLibrary(CProbeLibrary* library) { probe_ = library; }
     CProbeLibrary& ProbeLibrary();
 
+    // The setup report: File "&Print...", "Print Pre&view", "P&rint Setup...",
+    // "Print &Comment..." and "Export Report as PDF...".
+    void PrintReport();
+    void PreviewReport();
+    void PrintSetup();
+    void EditPrintComment();
+    bool ExportReportPdf();
+    CReportPrinter& Printer() { return *printer_; }
+
     // The commands whose dialogs are still to come.
     void NotYet(int id);
     void ShowHelp();
@@ -138,4 +149,5 @@ private:
     CHelpWindow* help_ = nullptr;
     std::unique_ptr<CProbeLibrary> ownProbe_;
     CProbeLibrary* probe_ = nullptr;
+    std::unique_ptr<CReportPrinter> printer_;
 };

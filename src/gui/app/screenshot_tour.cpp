@@ -2,6 +2,7 @@
 
 #include "gui/app/main_frame.h"
 #include "gui/app/qpg_app.h"
+#include "project/code_item.h"
 #include "project/qpg_doc.h"
 
 #include <QAbstractButton>
@@ -15,6 +16,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTimer>
 #include <cstdio>
@@ -54,6 +56,23 @@ void CloseWindow(QWidget* widget)
     } else if (widget) {
         widget->close();
     }
+}
+
+// A project worth a report: a title, a comment of two paragraphs, sectors
+// to erase and a main init list longer than a page.
+void FillSampleReport(CQpgDoc& doc)
+{
+    doc.headerLeft = "Line 3 programming station";
+    doc.headerRight = "X-200 rev. C";
+    doc.setupTitle = "X-200 boot flash";
+    doc.comment = "Boot flash of the X-200 controller board, programmed at the end of line 3.\r\n\r\n"
+                  "The main list opens chip select 0 for the flash and sets the bus timing; the list is "
+                  "long because every register of the memory controller is written.";
+    for (int sector = 0; sector < 6; ++sector)
+        doc.eraseMap.SelectSector(0, sector, 1);
+    for (int i = 0; i < 70; ++i)
+        doc.mainList.Add(CCodeItem(CCodeItem::Wm32, 0xFFE00000u + 4u * static_cast<uint32_t>(i),
+                                   0x2000u + static_cast<uint32_t>(i), "memory controller register " + std::to_string(i)));
 }
 
 } // namespace
@@ -109,6 +128,18 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     Add("clear-question", trigger(static_cast<int>(EDoc::Clear)), {});
     Add("not-yet-message", trigger(static_cast<int>(EDoc::Firmware)), {});
     AddTargetSteps();
+    Add("print-comment-dialog",
+        [this, &frame] {
+            FillSampleReport(app_.Doc());
+            frame.UpdateCommands();
+            frame.Action(static_cast<int>(EDoc::PrintComment))->trigger();
+        },
+        [](QWidget* w) {
+            if (auto* comment = w->findChild<QPlainTextEdit*>("commentEdit"))
+                comment->moveCursor(QTextCursor::End);
+        });
+    Add("print-preview", trigger(CMainFrame::FilePrintPreview), {});
+    Add("main-window-report", {}, {}, false);
     Add("save-changes-question", [this, &frame] {
         app_.Doc().SetModifiedFlag();
         frame.NewFile();

@@ -44,16 +44,67 @@ bool CWorkerBridge::Run(const std::function<void()>& work)
 
 void CWorkerBridge::Post(std::function<void()> work)
 {
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         work();
-    else
-        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        pending_.reset();
+    }
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void CWorkerBridge::PostProgress(const std::function<void(SPendingProgress&)>& change)
+{
+    const auto show = [this](const SPendingProgress& update) {
+        if (!view_)
+            return;
+        if (update.event)
+            view_->Progress(*update.event);
+        if (update.percent)
+            view_->SetProgress(*update.percent);
+    };
+    if (QThread::currentThread() == thread()) {
+        SPendingProgress update;
+        change(update);
+        show(update);
+        return;
+    }
+    std::shared_ptr<SPendingProgress> slot;
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (pending_) {
+            change(*pending_);
+            return;
+        }
+        pending_ = std::make_shared<SPendingProgress>();
+        change(*pending_);
+        slot = pending_;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, slot, show] {
+            SPendingProgress update;
+            {
+                const std::lock_guard<std::mutex> lock(pendingMutex_);
+                update = *slot;
+                if (pending_ == slot)
+                    pending_.reset();
+            }
+            show(update);
+        },
+        Qt::QueuedConnection);
 }
 
 bool CWorkerBridge::OnUiThread(const std::function<bool()>& work)
 {
     if (QThread::currentThread() == thread())
         return work();
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex_);
+        pending_.reset();
+    }
     bool result = false;
     QMetaObject::invokeMethod(this, [&result, &work] { result = work(); }, Qt::BlockingQueuedConnection);
     return result;
@@ -69,10 +120,7 @@ void CWorkerBridge::SetStatus(const std::string& text)
 
 void CWorkerBridge::SetProgress(int percent)
 {
-    Post([this, percent] {
-        if (view_)
-            view_->SetProgress(percent);
-    });
+    PostProgress([percent](SPendingProgress& update) { update.percent = percent; });
 }
 
 void CWorkerBridge::SetWaitCursor(bool on)
@@ -85,10 +133,7 @@ void CWorkerBridge::SetWaitCursor(bool on)
 
 void CWorkerBridge::Progress(const SProgressEvent& event)
 {
-    Post([this, event] {
-        if (view_)
-            view_->Progress(event);
-    });
+    PostProgress([&event](SPendingProgress& update) { update.event = event; });
 }
 
 EMsgResult CWorkerBridge::Show(const std::string& text, const std::string& caption, EMsgIcon icon,

@@ -7,6 +7,9 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 // Runs a target operation on a worker thread while the window stays alive.
 //
@@ -59,11 +62,26 @@ signals:
     void finished();
 
 private:
-    // `work` on the UI thread: at once there, queued from the worker.
+    // The latest progress event and bar position not yet shown. A fast link
+    // reports blocks faster than the window can draw them: consecutive
+    // reports are folded into one pending update, so that the user-interface
+    // thread never falls behind a queue of stale positions (and its timers,
+    // input and painting keep their turn).
+    struct SPendingProgress {
+        std::optional<SProgressEvent> event;
+        std::optional<int> percent;
+    };
+
+    // `work` on the UI thread: at once there, queued from the worker. Any
+    // other post ends the pending progress update, so the order of texts holds.
     void Post(std::function<void()> work);
+    // Folds a progress report into the pending update, posting one when none waits.
+    void PostProgress(const std::function<void(SPendingProgress&)>& change);
 
     COperationView* view_ = nullptr;
     CMessageBox* box_ = nullptr;
+    std::mutex pendingMutex_;
+    std::shared_ptr<SPendingProgress> pending_; // open for folding while not yet shown
     std::atomic<bool> stop_{false};
     bool running_ = false;
 };

@@ -72,11 +72,14 @@ int CLinkLibrary::LinkOpen(const std::string& channelText)
         return status;
     std::unique_ptr<CLinkTransport> transport;
     int status = kStatusOk;
-    if (channel.kind == SLinkChannel::EKind::Serial)
-        status = CSerialPort::Open(SerialDevice(channel.comNumber), channel.baud, Clock(), transport);
-    else
-        status = CTcpConnector::Connect(channel.host, channel.port ? channel.port : DefaultTcpPort(),
-                                        kTcpConnectTimeoutMs, Clock(), transport);
+    if (channel.kind == SLinkChannel::EKind::Serial) {
+        linkTarget_ = SerialDevice(channel.comNumber);
+        status = CSerialPort::Open(linkTarget_, channel.baud, Clock(), transport);
+    } else {
+        const uint16_t port = channel.port ? channel.port : DefaultTcpPort();
+        linkTarget_ = channel.host + ":" + std::to_string(port);
+        status = CTcpConnector::Connect(channel.host, port, kTcpConnectTimeoutMs, Clock(), transport);
+    }
     if (status != kStatusOk)
         return status;
     return LinkOpenTransport(std::move(transport));
@@ -142,7 +145,21 @@ int32_t CLinkLibrary::LinkParseAddress(const std::string& ipText)
 
 std::string CLinkLibrary::LinkErrorText(int status)
 {
-    return ProbeStatusText(status);
+    std::string text = ProbeStatusText(status);
+    switch (status) {
+    case kStatusPortOpenFailed:
+    case kStatusConnectionRefused:
+    case kStatusHostUnreachable:
+    case kStatusTimeout:
+    case kStatusConnectionLost:
+    case kStatusBaudNotSupported:
+        if (!linkTarget_.empty() && !text.empty() && text.back() == '.')
+            text.insert(text.size() - 1, " (" + linkTarget_ + ")");
+        break;
+    default:
+        break;
+    }
+    return text;
 }
 
 // ---------------------------------------------------------------- calls
@@ -284,6 +301,73 @@ int CLinkLibrary::TargetLoadInitList(int /*reserved*/, uint32_t targetOptions, i
         out.U16(records[i].type).U32(records[i].address).U32(records[i].value);
     const uint64_t delayMs = CInitListWalker::PlannedDelayMs(records, count, kMaxInitListDelayMs);
     return CallStatus(kOpTargetLoadInitList, out.bytes, kInitListTimeoutMs + static_cast<int>(delayMs));
+}
+
+int CLinkLibrary::TargetCycles(int count, const SProbeBusCycle* cycles, int& failed)
+{
+    failed = 0;
+    if (!engine_.IsOpen())
+        return kStatusLinkNotOpen;
+    window_.Drain();
+    if (count <= 0 || !cycles)
+        return kStatusOk;
+    struct SSent {
+        uint8_t op;
+        uint32_t sequence;
+    };
+    std::vector<SSent> sent(static_cast<size_t>(count));
+    size_t wireBytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const SProbeBusCycle& cycle = cycles[i];
+        const uint8_t width = cycle.widthBytes == 1 || cycle.widthBytes == 2 ? cycle.widthBytes : 4;
+        const uint8_t op = static_cast<uint8_t>((cycle.read ? kOpTargetRead8 : kOpTargetWrite8) + (width == 4 ? 2 : width - 1));
+        CWireWriter out;
+        out.U32(cycle.address);
+        if (!cycle.read)
+            out.U32(width == 4 ? cycle.value : cycle.value & ((1u << (8 * width)) - 1));
+        size_t bytes = 0;
+        if (const int status = engine_.Queue(op, out.bytes.data(), out.bytes.size(), sent[i].sequence, bytes);
+            status != kStatusOk) {
+            engine_.DiscardQueued();
+            return status;
+        }
+        sent[i].op = op;
+        wireBytes += bytes;
+    }
+    const uint64_t timeout = uint64_t(kTargetCallTimeoutMs) * 1000;
+    uint64_t since = Clock().NowMicros();
+    if (const int status = engine_.Flush(since + timeout); status != kStatusOk)
+        return status;
+    // The probe answers one access after the other: each answer is due
+    // within the call timeout of the one before it.
+    int result = kStatusOk;
+    failed = count;
+    for (int i = 0; i < count; ++i) {
+        SWirePacket reply;
+        int status = engine_.WaitReply(sent[i].sequence, since + timeout + engine_.LineTime(wireBytes), reply);
+        since = Clock().NowMicros();
+        if (status == kStatusOk && reply.op != sent[i].op)
+            status = kStatusUnexpectedReply;
+        if (status == kStatusOk) {
+            CWireReader in(reply.payload);
+            status = ReplyStatus(in);
+            if (status == kStatusOk && cycles[i].read)
+                in.U32();
+            if (status == kStatusOk && !in.Done())
+                status = kStatusUnexpectedReply;
+        }
+        if (status == kStatusOk)
+            continue;
+        if (result == kStatusOk) {
+            result = status;
+            failed = i;
+        }
+        // Without the link the rest cannot come; a late one is dropped by
+        // its number when it does.
+        if (IsTransportFailure(status))
+            break;
+    }
+    return result;
 }
 
 int CLinkLibrary::TargetWrite8(uint32_t address, uint32_t value)

@@ -70,7 +70,11 @@ public:
     int TargetRead16(uint32_t address, uint16_t& value) override;
     int TargetRead32(uint32_t address, uint32_t& value) override;
 
+    // The status's text; a failure of the link itself (port, connection,
+    // timeout) names the device or address the last LinkOpen reached for.
     std::string LinkErrorText(int status) override;
+    // The accesses go out in one write and their answers are read after.
+    int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed) override;
 
     // Opens the link on a transport that is already connected (a socket pair
     // in tests, another carrier) and runs the handshake. The transport's
@@ -88,7 +92,7 @@ public:
     uint16_t DefaultTcpPort() const { return settings_.ProbePort(); }
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
-    // from the line: 64 KiB on TCP, a quarter second of a serial line).
+    // from the line: 256 KiB on TCP, a quarter second of a serial line).
     void SetStreamWindow(size_t bytes) { window_.SetWindowBytes(bytes); }
 
     bool IsOpen() const { return engine_.IsOpen(); }
@@ -114,4 +118,5 @@ private:
     CLinkRequestEngine engine_;
     CLinkStreamWindow window_{engine_};
     bool loaderRunning_ = false;
+    std::string linkTarget_; // "/dev/ttyS0" or "192.168.1.20:17000": where LinkOpen went
 };

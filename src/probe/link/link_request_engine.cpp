@@ -23,6 +23,7 @@ void CLinkRequestEngine::Close()
 {
     transport_.reset();
     decoder_.Reset();
+    queued_.clear();
 }
 
 void CLinkRequestEngine::Drop()
@@ -40,30 +41,51 @@ uint64_t CLinkRequestEngine::LineTime(size_t bytes) const
     return static_cast<uint64_t>(bytes) * 1000000 / static_cast<uint64_t>(perSecond);
 }
 
-int CLinkRequestEngine::Send(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
-                             uint32_t& sequence, size_t& wireBytes)
+int CLinkRequestEngine::Queue(uint8_t op, const uint8_t* payload, size_t length, uint32_t& sequence,
+                              size_t& wireBytes)
 {
     if (!transport_)
         return kStatusLinkNotOpen;
     sequence = nextSequence_++;
     if (nextSequence_ == 0)
         nextSequence_ = 1;
-    std::vector<uint8_t> bytes;
-    EncodeWirePacket(op, 0, sequence, payload.data(), payload.size(), transport_->UsesChecksum(), bytes);
-    wireBytes = bytes.size();
-    const long written = transport_->Write(bytes.data(), bytes.size(), deadline + LineTime(bytes.size()));
+    const size_t before = queued_.size();
+    EncodeWirePacket(op, 0, sequence, payload, length, transport_->UsesChecksum(), queued_);
+    wireBytes = queued_.size() - before;
+    return kStatusOk;
+}
+
+int CLinkRequestEngine::Flush(uint64_t deadline)
+{
+    if (queued_.empty())
+        return kStatusOk;
+    if (!transport_) {
+        queued_.clear();
+        return kStatusLinkNotOpen;
+    }
+    const size_t size = queued_.size();
+    const long written = transport_->Write(queued_.data(), size, deadline + LineTime(size));
+    queued_.clear(); // keeps its capacity for the next requests
     if (written < 0) {
         Drop();
         return kStatusConnectionLost;
     }
-    if (static_cast<size_t>(written) < bytes.size()) {
-        // Half a packet went out. A serial line finds the next packet by its
+    if (static_cast<size_t>(written) < size) {
+        // Part of a packet went out. A serial line finds the next packet by its
         // checksum; a TCP stream would stay out of step, so it is ended.
         if (written > 0 && !transport_->UsesChecksum())
             Drop();
         return kStatusTimeout;
     }
     return kStatusOk;
+}
+
+int CLinkRequestEngine::Send(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline,
+                             uint32_t& sequence, size_t& wireBytes)
+{
+    if (const int status = Queue(op, payload.data(), payload.size(), sequence, wireBytes); status != kStatusOk)
+        return status;
+    return Flush(deadline);
 }
 
 int CLinkRequestEngine::WaitReply(uint32_t sequence, uint64_t deadline, SWirePacket& reply)
@@ -80,6 +102,9 @@ int CLinkRequestEngine::WaitFor(uint32_t sequence, uint64_t deadline, SWirePacke
 {
     const auto streamAwaits = [this](uint32_t number) { return awaits_ && awaits_(number); };
     const size_t skippedBefore = decoder_.SkippedBytes();
+    // Nothing is waited for that has not been sent.
+    if (const int status = Flush(deadline); status != kStatusOk)
+        return status;
     for (;;) {
         if (!transport_)
             return kStatusLinkNotOpen;

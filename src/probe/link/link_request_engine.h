@@ -13,6 +13,8 @@
 
 // The request side of the link: packets out with a sequence number each,
 // replies in, every wait bounded by its deadline on the link's clock.
+// Requests may be queued and written together (Queue, Flush); a wait or a
+// Send writes what is queued first, so no wait is for a request not sent.
 //
 // A reply that comes after its call has timed out is recognised by its
 // number and dropped. Replies that no call waits for are first offered to
@@ -48,10 +50,19 @@ public:
     // Replies thrown away because no call was waiting for them (late ones).
     uint64_t DroppedReplies() const { return droppedReplies_; }
 
-    // Sends a request before `deadline`; its sequence number in `sequence`,
-    // its size on the line in `wireBytes`.
+    // Sends a request before `deadline`, after any queued ones; its sequence
+    // number in `sequence`, its size on the line in `wireBytes`.
     int Send(uint8_t op, const std::vector<uint8_t>& payload, uint64_t deadline, uint32_t& sequence,
              size_t& wireBytes);
+    // Numbers a request and queues it to go out with the next Flush (or the
+    // next Send or wait), so that a stream's blocks take one write for many.
+    int Queue(uint8_t op, const uint8_t* payload, size_t length, uint32_t& sequence, size_t& wireBytes);
+    // Writes the queued requests before `deadline` (lengthened by their line
+    // time on a serial line). Whatever happens, nothing stays queued.
+    int Flush(uint64_t deadline);
+    size_t QueuedBytes() const { return queued_.size(); }
+    // Forgets the queued requests unsent (a stream given up).
+    void DiscardQueued() { queued_.clear(); }
     // Waits until `deadline` for the reply to `sequence` (moved into `reply`).
     int WaitReply(uint32_t sequence, uint64_t deadline, SWirePacket& reply);
     // Waits until `deadline` until the stream no longer waits for `sequence`
@@ -73,6 +84,7 @@ private:
     uint32_t nextSequence_ = 1;
     uint64_t droppedReplies_ = 0;
     std::array<uint8_t, 8192> readBuffer_{};
+    std::vector<uint8_t> queued_; // encoded requests not yet written
     FTakeReply take_;
     FAwaits awaits_;
     FLost lost_;

@@ -29,6 +29,8 @@ void CLinkStreamWindow::Reset()
     failAddress_ = 0;
     inFlight_.clear();
     inFlightBytes_ = 0;
+    unsent_ = 0;
+    engine_.DiscardQueued();
 }
 
 void CLinkStreamWindow::Fail(int status, uint32_t address)
@@ -45,6 +47,7 @@ void CLinkStreamWindow::CarrierLost()
     Fail(kStatusConnectionLost, 0);
     inFlight_.clear();
     inFlightBytes_ = 0;
+    unsent_ = 0;
 }
 
 bool CLinkStreamWindow::Awaits(uint32_t sequence) const
@@ -55,9 +58,11 @@ bool CLinkStreamWindow::Awaits(uint32_t sequence) const
 
 bool CLinkStreamWindow::TakeAck(const SWirePacket& packet)
 {
-    auto it = std::find_if(inFlight_.begin(), inFlight_.end(),
+    // Only a block that has been written can be answered.
+    const auto sent = inFlight_.end() - static_cast<std::ptrdiff_t>(unsent_);
+    auto it = std::find_if(inFlight_.begin(), sent,
                            [&packet](const SInFlight& block) { return block.sequence == packet.sequence; });
-    if (it == inFlight_.end())
+    if (it == sent)
         return false;
     inFlightBytes_ -= it->wireBytes;
     inFlight_.erase(it);
@@ -79,8 +84,47 @@ uint64_t CLinkStreamWindow::AckDeadline(const SInFlight& block) const
                                                          WirePacketSize(kAckPayload, engine_.UsesChecksum())));
 }
 
+int CLinkStreamWindow::Flush()
+{
+    if (unsent_ == 0)
+        return kStatusOk;
+    const uint64_t now = engine_.Clock().NowMicros();
+    const int status = engine_.Flush(now + kAckTimeoutMicros);
+    if (status != kStatusOk) {
+        // The blocks of the failed write are not awaited (a lost carrier has
+        // already forgotten every block).
+        for (; unsent_ > 0; --unsent_) {
+            inFlightBytes_ -= inFlight_.back().wireBytes;
+            inFlight_.pop_back();
+        }
+        Fail(status, 0);
+        return status_;
+    }
+    // The ack may come only after everything on its way has crossed the line.
+    for (size_t i = inFlight_.size() - unsent_; i < inFlight_.size(); ++i)
+        inFlight_[i].deadline = now + kAckTimeoutMicros + engine_.LineTime(inFlight_[i].ahead);
+    unsent_ = 0;
+    return kStatusOk;
+}
+
+int CLinkStreamWindow::TakeArrived()
+{
+    if (inFlight_.empty())
+        return kStatusOk;
+    const int status = engine_.WaitStreamReply(inFlight_.back().sequence, engine_.Clock().NowMicros());
+    if (status == kStatusConnectionLost || status == kStatusLinkNotOpen) {
+        Fail(status, 0);
+        return status_;
+    }
+    return kStatusOk;
+}
+
 int CLinkStreamWindow::WaitOldest()
 {
+    if (const int status = Flush(); status != kStatusOk)
+        return status;
+    if (inFlight_.empty())
+        return kStatusOk;
     const SInFlight oldest = inFlight_.front();
     const int status = engine_.WaitStreamReply(oldest.sequence, AckDeadline(oldest));
     if (status != kStatusOk) {
@@ -93,6 +137,8 @@ int CLinkStreamWindow::WaitOldest()
 
 int CLinkStreamWindow::Drain()
 {
+    if (const int status = Flush(); status != kStatusOk)
+        return status;
     while (!inFlight_.empty()) {
         if (const int status = WaitOldest(); status != kStatusOk)
             return status;
@@ -105,41 +151,45 @@ int CLinkStreamWindow::Send(uint32_t address, uint32_t length, const uint8_t* by
     const long perSecond = engine_.BytesPerSecond();
     const size_t window = windowBytes_ != 0 ? windowBytes_
                           : perSecond > 0     ? std::clamp<size_t>(static_cast<size_t>(perSecond) / 4, 2048, 65536)
-                                              : 65536;
+                                              : kTcpWindowBytes;
+    const size_t batch = std::min(window / 8, kMaxBatchBytes);
     const bool checksum = engine_.UsesChecksum();
     for (uint32_t done = 0; done < length;) {
-        const uint32_t chunk = std::min(maxBlock, length - done);
-        // Take the acks that have already come, without waiting.
-        if (!inFlight_.empty()) {
-            const int status = engine_.WaitStreamReply(inFlight_.back().sequence, engine_.Clock().NowMicros());
-            if (status == kStatusConnectionLost || status == kStatusLinkNotOpen) {
-                Fail(status, 0);
-                return status_;
-            }
-        }
         if (state_ != EState::Open)
             return status_;
+        const uint32_t chunk = std::min(maxBlock, length - done);
         const size_t packetBytes = WirePacketSize(4 + chunk, checksum);
-        while (!inFlight_.empty() && inFlightBytes_ + packetBytes > window) {
-            if (WaitOldest() != kStatusOk || state_ != EState::Open)
+        if (!inFlight_.empty() && inFlightBytes_ + packetBytes > window) {
+            // The window is full: write what is queued, take the acks that
+            // have come, and wait until a whole batch fits again.
+            if (Flush() != kStatusOk || TakeArrived() != kStatusOk)
+                return status_;
+            while (!inFlight_.empty() && inFlightBytes_ + std::max(packetBytes, batch) > window) {
+                if (WaitOldest() != kStatusOk || state_ != EState::Open)
+                    return status_;
+            }
+            if (state_ != EState::Open)
                 return status_;
         }
         CWireWriter out;
-        out.bytes.reserve(4 + chunk);
+        out.bytes.swap(payload_);
+        out.bytes.clear();
         out.U32(address + done).Bytes(bytes + done, chunk);
-        const uint64_t now = engine_.Clock().NowMicros();
+        payload_.swap(out.bytes);
         uint32_t sequence = 0;
         size_t wireBytes = 0;
-        const int status = engine_.Send(kOpStreamBlock, out.bytes, now + kAckTimeoutMicros, sequence, wireBytes);
-        if (status != kStatusOk) {
+        if (const int status = engine_.Queue(kOpStreamBlock, payload_.data(), payload_.size(), sequence, wireBytes);
+            status != kStatusOk) {
             Fail(status, 0);
             return status_;
         }
-        // The ack may come only after everything on its way has crossed the line.
         const size_t ahead = inFlightBytes_ + wireBytes + (inFlight_.size() + 1) * WirePacketSize(kAckPayload, checksum);
-        inFlight_.push_back({sequence, address + done, wireBytes, now + kAckTimeoutMicros + engine_.LineTime(ahead)});
+        inFlight_.push_back({sequence, address + done, wireBytes, ahead, 0});
         inFlightBytes_ += wireBytes;
+        ++unsent_;
         done += chunk;
+        if (engine_.QueuedBytes() >= batch && (Flush() != kStatusOk || TakeArrived() != kStatusOk))
+            return status_;
     }
     return state_ == EState::Open ? kStatusOk : status_;
 }

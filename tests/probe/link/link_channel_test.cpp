@@ -8,6 +8,11 @@
 #include <map>
 #include <set>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(LinkChannel, ChannelTexts)
@@ -117,6 +122,36 @@ TEST(LinkChannel, EveryCodeOfTheLibraryHasItsOwnText)
     EXPECT_EQ(library.LinkErrorText(-4102), "Invalid write or erase mode.");
     EXPECT_EQ(library.LinkErrorText(-4103), "Invalid parameter.");
     EXPECT_EQ(library.LinkErrorText(-777), "Unknown probe error -777.");
+}
+
+// A link that cannot be opened says where it tried: the serial device or
+// the network address with its port.
+TEST(LinkChannel, OpenFailuresNameTheDeviceOrAddress)
+{
+    CLinkLibrary library(CSettings(nullptr, [](const char* name) -> const char* {
+        return std::string(name) == "TARVEL_COM3" ? "/nonexistent/ttyX" : nullptr;
+    }));
+    int status = library.LinkOpen("COM3 9600");
+    EXPECT_EQ(status, kStatusPortOpenFailed);
+    EXPECT_EQ(library.LinkErrorText(status), "Cannot open the communication port (/nonexistent/ttyX).");
+
+    // A port of the loopback address that nothing listens on.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int port = ntohs(address.sin_port);
+    ::close(listener);
+    status = library.LinkOpen("NETWORK 127.0.0.1:" + std::to_string(port) + " 1");
+    EXPECT_EQ(status, kStatusConnectionRefused);
+    EXPECT_EQ(library.LinkErrorText(status),
+              "The probe refused the connection (127.0.0.1:" + std::to_string(port) + ").");
+    // Codes that are no failure of the link keep their own text.
+    EXPECT_EQ(library.LinkErrorText(-4103), "Invalid parameter.");
 }
 
 TEST(LinkChannel, OrdinalsOfTheLibraryOperations)

@@ -156,6 +156,90 @@ TEST(LinkLibrary, ALateReplyIsDroppedAndNeverTakenForTheNextFramesReply)
     EXPECT_EQ(link.library.DroppedReplies(), 1u);
 }
 
+TEST(LinkLibrary, ALateReplyAmongTheAcksOfABurstIsTakenForNeitherAnAckNorTheNextReply)
+{
+    // A burst of blocks is streamed; a transaction after it times out, and
+    // its reply comes late, in the middle of the acks of a second burst.
+    // The stream ends soundly and the next transaction gets its own reply.
+    SWirePacket late;
+    std::atomic<int> blocks{0};
+    SPeerLink link([&](CScriptedPeer& peer, const SWirePacket& frame) {
+        switch (frame.op) {
+        case kOpTransact:
+            if (late.sequence == 0)
+                late = frame; // answered later
+            else
+                peer.Send(TransactReply(frame, {106, 0xBB}));
+            break;
+        case kOpStreamBegin:
+            peer.Send(ReplyFrame(frame, CWireWriter().I32(0).bytes, false));
+            break;
+        case kOpStreamBlock:
+            if (++blocks == 100 + 40)
+                peer.Send(TransactReply(late, {106, 0xAA}));
+            [[fallthrough]];
+        default:
+            peer.Send(ReplyFrame(frame, CWireWriter().I32(0).U32(0).bytes, false));
+            break;
+        }
+    });
+    ASSERT_EQ(link.openStatus, 0);
+    const Bytes block(1024, 0x5A);
+    auto burst = [&] {
+        ASSERT_EQ(link.library.StreamBegin(kStreamProgram, 1), 0);
+        for (uint32_t i = 0; i < 100; ++i)
+            ASSERT_EQ(link.library.StreamBlock(i * 1024, 1024, block.data()), 0);
+        uint32_t failAddress = 1;
+        EXPECT_EQ(link.library.StreamEnd(failAddress), 0);
+        EXPECT_EQ(failAddress, 0u);
+    };
+    burst();
+    const uint8_t request[1] = {106};
+    uint8_t reply[1500] = {};
+    EXPECT_EQ(link.library.LinkTransact(1, request, 1500, reply, 100), kStatusTimeout);
+    burst();
+    EXPECT_EQ(blocks, 200);
+    ASSERT_EQ(link.library.LinkTransact(1, request, 1500, reply, 1000), 2);
+    EXPECT_EQ(reply[1], 0xBB);
+    EXPECT_EQ(link.library.DroppedReplies(), 1u);
+}
+
+TEST(LinkLibrary, BusCyclesGoOutBackToBackAndTheFirstFailureIsReported)
+{
+    // The peer answers only once it holds all four accesses: a library that
+    // waited for each answer before the next access would time out. The
+    // third fails; the fourth is answered all the same and is not left over
+    // for the next call.
+    std::vector<SWirePacket> held;
+    SPeerLink link([&](CScriptedPeer& peer, const SWirePacket& frame) {
+        if (frame.op == kOpTargetRead32 && held.empty() && peer.requests > 4) {
+            peer.Send(ReplyFrame(frame, CWireWriter().I32(0).U32(0x12345678).bytes, false));
+            return;
+        }
+        held.push_back(frame);
+        if (held.size() < 4)
+            return;
+        for (size_t i = 0; i < held.size(); ++i) {
+            CWireWriter w;
+            w.I32(i == 2 ? kStatusTargetAccessError : 0);
+            if (held[i].op == kOpTargetRead16)
+                w.U32(0xBEEF);
+            peer.Send(ReplyFrame(held[i], w.bytes, false));
+        }
+        held.clear();
+    });
+    ASSERT_EQ(link.openStatus, 0);
+    const SProbeBusCycle cycles[] = {
+        {0x80000AAA, 0xAA, 2, false}, {0x80000554, 0x55, 2, false}, {0x80000AAA, 0x80, 2, false}, {0x80000000, 0, 2, true}};
+    int failed = -1;
+    EXPECT_EQ(link.library.TargetCycles(4, cycles, failed), kStatusTargetAccessError);
+    EXPECT_EQ(failed, 2);
+    uint32_t value = 0;
+    EXPECT_EQ(link.library.TargetRead32(0x40000000, value), 0);
+    EXPECT_EQ(value, 0x12345678u);
+    EXPECT_EQ(link.library.DroppedReplies(), 0u);
+}
+
 TEST(LinkLibrary, BadRepliesAreRecognised)
 {
     // Request 1: the right sequence number with another operation; 2: longer
@@ -427,14 +511,20 @@ private:
 TEST(LinkLibrary, AFailedWriteInTheMiddleOfAStreamEndsItWithoutWaiting)
 {
     CLinkLibrary library;
-    ASSERT_EQ(library.LinkOpenTransport(std::make_unique<CFailingTransport>(5, false, false)), 0);
+    // Writes: the handshake, StreamBegin, a first batch of blocks; the
+    // second batch fails.
+    ASSERT_EQ(library.LinkOpenTransport(std::make_unique<CFailingTransport>(4, false, false)), 0);
     ASSERT_EQ(library.StreamBegin(kStreamProgram, 1), 0);
     const Bytes block(1024, 0);
-    EXPECT_EQ(library.StreamBlock(0, 1024, block.data()), 0);
-    EXPECT_EQ(library.StreamBlock(1024, 1024, block.data()), 0);
-    EXPECT_EQ(library.StreamBlock(2048, 1024, block.data()), kStatusConnectionLost);
+    uint32_t address = 0;
+    int status = kStatusOk;
+    for (; status == kStatusOk && address < 1024 * 1024; address += 1024)
+        status = library.StreamBlock(address, 1024, block.data());
+    EXPECT_EQ(status, kStatusConnectionLost);
+    EXPECT_GT(address, 1024u * 2) << "the first batch went out";
+    EXPECT_LT(address, 1024u * 1024) << "the failed write ended the stream";
     EXPECT_FALSE(library.IsOpen());
-    EXPECT_EQ(library.StreamBlock(3072, 1024, block.data()), kStatusConnectionLost);
+    EXPECT_EQ(library.StreamBlock(address, 1024, block.data()), kStatusConnectionLost);
     uint32_t failAddress = 1;
     EXPECT_EQ(library.StreamEnd(failAddress), kStatusConnectionLost);
     EXPECT_EQ(library.StreamEnd(failAddress), kStatusLinkNotOpen);
