@@ -16,10 +16,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -43,12 +46,17 @@ void Click(QWidget* window, const char* name)
 void CloseWindow(QWidget* widget)
 {
     if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-        // The safe answer of a question, OK of a message.
-        QAbstractButton* escape = box->escapeButton();
-        if (!escape && !box->buttons().isEmpty())
-            escape = box->buttons().last();
-        if (escape)
-            escape->click();
+        // The safe answer of a question, OK of a message. A box with details
+        // has a button that only shows them: it is never the answer.
+        QAbstractButton* answer = box->escapeButton();
+        for (const auto roles : {std::initializer_list<QMessageBox::ButtonRole>{QMessageBox::RejectRole, QMessageBox::NoRole},
+                                 std::initializer_list<QMessageBox::ButtonRole>{QMessageBox::AcceptRole, QMessageBox::YesRole}}) {
+            for (QAbstractButton* button : box->buttons())
+                if (!answer && std::find(roles.begin(), roles.end(), box->buttonRole(button)) != roles.end())
+                    answer = button;
+        }
+        if (answer)
+            answer->click();
         else
             box->reject();
     } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
@@ -250,7 +258,11 @@ void CScreenshotTour::CatchBoxWhenUp(const QString& name)
             return;
         timer->stop();
         timer->deleteLater();
-        QTimer::singleShot(kSettleMs, this, [this, box, name] {
+        // A box with details is shown with them opened.
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QMessageBox::ActionRole)
+                button->click();
+        QTimer::singleShot(kSettleMs, this, [this, box = QPointer<QMessageBox>(box), name] {
             Save(box, name);
             CloseWindow(box);
         });

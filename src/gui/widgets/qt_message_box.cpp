@@ -1,6 +1,11 @@
 #include "gui/widgets/qt_message_box.h"
 
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QMessageBox>
+#include <QTextEdit>
+
+#include <algorithm>
 
 EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                                EMsgButtons buttons)
@@ -34,8 +39,22 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     shown.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!")).replace(QStringLiteral(" ?"), QStringLiteral("\u00A0?"));
     QMessageBox box(qicon, title, shown, qbuttons, owner_);
     box.setTextFormat(Qt::PlainText);
-    if (!details.empty())
-        box.setDetailedText(QString::fromStdString(details));
+    if (!details.empty()) {
+        const QString text = QString::fromStdString(details);
+        box.setDetailedText(text);
+        // The details are a table of addresses and bytes: in a fixed font,
+        // unwrapped, in an area wide enough for their longest line.
+        if (auto* area = box.findChild<QTextEdit*>()) {
+            area->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            area->setLineWrapMode(QTextEdit::NoWrap);
+            const QFontMetrics metrics(area->font());
+            int widest = 0;
+            for (const QString& line : text.split(QLatin1Char('\n')))
+                widest = std::max(widest, metrics.horizontalAdvance(line));
+            area->setMinimumWidth(std::min(widest + 4 * metrics.averageCharWidth(), 100 * metrics.averageCharWidth()));
+            area->setMinimumHeight(12 * metrics.lineSpacing());
+        }
+    }
     if (buttons == EMsgButtons::YesNoDefaultNo)
         box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
