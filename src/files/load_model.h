@@ -27,7 +27,6 @@ public:
     static constexpr const char* kFileFilter =
         "S-Record (*.sss) | *.sss| Binary (*.bin) | *.bin| HEX-File (*.hex) | *.hex| ELF (*.elf) | *.elf| "
         "all (*.*) | *.*||";
-    static constexpr size_t kMaxFileName = 256;
 
     // What a plain text file that no reader took gets.
     enum class ETextRule {

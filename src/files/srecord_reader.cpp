@@ -6,7 +6,6 @@
 #include "files/program_file_readers.h"
 #include "files/record_line.h"
 
-#include <cstring>
 
 int SSRecord::AddressLength() const
 {

@@ -7,7 +7,6 @@
 #include <bit>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>

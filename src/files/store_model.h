@@ -15,7 +15,6 @@ class COperationView;
 class CStoreModel {
 public:
     static constexpr const char* kFileFilter = "S-Record (*.sss) | *.sss||";
-    static constexpr size_t kMaxFileName = 256;
 
     CStoreModel(CMemoryImage& image, const CMemoryRange& physical);
 

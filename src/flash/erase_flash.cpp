@@ -1,5 +1,8 @@
 #include "flash/erase_flash.h"
 
+#include "flash/intel_erase.h"
+#include "flash/jedec_erase.h"
+
 #include "flash/operation_texts.h"
 
 #include "common/clock.h"
@@ -11,15 +14,6 @@
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-uint32_t AllOnes(uint32_t widthBytes)
-{
-    return widthBytes >= 4 ? 0xFFFFFFFFu : (1u << (8 * widthBytes)) - 1;
-}
-
-} // namespace
 
 CEraseFlash::CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, FEraseReportStatus reportStatus)
     : library_(library), clock_(clock), view_(view), reportStatus_(std::move(reportStatus))
@@ -104,9 +98,9 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
     EOutcome outcome = EOutcome::LibraryError;
     if (status == 0) {
         if (plan.pollRule == EPollRule::IntelStatus || plan.pollRule == EPollRule::Intel16Status)
-            outcome = PollIntel(plan, pass, start, status);
+            outcome = CIntelErase::Poll(plan, pass, start, *this, status);
         else
-            outcome = PollJedec(plan, pass, start, status);
+            outcome = CJedecErase::Poll(plan, pass, start, *this, status);
     }
     // The closing cycles below make accesses of their own.
     failedAddress_ = lastAddress_;
@@ -133,78 +127,6 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
         break;
     }
     return outcome;
-}
-
-CEraseFlash::EOutcome CEraseFlash::PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start,
-                                             int& status)
-{
-    const uint32_t width = plan.accessWidth;
-    const uint32_t allOnes = AllOnes(width);
-    const bool dummyRead = plan.pollRule == EPollRule::JedecDummyRead;
-    const bool failureBit = plan.pollRule == EPollRule::JedecFailureBit;
-    auto pollRead = [&](uint32_t& value) {
-        if (dummyRead) {
-            uint32_t dropped = 0;
-            if (const int s = Read(pass.dummyReadAddress, width, dropped))
-                return s;
-        }
-        return Read(pass.pollAddress, width, value);
-    };
-
-    uint32_t previous = 0;
-    if ((status = pollRead(previous)) != 0)
-        return EOutcome::LibraryError;
-    for (;;) {
-        if (previous == allOnes)
-            return EOutcome::Done;
-        uint32_t current = 0;
-        if ((status = pollRead(current)) != 0)
-            return EOutcome::LibraryError;
-        if (failureBit && LaneFailed(previous, current, plan.laneWidth, width))
-            return EOutcome::Failed;
-        if (TimedOut(start, pass.timeoutMs))
-            return EOutcome::TimedOut;
-        if (view_.CancelRequested())
-            return EOutcome::Cancelled;
-        previous = current;
-    }
-}
-
-CEraseFlash::EOutcome CEraseFlash::PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start,
-                                             int& status)
-{
-    const uint32_t ready = plan.laneMask & 0x80808080u;
-    const uint32_t errors = plan.laneMask & 0x78787878u;
-    for (;;) {
-        uint32_t value = 0;
-        if ((status = Read(pass.pollAddress, plan.accessWidth, value)) != 0)
-            return EOutcome::LibraryError;
-        if (plan.pollRule == EPollRule::Intel16Status) {
-            if ((value & 0x80) && (value & 0x20))
-                return EOutcome::Failed;
-            if (value & 0x80)
-                return EOutcome::Done;
-        } else if ((value & ready) == ready) {
-            return (value & errors) ? EOutcome::Failed : EOutcome::Done;
-        }
-        if (TimedOut(start, pass.timeoutMs))
-            return EOutcome::TimedOut;
-        if (view_.CancelRequested())
-            return EOutcome::Cancelled;
-    }
-}
-
-bool CEraseFlash::LaneFailed(uint32_t previous, uint32_t current, uint32_t laneWidth, uint32_t busWidth)
-{
-    const uint32_t laneOnes = AllOnes(laneWidth);
-    for (uint32_t lane = 0; lane * laneWidth < busWidth; ++lane) {
-        const uint32_t shift = 8 * laneWidth * lane;
-        const uint32_t was = (previous >> shift) & laneOnes;
-        const uint32_t now = (current >> shift) & laneOnes;
-        if (now != laneOnes && (was & 0x20))
-            return true;
-    }
-    return false;
 }
 
 SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
@@ -320,9 +242,14 @@ int CEraseFlash::Read(uint32_t address, uint32_t widthBytes, uint32_t& value)
     return status;
 }
 
-bool CEraseFlash::TimedOut(uint64_t start, uint64_t timeoutMs)
+bool CEraseFlash::TimedOut(uint64_t startMs, uint64_t timeoutMs)
 {
-    return clock_.NowMs() - start > timeoutMs;
+    return clock_.NowMs() - startMs > timeoutMs;
+}
+
+bool CEraseFlash::CancelRequested()
+{
+    return view_.CancelRequested();
 }
 
 void CEraseFlash::Report(int status, const std::string& context)

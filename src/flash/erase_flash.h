@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flash/erase_plan.h"
+#include "flash/erase_poll_bus.h"
 #include "flash/operation_result.h"
 #include "flash/erase_target.h"
 
@@ -22,7 +23,7 @@ using FEraseReportStatus = std::function<bool(int status, const std::string& con
 
 // Carries out an erase plan over an open target connection: the host writes
 // the JEDEC and Intel command cycles with TargetWrite8/16/32 and polls with
-// TargetRead8/16/32; the on-chip families go through the FlashErase and
+// TargetRead8/16/32 (each family's rules in jedec_erase.* and intel_erase.*); the on-chip families go through the FlashErase and
 // FlashEraseStatus command frames. Time is read from `clock` (timeouts of
 // minutes run in no time under a manual clock); polling never pauses.
 //
@@ -30,7 +31,7 @@ using FEraseReportStatus = std::function<bool(int status, const std::string& con
 // progress bar (CProgressUpdate) and the result text; library errors go
 // through `reportStatus`, or, when it is empty, the library's LinkErrorText
 // into the status line.
-class CEraseFlash {
+class CEraseFlash : private CErasePollBus {
 public:
     CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& view, FEraseReportStatus reportStatus = {});
 
@@ -41,24 +42,21 @@ public:
     [[nodiscard]] SOperationResult Run(const CErasePlan& plan);
 
 private:
-    enum class EOutcome { Done, Failed, TimedOut, LibraryError, Cancelled };
+    using EOutcome = EPollOutcome;
 
     SOperationResult RunHostPasses(const CErasePlan& plan);
     SOperationResult RunOnChip(const CErasePlan& plan);
     SOperationResult LibraryFailure(int status, const std::string& context = "");
     EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
-    EOutcome PollJedec(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
-    EOutcome PollIntel(const CErasePlan& plan, const SErasePass& pass, uint64_t start, int& status);
     // The cycles of a command sequence, which need no answer in between
     // (TargetCycles): the first failing status, its access noted as the last.
     // `throughFailures`: the cycles after a failing one are carried out too.
     int Cycles(const std::vector<SBusCycle>& cycles, uint32_t widthBytes, bool throughFailures);
-    int Read(uint32_t address, uint32_t widthBytes, uint32_t& value);
-    bool TimedOut(uint64_t start, uint64_t timeoutMs);
+    // The bus the family's poll reads (CJedecErase, CIntelErase).
+    int Read(uint32_t address, uint32_t widthBytes, uint32_t& value) override;
+    bool TimedOut(uint64_t startMs, uint64_t timeoutMs) override;
+    bool CancelRequested() override;
     void Report(int status, const std::string& context);
-    // Whether some device lane that showed DQ5 in `previous` reads other
-    // than all ones in `current`.
-    static bool LaneFailed(uint32_t previous, uint32_t current, uint32_t laneWidth, uint32_t busWidth);
 
     CProbeLibrary& library_;
     CClock& clock_;

@@ -1,79 +1,15 @@
 #include "flash/erase_plan.h"
 
+#include "flash/intel_erase.h"
+#include "flash/jedec_erase.h"
+
 #include "common/text_format.h"
 
 namespace {
 
-// A command byte in every byte of a bus word of `widthBytes`.
-uint32_t Replicate(uint8_t command, uint32_t widthBytes)
-{
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < widthBytes; ++i)
-        value |= uint32_t(command) << (8 * i);
-    return value;
-}
-
 bool IsValidWidth(uint32_t bytes)
 {
     return bytes == 1 || bytes == 2 || bytes == 4;
-}
-
-// Device byte offsets of the JEDEC unlock addresses of a family and device
-// width (before multiplying by the lanes); false for a width the family does
-// not define.
-bool UnlockOffsets(EEraseFamily family, uint32_t deviceWidth, uint32_t& u1, uint32_t& u2)
-{
-    switch (family) {
-    case EEraseFamily::JedecX8:
-        if (deviceWidth != 1)
-            return false;
-        u1 = 0x5555;
-        u2 = 0x2AAA;
-        return true;
-    case EEraseFamily::JedecByteWord:
-        if (deviceWidth == 1) {
-            u1 = 0xAAAA;
-            u2 = 0x5555;
-            return true;
-        }
-        if (deviceWidth == 2) {
-            u1 = 0xAAAA;
-            u2 = 0x5554;
-            return true;
-        }
-        return false;
-    case EEraseFamily::JedecX16X32:
-        if (deviceWidth == 2) {
-            u1 = 0x5554;
-            u2 = 0xAAA8;
-            return true;
-        }
-        if (deviceWidth == 4) {
-            u1 = 0x15554;
-            u2 = 0xAAA8;
-            return true;
-        }
-        return false;
-    default:
-        return false;
-    }
-}
-
-// The Intel lane mask M: on each bus byte that carries a device's low byte,
-// 0xFF (x8 devices fill the bus; x16 and x32 devices take commands on their
-// low byte only).
-uint32_t IntelLaneMask(uint32_t busWidthBytes, uint32_t deviceWidth)
-{
-    switch (busWidthBytes) {
-    case 1:
-        return 0xFF;
-    case 2:
-        return deviceWidth == 2 ? 0x00FF : 0xFFFF;
-    default:
-        if (deviceWidth == 4)
-            return 0xFF;
-        return deviceWidth == 2 ? 0x00FF00FF : 0xFFFFFFFF;
-    }
 }
 
 // Checks the geometry every family relies on.
@@ -102,135 +38,6 @@ bool CheckGeometry(const SEraseTarget& t, uint32_t& bankSize, std::string& error
         return false;
     }
     bankSize = static_cast<uint32_t>(size);
-    return true;
-}
-
-// The JEDEC families: a whole-bank pass per bank with erase all, else one
-// pass per selected sector.
-bool PlanJedec(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::string& error)
-{
-    uint32_t u1Offset = 0;
-    uint32_t u2Offset = 0;
-    if (!UnlockOffsets(plan.family, t.deviceWidth, u1Offset, u2Offset)) {
-        error = Format("Erase algorithm %u is not defined for devices of %u bits!", t.eraseAlgorithm, t.deviceWidth * 8);
-        return false;
-    }
-    const uint32_t lanes = t.busWidthBytes / t.deviceWidth;
-    const uint32_t width = t.busWidthBytes;
-    plan.accessWidth = width;
-    plan.laneWidth = t.deviceWidth;
-    switch (CFlashAlgorithms::Find(t.eraseAlgorithm).jedecPoll) {
-    case EJedecPoll::NoFailureBit:
-        plan.pollRule = EPollRule::JedecNoFailureBit;
-        plan.finishRule = EFinishRule::AfterTimeout;
-        break;
-    case EJedecPoll::DummyRead:
-        plan.pollRule = EPollRule::JedecDummyRead;
-        plan.finishRule = EFinishRule::Always;
-        break;
-    case EJedecPoll::FailureBit:
-        plan.pollRule = EPollRule::JedecFailureBit;
-        plan.finishRule = EFinishRule::Always;
-        break;
-    }
-
-    const uint32_t sectors = static_cast<uint32_t>(t.sectorStarts.size());
-    for (uint32_t bank = 0; bank < t.banks; ++bank) {
-        const uint32_t bankStart = t.base + bank * bankSize;
-        const uint32_t u1 = bankStart + u1Offset * lanes;
-        const uint32_t u2 = bankStart + u2Offset * lanes;
-        auto unlock = [&](std::vector<SBusCycle>& cycles) {
-            cycles.push_back({false, u1, Replicate(0xAA, width)});
-            cycles.push_back({false, u2, Replicate(0x55, width)});
-        };
-        auto addPass = [&](int sector) {
-            SErasePass pass;
-            pass.bank = bank;
-            pass.sector = sector;
-            const uint32_t sectorAddress = bankStart + t.sectorStarts[sector < 0 ? 0 : sector] * lanes;
-            unlock(pass.commands);
-            pass.commands.push_back({false, u1, Replicate(0x80, width)});
-            unlock(pass.commands);
-            if (sector < 0)
-                pass.commands.push_back({false, u1, Replicate(0x10, width)});
-            else
-                pass.commands.push_back({false, sectorAddress, Replicate(0x30, width)});
-            pass.pollAddress = sectorAddress;
-            pass.dummyReadAddress = sectorAddress ^ 4u;
-            unlock(pass.finish);
-            pass.finish.push_back({false, u1, Replicate(0xF0, width)});
-            if (sector < 0) {
-                pass.timeoutMs = CErasePlan::kEraseAllTimeoutMs;
-                pass.progressStep = sectors;
-            } else {
-                pass.timeoutMs = CErasePlan::kSectorTimeoutMs;
-                pass.progressStep = 1;
-            }
-            plan.progressTotal += pass.progressStep;
-            plan.passes.push_back(std::move(pass));
-        };
-        if (t.eraseAll) {
-            addPass(-1);
-            continue;
-        }
-        for (uint32_t sector = 0; sector < sectors; ++sector)
-            if (t.IsSelected(bank, sector))
-                addPass(static_cast<int>(sector));
-    }
-    return true;
-}
-
-// Intel block erase, sector by sector: codes 5, 6, 29, 30, 34 under the lane
-// mask, code 49 with 16-bit cycles and bank 0's selection for every bank.
-bool PlanIntel(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::string& error)
-{
-    const bool bank0 = plan.family == EEraseFamily::IntelBank0;
-    const uint32_t lanes = t.busWidthBytes / t.deviceWidth;
-    if (bank0) {
-        if (t.busWidthBytes != 2 || t.deviceWidth != 2) {
-            error = Format("Erase algorithm %u needs a 16-bit device on a 16-bit data bus!", t.eraseAlgorithm);
-            return false;
-        }
-        plan.accessWidth = 2;
-        plan.laneWidth = 2;
-        plan.laneMask = 0xFFFF;
-        plan.pollRule = EPollRule::Intel16Status;
-        plan.finishRule = EFinishRule::AlwaysCounted;
-    } else {
-        plan.accessWidth = t.busWidthBytes;
-        plan.laneWidth = t.deviceWidth;
-        plan.laneMask = IntelLaneMask(t.busWidthBytes, t.deviceWidth);
-        plan.pollRule = EPollRule::IntelStatus;
-        plan.finishRule = EFinishRule::Always;
-    }
-    const uint32_t m = plan.laneMask;
-    const uint32_t width = plan.accessWidth;
-
-    const uint32_t sectors = static_cast<uint32_t>(t.sectorStarts.size());
-    for (uint32_t bank = 0; bank < t.banks; ++bank) {
-        const uint32_t bankStart = t.base + bank * bankSize;
-        for (uint32_t sector = 0; sector < sectors; ++sector) {
-            if (!t.eraseAll && !t.IsSelected(bank0 ? 0 : bank, sector))
-                continue;
-            SErasePass pass;
-            pass.bank = bank;
-            pass.sector = static_cast<int>(sector);
-            const uint32_t address = bankStart + t.sectorStarts[sector] * lanes;
-            pass.pollAddress = address;
-            pass.timeoutMs = CErasePlan::kSectorTimeoutMs;
-            if (bank0) {
-                pass.commands = {{false, address, 0x20}, {false, address, 0xD0}};
-                pass.finish = {{false, address, 0x50}, {false, address, 0xFFFF}};
-                pass.namesBank = false;
-            } else {
-                pass.commands = {{false, address, Replicate(0x20, width) & m}, {false, address, Replicate(0xD0, width) & m}};
-                pass.finish = {{false, address, Replicate(0x50, width) & m}, {false, address, m}, {true, address, 0}};
-            }
-            pass.progressStep = 1;
-            plan.progressTotal += 1;
-            plan.passes.push_back(std::move(pass));
-        }
-    }
     return true;
 }
 
@@ -329,14 +136,22 @@ bool CErasePlan::Build(const SEraseTarget& target, CErasePlan& plan, std::string
     case EEraseFamily::JedecX8:
     case EEraseFamily::JedecByteWord:
     case EEraseFamily::JedecX16X32:
-        return PlanJedec(target, bankSize, plan, error);
+        return CJedecErase::Plan(target, bankSize, plan, error);
     case EEraseFamily::IntelBlock:
     case EEraseFamily::IntelBank0:
-        return PlanIntel(target, bankSize, plan, error);
+        return CIntelErase::Plan(target, bankSize, plan, error);
     case EEraseFamily::OnChip:
         return PlanOnChip(target, plan, error);
     case EEraseFamily::None:
         break;
     }
     return true;
+}
+
+uint32_t CErasePlan::Replicate(uint8_t command, uint32_t widthBytes)
+{
+    uint32_t value = 0;
+    for (uint32_t i = 0; i < widthBytes; ++i)
+        value |= uint32_t(command) << (8 * i);
+    return value;
 }

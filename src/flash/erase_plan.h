@@ -98,6 +98,8 @@ public:
 
     // The family of an erase algorithm code.
     static EEraseFamily FamilyOf(uint32_t eraseAlgorithm);
+    // A command byte in every byte of a bus word of `widthBytes`.
+    static uint32_t Replicate(uint8_t command, uint32_t widthBytes);
 
     // Plans the erase of `target`. A target whose geometry the family cannot
     // handle (bus narrower than the device, a width the family does not

@@ -7,7 +7,6 @@
 #include "catalogue/flash_catalogue.h"
 
 #include <cctype>
-#include <vector>
 
 namespace {
 

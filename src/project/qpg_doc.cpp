@@ -9,8 +9,8 @@
 #include "catalogue/flash_catalogue.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <tuple>
+#include <type_traits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -132,25 +132,31 @@ CCommandRules CQpgDoc::Rules() const
 
 // ---- Store back ---------------------------------------------------------------
 
+namespace {
+
+// The end of a dialog's command: the dialog's values go into the project's
+// fields when any of them differs (compared exactly, file names byte for
+// byte), and only then is the project marked modified. True when it was.
+template <class... TField>
+bool TakeBack(bool& modified, std::tuple<TField&...> fields, const std::tuple<std::type_identity_t<TField>...>& values)
+{
+    if (fields == values)
+        return false;
+    fields = values;
+    modified = true;
+    return true;
+}
+
+} // namespace
+
 bool CQpgDoc::StoreBackLoad(const std::string& fileName, uint32_t offset, bool autoloadOption)
 {
-    if (loadFileName == fileName && loadOffset == offset && autoload == autoloadOption)
-        return false;
-    loadFileName = fileName;
-    loadOffset = offset;
-    autoload = autoloadOption;
-    modified_ = true;
-    return true;
+    return TakeBack(modified_, std::tie(loadFileName, loadOffset, autoload), {fileName, offset, autoloadOption});
 }
 
 bool CQpgDoc::StoreBackStore(const CMemoryRange& range, const std::string& fileName)
 {
-    if (storeRange == range && storeFileName == fileName)
-        return false;
-    storeRange = range;
-    storeFileName = fileName;
-    modified_ = true;
-    return true;
+    return TakeBack(modified_, std::tie(storeRange, storeFileName), {range, fileName});
 }
 
 namespace {
@@ -167,39 +173,18 @@ int KeptUnit(int stored, int shown)
 
 bool CQpgDoc::StoreBackFill(const CMemoryRange& range, uint32_t pattern, int unit)
 {
-    unit = KeptUnit(fillUnit, unit);
-    if (fillRange == range && fillPattern == pattern && fillUnit == unit)
-        return false;
-    fillRange = range;
-    fillPattern = pattern;
-    fillUnit = unit;
-    modified_ = true;
-    return true;
+    return TakeBack(modified_, std::tie(fillRange, fillPattern, fillUnit), {range, pattern, KeptUnit(fillUnit, unit)});
 }
 
 bool CQpgDoc::StoreBackChecksum(const CMemoryRange& range, uint32_t dest, int type, int destType)
 {
-    type = KeptUnit(checksumType, type);
-    destType = KeptUnit(checksumDestType, destType);
-    if (checksumRange == range && checksumDest == dest && checksumType == type && checksumDestType == destType)
-        return false;
-    checksumRange = range;
-    checksumDest = dest;
-    checksumType = type;
-    checksumDestType = destType;
-    modified_ = true;
-    return true;
+    return TakeBack(modified_, std::tie(checksumRange, checksumDest, checksumType, checksumDestType),
+                    {range, dest, KeptUnit(checksumType, type), KeptUnit(checksumDestType, destType)});
 }
 
 bool CQpgDoc::StoreBackEdit(int unit, uint32_t address)
 {
-    unit = KeptUnit(editUnit, unit);
-    if (editUnit == unit && editAddress == address)
-        return false;
-    editUnit = unit;
-    editAddress = address;
-    modified_ = true;
-    return true;
+    return TakeBack(modified_, std::tie(editUnit, editAddress), {KeptUnit(editUnit, unit), address});
 }
 
 bool CQpgDoc::StoreBackCommunication(bool accepted, int channel, int baud, const std::string& address)

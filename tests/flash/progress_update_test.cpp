@@ -19,6 +19,7 @@ TEST(ProgressUpdate, PositionFromTotalAndDone)
         // Above 10000 both are divided by 100 first: 10050 / 100 = 100 and
         // 10049 / 100 = 100 make the bar full before the last byte.
         {10050, 10049, 100}, {3000000000ull, 1500000000ull, 50}, {4, 9, 100},
+        {10000, 5000, 50},  {20000, 19999, 99},     {0xFFFFFFFFull, 0xFFFFFFFFull, 100},
     };
     for (const SCase& c : cases)
         EXPECT_EQ(CProgressUpdate::Position(c.total, c.done), c.position) << c.total << " " << c.done;

@@ -5,6 +5,7 @@
 // it, for tests of the target connection, the transfers and the commands.
 
 #include "probe/link/link_library.h"
+#include "support/relay_probe_library.h"
 #include "probe/probe_status.h"
 #include "sim/board_file.h"
 #include "sim/probe_sim.h"
@@ -60,11 +61,11 @@ public:
 };
 
 // The link library, recording the calls that matter to the tests.
-class CRecordingLibrary final : public CProbeLibrary {
+class CRecordingLibrary final : public CRelayProbeLibrary {
 public:
     // The link measures its timeouts on `clock`.
     explicit CRecordingLibrary(CClock& clock = CSystemClock::Instance())
-        : link(CLinkLibrary::DefaultSettings(), clock)
+        : CRelayProbeLibrary(link), link(CLinkLibrary::DefaultSettings(), clock)
     {
     }
 
@@ -81,11 +82,6 @@ public:
         linkOpen = status == 0;
         return status;
     }
-    int LinkCheckSerialPort(int channelIndex, int baudIndex) override
-    {
-        return link.LinkCheckSerialPort(channelIndex, baudIndex);
-    }
-    int32_t LinkParseAddress(const std::string& ipText) override { return link.LinkParseAddress(ipText); }
     void LinkClose() override
     {
         linkOpen = false;
@@ -108,7 +104,6 @@ public:
         blocks.push_back({address, length});
         return link.StreamBlock(address, length, bytes);
     }
-    int StreamEnd(uint32_t& failAddress) override { return link.StreamEnd(failAddress); }
     int TargetConnect(SProbeIdentification& identification) override
     {
         const int status = link.TargetConnect(identification);
@@ -127,14 +122,6 @@ public:
             registerWrites.push_back({ids[i], values[i]});
         return link.TargetWriteRegisters(count, ids, values);
     }
-    int TargetReadBlock(uint32_t address, int reserved, uint32_t length, uint8_t* buffer) override
-    {
-        return link.TargetReadBlock(address, reserved, length, buffer);
-    }
-    int TargetWriteBlock(uint32_t address, int reserved, uint32_t length, const uint8_t* bytes) override
-    {
-        return link.TargetWriteBlock(address, reserved, length, bytes);
-    }
     int TargetLoadInitList(int reserved, uint32_t targetOptions, int count, const SInitListRecord* records) override
     {
         loadedLists.emplace_back(records, records + count);
@@ -144,10 +131,6 @@ public:
     int TargetWrite8(uint32_t address, uint32_t value) override { return Write(address, value, 8); }
     int TargetWrite16(uint32_t address, uint32_t value) override { return Write(address, value, 16); }
     int TargetWrite32(uint32_t address, uint32_t value) override { return Write(address, value, 32); }
-    int TargetRead8(uint32_t address, uint8_t& value) override { return link.TargetRead8(address, value); }
-    int TargetRead16(uint32_t address, uint16_t& value) override { return link.TargetRead16(address, value); }
-    int TargetRead32(uint32_t address, uint32_t& value) override { return link.TargetRead32(address, value); }
-    std::string LinkErrorText(int status) override { return link.LinkErrorText(status); }
 
     struct SWrite {
         uint32_t address;

@@ -5,12 +5,10 @@
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "catalogue/flash_catalogue.h"
-#include "flash/progress_update.h"
 #include "flash/transfer_sim_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 
 namespace {
 
@@ -240,25 +238,6 @@ TEST(TransferRules, ProgramRateTexts)
     EXPECT_EQ(CTransfer::ProgramRateText(0xFFFFFFFF, 1000000), "4294967295 bytes successful programmed (4294 kB/s)");
     EXPECT_EQ(CTransfer::ProgramRateText(0xFFFFFFFF, 2000000), "4294967295 bytes successful programmed (2147 kB/s)");
     EXPECT_EQ(CTransfer::ProgramRateText(5000, 2000000), "5000 bytes successful programmed (2 Byte/s)");
-}
-
-TEST(ProgressUpdate, ScalesLargeTotalsAndSendsOnlyChanges)
-{
-    EXPECT_EQ(CProgressUpdate::Position(0, 0), 0);
-    EXPECT_EQ(CProgressUpdate::Position(10000, 5000), 50);
-    EXPECT_EQ(CProgressUpdate::Position(20000, 199), 0);   // 1 of 200
-    EXPECT_EQ(CProgressUpdate::Position(20000, 19999), 99); // 199 of 200
-    EXPECT_EQ(CProgressUpdate::Position(0xFFFFFFFFull, 0xFFFFFFFFull), 100);
-
-    CRecordingOperationView view;
-    CProgressUpdate progress(view);
-    for (uint32_t done = 0; done <= 20000; done += 50)
-        progress.Update(20000, done);
-    progress.Update(20000, 20000);
-    std::vector<int> expected(101);
-    std::iota(expected.begin(), expected.end(), 0);
-    expected.push_back(100); // 100 is always sent
-    EXPECT_EQ(view.progress, expected);
 }
 
 } // namespace

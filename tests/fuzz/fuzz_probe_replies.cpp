@@ -6,6 +6,7 @@
 #include "probe/probe_library.h"
 #include "probe/probe_status.h"
 #include "probe/link/wire_decoder.h"
+#include "support/null_probe_library.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace {
 
 // A library that answers each LinkTransact with the next reply of the input:
 // a length byte (0xFF: a timeout instead), then that many bytes.
-class CReplayLibrary final : public CProbeLibrary {
+class CReplayLibrary final : public CNullProbeLibrary {
 public:
     CReplayLibrary(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
@@ -37,26 +38,6 @@ public:
         return static_cast<int>(n);
     }
 
-    int LinkOpen(const std::string&) override { return 0; }
-    int LinkCheckSerialPort(int, int) override { return 0; }
-    int32_t LinkParseAddress(const std::string&) override { return -1; }
-    void LinkClose() override {}
-    int StreamBegin(int, int) override { return 0; }
-    int StreamBlock(uint32_t, uint32_t, const uint8_t*) override { return 0; }
-    int StreamEnd(uint32_t&) override { return 0; }
-    int TargetConnect(SProbeIdentification&) override { return 0; }
-    void TargetDisconnect() override {}
-    int TargetWriteRegisters(int, const SProbeRegisterId*, const uint32_t*) override { return 0; }
-    int TargetReadBlock(uint32_t, int, uint32_t, uint8_t*) override { return 0; }
-    int TargetWriteBlock(uint32_t, int, uint32_t, const uint8_t*) override { return 0; }
-    int TargetLoadInitList(int, uint32_t, int, const SInitListRecord*) override { return 0; }
-    int TargetWrite8(uint32_t, uint32_t) override { return 0; }
-    int TargetWrite16(uint32_t, uint32_t) override { return 0; }
-    int TargetWrite32(uint32_t, uint32_t) override { return 0; }
-    int TargetRead8(uint32_t, uint8_t&) override { return 0; }
-    int TargetRead16(uint32_t, uint16_t&) override { return 0; }
-    int TargetRead32(uint32_t, uint32_t&) override { return 0; }
-    std::string LinkErrorText(int status) override { return ProbeStatusText(status); }
 
 private:
     const uint8_t* data_;

@@ -3,6 +3,7 @@
 #include "gui/widgets/file_chooser.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,22 @@ inline void Type(QWidget* window, const char* name, const QString& text)
         QTest::keyClick(edit, Qt::Key_Delete);
     else
         QTest::keyClicks(edit, text);
+}
+
+// Triggers a menu or toolbar command as a person can: only when it is
+// enabled. A missing or greyed command fails the test instead of passing
+// without anything having run.
+inline void TriggerAction(QAction* action)
+{
+    if (!action) {
+        ADD_FAILURE() << "no such action";
+        return;
+    }
+    if (!action->isEnabled()) {
+        ADD_FAILURE() << "the action " << action->text().toStdString() << " is greyed";
+        return;
+    }
+    action->trigger();
 }
 
 inline void Click(QWidget* window, const char* name)

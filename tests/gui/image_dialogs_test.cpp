@@ -462,6 +462,22 @@ TEST_F(ImageDialogs, EditorGoesToAnAddressAndStoreMovesToTheNextOne)
     EXPECT_EQ(doc.editUnit, 0);
 }
 
+TEST_F(ImageDialogs, TabLeavesTheEditorsGrid)
+{
+    CEditImageCommand command(doc);
+    CEditImageDialog dialog(command);
+    ShowForTest(&dialog);
+    dialog.activateWindow();
+    auto* grid = Child<QTableWidget>(&dialog, "dataGrid");
+    grid->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grid->hasFocus(); }, 2000));
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_FALSE(grid->hasFocus()) << "Tab moved inside the grid";
+    EXPECT_NE(dialog.focusWidget(), nullptr);
+    QTest::keyClick(dialog.focusWidget(), Qt::Key_Backtab);
+    EXPECT_TRUE(grid->hasFocus()) << "Shift+Tab comes back to the grid";
+}
+
 TEST_F(ImageDialogs, EditorScrollsLineAndPageWiseButNotPastThePhysicalRange)
 {
     doc.physicalRange = CMemoryRange(0x1000, 0x1000, 1);

@@ -4,22 +4,21 @@
 #include "gui/app/about_dialog.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_frame.h"
-#include "gui/app/qpg_app.h"
-#include "gui/app/qt_settings_store.h"
 #include "gui/app/window_placement.h"
 #include "catalogue/flash_catalogue.h"
 #include "gui/widgets/qt_message_box.h"
 #include "gui/dialogs/load_dialog.h"
 #include "gui/gui_test_support.h"
-#include "support/scripted_message_box.h"
-#include "support/temp_dir.h"
+#include "gui/main_frame_fixture.h"
 
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QTextBrowser>
 #include <QToolBar>
 
@@ -27,59 +26,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-using EDoc = CQpgDoc::ECommand;
-constexpr const char* kDevice = "AMD  Am29LV160MB (1M x 16)";
-
-int Id(EDoc c)
-{
-    return static_cast<int>(c);
-}
-
-class MainFrame : public ::testing::Test {
-protected:
-    MainFrame()
-    {
-        Start();
-        EXPECT_TRUE(app->InitInstance({"tarvel"}));
-    }
-
-    QString Ini() const { return QString::fromStdString(dir.File("settings.ini")); }
-    // A new run of the program over the same settings file.
-    void Start()
-    {
-        app.reset();
-        store = std::make_unique<CQtSettingsStore>(Ini());
-        app = std::make_unique<CQpgApp>(*store, &box, &chooser, [](const char*) -> const char* { return nullptr; });
-    }
-    CMainFrame& Frame() { return app->Frame(); }
-    CQpgDoc& Doc() { return app->Doc(); }
-    QString Stored(const char* key)
-    {
-        store->Sync();
-        return QSettings(Ini(), QSettings::IniFormat).value(key).toString();
-    }
-    // A project file with the demo device and a physical range, saved at `name`.
-    std::string Project(const std::string& name, bool autoload = false, const std::string& program = {})
-    {
-        CTempDir imageDir(true);
-        CQpgDoc doc;
-        doc.memoryType = kDevice;
-        doc.physicalRange = CMemoryRange(0, 0x10000, 1);
-        doc.autoload = autoload;
-        doc.loadFileName = program;
-        const std::string path = dir.File(name);
-        CScriptedMessageBox quiet;
-        EXPECT_TRUE(doc.Save(path, quiet));
-        return path;
-    }
-
-    CTempDir dir;
-    CScriptedMessageBox box;
-    CScriptedFileChooser chooser;
-    std::unique_ptr<CQtSettingsStore> store;
-    std::unique_ptr<CQpgApp> app;
-};
 
 std::vector<std::string> MenuTexts(QMenu* menu)
 {
@@ -122,7 +68,7 @@ TEST_F(MainFrame, MenusAndToolbarStandInTheirOrder)
     EXPECT_EQ(load->toolTip(), "Load");
     EXPECT_EQ(Frame().Action(CMainFrame::FileNew)->shortcut(), QKeySequence("Ctrl+N"));
     EXPECT_EQ(Frame().IdlePane()->text(), "For Help, press F1");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Tarvel");
+    EXPECT_EQ(Title(), "Untitled - Tarvel");
 }
 
 TEST_F(MainFrame, ImageAndTargetCommandsNeedADeviceAndEraseAnEraseAlgorithm)
@@ -162,8 +108,8 @@ TEST_F(MainFrame, CommandsWithoutTheirDialogYetSaySoPlainly)
 {
     Doc().memoryType = kDevice;
     Frame().UpdateCommands();
-    Frame().Action(Id(EDoc::TargetMemory))->trigger();
-    Frame().Action(Id(EDoc::Firmware))->trigger();
+    TriggerAction(Frame().Action(Id(EDoc::TargetMemory)));
+    TriggerAction(Frame().Action(Id(EDoc::Firmware)));
     ASSERT_EQ(box.shown.size(), 2u);
     EXPECT_EQ(box.shown[0].text, "The Target Memory dialog is not part of this version yet.\n\n"
                                  "tarvel-cli offers the operation meanwhile:\n"
@@ -212,6 +158,44 @@ TEST(QtMessageBox, ShowsTheApplicationTitleWhenNoCaptionIsGivenAndMapsIconsAndBu
     }
 }
 
+TEST(QtMessageBox, TheLoadWarningsTwoRangesStandInOneColumn)
+{
+    const std::string warning = "Some of 32 loaded bytes are outside of the defined memory range !!\n\n"
+                                "Memory range:\t00000000 - 0000FFFF Hex\nFile range:\t0000FFF0 - 0001000F Hex\n";
+    QString html;
+    Qt::TextFormat format = Qt::PlainText;
+    WhenModal([&](QWidget* w) {
+        auto* shown = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(shown, nullptr);
+        html = shown->text();
+        format = shown->textFormat();
+        shown->button(QMessageBox::Ok)->click();
+    });
+    CQtMessageBox box;
+    box.Show(warning, "Warning", EMsgIcon::Exclamation, EMsgButtons::Ok);
+    ASSERT_EQ(format, Qt::RichText);
+    // The two ranges are the rows of one table: their values share a column.
+    QTextDocument document;
+    document.setHtml(html);
+    QTextTable* table = nullptr;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        table = table ? table : qobject_cast<QTextTable*>(frame);
+    ASSERT_NE(table, nullptr) << html.toStdString();
+    ASSERT_EQ(table->rows(), 2);
+    ASSERT_EQ(table->columns(), 2);
+    const auto cell = [&](int r, int c) {
+        QTextCursor from = table->cellAt(r, c).firstCursorPosition();
+        from.setPosition(table->cellAt(r, c).lastCursorPosition().position(), QTextCursor::KeepAnchor);
+        return from.selectedText();
+    };
+    EXPECT_EQ(cell(0, 0), "Memory range:");
+    EXPECT_EQ(cell(0, 1), "00000000 - 0000FFFF Hex");
+    EXPECT_EQ(cell(1, 0), "File range:");
+    EXPECT_EQ(cell(1, 1), "0000FFF0 - 0001000F Hex");
+    EXPECT_TRUE(document.toRawText().startsWith(
+        QString::fromUtf8("Some of 32 loaded bytes are outside of the defined memory range\u00A0!!")));
+}
+
 // A question whose safe answer is No has No as its default button: Enter
 // answers No.
 TEST(QtMessageBox, DefaultNoQuestionsAnswerNoOnTheDefaultButton)
@@ -237,10 +221,10 @@ TEST_F(MainFrame, ClearAsksAndLeavesTheModifiedFlagAlone)
     const uint8_t byte = 0x42;
     Doc().image.WriteBlock(0x10, &byte, 1);
     box.Answer(EMsgResult::No);
-    Frame().Action(Id(EDoc::Clear))->trigger();
+    TriggerAction(Frame().Action(Id(EDoc::Clear)));
     EXPECT_EQ(Doc().image.ReadByte(0x10), 0x42);
     box.Answer(EMsgResult::Yes);
-    Frame().Action(Id(EDoc::Clear))->trigger();
+    TriggerAction(Frame().Action(Id(EDoc::Clear)));
     EXPECT_EQ(Doc().image.ReadByte(0x10), 0xFF);
     ASSERT_EQ(box.shown.size(), 2u);
     EXPECT_EQ(box.shown[1].text, "Are you sure to clear the entire memory image?");
@@ -259,7 +243,7 @@ TEST_F(MainFrame, LoadDialogValuesGoBackIntoTheProjectWhenItCloses)
         Click(w, "loadButton");
         Click(w, "closeButton");
     });
-    Frame().Action(Id(EDoc::Load))->trigger();
+    TriggerAction(Frame().Action(Id(EDoc::Load)));
     EXPECT_EQ(Doc().loadFileName, sample);
     EXPECT_TRUE(Doc().IsModified()) << "the file name changed";
     EXPECT_EQ(Doc().image.ReadByte(0x101), 0xAD);
@@ -271,7 +255,7 @@ TEST_F(MainFrame, LoadDialogValuesGoBackIntoTheProjectWhenItCloses)
         Click(w, "loadButton");
         QTest::keyClick(w, Qt::Key_Escape);
     });
-    Frame().Action(Id(EDoc::Load))->trigger();
+    TriggerAction(Frame().Action(Id(EDoc::Load)));
     EXPECT_EQ(Doc().image.ReadByte(0x101), 0xAD);
     EXPECT_FALSE(Doc().IsModified());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone";
@@ -338,14 +322,14 @@ TEST_F(MainFrame, NewOpenAndExitAskToSaveChanges)
     box.Answer(EMsgResult::Yes);
     EXPECT_TRUE(Frame().NewFile());
     EXPECT_TRUE(std::filesystem::exists(saved + ".tvl")) << "the extension is added";
-    EXPECT_EQ(chooser.asked.back(), "save-confirmed|Tarvel Files (*.tvl) | *.tvl||" "|Untitled.tvl");
+    EXPECT_EQ(chooser.asked.back(), "save-confirmed|Tarvel Files (*.tvl) | *.tvl| All Files (*.*) | *.*||" "|Untitled.tvl");
     EXPECT_EQ(Doc().comment, "");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Tarvel");
+    EXPECT_EQ(Title(), "Untitled - Tarvel");
 
     Doc().SetModifiedFlag();
     box.Answer(EMsgResult::No);
     EXPECT_TRUE(Frame().OpenPath(other));
-    EXPECT_EQ(Frame().windowTitle(), "other.tvl - Tarvel");
+    EXPECT_EQ(Title(), "other.tvl - Tarvel");
     EXPECT_TRUE(Frame().close());
 }
 
@@ -369,24 +353,24 @@ TEST_F(MainFrame, RecentFilesKeepTheFourNewestAndTheNewestReopensAtStartUp)
     Start();
     ASSERT_TRUE(app->InitInstance({"tarvel"}));
     EXPECT_EQ(Doc().GetPathName(), projects[2]);
-    EXPECT_EQ(Frame().windowTitle(), "p3.tvl - Tarvel");
+    EXPECT_EQ(Title(), "p3.tvl - Tarvel");
 
     std::filesystem::remove(projects[2]);
     Start();
     ASSERT_TRUE(app->InitInstance({"tarvel"}));
     EXPECT_EQ(Doc().GetPathName(), "");
-    EXPECT_EQ(Frame().windowTitle(), "Untitled - Tarvel");
+    EXPECT_EQ(Title(), "Untitled - Tarvel");
     EXPECT_TRUE(box.shown.empty()) << "a vanished project is skipped silently";
 }
 
 TEST_F(MainFrame, AFileOnTheCommandLineThatCannotBeOpenedEndsTheStart)
 {
     const std::string project = Project("named.tvl");
-    ASSERT_TRUE(app->InitInstance({"tarvel", QString::fromStdString(project)}));
+    ASSERT_TRUE(app->InitInstance({"tarvel", project}));
     EXPECT_EQ(Doc().GetPathName(), project);
 
     Start();
-    EXPECT_FALSE(app->InitInstance({"tarvel", QString::fromStdString(dir.File("missing.tvl"))}));
+    EXPECT_FALSE(app->InitInstance({"tarvel", dir.File("missing.tvl")}));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].caption, "File-Error");
 }
@@ -446,12 +430,12 @@ TEST_F(MainFrame, AboutShowsProductAndVersionAndHelpShowsTheManual)
         version = Text(w, "versionLabel");
         static_cast<QDialog*>(w)->accept();
     });
-    Frame().Action(CMainFrame::AppAbout)->trigger();
+    TriggerAction(Frame().Action(CMainFrame::AppAbout));
     EXPECT_EQ(title, "About Tarvel");
     EXPECT_EQ(product, "Flashprogramming for ARM");
     EXPECT_EQ(version, "Version 1.13 (QDX7000)");
 
-    Frame().Action(CMainFrame::HelpTopics)->trigger();
+    TriggerAction(Frame().Action(CMainFrame::HelpTopics));
     auto* help = Frame().findChild<CHelpWindow*>("helpWindow");
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());

@@ -3,6 +3,7 @@
 
 #include "probe/probe_frames.h"
 #include "probe/probe_status.h"
+#include "support/null_probe_library.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 
 // Answers LinkTransact with `reply` (or with `status` when it is negative)
 // and records what was sent; the typed operations are not used by frames.
-class CCraftedLibrary final : public CProbeLibrary {
+class CCraftedLibrary final : public CNullProbeLibrary {
 public:
     int LinkTransact(int requestLength, const uint8_t* request, int replyCapacity, uint8_t* replyBuffer,
                      int timeoutMs) override
@@ -32,26 +33,6 @@ public:
         return static_cast<int>(reply.size());
     }
 
-    int LinkOpen(const std::string&) override { return 0; }
-    int LinkCheckSerialPort(int, int) override { return 0; }
-    int32_t LinkParseAddress(const std::string&) override { return 0; }
-    void LinkClose() override {}
-    int StreamBegin(int, int) override { return 0; }
-    int StreamBlock(uint32_t, uint32_t, const uint8_t*) override { return 0; }
-    int StreamEnd(uint32_t&) override { return 0; }
-    int TargetConnect(SProbeIdentification&) override { return 0; }
-    void TargetDisconnect() override {}
-    int TargetWriteRegisters(int, const SProbeRegisterId*, const uint32_t*) override { return 0; }
-    int TargetReadBlock(uint32_t, int, uint32_t, uint8_t*) override { return 0; }
-    int TargetWriteBlock(uint32_t, int, uint32_t, const uint8_t*) override { return 0; }
-    int TargetLoadInitList(int, uint32_t, int, const SInitListRecord*) override { return 0; }
-    int TargetWrite8(uint32_t, uint32_t) override { return 0; }
-    int TargetWrite16(uint32_t, uint32_t) override { return 0; }
-    int TargetWrite32(uint32_t, uint32_t) override { return 0; }
-    int TargetRead8(uint32_t, uint8_t&) override { return 0; }
-    int TargetRead16(uint32_t, uint16_t&) override { return 0; }
-    int TargetRead32(uint32_t, uint32_t&) override { return 0; }
-    std::string LinkErrorText(int) override { return {}; }
 
     Bytes reply;
     int status = 0;

@@ -14,6 +14,7 @@
 #include "flash/transfer_sim_fixture.h"
 #include "project/qpg_doc.h"
 #include "support/recording_operation_view.h"
+#include "support/relay_probe_library.h"
 
 #include <algorithm>
 #include <chrono>
@@ -51,17 +52,17 @@ public:
     std::vector<std::string> shown;
 };
 
-// The link library, with every call timed against the timeout it may wait.
-class CTimedLibrary final : public CProbeLibrary {
+// The link library, with every call that waits timed against the timeout it
+// may wait.
+class CTimedLibrary final : public CRelayProbeLibrary {
 public:
+    CTimedLibrary() : CRelayProbeLibrary(link) {}
+
     int LinkOpen(const std::string& c) override
     {
         return Timed("LinkOpen", CLinkLibrary::kTcpConnectTimeoutMs + CLinkLibrary::kHelloTimeoutMs,
                      [&] { return link.LinkOpen(c); });
     }
-    int LinkCheckSerialPort(int c, int b) override { return link.LinkCheckSerialPort(c, b); }
-    int32_t LinkParseAddress(const std::string& t) override { return link.LinkParseAddress(t); }
-    void LinkClose() override { link.LinkClose(); }
     int LinkTransact(int n, const uint8_t* rq, int cap, uint8_t* rp, int timeoutMs) override
     {
         return Timed("LinkTransact", timeoutMs, [&] { return link.LinkTransact(n, rq, cap, rp, timeoutMs); });
@@ -118,7 +119,6 @@ public:
     int TargetRead8(uint32_t a, uint8_t& v) override { return Single("TargetRead8", [&] { return link.TargetRead8(a, v); }); }
     int TargetRead16(uint32_t a, uint16_t& v) override { return Single("TargetRead16", [&] { return link.TargetRead16(a, v); }); }
     int TargetRead32(uint32_t a, uint32_t& v) override { return Single("TargetRead32", [&] { return link.TargetRead32(a, v); }); }
-    std::string LinkErrorText(int status) override { return link.LinkErrorText(status); }
 
     CLinkLibrary link;
     long worstOverrunMs = -1000000; // the longest wait past a call's timeout

@@ -2,7 +2,9 @@
 
 #include <QDialogButtonBox>
 #include <QFile>
-#include <QPushButton>
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -26,4 +28,24 @@ CHelpWindow::CHelpWindow(QWidget* parent) : QDialog(parent)
     top->addWidget(buttons);
     const int em = fontMetrics().averageCharWidth();
     resize(em * 90, fontMetrics().height() * 36);
+}
+
+bool CHelpWindow::ShowSection(const QString& heading)
+{
+    QTextDocument* manual = browser_->document();
+    for (QTextBlock block = manual->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() == 0 || block.text().trimmed() != heading)
+            continue;
+        browser_->setTextCursor(QTextCursor(block));
+        const QRectF at = manual->documentLayout()->blockBoundingRect(block);
+        browser_->verticalScrollBar()->setValue(static_cast<int>(at.top()));
+        return true;
+    }
+    return false;
+}
+
+QString CHelpWindow::CurrentHeading() const
+{
+    const QTextBlock block = browser_->textCursor().block();
+    return block.blockFormat().headingLevel() > 0 ? block.text().trimmed() : QString();
 }

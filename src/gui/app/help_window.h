@@ -12,6 +12,11 @@ public:
     explicit CHelpWindow(QWidget* parent = nullptr);
 
     QTextBrowser* Browser() const { return browser_; }
+    // Scrolls the manual to the heading `heading` (a dialog's caption) and
+    // puts the cursor on it; false, staying where it was, when there is none.
+    bool ShowSection(const QString& heading);
+    // The heading the cursor is on, or the empty text.
+    QString CurrentHeading() const;
 
 private:
     QTextBrowser* browser_;

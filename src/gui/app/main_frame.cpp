@@ -20,6 +20,7 @@
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "gui/widgets/file_chooser.h"
+#include "gui/widgets/native_path.h"
 #include "gui/widgets/qt_message_box.h"
 #include "gui/widgets/status_line_view.h"
 #include "gui/dialogs/checksum_dialog.h"
@@ -38,7 +39,10 @@
 #include "project/qpg_doc.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -48,7 +52,9 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
+#include <filesystem>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -95,6 +101,7 @@ CMainFrame::CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recen
         box_ = ownBox_.get();
     }
     setWindowIcon(CSvgIcon::Load("tarvel"));
+    setAcceptDrops(true);
     view_ = new CQpgView(this);
     setCentralWidget(view_);
     printer_ = std::make_unique<CReportPrinter>(this);
@@ -213,8 +220,8 @@ void CMainFrame::CreateActions()
     connect(Action(FileExportPdf), &QAction::triggered, this, [this] { ExportReportPdf(); });
     for (const SPending& pending : kPending)
         connect(Action(pending.id), &QAction::triggered, this, [this, id = pending.id] { NotYet(id); });
-    connect(Action(HelpTopics), &QAction::triggered, this, &CMainFrame::ShowHelp);
-    connect(Action(Help), &QAction::triggered, this, &CMainFrame::ShowHelp);
+    connect(Action(HelpTopics), &QAction::triggered, this, [this] { ShowHelp(); });
+    connect(Action(Help), &QAction::triggered, this, [this] { ShowHelp(); });
     connect(Action(ContextHelp), &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
     connect(Action(AppAbout), &QAction::triggered, this, &CMainFrame::ShowAbout);
     Action(FileRecent)->setEnabled(false);
@@ -371,7 +378,7 @@ QString CMainFrame::DocumentTitle() const
 {
     if (doc_.GetPathName().empty())
         return QString::fromLatin1(kUntitled);
-    return QFileInfo(QString::fromStdString(doc_.GetPathName())).fileName();
+    return QFileInfo(ShownPath(doc_.GetPathName())).fileName();
 }
 
 bool CMainFrame::SaveModified()
@@ -408,8 +415,11 @@ bool CMainFrame::OpenPath(const std::string& path)
     if (!SaveModified())
         return false;
     CStatusLineView view(nullptr);
-    const QString absolute = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
-    const bool opened = doc_.Open(absolute.toStdString(), view, *box_);
+    // The name stays the bytes it was given; only made absolute.
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    const std::string name = error ? path : absolute.lexically_normal().string();
+    const bool opened = doc_.Open(name, view, *box_);
     if (opened)
         recent_.Add(doc_.GetPathName());
     UpdateCommands();
@@ -424,9 +434,10 @@ bool CMainFrame::OpenRecent(int index)
     if (!SaveModified())
         return false;
     CStatusLineView view(nullptr);
+    struct stat st {};
     if (doc_.Open(path, view, *box_)) {
         recent_.Add(path);
-    } else if (!QFileInfo::exists(QString::fromStdString(path))) {
+    } else if (::stat(path.c_str(), &st) != 0) {
         // An entry whose file is gone leaves the list.
         recent_.Remove(static_cast<size_t>(index));
     }
@@ -436,9 +447,32 @@ bool CMainFrame::OpenRecent(int index)
 
 bool CMainFrame::SaveFile()
 {
-    if (doc_.GetPathName().empty())
+    const std::string& path = doc_.GetPathName();
+    if (path.empty())
         return SaveFileAs();
-    const bool saved = doc_.Save(doc_.GetPathName(), *box_);
+    // A project file without write permission is not replaced behind the
+    // person's back: it is kept, and the project goes under a new name.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        box_->Show(Format("%s is read-only.\nSave the setup under a new name.", DocumentTitle().toStdString().c_str()),
+                   "", EMsgIcon::Exclamation, EMsgButtons::Ok);
+        return SaveFileAs();
+    }
+    // Changed on disk since this program read or wrote it (another program,
+    // tarvel-cli): replaced only when the person says so.
+    if (doc_.ProjectFileChanged()) {
+        const std::string text = Format("%s has been changed by another program since it was opened here.\n"
+                                        "Replace it with this setup?",
+                                        DocumentTitle().toStdString().c_str());
+        if (box_->Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes)
+            return false;
+    }
+    return SaveTo(path);
+}
+
+bool CMainFrame::SaveTo(const std::string& path)
+{
+    const bool saved = doc_.Save(path, *box_);
     UpdateCommands();
     return saved;
 }
@@ -451,12 +485,11 @@ bool CMainFrame::SaveFileAs()
     if (!path)
         return false;
     // A name without an extension gets the project's own.
-    if (QFileInfo(QString::fromStdString(*path)).suffix().isEmpty())
+    if (std::filesystem::path(*path).extension().empty())
         *path += CQpgDoc::kFileExtension;
-    const bool saved = doc_.Save(*path, *box_);
+    const bool saved = SaveTo(*path);
     if (saved)
         recent_.Add(doc_.GetPathName());
-    UpdateCommands();
     return saved;
 }
 
@@ -467,12 +500,16 @@ namespace {
 // Every command dialog runs the same way: a command made from the project,
 // its dialog shown modal, then the values handed back to the project (the
 // command sets the modified flag where they differ). `after` sees the dialog
-// once it has closed, before the values go back.
+// once it has closed, before the values go back; `prepare` sees the command
+// before the dialog is made from it.
 template <class TCommand, class TDialog>
 void RunCommandDialog(CQpgDoc& doc, const SDialogServices& services, QWidget* parent,
-                      const std::function<void(TDialog&)>& after = {})
+                      const std::function<void(TDialog&)>& after = {},
+                      const std::function<void(TCommand&)>& prepare = {})
 {
     TCommand command(doc);
+    if (prepare)
+        prepare(command);
     TDialog dialog(command, services, parent);
     dialog.exec();
     if (after)
@@ -495,11 +532,12 @@ void RunTargetDialog(CQpgDoc& doc, CProbeLibrary& library, const SDialogServices
 
 } // namespace
 
-SDialogServices CMainFrame::DialogServices() const
+SDialogServices CMainFrame::DialogServices()
 {
     // A box handed in (tests) goes to the dialogs too; otherwise each dialog
     // shows the platform's boxes over itself.
-    return SDialogServices{ownBox_ ? nullptr : box_, chooser_};
+    return SDialogServices{ownBox_ ? nullptr : box_, chooser_,
+                           [this](const QString& section, QWidget* dialog) { ShowHelp(section, dialog); }};
 }
 
 void CMainFrame::EditLoad()
@@ -640,13 +678,23 @@ void CMainFrame::NotYet(int id)
     }
 }
 
-void CMainFrame::ShowHelp()
+CHelpWindow* CMainFrame::ShowHelp(const QString& section, QWidget* over)
 {
-    if (!help_)
-        help_ = new CHelpWindow(this);
-    help_->show();
-    help_->raise();
-    help_->activateWindow();
+    CHelpWindow* window = help_;
+    if (over) {
+        // Over a modal dialog the manual opens as a window of the dialog
+        // itself: any other window would be blocked while the dialog runs.
+        window = new CHelpWindow(over);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    } else if (!help_) {
+        window = help_ = new CHelpWindow(this);
+    }
+    if (!section.isEmpty())
+        window->ShowSection(section);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
 }
 
 void CMainFrame::ShowAbout()
@@ -659,7 +707,9 @@ void CMainFrame::UpdateCommands()
 {
     for (EDoc c : kDocCommands)
         Action(Id(c))->setEnabled(doc_.IsCommandEnabled(c));
-    setWindowTitle(DocumentTitle() + " - " + QString::fromLatin1(kTitle));
+    // "[*]" shows as "*" while the project has unsaved changes.
+    setWindowTitle(DocumentTitle() + "[*] - " + QString::fromLatin1(kTitle));
+    setWindowModified(doc_.IsModified());
     view_->Refresh(doc_, DocumentTitle(), settings_);
     RebuildRecentMenu();
 }
@@ -685,9 +735,68 @@ void CMainFrame::RebuildRecentMenu()
         action->setVisible(used);
         if (!used)
             continue;
-        const QString path = QString::fromStdString(files[static_cast<size_t>(i)]);
+        const QString path = ShownPath(files[static_cast<size_t>(i)]);
         const QString shown = fm.elidedText(path, Qt::ElideMiddle, fm.averageCharWidth() * 60);
         // "&&" keeps an ampersand in a path from being taken for a mnemonic.
         action->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QString(shown).replace('&', "&&")));
     }
+}
+
+// ---- Files dropped on the window ----------------------------------------------------
+
+namespace {
+
+// The dropped local file's name as the bytes of the system (a URL carries
+// them percent-encoded), or the empty name.
+std::string DroppedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return {};
+    const QUrl url = data->urls().first();
+    if (!url.isLocalFile())
+        return {};
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+} // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFile(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event)
+{
+    const std::string path = DroppedFile(event->mimeData());
+    if (path.empty())
+        return;
+    event->acceptProposedAction();
+    // Let the drag end before a dialog or box opens.
+    QTimer::singleShot(0, this, [this, path] { OpenDropped(path); });
+}
+
+bool CMainFrame::OpenDropped(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == CQpgDoc::kFileExtension)
+        return OpenPath(path);
+    // Any other file is a program file for the memory image: the Load dialog
+    // opens with it and loads it at once (closing itself when that worked).
+    if (!doc_.IsCommandEnabled(EDoc::Load)) {
+        box_->Show("Loading a program file needs a flash device.\nChoose one with Setup > Target Memory first.", "",
+                   EMsgIcon::Information, EMsgButtons::Ok);
+        return false;
+    }
+    int result = -1;
+    RunCommandDialog<CLoadCommand, CLoadDialog>(
+        doc_, DialogServices(), this, [&result](CLoadDialog& dialog) { result = dialog.LastResult(); },
+        [&path](CLoadCommand& command) {
+            command.model.fileName = path;
+            command.model.openedForAutoload = true;
+        });
+    UpdateCommands();
+    return result == 0;
 }

@@ -51,7 +51,7 @@ public:
     static constexpr const char* kIdleText = "For Help, press F1";
     static constexpr const char* kTitle = "Tarvel";
     static constexpr const char* kUntitled = "Untitled";
-    static constexpr const char* kProjectFilter = "Tarvel Files (*.tvl) | *.tvl||";
+    static constexpr const char* kProjectFilter = "Tarvel Files (*.tvl) | *.tvl| All Files (*.*) | *.*||";
 
     // `box` and `chooser` default to the platform's; tests hand in their own.
     CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recent, CMessageBox* box = nullptr,
@@ -71,8 +71,14 @@ public:
     bool OpenFile();
     bool OpenPath(const std::string& path);
     bool OpenRecent(int index);
+    // Save keeps a read-only project file (the project goes to Save As) and
+    // asks before replacing one that another program changed since it was
+    // opened or saved here.
     bool SaveFile();
     bool SaveFileAs();
+    // A file dropped on the window: a project (.tvl) is opened, any other
+    // file loaded into the memory image through the Load dialog.
+    bool OpenDropped(const std::string& path);
     // The save-changes question: Yes saves (and answers false when saving
     // failed), No goes on, Cancel stops.
     bool SaveModified();
@@ -110,7 +116,9 @@ public:
 
     // The commands whose dialogs are still to come.
     void NotYet(int id);
-    void ShowHelp();
+    // The manual, at the section with the heading `section` when one is
+    // given; over a modal dialog `over` in a window of that dialog.
+    CHelpWindow* ShowHelp(const QString& section = QString(), QWidget* over = nullptr);
     void ShowAbout();
 
     // Greys what the project cannot do now, and keeps the title and the
@@ -120,10 +128,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The box and chooser every command dialog is opened with.
-    SDialogServices DialogServices() const;
+    SDialogServices DialogServices();
+    bool SaveTo(const std::string& path);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();

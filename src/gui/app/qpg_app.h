@@ -4,9 +4,9 @@
 #include "common/settings.h"
 #include "project/qpg_doc.h"
 
-#include <QStringList>
-
 #include <memory>
+#include <string>
+#include <vector>
 
 class CFileChooser;
 class CMainFrame;
@@ -24,11 +24,15 @@ public:
     CQpgApp(const CQpgApp&) = delete;
     CQpgApp& operator=(const CQpgApp&) = delete;
 
+    // The organisation and application names the settings are kept under.
+    static void NameApplication();
+
     // Start-up: the memory image, the main window in its stored place, then
-    // the project: the file named in `arguments` (the program ends when it
-    // cannot be opened), else the most recently used one when it still
-    // exists, else a new one. False when the program has to end.
-    bool InitInstance(const QStringList& arguments);
+    // the project: `arguments` are the program's name and, when one was
+    // named, the project file (the command line's bytes; the program ends
+    // when it cannot be opened); else the most recently used one when it
+    // still exists; else a new one. False when the program has to end.
+    bool InitInstance(const std::vector<std::string>& arguments);
 
     CMainFrame& Frame() { return *frame_; }
     CQpgDoc& Doc() { return doc_; }

@@ -30,13 +30,20 @@ bool CQtSettingsStore::Read(const std::string& section, const std::string& name,
     const QVariant v = settings_->value(Key(section, name));
     if (!v.isValid())
         return false;
-    value = v.toString().toStdString();
+    // A value that is not valid UTF-8 (a file name) is kept as bytes.
+    value = v.typeId() == QMetaType::QByteArray ? v.toByteArray().toStdString() : v.toString().toStdString();
     return true;
 }
 
 void CQtSettingsStore::Write(const std::string& section, const std::string& name, const std::string& value)
 {
-    settings_->setValue(Key(section, name), QString::fromStdString(value));
+    // Text as text; bytes that are not valid UTF-8 (a file name the system
+    // gave) as bytes, so that they come back unchanged.
+    const QByteArray bytes = QByteArray::fromStdString(value);
+    if (bytes.isValidUtf8())
+        settings_->setValue(Key(section, name), QString::fromUtf8(bytes));
+    else
+        settings_->setValue(Key(section, name), bytes);
 }
 
 void CQtSettingsStore::Sync()

@@ -5,7 +5,9 @@
 #include "gui/widgets/status_label.h"
 #include "gui/widgets/status_line_view.h"
 
+#include <QKeySequence>
 #include <QPushButton>
+#include <QShortcut>
 
 CCommandDialog::CCommandDialog(const char* objectName, const QString& caption, const SDialogServices& services,
                                QWidget* parent)
@@ -19,6 +21,10 @@ CCommandDialog::CCommandDialog(const char* objectName, const QString& caption, c
     if (!box_) {
         ownBox_ = std::make_unique<CQtMessageBox>(this);
         box_ = ownBox_.get();
+    }
+    if (services.help) {
+        auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+        connect(help, &QShortcut::activated, this, [this, show = services.help] { show(HelpSection(), this); });
     }
     // Whatever closes the dialog, its values go back to the command.
     connect(this, &QDialog::finished, this, [this] { StoreFields(); });

@@ -19,7 +19,9 @@ class QPushButton;
 // chooser, the operation view behind its status line (or only the wait
 // cursor when it has none), the "Close" button, and the values of its
 // controls going back to the command whenever the dialog closes, however it
-// is closed (Close, Escape, the window's close button).
+// is closed (Close, Escape, the window's close button). F1 opens the manual
+// at the section whose heading is the dialog's caption (docs/manual.md has
+// one for every dialog).
 //
 // A dialog derives from it, builds its controls in its constructor, and
 // overrides StoreFields() to copy its controls into the command's model.
@@ -35,6 +37,8 @@ public:
     CMessageBox& Box() const { return *box_; }
     CFileChooser& Chooser() const { return *chooser_; }
     COperationView& View() const;
+    // The manual's section for this dialog: its caption.
+    QString HelpSection() const { return windowTitle(); }
 
 protected:
     CCommandDialog(const char* objectName, const QString& caption, const SDialogServices& services,

@@ -92,6 +92,8 @@ CEditImageDialog::CEditImageDialog(CEditImageCommand& command, const SDialogServ
     grid_->verticalHeader()->hide();
     grid_->setShowGrid(false);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control, not from cell to cell (128 stops).
+    grid_->setTabKeyNavigation(false);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Room for the widest page: 16 bytes " %02X" with a margin in each column.

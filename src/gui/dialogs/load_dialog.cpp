@@ -2,14 +2,13 @@
 
 #include "commands/load_command.h"
 #include "gui/widgets/file_chooser.h"
+#include "gui/widgets/file_name_edit.h"
 #include "gui/widgets/hex_edit.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -20,9 +19,8 @@ CLoadDialog::CLoadDialog(CLoadCommand& command, const SDialogServices& services,
     CLoadModel& model = command_.model;
 
     auto* fileGroup = new QGroupBox(tr("&Program File"), this);
-    fileName_ = new QLineEdit(QString::fromStdString(model.fileName), fileGroup);
+    fileName_ = new CFileNameEdit(model.fileName, fileGroup);
     fileName_->setObjectName("fileNameEdit");
-    fileName_->setMaxLength(static_cast<int>(CLoadModel::kMaxFileName));
     fileName_->setMinimumWidth(fileName_->fontMetrics().averageCharWidth() * 48);
     auto* change = new QPushButton(tr("&Change..."), fileGroup);
     change->setObjectName("changeButton");
@@ -76,7 +74,7 @@ CLoadDialog::~CLoadDialog() = default;
 void CLoadDialog::StoreFields()
 {
     CLoadModel& model = command_.model;
-    model.fileName = fileName_->text().toStdString();
+    model.fileName = fileName_->Path();
     model.autoload = autoload_->isChecked();
     offset_->Store();
 }
@@ -93,5 +91,5 @@ void CLoadDialog::ChooseFile()
 {
     StoreFields();
     if (auto path = Chooser().ChooseOpen(this, CLoadModel::kFileFilter, command_.model.fileName))
-        fileName_->setText(QString::fromStdString(*path));
+        fileName_->SetPath(*path);
 }

@@ -6,7 +6,7 @@ class CHexEdit;
 class CLoadCommand;
 class QCheckBox;
 class QLabel;
-class QLineEdit;
+class CFileNameEdit;
 class QPushButton;
 
 // "Load": the program file, its load offset and the autoload option, and the
@@ -29,7 +29,7 @@ private:
     void StoreFields() override;
 
     CLoadCommand& command_;
-    QLineEdit* fileName_;
+    CFileNameEdit* fileName_;
     QCheckBox* autoload_;
     CHexEdit* offset_;
     int lastResult_ = -1;

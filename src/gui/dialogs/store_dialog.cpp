@@ -2,12 +2,12 @@
 
 #include "commands/store_command.h"
 #include "gui/widgets/file_chooser.h"
+#include "gui/widgets/file_name_edit.h"
 #include "gui/widgets/range_entry_widget.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -26,9 +26,8 @@ CStoreDialog::CStoreDialog(CStoreCommand& command, const SDialogServices& servic
     rangeRow->addWidget(fit, 0, Qt::AlignTop);
 
     auto* fileGroup = new QGroupBox(tr("&Filename"), this);
-    fileName_ = new QLineEdit(QString::fromStdString(model.fileName), fileGroup);
+    fileName_ = new CFileNameEdit(model.fileName, fileGroup);
     fileName_->setObjectName("fileNameEdit");
-    fileName_->setMaxLength(static_cast<int>(CStoreModel::kMaxFileName));
     fileName_->setMinimumWidth(fileName_->fontMetrics().averageCharWidth() * 48);
     auto* change = new QPushButton(tr("&Change..."), fileGroup);
     change->setObjectName("changeButton");
@@ -66,7 +65,7 @@ CStoreDialog::~CStoreDialog() = default;
 void CStoreDialog::StoreFields()
 {
     range_->Store();
-    command_.model.fileName = fileName_->text().toStdString();
+    command_.model.fileName = fileName_->Path();
 }
 
 void CStoreDialog::RunStore()
@@ -88,5 +87,5 @@ void CStoreDialog::ChooseFile()
     StoreFields();
     command_.model.BeforeChooseFile(Box());
     if (auto path = Chooser().ChooseSave(this, CStoreModel::kFileFilter, command_.model.fileName, false))
-        fileName_->setText(QString::fromStdString(*path));
+        fileName_->SetPath(*path);
 }

@@ -4,7 +4,7 @@
 
 class CRangeEntryWidget;
 class CStoreCommand;
-class QLineEdit;
+class CFileNameEdit;
 
 // "Store": a range of the memory image written to an S-record file.
 class CStoreDialog : public CCommandDialog {
@@ -22,5 +22,5 @@ private:
 
     CStoreCommand& command_;
     CRangeEntryWidget* range_;
-    QLineEdit* fileName_;
+    CFileNameEdit* fileName_;
 };

@@ -1,5 +1,7 @@
 #include "gui/widgets/file_chooser.h"
 
+#include "gui/widgets/native_path.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 
@@ -19,17 +21,17 @@ public:
     std::optional<std::string> ChooseOpen(QWidget* owner, const std::string& filter,
                                           const std::string& initial) override
     {
-        const QString path = QFileDialog::getOpenFileName(owner, QObject::tr("Open"), QString::fromStdString(initial),
+        const QString path = QFileDialog::getOpenFileName(owner, QObject::tr("Open"), ShownPath(initial),
                                                           QString::fromStdString(QtFilter(filter)));
         if (path.isEmpty())
             return std::nullopt;
-        return QFileInfo(path).absoluteFilePath().toStdString();
+        return NativePath(QFileInfo(path).absoluteFilePath());
     }
 
     std::optional<std::string> ChooseSave(QWidget* owner, const std::string& filter, const std::string& initial,
                                           bool confirmReplace) override
     {
-        QFileDialog dialog(owner, QObject::tr("Save As"), QString::fromStdString(initial),
+        QFileDialog dialog(owner, QObject::tr("Save As"), ShownPath(initial),
                            QString::fromStdString(QtFilter(filter)));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
@@ -45,7 +47,7 @@ public:
         }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
-        return QFileInfo(dialog.selectedFiles().first()).absoluteFilePath().toStdString();
+        return NativePath(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath());
     }
 };
 

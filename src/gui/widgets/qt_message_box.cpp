@@ -3,9 +3,48 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QMessageBox>
+#include <QStringList>
 #include <QTextEdit>
 
 #include <algorithm>
+
+namespace {
+
+// Lines of the form "label\tvalue" in a row (the load warning's "Memory
+// range:" and "File range:") become the rows of one table, so that their
+// values start in one column whatever the labels' widths; the rest stays
+// text. Empty when the text has no such line.
+QString AlignedHtml(const QString& text)
+{
+    if (!text.contains('\t'))
+        return {};
+    QString html;
+    bool inTable = false;
+    const QStringList lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        const qsizetype tab = line.indexOf('\t');
+        if (tab >= 0) {
+            if (!inTable)
+                html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"0\">");
+            inTable = true;
+            html += QStringLiteral("<tr><td style=\"padding-right: 12px\">%1</td><td>%2</td></tr>")
+                        .arg(line.left(tab).toHtmlEscaped(), line.mid(tab + 1).toHtmlEscaped());
+            continue;
+        }
+        if (inTable)
+            html += QStringLiteral("</table>");
+        inTable = false;
+        html += line.toHtmlEscaped();
+        if (i + 1 < lines.size())
+            html += QStringLiteral("<br>");
+    }
+    if (inTable)
+        html += QStringLiteral("</table>");
+    return html;
+}
+
+} // namespace
 
 EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                                EMsgButtons buttons)
@@ -38,7 +77,12 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     QString shown = QString::fromStdString(text);
     shown.replace(QStringLiteral(" !"), QStringLiteral("\u00A0!")).replace(QStringLiteral(" ?"), QStringLiteral("\u00A0?"));
     QMessageBox box(qicon, title, shown, qbuttons, owner_);
-    box.setTextFormat(Qt::PlainText);
+    if (const QString html = AlignedHtml(shown); !html.isEmpty()) {
+        box.setTextFormat(Qt::RichText);
+        box.setText(html);
+    } else {
+        box.setTextFormat(Qt::PlainText);
+    }
     if (!details.empty()) {
         const QString text = QString::fromStdString(details);
         box.setDetailedText(text);

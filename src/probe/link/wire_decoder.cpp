@@ -1,6 +1,5 @@
 #include "probe/link/wire_decoder.h"
 
-#include <algorithm>
 
 namespace {
 

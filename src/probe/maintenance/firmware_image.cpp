@@ -4,7 +4,6 @@
 #include "probe/maintenance/firmware_record.h"
 
 #include <fstream>
-#include <sstream>
 
 CFirmwareImage::EResult CFirmwareImage::Read(const std::string& path)
 {

@@ -3,7 +3,6 @@
 #include "common/bounded_file.h"
 
 #include <fstream>
-#include <sstream>
 
 namespace {
 
