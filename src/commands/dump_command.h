@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/target_context.h"
+#include "commands/target_range_model.h"
 #include "flash/dump_operation.h"
 
 // The Dump command: the operation opens with the Dump range the project
@@ -13,6 +14,8 @@ public:
     bool StoreBack();
 
     CDumpOperation operation;
+    // The dialog's range entry over operation.range.
+    CTargetRangeModel rangeEntry;
 
 private:
     CQpgDoc& doc_;

@@ -1,5 +1,6 @@
 #include "commands/erase_command.h"
 
+#include "catalogue/flash_catalogue.h"
 #include "flash/erase_all_operation.h"
 #include "catalogue/flash_catalogue.h"
 #include "project/qpg_doc.h"
@@ -47,4 +48,21 @@ bool CEraseCommand::StoreBack()
 {
     doc_.eraseMap = eraseMap;
     return doc_.StoreBackErase();
+}
+
+bool CEraseCommand::CanChooseSectors() const
+{
+    const SFlashDevice* device = CFlashCatalogue::FindFlashDevice(doc_.memoryType);
+    if (!device || device->sectorTable == nullptr)
+        return false;
+    return !(doc_.bankCount == 1 && device->sectorCount == 1);
+}
+
+std::optional<CEraseSectorSelection> CEraseCommand::SectorSelection(const CEraseMap& map) const
+{
+    const SFlashDevice* device = CFlashCatalogue::FindFlashDevice(doc_.memoryType);
+    if (!device || device->sectorTable == nullptr)
+        return std::nullopt;
+    std::vector<uint32_t> starts(device->sectorTable, device->sectorTable + device->sectorCount);
+    return CEraseSectorSelection(map, std::move(starts), doc_.BusWidthBytes(), device->deviceWidth);
 }

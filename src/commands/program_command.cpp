@@ -5,6 +5,8 @@
 
 CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
+      rangeEntry(operation.range, operation.physical, doc.image, CTargetRangeModel::EFit::UsedRange,
+                 CFlashCatalogue::BusWidthBytes(doc.busWidth)),
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
@@ -15,6 +17,7 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
     operation.flashBase = doc.physicalRange.GetStart();
     operation.workspace = ProjectWorkspace(doc);
     operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
+    rangeEntry.Show();
 }
 
 bool CProgramCommand::StoreBack()

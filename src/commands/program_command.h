@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/target_context.h"
+#include "commands/target_range_model.h"
 #include "flash/program_operation.h"
 
 // The Program command: the operation opens with the Program range the
@@ -14,6 +15,8 @@ public:
     bool StoreBack();
 
     CProgramOperation operation;
+    // The dialog's range entry over operation.range.
+    CTargetRangeModel rangeEntry;
 
 private:
     CQpgDoc& doc_;

@@ -5,6 +5,8 @@
 
 CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     : operation(context.library, context.box, context.view, context.ChannelFor(doc), doc.image, context.clock),
+      rangeEntry(operation.range, operation.physical, doc.image, CTargetRangeModel::EFit::UsedRange,
+                 CFlashCatalogue::BusWidthBytes(doc.busWidth)),
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
@@ -13,6 +15,7 @@ CVerifyCommand::CVerifyCommand(CQpgDoc& doc, const STargetContext& context)
     operation.busWidthBytes = CFlashCatalogue::BusWidthBytes(doc.busWidth);
     operation.flashBase = doc.physicalRange.GetStart();
     operation.banks = static_cast<uint32_t>(doc.bankCount);
+    rangeEntry.Show();
 }
 
 bool CVerifyCommand::StoreBack()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/target_context.h"
+#include "commands/target_range_model.h"
 #include "flash/verify_operation.h"
 
 // The Verify command: the operation opens with the Verify range the project
@@ -13,6 +14,8 @@ public:
     bool StoreBack();
 
     CVerifyOperation operation;
+    // The dialog's range entry over operation.range.
+    CTargetRangeModel rangeEntry;
 
 private:
     CQpgDoc& doc_;

@@ -20,4 +20,13 @@ public:
     // the button pressed. A box with only OK always answers Ok.
     virtual EMsgResult Show(const std::string& text, const std::string& caption,
                             EMsgIcon icon, EMsgButtons buttons) = 0;
+    // Like Show, with `details` the person can unfold under the text (what a
+    // failure found, at length). A box without room for details shows the
+    // text alone; empty details are the plain box.
+    virtual EMsgResult ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
+                                    EMsgButtons buttons, const std::string& details)
+    {
+        (void)details;
+        return Show(text, caption, icon, buttons);
+    }
 };

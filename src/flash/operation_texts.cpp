@@ -68,6 +68,25 @@ std::string COperationTexts::ProgramRate(uint64_t size, uint64_t elapsedMs)
     return Format("%lu bytes successful programmed (%lu Byte/s)", Ul(size), Ul(size * 1000 / elapsed));
 }
 
+std::string COperationTexts::Running(const SProgressEvent& event, uint64_t bytesSinceStart, uint64_t elapsedMs)
+{
+    const char* verb = event.kind == EOperationKind::Program  ? "Programming"
+                       : event.kind == EOperationKind::Verify ? "Verifying"
+                       : event.kind == EOperationKind::Dump   ? "Dumping"
+                                                              : nullptr;
+    if (!verb || event.total == 0)
+        return {};
+    const uint64_t done = event.done < event.total ? event.done : event.total;
+    std::string text = Format("%s %lu of %lu bytes (%lu %%)", verb, Ul(done), Ul(event.total),
+                              Ul(done * 100 / event.total));
+    if (elapsedMs > 0 && bytesSinceStart > 0) {
+        const uint64_t bytesPerSecond = bytesSinceStart * 1000 / elapsedMs;
+        text += bytesPerSecond >= 3000 ? Format(", %lu kB/s", Ul(bytesPerSecond / 1000))
+                                       : Format(", %lu Byte/s", Ul(bytesPerSecond));
+    }
+    return text;
+}
+
 std::string COperationTexts::Result(const SOperationResult& r)
 {
     const uint64_t elapsed = r.elapsedMs == 0 ? 1 : r.elapsedMs;

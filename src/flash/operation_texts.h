@@ -32,4 +32,10 @@ public:
     // The program result line for `size` bytes in `elapsedMs` (0 counts as 1):
     // kB/s when the rate is 3 bytes per millisecond or more, else Byte/s.
     static std::string ProgramRate(uint64_t size, uint64_t elapsedMs);
+
+    // The status line while a program, verify or dump runs: the bytes done of
+    // the total, the percentage and the rate since the transfer's first
+    // block ("Programming 24576 of 65536 bytes (37 %), 41 kB/s"); the rate is
+    // left out until time has passed. Empty for any other kind of event.
+    static std::string Running(const SProgressEvent& event, uint64_t bytesSinceStart, uint64_t elapsedMs);
 };

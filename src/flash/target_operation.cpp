@@ -94,7 +94,8 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
     if (stopped)
         return ETargetResult::Stopped; // the status line says so; no failure box for a wish granted
     if (operationFailed) {
-        box_.Show(sequence.failureBox, "Error", EMsgIcon::Stop, EMsgButtons::Ok);
+        const std::string details = sequence.failureDetails ? sequence.failureDetails() : std::string();
+        box_.ShowDetailed(sequence.failureBox, "Error", EMsgIcon::Stop, EMsgButtons::Ok, details);
         return ETargetResult::OperationFailed;
     }
     return ETargetResult::Done;

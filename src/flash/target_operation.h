@@ -54,6 +54,8 @@ protected:
         const char* statusText = nullptr;     // shown before the operation (nullptr: none)
         const CCodeList* postList = nullptr;  // run on the host after the operation
         const char* failureBox = "";          // the box of a failed operation or post-list
+        // The failure box's details, asked after a failed operation (empty: none).
+        std::function<std::string()> failureDetails;
     };
 
     // Clears the status line and the progress bar (the start of every command).

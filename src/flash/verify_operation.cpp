@@ -2,6 +2,7 @@
 
 #include "catalogue/flash_catalogue.h"
 #include "probe/target_connection.h"
+#include "flash/operation_texts.h"
 #include "flash/sector_cover.h"
 #include "flash/transfer.h"
 
@@ -16,6 +17,10 @@ ETargetResult CVerifyOperation::Start()
     SSequence sequence;
     sequence.statusText = "Verifying ...";
     sequence.failureBox = "Verifying error!";
+    // What the read back found (differing bytes, the first differences,
+    // the sectors they lie in) stays in the box after the status line has
+    // moved on.
+    sequence.failureDetails = [this] { return COperationTexts::Details(result_); };
     return Sequence(sequence, [this, &covered, &flash](CTargetConnection& connection) {
         return CTransfer(connection, image_, view_).VerifySpans(covered, flash);
     });

@@ -127,6 +127,19 @@ int CSimLink::Start()
     return 0;
 }
 
+void CSimLink::EndFaults()
+{
+    faultsEnded_ = true;
+    // The refusing port listens at once, so that a connection attempt right
+    // after this call is taken (the loop, woken, then accepts it).
+    if (listenFd_ >= 0 && faults_.Settings().refuseConnection)
+        listen(listenFd_, 4);
+    const char byte = 1;
+    if (wakeWrite_ >= 0) {
+        [[maybe_unused]] const ssize_t n = write(wakeWrite_, &byte, 1);
+    }
+}
+
 void CSimLink::Stop()
 {
     if (!thread_.joinable())
@@ -439,8 +452,11 @@ void CSimLink::WriteDue(SConnection& connection)
 
 void CSimLink::Run()
 {
-    const bool listening = listenFd_ >= 0 && !faults_.Settings().refuseConnection;
+    bool listening = listenFd_ >= 0 && !faults_.Settings().refuseConnection;
     while (!stop_) {
+        // A port that refused until the faults ended is listened on since (EndFaults).
+        if (!listening && listenFd_ >= 0 && faultsEnded_)
+            listening = true;
         for (auto& connection : connections_) {
             if (connection->closed)
                 continue;
@@ -479,8 +495,16 @@ void CSimLink::Run()
         }
         if (ppoll(fds.data(), fds.size(), timeout, nullptr) < 0 && errno != EINTR)
             break;
-        if (fds[0].revents)
-            break;
+        // A wake-up either stops the loop or has the poll set built anew
+        // (a refusing port that now listens).
+        if (fds[0].revents) {
+            char drain[16];
+            while (read(wakeRead_, drain, sizeof drain) > 0) {
+            }
+            if (stop_)
+                break;
+            continue;
+        }
         const size_t index = listening ? 2 : 1;
         const size_t polled = fds.size() - index;
         // Reads first, so that a host that has hung up is gone before its

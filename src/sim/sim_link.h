@@ -69,10 +69,11 @@ public:
     std::unique_lock<std::mutex> LockProbe() { return std::unique_lock<std::mutex>(probeMutex_); }
     uint32_t RequestsReceived() const { return requests_; }
     // Ends the request faults (dropped, late, spoilt replies, a cut, a probe
-    // that stops answering): every request from now on is answered soundly.
+    // that stops answering): every request from now on is answered soundly,
+    // and a port that refused connections accepts them.
     // The link's speed stays. For a test that checks a probe recovers once a
     // fault is over, whether or not the fault's request was ever reached.
-    void EndFaults() { faultsEnded_ = true; }
+    void EndFaults();
 
     // Back-pressure: a connection is not read while this many requests wait
     // to be answered, and no request is answered while this many reply bytes

@@ -243,7 +243,8 @@ TEST_F(DesktopHabits, TheTitleMarksUnsavedChangesAndOpenOffersAllFiles)
 TEST_F(DesktopHabits, F1InEveryDialogOpensTheManualAtItsSection)
 {
     UseDevice();
-    for (EDoc command : {EDoc::Load, EDoc::Store, EDoc::Edit, EDoc::Fill, EDoc::Checksum}) {
+    for (EDoc command : {EDoc::Load, EDoc::Store, EDoc::Edit, EDoc::Fill, EDoc::Checksum, EDoc::Dump, EDoc::Erase,
+                         EDoc::Program, EDoc::Verify}) {
         QString caption, heading;
         bool shown = false;
         WhenModal([&](QWidget* w) {

@@ -104,19 +104,6 @@ TEST_F(MainFrame, ImageAndTargetCommandsNeedADeviceAndEraseAnEraseAlgorithm)
     }
 }
 
-TEST_F(MainFrame, CommandsWithoutTheirDialogYetSaySoPlainly)
-{
-    Doc().memoryType = kDevice;
-    Frame().UpdateCommands();
-    TriggerAction(Frame().Action(Id(EDoc::Program)));
-    ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text, "The Program dialog is not part of this version yet.\n\n"
-                                 "tarvel-cli offers the operation meanwhile:\n"
-                                 "    tarvel-cli --project FILE.tvl program [--range START..END]");
-    EXPECT_EQ(box.shown[0].caption, "");
-    EXPECT_EQ(box.shown[0].icon, EMsgIcon::Information);
-}
-
 TEST_F(MainFrame, SetupCommandsOpenTheirDialogsAndCancelLeavesTheProjectAlone)
 {
     const struct {
@@ -140,7 +127,7 @@ TEST_F(MainFrame, SetupCommandsOpenTheirDialogsAndCancelLeavesTheProjectAlone)
             title = window->windowTitle();
             QTest::keyClick(window, Qt::Key_Escape);
         });
-        Frame().Action(Id(c.command))->trigger();
+        TriggerAction(Frame().Action(Id(c.command)));
         EXPECT_EQ(name.toStdString(), c.dialog);
         EXPECT_EQ(title.toStdString(), c.caption);
         EXPECT_FALSE(Doc().IsModified()) << c.dialog;

@@ -5,7 +5,7 @@
 EMsgResult CScriptedMessageBox::Show(const std::string& text, const std::string& caption,
                                      EMsgIcon icon, EMsgButtons buttons)
 {
-    shown.push_back({text, caption, icon, buttons});
+    shown.push_back({text, caption, icon, buttons, {}});
     if (buttons == EMsgButtons::Ok)
         return EMsgResult::Ok;
     if (answers_.empty()) {
@@ -17,4 +17,12 @@ EMsgResult CScriptedMessageBox::Show(const std::string& text, const std::string&
     EMsgResult r = answers_.front();
     answers_.pop_front();
     return r;
+}
+
+EMsgResult CScriptedMessageBox::ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
+                                             EMsgButtons buttons, const std::string& details)
+{
+    const EMsgResult result = Show(text, caption, icon, buttons);
+    shown.back().details = details;
+    return result;
 }

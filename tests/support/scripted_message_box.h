@@ -18,11 +18,14 @@ public:
         std::string caption;
         EMsgIcon icon;
         EMsgButtons buttons;
+        std::string details;
     };
 
     void Answer(EMsgResult result) { answers_.push_back(result); }
     EMsgResult Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                     EMsgButtons buttons) override;
+    EMsgResult ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
+                            EMsgButtons buttons, const std::string& details) override;
 
     std::vector<Shown> shown;
     int unexpectedQuestions = 0;

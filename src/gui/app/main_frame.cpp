@@ -9,14 +9,18 @@
 #include "gui/app/window_placement.h"
 #include "commands/checksum_command.h"
 #include "commands/comm_setup_command.h"
+#include "commands/dump_command.h"
+#include "commands/erase_command.h"
 #include "commands/edit_image_command.h"
 #include "commands/fill_command.h"
 #include "commands/init_list_command.h"
 #include "commands/load_command.h"
-#include "commands/probe_update_command.h"
 #include "commands/print_comment_command.h"
+#include "commands/probe_update_command.h"
+#include "commands/program_command.h"
 #include "commands/store_command.h"
 #include "commands/target_setup_command.h"
+#include "commands/verify_command.h"
 #include "common/settings.h"
 #include "common/text_format.h"
 #include "gui/widgets/file_chooser.h"
@@ -25,7 +29,9 @@
 #include "gui/widgets/status_line_view.h"
 #include "gui/dialogs/checksum_dialog.h"
 #include "gui/dialogs/comm_setup_dialog.h"
+#include "gui/dialogs/dump_dialog.h"
 #include "gui/dialogs/edit_image_dialog.h"
+#include "gui/dialogs/erase_dialog.h"
 #include "gui/dialogs/fill_dialog.h"
 #include "gui/dialogs/init_list_dialog.h"
 #include "gui/dialogs/load_dialog.h"
@@ -34,7 +40,10 @@
 #include "gui/dialogs/target_setup_dialog.h"
 #include "probe/link/link_library.h"
 #include "gui/dialogs/print_comment_dialog.h"
+#include "gui/dialogs/program_dialog.h"
+#include "gui/dialogs/verify_dialog.h"
 #include "gui/report/report_printer.h"
+#include "gui/widgets/worker_bridge.h"
 #include "project/qpg_doc.h"
 
 #include <QCloseEvent>
@@ -64,21 +73,6 @@ constexpr int Id(EDoc command)
 {
     return static_cast<int>(command);
 }
-
-// The commands whose dialogs are still to come, with the tarvel-cli step
-// that does the same meanwhile (none for the probe update).
-struct SPending {
-    int id;
-    const char* name;
-    const char* cliStep;
-};
-
-constexpr SPending kPending[] = {
-    {Id(EDoc::Dump), "Dump", "dump --range START..END"},
-    {Id(EDoc::Erase), "Erase", "erase --all | --sectors LIST"},
-    {Id(EDoc::Program), "Program", "program [--range START..END]"},
-    {Id(EDoc::Verify), "Verify", "verify [--range START..END]"},
-};
 
 // The document commands that answer the enable query.
 constexpr EDoc kDocCommands[] = {EDoc::Load,     EDoc::Store,   EDoc::Dump,   EDoc::Edit,
@@ -214,13 +208,15 @@ void CMainFrame::CreateActions()
         {EDoc::PostProgramList, CQpgDoc::PostProgramList}};
     for (const auto& [id, list] : lists)
         connect(Action(Id(id)), &QAction::triggered, this, [this, list = list] { SetupInitList(list); });
+    connect(Action(Id(EDoc::Dump)), &QAction::triggered, this, &CMainFrame::EditDump);
+    connect(Action(Id(EDoc::Erase)), &QAction::triggered, this, &CMainFrame::TargetErase);
+    connect(Action(Id(EDoc::Program)), &QAction::triggered, this, &CMainFrame::TargetProgram);
+    connect(Action(Id(EDoc::Verify)), &QAction::triggered, this, &CMainFrame::TargetVerify);
     connect(Action(FilePrint), &QAction::triggered, this, &CMainFrame::PrintReport);
     connect(Action(FilePrintPreview), &QAction::triggered, this, &CMainFrame::PreviewReport);
     connect(Action(FilePrintSetup), &QAction::triggered, this, &CMainFrame::PrintSetup);
     connect(Action(Id(EDoc::PrintComment)), &QAction::triggered, this, &CMainFrame::EditPrintComment);
     connect(Action(FileExportPdf), &QAction::triggered, this, [this] { ExportReportPdf(); });
-    for (const SPending& pending : kPending)
-        connect(Action(pending.id), &QAction::triggered, this, [this, id = pending.id] { NotYet(id); });
     connect(Action(HelpTopics), &QAction::triggered, this, [this] { ShowHelp(); });
     connect(Action(Help), &QAction::triggered, this, [this] { ShowHelp(); });
     connect(Action(ContextHelp), &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -518,6 +514,19 @@ void RunCommandDialog(CQpgDoc& doc, const SDialogServices& services, QWidget* pa
     command.StoreBack();
 }
 
+// A target command's dialog runs the same way, with the probe library and
+// the bridge through which the operation, on its worker thread, reaches the
+// dialog's status line and boxes.
+template <class TCommand, class TDialog>
+void RunTargetDialog(CQpgDoc& doc, CProbeLibrary& library, const SDialogServices& services, QWidget* parent)
+{
+    CWorkerBridge bridge;
+    TCommand command(doc, STargetContext{library, bridge, bridge});
+    TDialog dialog(command, bridge, services, parent);
+    dialog.exec();
+    command.StoreBack();
+}
+
 } // namespace
 
 SDialogServices CMainFrame::DialogServices()
@@ -573,13 +582,6 @@ void CMainFrame::EditChecksum()
 
 // ---- Setup commands -------------------------------------------------------------
 
-CProbeLibrary& CMainFrame::ProbeLibrary()
-{
-    if (!library_)
-        library_ = std::make_unique<CLinkLibrary>(settings_);
-    return *library_;
-}
-
 void CMainFrame::SetupCommunication()
 {
     CCommSetupCommand command(doc_, ProbeLibrary(), *box_);
@@ -612,6 +614,41 @@ void CMainFrame::SetupInitList(int which)
     CInitListDialog dialog(command, DialogServices(), this);
     dialog.exec();
     command.StoreBack();
+    UpdateCommands();
+}
+
+// ---- Target commands ------------------------------------------------------------
+
+CProbeLibrary& CMainFrame::ProbeLibrary()
+{
+    if (!probe_) {
+        ownProbe_ = std::make_unique<CLinkLibrary>(settings_);
+        probe_ = ownProbe_.get();
+    }
+    return *probe_;
+}
+
+void CMainFrame::EditDump()
+{
+    RunTargetDialog<CDumpCommand, CDumpDialog>(doc_, ProbeLibrary(), DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::TargetErase()
+{
+    RunTargetDialog<CEraseCommand, CEraseDialog>(doc_, ProbeLibrary(), DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::TargetProgram()
+{
+    RunTargetDialog<CProgramCommand, CProgramDialog>(doc_, ProbeLibrary(), DialogServices(), this);
+    UpdateCommands();
+}
+
+void CMainFrame::TargetVerify()
+{
+    RunTargetDialog<CVerifyCommand, CVerifyDialog>(doc_, ProbeLibrary(), DialogServices(), this);
     UpdateCommands();
 }
 
@@ -660,20 +697,6 @@ bool CMainFrame::ExportReportPdf()
 }
 
 // ---- The rest -----------------------------------------------------------------------
-
-void CMainFrame::NotYet(int id)
-{
-    for (const SPending& pending : kPending) {
-        if (pending.id != id)
-            continue;
-        std::string text = Format("The %s dialog is not part of this version yet.", pending.name);
-        if (pending.cliStep)
-            text += Format("\n\ntarvel-cli offers the operation meanwhile:\n    tarvel-cli --project FILE.tvl %s",
-                           pending.cliStep);
-        box_->Show(text, "", EMsgIcon::Information, EMsgButtons::Ok);
-        return;
-    }
-}
 
 CHelpWindow* CMainFrame::ShowHelp(const QString& section, QWidget* over)
 {

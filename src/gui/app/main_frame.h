@@ -100,8 +100,17 @@ public:
     void SetupFirmware();
     void SetupTargetMemory();
     void SetupInitList(int which); // a CQpgDoc::EInitList
-    // The link the Setup dialogs use (made on first use from the settings).
+    // The target commands (Dump is on the Edit menu): each opens its dialog,
+    // whose operations reach the probe on the project's channel.
+    void EditDump();
+    void TargetErase();
+    void TargetProgram();
+    void TargetVerify();
+    // The probe library the Setup and target dialogs use (tests hand in their
+    // own; by default the program's link to the probe, made on first use).
+    void SetProbeLibrary(CProbeLibrary* library) { probe_ = library; }
     CProbeLibrary& ProbeLibrary();
+
     // The setup report: File "&Print...", "Print Pre&view", "P&rint Setup...",
     // "Print &Comment..." and "Export Report as PDF...".
     void PrintReport();
@@ -111,8 +120,6 @@ public:
     bool ExportReportPdf();
     CReportPrinter& Printer() { return *printer_; }
 
-    // The commands whose dialogs are still to come.
-    void NotYet(int id);
     // The manual, at the section with the heading `section` when one is
     // given; over a modal dialog `over` in a window of that dialog.
     CHelpWindow* ShowHelp(const QString& section = QString(), QWidget* over = nullptr);
@@ -146,7 +153,6 @@ private:
     std::unique_ptr<CMessageBox> ownBox_;
     CMessageBox* box_;
     CFileChooser* chooser_;
-    std::unique_ptr<CProbeLibrary> library_;
     CQpgView* view_;
     QHash<int, QAction*> actions_;
     QMenu* fileMenu_ = nullptr;
@@ -156,5 +162,7 @@ private:
     QLabel* indicators_[3] = {};
     std::unique_ptr<CLockIndicators> locks_;
     CHelpWindow* help_ = nullptr;
+    std::unique_ptr<CProbeLibrary> ownProbe_;
+    CProbeLibrary* probe_ = nullptr;
     std::unique_ptr<CReportPrinter> printer_;
 };

@@ -14,14 +14,20 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <vector>
 
 namespace {
 
@@ -44,12 +50,17 @@ void Click(QWidget* window, const char* name)
 void CloseWindow(QWidget* widget)
 {
     if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-        // The safe answer of a question, OK of a message.
-        QAbstractButton* escape = box->escapeButton();
-        if (!escape && !box->buttons().isEmpty())
-            escape = box->buttons().last();
-        if (escape)
-            escape->click();
+        // The safe answer of a question, OK of a message. A box with details
+        // has a button that only shows them: it is never the answer.
+        QAbstractButton* answer = box->escapeButton();
+        for (const auto roles : {std::initializer_list<QMessageBox::ButtonRole>{QMessageBox::RejectRole, QMessageBox::NoRole},
+                                 std::initializer_list<QMessageBox::ButtonRole>{QMessageBox::AcceptRole, QMessageBox::YesRole}}) {
+            for (QAbstractButton* button : box->buttons())
+                if (!answer && std::find(roles.begin(), roles.end(), box->buttonRole(button)) != roles.end())
+                    answer = button;
+        }
+        if (answer)
+            answer->click();
         else
             box->reject();
     } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
@@ -127,8 +138,8 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     Add("edit-image-dialog", trigger(static_cast<int>(EDoc::Edit)), {});
     Add("edit-image-long", trigger(static_cast<int>(EDoc::Edit)), [](QWidget* w) { Click(w, "longRadio"); });
     Add("clear-question", trigger(static_cast<int>(EDoc::Clear)), {});
-    Add("not-yet-message", trigger(static_cast<int>(EDoc::Program)), {});
     AddSetupSteps();
+    AddTargetSteps();
     Add("print-comment-dialog",
         [this, &frame] {
             FillSampleReport(app_.Doc());
@@ -147,6 +158,120 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     });
     Add("about-dialog", trigger(CMainFrame::AppAbout), {});
     Add("help-window", trigger(CMainFrame::HelpTopics), {}, false);
+}
+
+void CScreenshotTour::AddTargetSteps()
+{
+    // The target dialogs reach the simulated probe that scripts/screenshots
+    // starts (the project's channel names it). The image is filled over the
+    // whole flash first, so that a program and a verify run long enough to
+    // be caught half-way.
+    CMainFrame& frame = app_.Frame();
+    using EDoc = CQpgDoc::ECommand;
+    const auto trigger = [&frame](EDoc id) { return [&frame, id] { frame.Action(static_cast<int>(id))->trigger(); }; };
+    Add("dump-dialog", trigger(EDoc::Dump), [](QWidget* w) { Click(w, "fitButton"); });
+    Add("erase-dialog", trigger(EDoc::Erase), {});
+    Add("erase-all-done", trigger(EDoc::Erase), [](QWidget* w) { Click(w, "eraseAllButton"); });
+    Add("program-dialog",
+        [this, open = trigger(EDoc::Program)] {
+            CQpgDoc& doc = app_.Doc();
+            const uint32_t size = doc.physicalRange.GetSize();
+            std::vector<uint8_t> bytes(size);
+            for (uint32_t i = 0; i < size; ++i)
+                bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+            doc.image.WriteBlock(doc.physicalRange.GetStart(), bytes.data(), size);
+            open();
+        },
+        [](QWidget* w) { Click(w, "fitButton"); });
+    Add("program-done", trigger(EDoc::Program), [this](QWidget* w) {
+        Click(w, "fitButton");
+        SaveHalfWay(w, "program-running");
+        Click(w, "startButton");
+    });
+    Add("verify-dialog", trigger(EDoc::Verify), {});
+    Add("verify-done", trigger(EDoc::Verify), [this](QWidget* w) {
+        Click(w, "fitButton");
+        SaveHalfWay(w, "verify-running");
+        Click(w, "startButton");
+    });
+    Add("verify-failure", trigger(EDoc::Verify), [this](QWidget* w) {
+        CQpgDoc& doc = app_.Doc();
+        const uint32_t at = doc.physicalRange.GetStart() + 0x1234;
+        doc.image.WriteByte(at, static_cast<uint8_t>(doc.image.ReadByte(at) ^ 0x21));
+        Type(w, "startEdit", "80001000");
+        Type(w, "secondEdit", "00001000");
+        CatchBoxWhenUp("verify-failure-box");
+        Click(w, "startButton");
+    });
+    // The grid of a two-bank project of the 35-sector device; Cancel leaves
+    // the erase map as it was.
+    Add("erase-sectors-dialog",
+        [this, open = trigger(EDoc::Erase)] {
+            CQpgDoc& doc = app_.Doc();
+            doc.bankCount = 2;
+            doc.eraseMap.Resize(2, 35);
+            doc.eraseMap.SelectSector(0, 3, 1);
+            doc.eraseMap.SelectSector(1, 17, 1);
+            open();
+        },
+        [this](QWidget* w) {
+            // The grid opens while the erase's worker waits: looked for until it is up.
+            auto* timer = new QTimer(w);
+            connect(timer, &QTimer::timeout, this, [this, timer] {
+                QWidget* grid = QApplication::activeModalWidget();
+                if (!grid || grid->objectName() != "eraseSectorsDialog")
+                    return;
+                timer->stop();
+                Save(grid, "erase-sectors-grid");
+                Click(grid, "nextButton");
+                Save(grid, "erase-sectors-grid-page2");
+                CloseWindow(grid);
+            });
+            timer->start(20);
+            Click(w, "eraseSectorsButton");
+        });
+}
+
+void CScreenshotTour::SaveHalfWay(QWidget* dialog, const QString& name)
+{
+    // Polled while the operation runs: the window keeps serving its events.
+    // The timer belongs to the dialog and ends with it.
+    auto* timer = new QTimer(dialog);
+    connect(timer, &QTimer::timeout, this, [this, timer, dialog, name] {
+        auto* bar = dialog->findChild<QProgressBar*>("progressBar");
+        auto* status = dialog->findChild<QLabel*>("statusLine");
+        if (!bar || !status) {
+            timer->deleteLater();
+            return;
+        }
+        if (bar->value() >= 20 && bar->value() <= 85 && status->text().contains("/s")) {
+            Save(dialog, name);
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+void CScreenshotTour::CatchBoxWhenUp(const QString& name)
+{
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this, timer, name] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        // A box with details is shown with them opened.
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QMessageBox::ActionRole)
+                button->click();
+        QTimer::singleShot(kSettleMs, this, [this, box = QPointer<QMessageBox>(box), name] {
+            Save(box, name);
+            CloseWindow(box);
+        });
+    });
+    timer->start(20);
 }
 
 void CScreenshotTour::Add(const QString& name, std::function<void()> open, std::function<void(QWidget*)> work,

@@ -32,6 +32,8 @@ private:
 
     void Add(const QString& name, std::function<void()> open, std::function<void(QWidget*)> work = {},
              bool modal = true);
+    // The Dump, Erase, Program and Verify dialogs at rest, half-way, done and failed.
+    void AddTargetSteps();
     void Next();
     void Save(QWidget* widget, const QString& name);
     // Saves the modal window that comes up next (a question inside a dialog) and answers it with Escape.
@@ -42,6 +44,10 @@ private:
     void CatchNextWindow(const QString& name, std::function<void(QWidget*)> work);
     // The Setup menu's dialogs, their inner dialogs and messages.
     void AddSetupSteps();
+    // Saves `dialog` once its operation is part-way (the bar between 20 and 85, a rate shown).
+    void SaveHalfWay(QWidget* dialog, const QString& name);
+    // Saves the message box that comes up while an operation runs, and answers it.
+    void CatchBoxWhenUp(const QString& name);
 
     CQpgApp& app_;
     QString folder_;

@@ -1,7 +1,12 @@
 #include "gui/widgets/qt_message_box.h"
 
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTextEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -44,6 +49,12 @@ QString AlignedHtml(const QString& text)
 EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                                EMsgButtons buttons)
 {
+    return ShowDetailed(text, caption, icon, buttons, {});
+}
+
+EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
+                                       EMsgButtons buttons, const std::string& details)
+{
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
     case EMsgIcon::None: qicon = QMessageBox::NoIcon; break;
@@ -71,6 +82,22 @@ EMsgResult CQtMessageBox::Show(const std::string& text, const std::string& capti
         box.setText(html);
     } else {
         box.setTextFormat(Qt::PlainText);
+    }
+    if (!details.empty()) {
+        const QString text = QString::fromStdString(details);
+        box.setDetailedText(text);
+        // The details are a table of addresses and bytes: in a fixed font,
+        // unwrapped, in an area wide enough for their longest line.
+        if (auto* area = box.findChild<QTextEdit*>()) {
+            area->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            area->setLineWrapMode(QTextEdit::NoWrap);
+            const QFontMetrics metrics(area->font());
+            int widest = 0;
+            for (const QString& line : text.split(QLatin1Char('\n')))
+                widest = std::max(widest, metrics.horizontalAdvance(line));
+            area->setMinimumWidth(std::min(widest + 4 * metrics.averageCharWidth(), 100 * metrics.averageCharWidth()));
+            area->setMinimumHeight(12 * metrics.lineSpacing());
+        }
     }
     if (buttons == EMsgButtons::YesNoDefaultNo)
         box.setDefaultButton(QMessageBox::No);

@@ -12,6 +12,8 @@ public:
 
     EMsgResult Show(const std::string& text, const std::string& caption, EMsgIcon icon,
                     EMsgButtons buttons) override;
+    EMsgResult ShowDetailed(const std::string& text, const std::string& caption, EMsgIcon icon,
+                            EMsgButtons buttons, const std::string& details) override;
 
 private:
     QWidget* owner_;

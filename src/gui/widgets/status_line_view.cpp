@@ -1,5 +1,8 @@
 #include "gui/widgets/status_line_view.h"
 
+#include "common/clock.h"
+#include "flash/operation_texts.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -31,10 +34,25 @@ void CStatusLineView::SetProgress(int percent)
 void CStatusLineView::SetWaitCursor(bool on)
 {
     if (on) {
+        runningKind_ = EOperationKind::Other;
         ++cursorDepth_;
         QApplication::setOverrideCursor(Qt::WaitCursor);
     } else if (cursorDepth_ > 0) {
         --cursorDepth_;
         QApplication::restoreOverrideCursor();
     }
+}
+
+void CStatusLineView::Progress(const SProgressEvent& event)
+{
+    const uint64_t now = CSystemClock::Instance().NowMicros();
+    if (event.kind != runningKind_ || event.done < firstDone_) {
+        runningKind_ = event.kind;
+        firstDone_ = event.done;
+        firstMicros_ = now;
+    }
+    const std::string text =
+        COperationTexts::Running(event, event.done - firstDone_, (now - firstMicros_) / 1000);
+    if (!text.empty())
+        SetStatus(text);
 }
