@@ -138,8 +138,8 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     Add("edit-image-dialog", trigger(static_cast<int>(EDoc::Edit)), {});
     Add("edit-image-long", trigger(static_cast<int>(EDoc::Edit)), [](QWidget* w) { Click(w, "longRadio"); });
     Add("clear-question", trigger(static_cast<int>(EDoc::Clear)), {});
-    AddSetupSteps();
     AddTargetSteps();
+    AddSetupSteps();
     Add("print-comment-dialog",
         [this, &frame] {
             FillSampleReport(app_.Doc());
@@ -408,8 +408,16 @@ void CScreenshotTour::AddSetupSteps()
         };
     };
 
-    // Target Memory Setup and its messages.
-    Add("target-memory-dialog", trigger(EDoc::TargetMemory), {});
+    // The Setup dialogs work on a second sample project whose init lists
+    // fill the editor; the target steps before them ran on the first one,
+    // whose lists are empty so that nothing stands between them and the board.
+    Add("target-memory-dialog",
+        [this, &frame, trigger] {
+            app_.Doc().SetModifiedFlag(false);
+            frame.OpenPath("lists.tvl");
+            trigger(EDoc::TargetMemory)();
+        },
+        {});
     Add("target-memory-lpc2000", trigger(EDoc::TargetMemory),
         [](QWidget* w) { Choose(w, "memoryTypeCombo", "LPC2000 Flash (128K)"); });
     Add("target-memory-overlap-message", trigger(EDoc::TargetMemory),
