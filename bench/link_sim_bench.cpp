@@ -9,6 +9,7 @@
 //
 // The simulator program is $TARVEL_SIM when set, else the one of this build.
 
+#include "bench_views.h"
 #include "catalogue/flash_catalogue.h"
 #include "flash/transfer.h"
 #include "probe/link/link_library.h"
@@ -44,23 +45,6 @@ constexpr const char* kDevice = "AMD  Am29LV160MB (1M x 16)";
 constexpr const char* kBoard = "board 32 MiB of JEDEC flash\n"
                                "ram   0x40000000 256K\n"
                                "flash \"AMD  Am29LV160MB (1M x 16)\" base=0x80000000 bus=16 banks=16\n";
-
-class CLastStatusView final : public COperationView {
-public:
-    void SetStatus(const std::string& text) override { last = text; }
-    void SetProgress(int) override {}
-    void SetWaitCursor(bool) override {}
-    std::string last;
-};
-
-class CPrintingBox final : public CMessageBox {
-public:
-    EMsgResult Show(const std::string& text, const std::string& caption, EMsgIcon, EMsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return EMsgResult::Ok;
-    }
-};
 
 double ProcessCpuSeconds()
 {

@@ -4,6 +4,7 @@
 // time T. Reports each transfer's payload rate as a fraction of B and the
 // transfer's own result line.
 
+#include "bench_views.h"
 #include "probe/link/link_library.h"
 #include "probe/target_connection.h"
 #include "project/memory_image.h"
@@ -33,23 +34,6 @@ constexpr const char* kDevice = "AMD  Am29LV160MB (1M x 16)";
 constexpr const char* kBoard = "board 8 MiB of JEDEC flash\n"
                                "ram   0x40000000 256K\n"
                                "flash \"AMD  Am29LV160MB (1M x 16)\" base=0x80000000 bus=16 banks=4\n";
-
-class CLastStatusView final : public COperationView {
-public:
-    void SetStatus(const std::string& text) override { last = text; }
-    void SetProgress(int) override {}
-    void SetWaitCursor(bool) override {}
-    std::string last;
-};
-
-class CPrintingBox final : public CMessageBox {
-public:
-    EMsgResult Show(const std::string& text, const std::string& caption, EMsgIcon, EMsgButtons) override
-    {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return EMsgResult::Ok;
-    }
-};
 
 // One simulated probe with a fresh (erased) board.
 struct SSimulator {

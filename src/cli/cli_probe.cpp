@@ -42,19 +42,19 @@ bool CCliProbe::UseNetworkProbe(const std::string& hostPort, std::string& error)
     return true;
 }
 
-bool CCliProbe::UseProbe(const std::string& spec, std::string& error)
+bool CCliProbe::UseProbe(const std::string& address, std::string& error)
 {
-    const size_t at = spec.rfind('@');
-    if (spec.empty() || spec[0] != '/' || at == std::string::npos)
-        return UseNetworkProbe(spec, error);
-    const std::string device = spec.substr(0, at);
-    const std::string baud = spec.substr(at + 1);
+    const size_t at = address.rfind('@');
+    if (address.empty() || address[0] != '/' || at == std::string::npos)
+        return UseNetworkProbe(address, error);
+    const std::string device = address.substr(0, at);
+    const std::string baud = address.substr(at + 1);
     long rate = 0;
     for (int index = 0; BaudOfIndex(index) != 0; ++index)
         if (baud == std::to_string(BaudOfIndex(index)))
             rate = BaudOfIndex(index);
     if (device.size() < 2 || device.find(' ') != std::string::npos || rate == 0) {
-        error = "--probe " + spec + ": a serial probe is DEVICE@BAUD, the baud rate one of 9600, 19200, 38400, "
+        error = "--probe " + address + ": a serial probe is DEVICE@BAUD, the baud rate one of 9600, 19200, 38400, "
                 "57600 and 115200";
         return false;
     }

@@ -23,9 +23,9 @@ public:
 
     // --probe HOST[:PORT]: false (with `error`) for an empty host or a bad port.
     bool UseNetworkProbe(const std::string& hostPort, std::string& error);
-    // --probe SPEC: HOST[:PORT] (UseNetworkProbe) or a serial device with
+    // --probe ADDRESS: HOST[:PORT] (UseNetworkProbe) or a serial device with
     // its baud rate, DEVICE@BAUD (/dev/ttyUSB0@115200). False with `error`.
-    bool UseProbe(const std::string& spec, std::string& error);
+    bool UseProbe(const std::string& address, std::string& error);
     // --sim BOARD: reads the board file (or takes the built-in board for
     // "default") and starts the simulated probe. False with `error` when the
     // board cannot be read or built or the probe cannot listen.
