@@ -179,4 +179,99 @@ TEST_F(CliLeftovers, ASignalAtAnyPointOfAStoreLeavesTheOldFileOrTheWholeNewOne)
     EXPECT_GT(ended, 0) << "no signal arrived before its run ended";
 }
 
+TEST_F(CliLeftovers, TheRunAfterAKillMinus9RemovesOnlyWhatDeadRunsLeft)
+{
+    const int fifo = OpenFifo();
+    ASSERT_GE(fifo, 0);
+    const pid_t killed = Start("--physical 0+1000 load -", "<in.fifo >/dev/null");
+    ASSERT_TRUE(WaitFor([&] { return RunFileExists(Tmp(), "standard-input"); }, 20000)) << Err();
+    ASSERT_EQ(::kill(killed, SIGKILL), 0);
+    EXPECT_EQ(ExitOf(killed), -1);
+    ::close(fifo);
+    ASSERT_EQ(Entries(Tmp()), 2u) << "the dead run's directory and its copy of standard input";
+
+    // Beside it: the directory of a live process, and one of a dead process
+    // that holds a file no run makes.
+    const fs::path live = Tmp() / ("tarvel-cli-" + std::to_string(::getpid()) + "-AbCdEf");
+    const fs::path foreign = Tmp() / ("tarvel-cli-" + std::to_string(killed) + "-XyZxYz");
+    fs::create_directory(live);
+    fs::create_directory(foreign);
+    WriteFileBytes((foreign / "notes.txt").string(), "not ours");
+    WriteFileBytes((foreign / "memimage.qpg").string(), "");
+
+    // A project with a writer's file of the dead run beside it, and one of
+    // this (live) process.
+    ASSERT_EQ(Run("--project p.tvl setup --device " + std::string(kDevice) + " save").exitCode, 0);
+    const std::string deadTemp = dir.File(".p.tvl.tmp-" + std::to_string(killed) + "-0");
+    const std::string liveTemp = dir.File(".p.tvl.tmp-" + std::to_string(::getpid()) + "-0");
+    WriteFileBytes(deadTemp, "half");
+    WriteFileBytes(liveTemp, "half");
+
+    const SCliRun next = Run("--project p.tvl fill --range 0+10 --pattern 1 --unit byte save");
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_FALSE(fs::exists(deadTemp));
+    EXPECT_TRUE(fs::exists(liveTemp));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(foreign / "notes.txt"));
+    EXPECT_FALSE(fs::exists(foreign / "memimage.qpg"));
+    EXPECT_EQ(Entries(Tmp()), 3u) << "the live directory, and the foreign one with its file";
+}
+
+TEST_F(CliLeftovers, ABinaryFileRunningPastTheAddressSpaceIsRefusedWhole)
+{
+    // 4 GiB + 4 KiB, sparse: its first bytes would wrap onto address 0.
+    const std::string big = dir.File("big.bin");
+    {
+        const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "\x11\x22", 2, 0), 2);
+        ASSERT_EQ(::ftruncate(fd, (off_t{1} << 32) + 4096), 0);
+        ::close(fd);
+    }
+    for (const char* offset : {"0", "F0000000"}) {
+        const SCliRun run = Run("--allow-outside --physical 0+1000 fill --range 0+2 --pattern AA --unit byte load "
+                                "big.bin --offset " + std::string(offset) + " store out.s19 --range 0+2");
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("longer than the"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir.File("out.s19")));
+    }
+    // A small file that runs past the top from its offset is refused as well.
+    WriteFileBytes(dir.File("small.bin"), std::string(0x20, '\x03')); // not text: text is no binary file
+    const SCliRun top = Run("--allow-outside --physical FFFFF000+1000 load small.bin --offset FFFFFFF0");
+    EXPECT_EQ(top.exitCode, 1) << top.err;
+    EXPECT_NE(top.err.find("longer than the 16 bytes"), std::string::npos) << top.err;
+    EXPECT_EQ(Entries(Tmp()), 0u);
+}
+
+TEST_F(CliLeftovers, ASaveNeverWritesOverAnotherRunsChange)
+{
+    ASSERT_EQ(Run("--project p.tvl setup --device " + std::string(kDevice) + " save").exitCode, 0);
+    // The first run has read the project and waits for its program file.
+    const int fifo = OpenFifo();
+    ASSERT_GE(fifo, 0);
+    const pid_t first = Start("--yes --project p.tvl load - save", "<in.fifo >/dev/null");
+    ASSERT_TRUE(WaitFor([&] { return RunFileExists(Tmp(), "standard-input"); }, 20000)) << Err();
+    // Meanwhile a second run changes and saves it.
+    const SCliRun second = Run("--project p.tvl fill --range 0+10 --pattern 5A --unit byte save");
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    const std::string secondBytes = ReadFileBytes(dir.File("p.tvl"));
+    const std::string s19 = "S1070000112233444E\nS9030000FC\n";
+    ASSERT_EQ(::write(fifo, s19.data(), s19.size()), static_cast<ssize_t>(s19.size()));
+    ::close(fifo);
+    EXPECT_EQ(ExitOf(first), 1) << Err();
+    EXPECT_NE(Err().find("p.tvl changed on disk"), std::string::npos) << Err();
+    EXPECT_EQ(ReadFileBytes(dir.File("p.tvl")), secondBytes) << "the second run's change is kept";
+
+    // A project made where there was none is another program's too.
+    const int fifo2 = ::open(dir.File("in.fifo").c_str(), O_RDWR | O_CLOEXEC);
+    const pid_t maker =
+        Start("--yes --project new.tvl setup --device " + std::string(kDevice) + " load - save", "<in.fifo >/dev/null");
+    ASSERT_TRUE(WaitFor([&] { return RunFileExists(Tmp(), "standard-input"); }, 20000)) << Err();
+    ASSERT_EQ(Run("--project new.tvl save").exitCode, 0);
+    ASSERT_EQ(::write(fifo2, s19.data(), s19.size()), static_cast<ssize_t>(s19.size()));
+    ::close(fifo2);
+    EXPECT_EQ(ExitOf(maker), 1) << Err();
+    EXPECT_NE(Err().find("new.tvl changed on disk"), std::string::npos) << Err();
+}
+
 } // namespace
