@@ -16,6 +16,11 @@
 #include "commands/verify_command.h"
 #include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
+#include "report/pdf_report_canvas.h"
+#include "report/report_content.h"
+#include "report/report_layout.h"
+#include "report/text_report_canvas.h"
+#include "support/hostile_project_cases.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"
@@ -31,47 +36,6 @@ namespace {
 constexpr const char* kDevice = "AMD  Am29LV160MB (1M x 16)";
 // Nothing listens here: a command that gets as far as connecting fails to.
 constexpr const char* kNowhere = "NETWORK 127.0.0.1:1 1";
-
-struct SHostileCase {
-    const char* name;
-    std::function<void(CQpgDoc&)> set;
-    // How Program and Erase All end: refused before the probe is touched
-    // (InvalidSetup, InvalidRange), or they get as far as connecting.
-    ETargetResult program;
-    ETargetResult erase;
-};
-
-const SHostileCase kCases[] = {
-    {"UnitsAt0xFFFF",
-     [](CQpgDoc& d) { d.fillUnit = d.checksumType = d.checksumDestType = d.editUnit = 0xFFFF; },
-     ETargetResult::ConnectFailed, ETargetResult::ConnectFailed},
-    {"ChannelsAndBaudsAt0xFFFF",
-     [](CQpgDoc& d) { d.targetBaud = d.targetChannel = d.loaderBaud = d.loaderChannel = 0xFFFF; },
-     ETargetResult::ConnectFailed, ETargetResult::ConnectFailed},
-    {"BusWidthAt0xFFFF", [](CQpgDoc& d) { d.busWidth = 0xFFFF; }, ETargetResult::InvalidSetup,
-     ETargetResult::InvalidSetup},
-    {"BusWidth3", [](CQpgDoc& d) { d.busWidth = 3; }, ETargetResult::InvalidSetup, ETargetResult::InvalidSetup},
-    {"NoBank", [](CQpgDoc& d) { d.bankCount = 0; }, ETargetResult::ConnectFailed, ETargetResult::InvalidSetup},
-    {"SeventeenBanks", [](CQpgDoc& d) { d.bankCount = 17; }, ETargetResult::ConnectFailed,
-     ETargetResult::InvalidSetup},
-    {"BanksAt0xFFFF", [](CQpgDoc& d) { d.bankCount = 0xFFFF; }, ETargetResult::ConnectFailed,
-     ETargetResult::InvalidSetup},
-    {"BaseAtTheTop",
-     [](CQpgDoc& d) {
-         d.physicalRange.Set(0xFFFFFFFF, 0x200000, 1);
-         d.programRange.Set(0xFFFFFFFF, 1, 1);
-     },
-     ETargetResult::ConnectFailed, ETargetResult::InvalidSetup},
-    {"TargetOptionsAllOnes", [](CQpgDoc& d) { d.targetOptions = 0xFFFFFFFF; }, ETargetResult::ConnectFailed,
-     ETargetResult::ConnectFailed},
-    {"EraseMapOf17Banks", [](CQpgDoc& d) { d.eraseMap.Resize(17, 35); }, ETargetResult::ConnectFailed,
-     ETargetResult::ConnectFailed},
-};
-
-void PrintTo(const SHostileCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 // The values a command may only read (the ranges, addresses and patterns the
 // dialogs hand back are theirs to change).
@@ -165,9 +129,18 @@ TEST_P(HostileProject, IsKeptAsReadAndEveryCommandEndsInItsMessageOrAClampedView
     EXPECT_LT(setup.setup.clockIndex, CTargetMemorySetup::kJtagClockCount);
     EXPECT_LT(setup.setup.cpuIndex, CTargetMemorySetup::kCpuTypeCount);
     EXPECT_EQ(Kept(doc), Kept(written)) << "no command changed an index, width or count it did not show";
+
+    // The setup report names what it can and lays out every page; it only reads.
+    const std::vector<uint8_t> before = doc.SaveToBytes();
+    CReportLayout layout(CReportContent(doc, "hostile.tvl", "11.12.2026"));
+    CPdfReportCanvas pdf;
+    CTextReportCanvas text(pdf);
+    EXPECT_GE(layout.PrintAll(text), 1);
+    EXPECT_NE(text.Text().find("Target Memory Setup"), std::string::npos);
+    EXPECT_TRUE(doc.SaveToBytes() == before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, HostileProject, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Fields, HostileProject, ::testing::ValuesIn(kHostileCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
