@@ -26,14 +26,12 @@ public:
             return kExitFailed;
         if (!maintenance.Connect("probe-update"))
             return maintenance.Finish(kExitFailed);
-        // Without the files there is nothing to update to: say which are
-        // missing and where they were looked for.
-        if (!maintenance.ReportMissingFiles("probe-update")) {
-            maintenance.PrintVersions(false);
-            return maintenance.Finish(kExitFailed);
-        }
+        // A missing file fails its own part in the update, which names it
+        // and where it was looked for; the other part still goes in when
+        // its turn comes (the firmware first).
         if (!model.UpdateEnabled()) {
-            // The Update button stays disabled: nothing newer on disk.
+            // The Update button stays disabled: the probe runs a firmware
+            // and nothing newer is on disk.
             std::printf("Firmware and logic are up to date.\n");
             maintenance.PrintVersions();
             return maintenance.Finish(kExitOk);

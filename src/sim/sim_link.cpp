@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/inotify.h>
 #include <sys/uio.h>
 #include <termios.h>
 #include <unistd.h>
@@ -113,7 +114,56 @@ std::string CSimLink::OpenPty()
     tcsetattr(slave, TCSANOW, &tio);
     ServeFd(master, true);
     connections_.back()->keepFd = slave;
+    connections_.back()->ptyPath = name;
     return name;
+}
+
+void CSimLink::CutLine(SConnection& connection)
+{
+    connection.inbound.clear();
+    connection.outbound.clear();
+    connection.inboundBytes = 0;
+    connection.outboundBytes = 0;
+    connection.decoder = CWireDecoder(connection.withChecksum);
+    connection.watchFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (connection.watchFd < 0 ||
+        inotify_add_watch(connection.watchFd, connection.ptyPath.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        // Without word of the host's close the line could never be mended.
+        Log("line " + connection.ptyPath + " cut and closed (no watch on it)");
+        Close(connection);
+        return;
+    }
+    connection.lineCut = true;
+    Log("line " + connection.ptyPath + " cut");
+}
+
+void CSimLink::WatchCutLine(SConnection& connection, short revents)
+{
+    // The events first: bytes of a host that opened the terminal after the
+    // close are the next host's, and are served.
+    alignas(inotify_event) char events[4096];
+    bool closed = false;
+    ssize_t n = 0;
+    while ((n = read(connection.watchFd, events, sizeof events)) > 0)
+        closed = true; // only close events are watched
+    if (closed) {
+        close(connection.watchFd);
+        connection.watchFd = -1;
+        connection.lineCut = false;
+        connection.decoder = CWireDecoder(connection.withChecksum);
+        connection.upFree = connection.downFree = connection.lastSendAt = Clock::time_point{};
+        // Replies the cut host never read are not the next host's.
+        tcflush(connection.keepFd, TCIFLUSH);
+        Log("line " + connection.ptyPath + " whole again");
+        if (revents & (POLLIN | POLLHUP))
+            ReadFrom(connection);
+        return;
+    }
+    if (revents & POLLIN) {
+        uint8_t buffer[4096];
+        while (read(connection.fd, buffer, sizeof buffer) > 0) {
+        }
+    }
 }
 
 int CSimLink::Start()
@@ -157,8 +207,11 @@ void CSimLink::Close(SConnection& connection)
         close(connection.fd);
     if (connection.keepFd >= 0)
         close(connection.keepFd);
+    if (connection.watchFd >= 0)
+        close(connection.watchFd);
     connection.fd = -1;
     connection.keepFd = -1;
+    connection.watchFd = -1;
     connection.closed = true;
 }
 
@@ -386,7 +439,12 @@ void CSimLink::ProcessDue(SConnection& connection)
         std::chrono::milliseconds delay{0};
         const bool faulty = !faultsEnded_;
         if (faulty && faults_.CutsAt(number)) {
-            Close(connection);
+            // A network connection is closed; a serial line goes dead until
+            // its host lets go, and its terminal stays for the next host.
+            if (connection.keepFd >= 0)
+                CutLine(connection);
+            else
+                Close(connection);
             return;
         }
         if (faulty && !faults_.Apply(number, reply, delay))
@@ -485,6 +543,11 @@ void CSimLink::Run()
             }
             fds.push_back({connection->fd, events, 0});
         }
+        // After the connections: the watches of cut lines, which only wake the loop.
+        for (auto& connection : connections_) {
+            if (connection->watchFd >= 0)
+                fds.push_back({connection->watchFd, POLLIN, 0});
+        }
         timespec ts{};
         timespec* timeout = nullptr;
         if (next != Clock::time_point::max()) {
@@ -506,7 +569,7 @@ void CSimLink::Run()
             continue;
         }
         const size_t index = listening ? 2 : 1;
-        const size_t polled = fds.size() - index;
+        const size_t polled = connections_.size();
         // Reads first, so that a host that has hung up is gone before its
         // successor is accepted.
         for (size_t i = 0; i < polled; ++i) {
@@ -514,6 +577,10 @@ void CSimLink::Run()
             if (connection.closed)
                 continue;
             const short revents = fds[index + i].revents;
+            if (connection.lineCut) {
+                WatchCutLine(connection, revents);
+                continue;
+            }
             // A hang-up while the connection is held back cannot be read to
             // its end: the host is gone, and so are its requests' answers.
             if ((revents & POLLERR) || ((revents & POLLHUP) && !CanRead(connection)))

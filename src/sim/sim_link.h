@@ -120,6 +120,13 @@ private:
     struct SConnection {
         int fd = -1;
         int keepFd = -1;  // pseudo-terminal: our own handle on the terminal side
+        std::string ptyPath;  // pseudo-terminal: the terminal side's path
+        // Pseudo-terminal: the line is cut (a cable pulled). Nothing is
+        // answered and whatever arrives is dropped until the host lets go of
+        // the terminal (closes it: watchFd, an inotify descriptor on its
+        // path, tells); the line is then whole again for the next host.
+        bool lineCut = false;
+        int watchFd = -1;
         bool isSocket = false;
         bool fromListener = false;
         CWireDecoder decoder{false};
@@ -151,6 +158,13 @@ private:
     void WriteDue(SConnection& connection);
     Clock::duration LineTime(size_t bytes) const;
     static void Close(SConnection& connection);
+    // Cuts a pseudo-terminal's line instead of closing it, so that its path
+    // stays valid for the next host.
+    void CutLine(SConnection& connection);
+    // A cut line: mends it once the host has closed the terminal (the close
+    // is queued, so a host that opens it again at once is not missed), and
+    // drops what arrives while it is cut.
+    void WatchCutLine(SConnection& connection, short revents);
     static bool CanRead(const SConnection& connection);
     static bool CanAnswer(const SConnection& connection);
     void NoteQueued(const SConnection& connection);

@@ -2,6 +2,7 @@
 // probe-netsetup against a simulated probe, with the sample firmware and
 // logic files that the build places next to tarvel-cli.
 #include "cli_runner.h"
+#include "probe/probe_frames.h"
 #include "sim/sim_probe_images.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -74,41 +75,75 @@ TEST_F(CliProbe, UpdateWritesTheFilesIntoTheProbeAndTheNextRunFindsNothingNewer)
     EXPECT_TRUE(Has(run.out, "Firmware and logic are up to date.")) << run.out;
 }
 
-TEST_F(CliProbe, ProgramDirectorySettingAndABadFirmwareFile)
+TEST_F(CliProbe, ProgramDirectorySettingAMissingLogicFileAndABadFirmwareFile)
 {
     Start();
-    std::string image = CSimProbeImages::FirmwareImage(150);
-    image.insert(image.find('\n') + 1, "S3 not a record\n");
-    WriteFileBytes(dir.File("QX7ARMFW.150"), image);
+    WriteFileBytes(dir.File("QX7ARMFW.150"), CSimProbeImages::FirmwareImage(150));
     ::setenv("TARVEL_PROGRAM_DIR", dir.Path().c_str(), 1);
-    // Without a logic file the update is not tried: the step names the
-    // files it looked for and where; probe-info tells no update is available.
+    // Without a logic file the good firmware still goes in (it comes first);
+    // the logic fails, naming the file it looked for and where, and so does
+    // the run.
     SCliRun run = RunCli(dir, probe + " probe-update");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Has(run.err, "tarvel-cli: probe-update: no logic file ARMJED70.nnn in " + dir.Path().string()))
-        << run.err;
-    EXPECT_FALSE(Has(run.err, "Firmware update failed!")) << run.err;
-    EXPECT_TRUE(Has(run.out, "Firmware  1.13      1.50\nLogic     1.12      unknown\n")) << run.out;
+    EXPECT_TRUE(Has(run.err, "Firmware: Programming Flash ... passed!\n")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Logic: Cannot open JEDEC file!\n")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Logic: there is no file ARMJED70.nnn in " + dir.Path().string() + "\n")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Updating firmware and logic failed!")) << run.err;
+    EXPECT_FALSE(Has(run.out, "up to date")) << run.out;
+    {
+        auto lock = sim->Link().LockProbe();
+        EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 150);
+        EXPECT_EQ(sim->Probe().Loader().LogicVersion(), 112) << "the logic is not touched";
+    }
     std::filesystem::remove(dir.File("QX7ARMFW.150"));
     run = RunCli(dir, probe + " probe-info");
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.out, "Firmware  1.13      unknown\nLogic     1.12      unknown\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "Firmware  1.50      unknown\nLogic     1.12      unknown\n")) << run.out;
     EXPECT_FALSE(Has(run.out, "An update is available")) << run.out;
     EXPECT_TRUE(Has(run.err, "tarvel-cli: probe-info: no firmware file QX7ARMFW.nnn in " + dir.Path().string()))
         << run.err;
 
-    // With both files the bad firmware record stops the update before the probe is touched.
-    WriteFileBytes(dir.File("QX7ARMFW.150"), image);
-    WriteFileBytes(dir.File("ARMJED70.150"), CSimProbeImages::JedecFile(150));
+    // A bad firmware record stops the update before the probe is touched.
+    std::string image = CSimProbeImages::FirmwareImage(151);
+    image.insert(image.find('\n') + 1, "S3 not a record\n");
+    WriteFileBytes(dir.File("QX7ARMFW.151"), image);
+    WriteFileBytes(dir.File("ARMJED70.151"), CSimProbeImages::JedecFile(151));
     run = RunCli(dir, probe + " probe-update");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(Has(run.out, "Firmware  unknown   1.50\nLogic     unknown   1.50\n")) << run.out;
+    EXPECT_TRUE(Has(run.out, "Firmware  unknown   1.51\nLogic     unknown   1.51\n")) << run.out;
     EXPECT_FALSE(Has(run.out, "no firmware that starts")) << "the dialog's unknown is no answer of the loader";
-    EXPECT_TRUE(Has(run.err, "Firmware: bad record in QX7ARMFW.150, line 2: ")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Firmware: bad record in QX7ARMFW.151, line 2: ")) << run.err;
     EXPECT_TRUE(Has(run.err, "Firmware update failed!")) << run.err;
     EXPECT_TRUE(Has(run.err, "Updating firmware and logic failed!")) << run.err;
     auto lock = sim->Link().LockProbe();
-    EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 113) << "the old firmware is untouched";
+    EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 150) << "the firmware is untouched";
+    EXPECT_EQ(sim->Probe().Loader().LogicVersion(), 112) << "and the logic too";
+}
+
+TEST_F(CliProbe, AProbeWithoutAFirmwareThatStartsIsNeverUpToDate)
+{
+    // Nothing on disk is newer than the probe's logic, and there is no
+    // firmware image: the probe still needs a firmware.
+    SProbeSimConfig config;
+    config.logicVersion = 113;
+    Start(config);
+    {
+        auto lock = sim->Link().LockProbe();
+        // The marker's sector erased: the loader starts nothing.
+        const uint8_t erase[] = {kCmdEraseProbeSector, 0x01, 0x04, 0x00, 0x00};
+        std::vector<uint8_t> reply;
+        ASSERT_TRUE(sim->Probe().Loader().HandleCommand(erase, sizeof erase, reply));
+        ASSERT_FALSE(sim->Probe().Loader().FirmwareStartable());
+    }
+    WriteFileBytes(dir.File("ARMJED70.113"), CSimProbeImages::JedecFile(113));
+    ::setenv("TARVEL_PROGRAM_DIR", dir.Path().c_str(), 1);
+    const SCliRun run = RunCli(dir, probe + " probe-update");
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    EXPECT_FALSE(Has(run.out, "up to date")) << run.out;
+    EXPECT_TRUE(Has(run.err, "Firmware: the probe holds no firmware that starts, and there is no file "
+                             "QX7ARMFW.nnn in " + dir.Path().string() + "\n")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Firmware update failed!")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Updating firmware and logic failed!")) << run.err;
 }
 
 TEST_F(CliProbe, NetworkSetupIsWrittenAndKeptInTheProject)

@@ -1,5 +1,5 @@
 // Firmware image files: every line a good record with its data inside the
-// firmware area, or the file refused with the line at fault.
+// firmware area (from its first sector up, the start marker's word erased), or the file refused with the line at fault.
 #include "probe/maintenance/firmware_image.h"
 #include "probe/maintenance/firmware_record.h"
 
@@ -27,9 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         for (const CFirmwareImage::SBlock& block : image.Blocks()) {
             const uint64_t end = uint64_t{block.address} + block.data.size();
-            if (block.address < CFirmwareImage::kAreaStart || end > CFirmwareImage::kAreaEnd ||
+            if (block.address < CFirmwareImage::kAreaStart || end > (uint64_t{1} << 32) ||
                 block.data.size() % 4 != 0 || block.filePosition > text.size())
                 std::abort();
+            for (uint64_t at = block.address; at < end; ++at) {
+                if (at >= CFirmwareImage::kMarkerAddress && at < CFirmwareImage::kMarkerAddress + 4 &&
+                    block.data[at - block.address] != 0xFF)
+                    std::abort();
+            }
         }
     } else if (image.detail.empty()) {
         std::abort();

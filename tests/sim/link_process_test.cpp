@@ -209,6 +209,35 @@ TEST(LinkProcess, TheSimulatorOverAPseudoTerminalAsComPort)
     EXPECT_EQ(sim.Stop(), 0);
 }
 
+TEST(LinkProcess, ALineCutOnThePseudoTerminalLeavesItForTheNextHost)
+{
+    // The line goes dead at the fifth request, as a pulled cable: no answer,
+    // and none to this host's later requests either.
+    CSimProcess sim(WithRamBoard({"--no-tcp", "--pty", "--loader", "--cut", "5"}));
+    ASSERT_TRUE(sim.Running());
+    const std::string path = Announced(sim, "pty");
+    ASSERT_FALSE(path.empty());
+
+    CLinkLibrary library;
+    library.Settings().Set(ESetting::SerialDevice1, path);
+    ASSERT_EQ(library.LinkOpen("COM1 57600"), 0);
+    CProbeFrames frames(library);
+    SLoaderIdentity identity;
+    int answered = 0;
+    while (answered < 10 && frames.LoaderIdentify(identity) == 0)
+        ++answered;
+    ASSERT_LT(answered, 10) << "the line was never cut";
+    EXPECT_NE(frames.LoaderIdentify(identity), 0) << "a cut line stays dead for its host";
+    library.LinkClose();
+    ASSERT_EQ(access(path.c_str(), F_OK), 0) << "the terminal is still there";
+
+    // The next host opens the same terminal and is served as usual.
+    ASSERT_EQ(library.LinkOpen("COM1 57600"), 0);
+    ASSERT_EQ(frames.LoaderIdentify(identity), 0);
+    EXPECT_EQ(identity.loaderVersion, 105);
+    EXPECT_EQ(sim.Stop(), 0);
+}
+
 TEST(LinkProcess, ARefusingSimulatorAndBadOptions)
 {
     CSimProcess refusing({"--port", "0", "--refuse"});

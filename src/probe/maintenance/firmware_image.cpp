@@ -3,6 +3,7 @@
 #include "common/bounded_file.h"
 #include "probe/maintenance/firmware_record.h"
 
+#include <algorithm>
 #include <fstream>
 
 CFirmwareImage::EResult CFirmwareImage::Read(const std::string& path)
@@ -49,15 +50,20 @@ CFirmwareImage::EResult CFirmwareImage::ReadText(const std::string& text)
             return bad(lineNumber, error);
         if (kind != CFirmwareRecord::EKind::Data || data.empty())
             continue;
-        const uint64_t end = uint64_t(address) + ((data.size() + 3) / 4) * 4;
-        if (address < kAreaStart || end > kAreaEnd)
+        data.resize((data.size() + 3) / 4 * 4, 0xFF);
+        const uint64_t end = uint64_t(address) + data.size();
+        if (address < kAreaStart)
             return bad(lineNumber, "data outside the firmware area");
-        if (address < kMarkerAddress + 4 && end > kMarkerAddress)
-            return bad(lineNumber, "data on the start marker");
+        if (end > uint64_t(1) << 32)
+            return bad(lineNumber, "data past the end of the address space");
+        for (uint64_t at = std::max<uint64_t>(address, kMarkerAddress); at < std::min<uint64_t>(end, kMarkerAddress + 4);
+             ++at) {
+            if (data[at - address] != 0xFF)
+                return bad(lineNumber, "data on the start marker");
+        }
         SBlock block;
         block.address = address;
         block.data = std::move(data);
-        block.data.resize((block.data.size() + 3) / 4 * 4, 0xFF);
         block.filePosition = pos;
         block.line = lineNumber;
         blocks_.push_back(std::move(block));

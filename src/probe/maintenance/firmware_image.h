@@ -6,13 +6,16 @@
 
 // A firmware image file read and checked whole before anything reaches the
 // probe: every line must be a good record (CFirmwareRecord), at most 254
-// characters long before its newline, and every data byte must lie in the
-// firmware area of probe flash, clear of the start marker's word, which is
-// written last and by the programmer alone. A file without data is refused.
+// characters long before its newline, and no data byte may lie below the
+// firmware's first sector (the loader and the network setup lie there) nor
+// past the end of the 32-bit address space. Where the area ends is the
+// probe's business: a byte the loader cannot program fails the update there.
+// The start marker's word is written last and by the programmer alone: data
+// on it must be 0xFF (erased flash, which programming leaves as it is). A
+// file without data is refused.
 class CFirmwareImage {
 public:
     static constexpr uint32_t kAreaStart = 0x0100C000;
-    static constexpr uint32_t kAreaEnd = 0x01100000;  // one past the last byte
     static constexpr uint32_t kMarkerAddress = 0x01040000;
     static constexpr size_t kMaxLineLength = 254;
     // The whole area as S-records of short lines fits well within this; a

@@ -154,12 +154,18 @@ bool CUpdateSetupModel::Update()
 
 bool CUpdateSetupModel::RunUpdate()
 {
-    auto firmwareFailed = [this]() {
-        box_.Show("Firmware update failed!", "", EMsgIcon::None, EMsgButtons::Ok);
+    auto firmwareFailed = [this](const std::string& why = "") {
+        if (!why.empty())
+            view_.SetStatus(why);
+        box_.ShowDetailed("Firmware update failed!", "", EMsgIcon::None, EMsgButtons::Ok, why);
         return false;
     };
     probeReached_ = false;
-    const bool firmwareNeeded = newestFirmware != firmwareVersion;
+    // A probe whose loader reports firmware version 0 holds no firmware that
+    // starts: it needs one, even when no image was found on disk (version 0
+    // too); the update then fails and says so, and is never "passed!" with
+    // nothing for the probe to run.
+    const bool firmwareNeeded = FirmwareNeeded();
     const bool logicNeeded = newestLogic != logicVersion;
 
     // Each file is read and checked whole before its own part of the probe
@@ -167,17 +173,24 @@ bool CUpdateSetupModel::RunUpdate()
     CFirmwareImage image;
     if (firmwareNeeded) {
         const std::string path = files_.Path(CProbeImageFiles::kFirmwareFamily, newestFirmware);
+        if (newestFirmware == 0)
+            return firmwareFailed(std::string("Firmware: ") +
+                                  (firmwareVersion == 0 ? "the probe holds no firmware that starts, and there is "
+                                                        : "there is ") +
+                                  MissingFileText(CProbeImageFiles::kFirmwareFamily));
         const CFirmwareImage::EResult read = image.Read(path);
         if (read == CFirmwareImage::EResult::BadRecord)
-            view_.SetStatus(CFirmwareProgrammer::BadRecordText(path, image));
+            return firmwareFailed(CFirmwareProgrammer::BadRecordText(path, image));
         if (read != CFirmwareImage::EResult::Ok)
-            return firmwareFailed();
+            return firmwareFailed("Firmware: " + image.detail);
     }
     CLogicProgrammer logic(frames_, view_, box_);
     const std::string signature = CLogicProgrammer::SignatureText(newestLogic);
     // A missing or bad logic file stops only the logic: a good firmware
     // still goes in, as firmware comes before logic.
     const bool logicFileOk = !logicNeeded || logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic));
+    if (!logicFileOk && newestLogic == 0)
+        view_.SetStatus("Logic: there is " + MissingFileText(CProbeImageFiles::kLogicFamily));
 
     if (firmwareNeeded) {
         probeReached_ = true;
@@ -204,6 +217,11 @@ bool CUpdateSetupModel::RunUpdate()
     }
     TakeIdentity(identity);
     return true;
+}
+
+std::string CUpdateSetupModel::MissingFileText(const char* family) const
+{
+    return std::string("no file ") + family + ".nnn in " + files_.Directory();
 }
 
 bool CUpdateSetupModel::Transmit()

@@ -82,7 +82,13 @@ public:
 private:
     bool Identify(SLoaderIdentity& identity);
     void TakeIdentity(const SLoaderIdentity& identity);
-    bool NewestDiffers() const { return newestFirmware != firmwareVersion || newestLogic != logicVersion; }
+    // The firmware is to be programmed: a newer (or older) image is on disk,
+    // or the probe holds no firmware that starts (version 0).
+    bool FirmwareNeeded() const { return newestFirmware != firmwareVersion || firmwareVersion == 0; }
+    // Update's enabled state after Connect, Current and a passed Update.
+    bool NewestDiffers() const { return FirmwareNeeded() || newestLogic != logicVersion; }
+    // "no file FAMILY.nnn in DIRECTORY".
+    std::string MissingFileText(const char* family) const;
     // The work of Update under the wait cursor; true on success.
     bool RunUpdate();
     void DropLostLink();

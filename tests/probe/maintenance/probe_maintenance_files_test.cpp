@@ -171,6 +171,9 @@ TEST(FirmwareImage, PaddingPositionsAndWholeFileChecks)
         {"loader sector", "S3060100400001B7\n", 1, "line 1: data outside the firmware area"},
         {"setup sector", "S306010080000177\n", 1, "line 1: data outside the firmware area"},
         {"start marker", "S3060104000201F1\n", 1, "line 1: data on the start marker"},
+        {"a zero among the marker's erased bytes", "S30D0103FFFC01020304FFFF00FFEC\n", 1,
+         "line 1: data on the start marker"},
+        {"past the address space", "S30AFFFFFFFC0102030405ED\n", 1, "line 1: data past the end of the address space"},
         {"no data", "S0030000FC\nS70501000000F9\n", 2, "no data records"},
         {"too long", "S0030000FC" + std::string(250, ' ') + "\n", 1, "line 1: longer than 254 characters"},
     };
@@ -187,6 +190,33 @@ TEST(FirmwareImage, PaddingPositionsAndWholeFileChecks)
     EXPECT_EQ(image.detail, "/dev/zero is larger than a firmware image can be");
     EXPECT_EQ(image.ReadText(CSimProbeImages::FirmwareImage(114)), CFirmwareImage::EResult::Ok) << image.detail;
     EXPECT_EQ(image.ReadText("s30a0100c000010203040525\r\n"), CFirmwareImage::EResult::Ok) << image.detail;
+}
+
+TEST(FirmwareImage, ErasedBytesOnTheMarkerWordAndDataPastTheLastKnownSectorAreTheProbesBusiness)
+{
+    // 0xFF is what an erased marker word holds: an image may carry it there
+    // (its own or its padding's), whole, in part or across the word's start.
+    // Where the firmware area ends is not known here: the loader answers
+    // for the bytes it cannot program.
+    struct SCase {
+        const char* name;
+        std::string text;
+        uint32_t address;
+        size_t size;
+    };
+    const SCase cases[] = {
+        {"the whole word erased", "S30901040000FFFFFFFFF5\n", 0x01040000, 4},
+        {"across the word's start", "S30E0103FFFC01020304FFFFFFFF05E7\n", 0x0103FFFC, 12},
+        {"its last byte and past it", "S30701040003FF07EA\n", 0x01040003, 4},
+        {"past the last sector the loader erases", "S3090110000001020304DB\n", 0x01100000, 4},
+    };
+    for (const SCase& c : cases) {
+        CFirmwareImage image;
+        ASSERT_EQ(image.ReadText(c.text), CFirmwareImage::EResult::Ok) << c.name << ": " << image.detail;
+        ASSERT_EQ(image.Blocks().size(), 1u) << c.name;
+        EXPECT_EQ(image.Blocks()[0].address, c.address) << c.name;
+        EXPECT_EQ(image.Blocks()[0].data.size(), c.size) << c.name;
+    }
 }
 
 } // namespace

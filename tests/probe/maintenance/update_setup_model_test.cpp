@@ -332,6 +332,77 @@ TEST_F(UpdateSetup, BadFirmwareRecordWritesNothingAndTheOldFirmwareStillStarts)
     EXPECT_FALSE(sim->Probe().LoaderRunning()) << "the old firmware starts";
 }
 
+TEST_F(UpdateSetup, ErasedMarkerBytesGoInAndBytesPastTheProbesFlashAreRefusedByTheLoader)
+{
+    struct SCase {
+        const char* name;
+        const char* record;
+        bool passes;
+    };
+    const SCase cases[] = {
+        {"0xFF on the marker's word", "S30901040000FFFFFFFFF5\n", true},
+        {"past the probe's flash", "S3090110000001020304DB\n", false},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        box.shown.clear();
+        view.statuses.clear();
+        std::string image = CSimProbeImages::FirmwareImage(114);
+        image.insert(image.rfind("S7"), c.record);
+        WriteFirmware(114, image);
+        Start();
+        ASSERT_TRUE(model->Connect());
+        EXPECT_EQ(model->Update(), c.passes) << ::testing::PrintToString(Texts());
+        EXPECT_EQ(Startable(), c.passes);
+        if (c.passes) {
+            EXPECT_EQ(model->firmwareVersion, 114);
+            EXPECT_TRUE(Flash(kFirmwareStart, kFirmwareSize) == firmware_area::Expected(114));
+        } else {
+            EXPECT_EQ(Texts(), std::vector<std::string>{"Firmware update failed!"});
+            EXPECT_TRUE(StatusShown("Firmware: Programming Flash ... failed!"));
+        }
+    }
+}
+
+TEST_F(UpdateSetup, AProbeWithoutAFirmwareThatStartsAndNoImageOnDiskFailsTheUpdate)
+{
+    // Before, such a probe with its logic up to date had Update disabled
+    // (nothing newer on disk), and with an older logic the update passed
+    // without a firmware that starts.
+    struct SCase {
+        const char* name;
+        uint16_t probeLogic;
+    };
+    const SCase cases[] = {{"logic up to date", 113}, {"logic older", 112}};
+    std::filesystem::remove(dir.File("QX7ARMFW.114"));
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        box.shown.clear();
+        view.statuses.clear();
+        SProbeSimConfig config;
+        config.logicVersion = c.probeLogic;
+        Start(CSimFixture::Tcp({}, config));
+        ASSERT_TRUE(model->Connect());
+        // The firmware's marker sector erased: the loader starts nothing.
+        ASSERT_EQ(CProbeFrames(library).EraseProbeSector(0x01040000), kStatusOk);
+        ASSERT_TRUE(model->Current());
+        EXPECT_EQ(model->firmwareVersion, 0);
+        EXPECT_EQ(model->newestFirmware, 0);
+        EXPECT_TRUE(model->UpdateEnabled()) << "the probe needs a firmware";
+        const std::string rowBefore = Row(3);
+
+        EXPECT_FALSE(model->Update());
+        const std::string why = "Firmware: the probe holds no firmware that starts, and there is no file "
+                                "QX7ARMFW.nnn in " + dir.Path().string();
+        ASSERT_EQ(Texts(), std::vector<std::string>{"Firmware update failed!"});
+        EXPECT_EQ(box.shown[0].details, why);
+        EXPECT_TRUE(StatusShown(why)) << ::testing::PrintToString(view.statuses);
+        EXPECT_EQ(view.Status(), "Updating firmware and logic failed!");
+        EXPECT_EQ(Row(3), rowBefore) << "the logic waits for the firmware, as it comes after it";
+        EXPECT_FALSE(Startable());
+    }
+}
+
 TEST_F(UpdateSetup, MalformedJedecFileLeavesTheLogicAloneButTheFirmwareGoesIn)
 {
     struct SCase {
