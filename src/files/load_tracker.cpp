@@ -66,7 +66,11 @@ void CLoadTracker::NoteOverlap(uint32_t address, const uint8_t* data, uint32_t c
     };
     // A sequential file goes on where its last block ended: one comparison.
     if (last_ != written_.end() && last_->first <= begin && last_->second >= begin) {
-        const auto next = std::next(last_);
+        // Most files are written upwards, so the block written last is
+        // mostly the highest one: that is asked first, as stepping past the
+        // map's last element climbs the whole tree.
+        const bool highest = last_ == std::prev(written_.end());
+        const auto next = highest ? written_.end() : std::next(last_);
         if (next == written_.end() || next->first > end) {
             check(begin, std::min(last_->second, end));
             last_->second = std::max(last_->second, end);

@@ -66,15 +66,15 @@ TEST_P(FaultInjection, FailsCleanlyAndLosesNothing)
         uint32_t before = 0, after = 0;
         std::vector<uint8_t> meantProject; // the project after a clean run (erase sectors keeps its selection)
         {
-            CSimBoardUnderTest clean(Board());
+            CSimFixture clean(Board(), CSimFixture::Tcp());
             CProject project;
             CTimedLibrary library;
             for (const EOp step : Preparation(op))
-                ASSERT_TRUE(RunCommand(step, project, library, clean.Channel(), clock).done);
-            before = clean.link->RequestsReceived();
-            const SOutcome outcome = RunCommand(op, project, library, clean.Channel(), clock);
+                ASSERT_TRUE(RunCommand(step, project, library, clean.ChannelText(), clock).done);
+            before = clean.Link().RequestsReceived();
+            const SOutcome outcome = RunCommand(op, project, library, clean.ChannelText(), clock);
             ASSERT_TRUE(outcome.done) << outcome.message;
-            after = clean.link->RequestsReceived();
+            after = clean.Link().RequestsReceived();
             meantProject = project.doc.SaveToBytes();
         }
         ASSERT_GT(after, before);
@@ -86,20 +86,20 @@ TEST_P(FaultInjection, FailsCleanlyAndLosesNothing)
         const bool erase = op == EOp::EraseAll || op == EOp::EraseSectors;
         ASSERT_TRUE(!erase || after - before >= 5u);
         fault.arm(faults, erase ? before + 5 : before + 1 + (after - before) / 2);
-        CSimBoardUnderTest sim(Board(fault.board), {}, faults);
+        CSimFixture sim(Board(fault.board), CSimFixture::Tcp(faults));
         CProject project;
         ASSERT_TRUE(project.ok);
         CTimedLibrary library;
         for (const EOp step : Preparation(op)) {
             // A stuck bit fails the programming that prepares a verify.
-            const bool prepared = faults.refuseConnection || RunCommand(step, project, library, sim.Channel(), clock).done;
+            const bool prepared = faults.refuseConnection || RunCommand(step, project, library, sim.ChannelText(), clock).done;
             ASSERT_TRUE(prepared || !fault.board.empty());
         }
         const std::vector<uint8_t> image = project.Image();
         const std::vector<uint8_t> projectFile = project.doc.SaveToBytes();
         const std::vector<uint8_t> flash = sim.Peek(kDemoFlashBase, kLength);
 
-        const SOutcome outcome = RunCommand(op, project, library, sim.Channel(), clock);
+        const SOutcome outcome = RunCommand(op, project, library, sim.ChannelText(), clock);
         std::printf("| %s | %s | %s | %s | %ld |\n", fault.name, Name(op), outcome.done ? "done" : "failed",
                     outcome.message.c_str(), library.worstOverrunMs);
 
@@ -118,7 +118,7 @@ TEST_P(FaultInjection, FailsCleanlyAndLosesNothing)
             EXPECT_TRUE(sim.Peek(kDemoFlashBase, kLength) == flash); // reading changes no flash
         }
         if (fault.passes) {
-            const SOutcome retry = RunCommand(op, project, library, sim.Channel(), clock);
+            const SOutcome retry = RunCommand(op, project, library, sim.ChannelText(), clock);
             EXPECT_TRUE(retry.done) << retry.message;
             EXPECT_FALSE(library.link.IsOpen());
             if (op == EOp::Program) {

@@ -98,7 +98,7 @@ struct SOutcome {
 // dialog opened on them as the front end opens it.
 class CRig {
 public:
-    CRig(const CTempDir& programDir, const SSimFaults& faults) : sim(kBoard, Options(faults)), programDir_(programDir)
+    CRig(const CTempDir& programDir, const SSimFaults& faults) : sim(kBoard, CSimFixture::Tcp(faults)), programDir_(programDir)
     {
         doc.loaderChannel = 1;
         doc.loaderBaud = 3;
@@ -176,14 +176,6 @@ public:
     }
 
     static constexpr const char* kBoard = "ram 0x40000000 4K\n";
-    static CSimFixture::SOptions Options(const SSimFaults& faults)
-    {
-        CSimFixture::SOptions options;
-        options.tcp = true;
-        options.faults = faults;
-        return options;
-    }
-
     CSimFixture sim;
     CQpgDoc doc{false};
     CTimedLibrary library; // after the probe: closes its link before the probe stops

@@ -5,7 +5,8 @@
 #include "commands/program_command.h"
 #include "commands/verify_command.h"
 #include "flash/operation_texts.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 #include "project/qpg_doc.h"
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"
@@ -26,7 +27,7 @@ CCodeList OneWrite(uint32_t address, uint32_t value)
 
 class SpansTest : public ::testing::Test {
   protected:
-    explicit SpansTest(const std::string& board = CBoardFile::DefaultText()) : sim(board)
+    explicit SpansTest(const std::string& board = CBoardFile::DefaultText()) : sim(board, CSimFixture::Tcp())
     {
         EXPECT_EQ(doc.image.Open(0, dir.Path().string()), 0);
         doc.memoryType = kDemoDevice;
@@ -35,7 +36,7 @@ class SpansTest : public ::testing::Test {
         doc.image.SetBase(kDemoFlashBase);
     }
 
-    STargetContext Context() { return STargetContext{library, box, view, sim.Channel()}; }
+    STargetContext Context() { return STargetContext{library, box, view, sim.ChannelText()}; }
 
     // Writes `count` spans of 16 bytes, 0x400 apart, from the flash base.
     std::vector<CMemoryRange> WriteSpans(int count)
@@ -52,7 +53,7 @@ class SpansTest : public ::testing::Test {
         return spans;
     }
 
-    CSimBoardUnderTest sim;
+    CSimFixture sim;
     CRecordingLibrary library;
     CTempDir dir;
     CQpgDoc doc{false};

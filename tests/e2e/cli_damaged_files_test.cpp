@@ -9,7 +9,8 @@
 #include "cli_runner.h"
 #include "program_file_texts.h"
 #include "common/text_format.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 #include "support/elf_builder.h"
 #include "support/temp_dir.h"
 
@@ -42,7 +43,7 @@ protected:
 
     SCliRun Cli(const std::string& steps)
     {
-        return RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.link->Port()) + " " + steps);
+        return RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.Port()) + " " + steps);
     }
 
     // The first 64 KiB of flash as tarvel-cli dumps them back, stored as
@@ -69,7 +70,7 @@ protected:
     }
 
     CTempDir dir;
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     std::string project_;
     std::string flash_;
 };
@@ -105,7 +106,7 @@ TEST_F(CliDamagedFiles, DamagedAndForeignProgramFilesNeverReachTheFlash)
     }
     // The text rule names its way out; flash - reads standard input and
     // refuses what load refuses.
-    const SCliRun run = RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.link->Port()) + " --project p.tvl flash -",
+    const SCliRun run = RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.Port()) + " --project p.tvl flash -",
                                "", dir.File("notes.txt"));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run.err, "tarvel-cli: give --format binary to load a text file's characters as they are"))

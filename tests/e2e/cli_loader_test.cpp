@@ -8,7 +8,8 @@
 #include "cli_runner.h"
 #include "program_file_texts.h"
 #include "files/srecord_writer.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 #include "support/elf_builder.h"
 #include "support/temp_dir.h"
 
@@ -59,7 +60,7 @@ class CliLoader : public ::testing::Test {
 protected:
     SCliRun Cli(const std::string& steps) { return RunCli(dir, Probe() + " " + steps); }
     SCliRun CliSetup(const std::string& steps) { return Cli(kSetup + " " + steps); }
-    std::string Probe() const { return "--probe 127.0.0.1:" + std::to_string(sim.link->Port()); }
+    std::string Probe() const { return "--probe 127.0.0.1:" + std::to_string(sim.Port()); }
     std::string Write(const std::string& name, const std::string& bytes)
     {
         WriteFileBytes(dir.File(name), bytes);
@@ -89,7 +90,7 @@ protected:
     }
 
     CTempDir dir;
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     const SFlashDevice* device = CFlashCatalogue::FindFlashDevice(kDemoDevice);
 };
 

@@ -3,9 +3,6 @@
 // logic files that the build places next to tarvel-cli.
 #include "cli_runner.h"
 #include "probe/probe_frames.h"
-#include "sim/probe_sim.h"
-#include "sim/probe_sim_ram_board.h"
-#include "sim/sim_link.h"
 #include "sim/sim_probe_images.h"
 #include "support/sim_fixture.h"
 #include "support/temp_dir.h"
@@ -34,10 +31,7 @@ protected:
 
     void Start(const SProbeSimConfig& config = {})
     {
-        CSimFixture::SOptions options;
-        options.tcp = true;
-        options.config = config;
-        sim = std::make_unique<CSimFixture>("ram 0x40000000 4K\n", options);
+        sim = std::make_unique<CSimFixture>("ram 0x40000000 4K\n", CSimFixture::Tcp({}, config));
         ASSERT_TRUE(sim->Ok()) << sim->Error();
         const std::string channel = sim->ChannelText();  // "NETWORK 127.0.0.1:PORT 1"
         probe = "--probe " + channel.substr(8, channel.size() - 10);
@@ -185,10 +179,7 @@ TEST_F(CliProbe, FailuresExitNonZeroWithTheSystemsText)
     Start();
     SProbeSimConfig noLoader;
     noLoader.loaderVersion = 0;
-    CSimFixture::SOptions options;
-    options.tcp = true;
-    options.config = noLoader;
-    CSimFixture empty("ram 0x40000000 4K\n", options);
+    CSimFixture empty("ram 0x40000000 4K\n", CSimFixture::Tcp({}, noLoader));
     ASSERT_TRUE(empty.Ok()) << empty.Error();
     const std::string emptyChannel = empty.ChannelText();
     const std::string emptyProbe = "--probe " + emptyChannel.substr(8, emptyChannel.size() - 10);
@@ -208,14 +199,11 @@ TEST_F(CliProbe, FailuresExitNonZeroWithTheSystemsText)
 
 TEST_F(CliProbe, LoaderPortOptionsReachASerialLineAndStayInTheProject)
 {
-    CProbeSimRamBoard board;
-    ASSERT_TRUE(board.AddRegion(0x40000000, 0x1000, 0));
-    CProbeSim probeSim(board);
-    CSimLink link(probeSim);
-    const std::string pty = link.OpenPty();
-    ASSERT_FALSE(pty.empty());
-    ASSERT_EQ(link.Start(), 0);
-    ::setenv("TARVEL_COM2", pty.c_str(), 1);
+    CSimFixture::SOptions options;
+    options.transport = CSimFixture::ETransport::Pty;
+    CSimFixture serial = CSimFixture::OnRamBoard(options, {{0x40000000, 0x1000, 0}});
+    ASSERT_TRUE(serial.Ok()) << serial.Error();
+    ::setenv("TARVEL_COM2", serial.PtyPath().c_str(), 1);
 
     SCliRun run = RunCli(dir, "--project p.tvl probe-info --port COM2 --baud 19200 save");
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -230,7 +218,6 @@ TEST_F(CliProbe, LoaderPortOptionsReachASerialLineAndStayInTheProject)
     run = RunCli(dir, "probe-update --baud 115200");
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_TRUE(Has(run.err, "probe-update: --baud wants 9600, 19200, 38400 or 57600")) << run.err;
-    link.Stop();
 }
 
 } // namespace

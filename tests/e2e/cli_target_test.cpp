@@ -6,7 +6,8 @@
 #include "cli_runner.h"
 #include "support/temp_dir.h"
 #include "catalogue/flash_catalogue.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,9 @@ bool Has(const std::string& text, const std::string& part)
 
 class CliTarget : public ::testing::Test {
 protected:
-    SCliRun Cli(CSimBoardUnderTest& sim, const std::string& steps)
+    SCliRun Cli(CSimFixture& sim, const std::string& steps)
     {
-        return RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.link->Port()) + " " + kSetup + " " + steps);
+        return RunCli(dir, "--probe 127.0.0.1:" + std::to_string(sim.Port()) + " " + kSetup + " " + steps);
     }
 
     CTempDir dir;
@@ -34,7 +35,7 @@ protected:
 
 TEST_F(CliTarget, ProgramVerifyAndDumpThroughTheProbe)
 {
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     SCliRun run = Cli(sim, "fill --range 80000100+200 --pattern 12345678 --unit long "
                            "program --range 80000100+200 verify --range 80000100+200");
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -57,7 +58,7 @@ TEST_F(CliTarget, ProgramVerifyAndDumpThroughTheProbe)
 
 TEST_F(CliTarget, ProgramWithoutRangeTakesTheImagesUsedRange)
 {
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     SCliRun run = Cli(sim, "fill --range 80001000+10 --pattern A5 --unit byte program");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Has(run.err, "16 bytes successful programmed (")) << run.err;
@@ -119,7 +120,7 @@ TEST_F(CliTarget, EveryFailureEndsWithItsTextAndANonZeroExitCode)
     for (const SFailureCase& c : cases) {
         SProbeSimConfig config;
         config.firmwareKind = c.firmwareKind;
-        CSimBoardUnderTest sim(c.board, config, c.faults);
+        CSimFixture sim(c.board, CSimFixture::Tcp(c.faults, config));
         const SCliRun run = Cli(sim, c.steps + " dump --range 80000000+10");
         EXPECT_EQ(run.exitCode, 1) << c.name << "\n" << run.err;
         for (const std::string& text : c.texts)
@@ -131,7 +132,7 @@ TEST_F(CliTarget, EveryFailureEndsWithItsTextAndANonZeroExitCode)
 
 TEST_F(CliTarget, EraseSectorsAndEraseAllThroughTheCli)
 {
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     const SFlashDevice& device = *CFlashCatalogue::FindFlashDevice(kDemoDevice);
     const uint32_t sector1 = device.SectorStart(1), sector2 = device.SectorStart(2);
     SCliRun run = Cli(sim, "fill --range 80000000+20000 --pattern 00 --unit byte program erase --sectors 0/1");
@@ -161,7 +162,7 @@ TEST_F(CliTarget, EraseSectorsAndEraseAllThroughTheCli)
 
 TEST_F(CliTarget, EraseFailureOfTheFaultyBoard)
 {
-    CSimBoardUnderTest sim(std::string(CBoardFile::DefaultText()) + "fault erase-fail 0x80008000\n");
+    CSimFixture sim(std::string(CBoardFile::DefaultText()) + "fault erase-fail 0x80008000\n", CSimFixture::Tcp());
     const SCliRun run = Cli(sim, "erase --sectors 0/2,0/3,0/4 dump --range 80000000+10");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(Has(run.err, "Erasing failed at bank  0 sector  3 ! \nProcess aborted...")) << run.err;
@@ -171,7 +172,7 @@ TEST_F(CliTarget, EraseFailureOfTheFaultyBoard)
 
 TEST_F(CliTarget, CommTestsTheLinkAndKeepsTheChannelInTheProject)
 {
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     SCliRun run = Cli(sim, "comm --channel network --ip 127.0.0.1 --test save p.tvl");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Has(run.err, "Communication Test: Link to QDX successful tested!")) << run.err;

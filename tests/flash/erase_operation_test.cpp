@@ -5,7 +5,8 @@
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "catalogue/flash_catalogue.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ class EraseOperationTest : public ::testing::Test {
 protected:
     EraseOperationTest()
     {
-        CTargetConnection connection(library, box, sim.Channel(), clock);
+        CTargetConnection connection(library, box, sim.ChannelText(), clock);
         EXPECT_TRUE(connection.ConnectTarget(&view));
         EXPECT_EQ(connection.Frames().FlashSetup(static_cast<uint8_t>(Device().programAlgorithm), 2,
                                                  0u - kDemoFlashSize, 0xFFFFFFFF, 0),
@@ -63,7 +64,7 @@ protected:
         return texts;
     }
 
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     CRecordingLibrary library;
     CScriptedMessageBox box;
     CRecordingOperationView view;
@@ -73,7 +74,7 @@ protected:
 TEST_F(EraseOperationTest, EraseAllErasesTheChipBetweenTheLists)
 {
     ASSERT_EQ(Flash(0), 0x00);
-    CEraseAllOperation erase(library, box, view, sim.Channel(), clock);
+    CEraseAllOperation erase(library, box, view, sim.ChannelText(), clock);
     Prepare(erase);
     EXPECT_EQ(erase.Start(), ETargetResult::Done) << view.LastStatus();
     EXPECT_TRUE(box.shown.empty());
@@ -89,7 +90,7 @@ TEST_F(EraseOperationTest, EraseAllErasesTheChipBetweenTheLists)
 
 TEST_F(EraseOperationTest, FailingPostListFailsAnEraseThatWorked)
 {
-    CEraseAllOperation erase(library, box, view, sim.Channel(), clock);
+    CEraseAllOperation erase(library, box, view, sim.ChannelText(), clock);
     Prepare(erase);
     erase.postList = OneWrite(0x10000000, 1);
     EXPECT_EQ(erase.Start(), ETargetResult::OperationFailed);
@@ -100,7 +101,7 @@ TEST_F(EraseOperationTest, FailingPostListFailsAnEraseThatWorked)
 
 TEST_F(EraseOperationTest, EraseSectorsErasesOnlyTheChosenSectors)
 {
-    CEraseSectorsOperation erase(library, box, view, sim.Channel(), clock);
+    CEraseSectorsOperation erase(library, box, view, sim.ChannelText(), clock);
     Prepare(erase);
     EXPECT_EQ(erase.Start([](CEraseMap& map) {
         std::string error;
@@ -119,7 +120,7 @@ TEST_F(EraseOperationTest, EraseSectorsErasesOnlyTheChosenSectors)
 
 TEST_F(EraseOperationTest, EraseSectorsStopsSilentlyWithoutASelectionOrOnCancel)
 {
-    CEraseSectorsOperation erase(library, box, view, sim.Channel(), clock);
+    CEraseSectorsOperation erase(library, box, view, sim.ChannelText(), clock);
     Prepare(erase);
     EXPECT_EQ(erase.Start([](CEraseMap&) { return true; }), ETargetResult::NothingSelected);
     EXPECT_EQ(erase.Start([](CEraseMap& map) {
@@ -134,8 +135,8 @@ TEST_F(EraseOperationTest, EraseSectorsStopsSilentlyWithoutASelectionOrOnCancel)
 
 TEST_F(EraseOperationTest, NoDeviceStopsBothCommandsBeforeAnyTraffic)
 {
-    CEraseAllOperation all(library, box, view, sim.Channel(), clock);
-    CEraseSectorsOperation sectors(library, box, view, sim.Channel(), clock);
+    CEraseAllOperation all(library, box, view, sim.ChannelText(), clock);
+    CEraseSectorsOperation sectors(library, box, view, sim.ChannelText(), clock);
     Prepare(all);
     Prepare(sectors);
     all.flashDevice = sectors.flashDevice = "NONE";

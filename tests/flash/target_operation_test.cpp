@@ -7,7 +7,8 @@
 #include "probe/probe_frames.h"
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@ protected:
     // clock too, so that a reply that never comes times out at once.
     explicit TargetOperationTest(const std::string& board = CBoardFile::DefaultText(), const SSimFaults& faults = {},
                                  bool manualLink = false)
-        : sim(board, {}, faults), library(manualLink ? static_cast<CClock&>(clock) : CSystemClock::Instance())
+        : sim(board, CSimFixture::Tcp(faults)), library(manualLink ? static_cast<CClock&>(clock) : CSystemClock::Instance())
     {
         EXPECT_EQ(image.Open(kDemoFlashBase), 0);
     }
@@ -52,7 +53,7 @@ protected:
     }
     CProgramOperation Program(uint32_t start, uint32_t size)
     {
-        CProgramOperation operation(library, box, view, sim.Channel(), image, clock);
+        CProgramOperation operation(library, box, view, sim.ChannelText(), image, clock);
         Prepare(operation, start, size);
         operation.flashBase = kDemoFlashBase;
         operation.busWidthBytes = 2;
@@ -86,7 +87,7 @@ protected:
     }
 
     CManualClock clock{1};
-    CSimBoardUnderTest sim;
+    CSimFixture sim;
     CRecordingLibrary library;
     CScriptedMessageBox box;
     CRecordingOperationView view;
@@ -111,14 +112,14 @@ TEST_F(TargetOperationTest, ProgramRunsListsAroundTheTransferAndVerifyAndDumpAgr
     EXPECT_EQ(view.LastStatus().rfind("5000 bytes successful programmed (", 0), 0u) << view.LastStatus();
     ExpectEnded();
 
-    CVerifyOperation verify(library, box, view, sim.Channel(), image, clock);
+    CVerifyOperation verify(library, box, view, sim.ChannelText(), image, clock);
     Prepare(verify, start, 5000);
     EXPECT_EQ(verify.Start(), ETargetResult::Done) << view.LastStatus();
     EXPECT_EQ(view.LastStatus().rfind("5000 bytes successful verified (", 0), 0u) << view.LastStatus();
     ExpectEnded();
 
     image.Clear();
-    CDumpOperation dump(library, box, view, sim.Channel(), image, clock);
+    CDumpOperation dump(library, box, view, sim.ChannelText(), image, clock);
     Prepare(dump, start - 16, 5032);
     EXPECT_EQ(dump.Start(), ETargetResult::Done) << view.LastStatus();
     std::vector<uint8_t> dumped(5000);
@@ -132,8 +133,8 @@ TEST_F(TargetOperationTest, ProgramRunsListsAroundTheTransferAndVerifyAndDumpAgr
 TEST_F(TargetOperationTest, NoDeviceStopsEveryCommandBeforeAnyProbeTraffic)
 {
     CProgramOperation program = Program(kDemoFlashBase, 16);
-    CVerifyOperation verify(library, box, view, sim.Channel(), image, clock);
-    CDumpOperation dump(library, box, view, sim.Channel(), image, clock);
+    CVerifyOperation verify(library, box, view, sim.ChannelText(), image, clock);
+    CDumpOperation dump(library, box, view, sim.ChannelText(), image, clock);
     Prepare(verify, kDemoFlashBase, 16);
     Prepare(dump, kDemoFlashBase, 16);
     for (const char* name : {"NONE", "", "No such flash"}) {
@@ -143,7 +144,7 @@ TEST_F(TargetOperationTest, NoDeviceStopsEveryCommandBeforeAnyProbeTraffic)
         EXPECT_EQ(dump.Start(), ETargetResult::NoDevice);
     }
     EXPECT_EQ(library.opens, 0);
-    EXPECT_EQ(sim.link->RequestsReceived(), 0u);
+    EXPECT_EQ(sim.Link().RequestsReceived(), 0u);
     ASSERT_EQ(box.shown.size(), 9u);
     for (const std::string& text : BoxTexts())
         EXPECT_EQ(text, "No valid memory device selected!");
@@ -165,8 +166,8 @@ TEST_F(TargetOperationTest, MainListOf129StopsEveryCommandWithTheInitListBox)
         tooLong.Add(CCodeItem(CCodeItem::Nop, 0, 0, ""));
     Fill(kDemoFlashBase, Pattern(64, 1));
     CProgramOperation program = Program(kDemoFlashBase, 64);
-    CVerifyOperation verify(library, box, view, sim.Channel(), image, clock);
-    CDumpOperation dump(library, box, view, sim.Channel(), image, clock);
+    CVerifyOperation verify(library, box, view, sim.ChannelText(), image, clock);
+    CDumpOperation dump(library, box, view, sim.ChannelText(), image, clock);
     Prepare(verify, kDemoFlashBase, 64);
     Prepare(dump, kDemoFlashBase, 64);
     program.mainList = verify.mainList = dump.mainList = tooLong;
@@ -233,7 +234,7 @@ TEST_F(TargetOperationTest, FailingPostListFailsAProgramThatWorked)
 TEST_F(TargetOperationTest, VerifyMismatchShowsTheVerifyBox)
 {
     Fill(kDemoFlashBase + 0x1000, {0x12});
-    CVerifyOperation verify(library, box, view, sim.Channel(), image, clock);
+    CVerifyOperation verify(library, box, view, sim.ChannelText(), image, clock);
     Prepare(verify, kDemoFlashBase, 0x2000);
     EXPECT_EQ(verify.Start(), ETargetResult::OperationFailed);
     EXPECT_EQ(view.LastStatus(), "Verify failed at address 80001000. Image = 12, Target = FF");
@@ -243,8 +244,8 @@ TEST_F(TargetOperationTest, VerifyMismatchShowsTheVerifyBox)
 
 TEST_F(TargetOperationTest, WrongFirmwareShowsOnlyTheConnectBox)
 {
-    CSimBoardUnderTest loaderSim(CBoardFile::DefaultText(), SProbeSimConfig{.firmwareKind = 1});
-    CDumpOperation dump(library, box, view, loaderSim.Channel(), image, clock);
+    CSimFixture loaderSim(CSimFixture::Tcp({}, SProbeSimConfig{.firmwareKind = 1}));
+    CDumpOperation dump(library, box, view, loaderSim.ChannelText(), image, clock);
     Prepare(dump, kDemoFlashBase, 16);
     EXPECT_EQ(dump.Start(), ETargetResult::ConnectFailed);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Invalid firmware loaded!"});

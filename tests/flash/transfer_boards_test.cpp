@@ -9,7 +9,8 @@
 #include "support/scripted_message_box.h"
 #include "project/code_list.h"
 #include "catalogue/flash_catalogue.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ TEST(TransferBoards, EveryProgramAlgorithmOfTheSampleBoardsProgramsVerifiesAndDu
         CBoardFile file;
         std::string error;
         ASSERT_TRUE(CBoardFile::Parse(text, file, error)) << name << ": " << error;
-        CSimBoardUnderTest sim(text);
+        CSimFixture sim(text, CSimFixture::Tcp());
         uint32_t workspace = 0xFFFFFFFF;
         for (const auto& ram : file.rams)
             workspace = ram.base;
@@ -57,7 +58,7 @@ TEST(TransferBoards, EveryProgramAlgorithmOfTheSampleBoardsProgramsVerifiesAndDu
             CScriptedMessageBox box;
             CRecordingOperationView view;
             CManualClock clock(1);
-            CTargetConnection connection(library, box, sim.Channel(), clock);
+            CTargetConnection connection(library, box, sim.ChannelText(), clock);
             ASSERT_TRUE(connection.ConnectTarget(&view)) << view.LastStatus();
             if (flash.chipSelect.used) {
                 CCodeList select;

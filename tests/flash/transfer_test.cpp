@@ -5,7 +5,8 @@
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "catalogue/flash_catalogue.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@ std::vector<uint8_t> Pattern(size_t n, uint8_t seed)
 // A connected target on a simulated board, and an image over its flash.
 class TransferTest : public ::testing::Test {
 protected:
-    explicit TransferTest(const std::string& board = CBoardFile::DefaultText()) : sim(board)
+    explicit TransferTest(const std::string& board = CBoardFile::DefaultText()) : sim(board, CSimFixture::Tcp())
     {
         EXPECT_EQ(image.Open(kDemoFlashBase), 0);
         EXPECT_TRUE(connection.ConnectTarget(&view));
@@ -48,12 +49,12 @@ protected:
         ASSERT_EQ(image.WriteBlock(address, bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
     }
 
-    CSimBoardUnderTest sim;
+    CSimFixture sim;
     CRecordingLibrary library;
     CScriptedMessageBox box;
     CRecordingOperationView view;
     CManualClock clock{1};
-    CTargetConnection connection{library, box, sim.Channel(), clock};
+    CTargetConnection connection{library, box, sim.ChannelText(), clock};
     CMemoryImage image;
     CTransfer transfer{connection, image, view};
 };

@@ -238,11 +238,9 @@ TEST_F(CommSetupDialog, RefusesAnInvalidIpAddressForTheNetwork)
 
 TEST_F(CommSetupDialog, TestPassesAgainstTheSimulatedProbeAndStoresNothing)
 {
-    CSimFixture::SOptions options;
-    options.tcp = true;
-    CSimFixture sim("ram 0x40000000 4K\n", options);
+    CSimFixture sim("ram 0x40000000 4K\n", CSimFixture::Tcp());
     ASSERT_TRUE(sim.Ok()) << sim.Error();
-    auto dialog = Open(sim.Link().Port());
+    auto dialog = Open(sim.Port());
     Click(dialog.get(), "networkRadio");
     Type(dialog.get(), "ipEdit", "127.0.0.1");
     Click(dialog.get(), "testButton");
@@ -280,9 +278,7 @@ protected:
         // Firmware 114 and logic 113 on disk; the probe holds 113 and 112.
         WriteFileBytes(dir.File("QX7ARMFW.114"), CSimProbeImages::FirmwareImage(114));
         WriteFileBytes(dir.File("ARMJED70.113"), CSimProbeImages::JedecFile(113));
-        CSimFixture::SOptions options;
-        options.tcp = true;
-        sim = std::make_unique<CSimFixture>("ram 0x40000000 4K\n", options);
+        sim = std::make_unique<CSimFixture>("ram 0x40000000 4K\n", CSimFixture::Tcp());
         ASSERT_TRUE(sim->Ok()) << sim->Error();
         doc.probeAddress = "192.168.1.10";
         doc.subnetMask = "255.255.255.0";

@@ -4,7 +4,8 @@
 #include "probe/channel_text.h"
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -35,13 +36,13 @@ TEST(CommSetup, AcceptChecksTheAddressOrThePort)
 
 TEST(CommSetup, LinkTestOpensClosesAndRebuildsTheChannelText)
 {
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     CManualClock clock; // the test of a stopped probe times out at once
     CRecordingLibrary library(clock);
     CScriptedMessageBox box;
     CRecordingOperationView view;
     CCommSetup setup(library, box);
-    const std::string port = std::to_string(sim.link->Port());
+    const std::string port = std::to_string(sim.Port());
 
     EXPECT_TRUE(setup.TestLink({4, 0, "127.0.0.1:" + port}, view));
     EXPECT_EQ(GetChannelText(), "NETWORK 127.0.0.1:" + port + " 1");
@@ -58,7 +59,7 @@ TEST(CommSetup, LinkTestOpensClosesAndRebuildsTheChannelText)
     EXPECT_TRUE(setup.TestLink({0, 2, ""}, view, "NETWORK 127.0.0.1:" + port + " 1"));
     EXPECT_EQ(GetChannelText(), "COM1 38400");
 
-    sim.link->Stop();
+    sim.Link().Stop();
     EXPECT_FALSE(setup.TestLink({4, 0, "127.0.0.1:" + port}, view));
     ASSERT_EQ(box.shown.size(), 3u);
     EXPECT_EQ(box.shown[2].text.rfind("Link test failed with error -", 0), 0u) << box.shown[2].text;

@@ -4,7 +4,8 @@
 #include "support/manual_clock.h"
 #include "support/scripted_message_box.h"
 #include "project/code_list.h"
-#include "flash/transfer_sim_fixture.h"
+#include "support/recording_library.h"
+#include "support/sim_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +29,10 @@ protected:
 
 TEST_F(TargetConnectionTest, ConnectsStartsProgrammingAndDisconnectsClosingTheLink)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
-    EXPECT_EQ(view.LastStatus(), "Connecting to QDX ... (" + sim.Channel() + ")");
+    EXPECT_EQ(view.LastStatus(), "Connecting to QDX ... (" + sim.ChannelText() + ")");
     EXPECT_TRUE(box.shown.empty());
     ASSERT_EQ(library.commands.size(), 1u);
     EXPECT_EQ(library.commands[0], kCmdStartProgramming);
@@ -46,8 +47,8 @@ TEST_F(TargetConnectionTest, WrongFirmwareFailsTheConnectAndLeavesNothingOpen)
 {
     SProbeSimConfig config;
     config.firmwareKind = 9;
-    CSimBoardUnderTest sim(CBoardFile::DefaultText(), config);
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim(CSimFixture::Tcp({}, config));
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     EXPECT_FALSE(connection.ConnectTarget(&view));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "Invalid firmware loaded!");
@@ -64,8 +65,8 @@ TEST_F(TargetConnectionTest, RefusedLinkShowsTheLibraryText)
 {
     SSimFaults faults;
     faults.refuseConnection = true;
-    CSimBoardUnderTest sim(CBoardFile::DefaultText(), {}, faults);
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim(CSimFixture::Tcp(faults));
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     EXPECT_FALSE(connection.ConnectTarget(nullptr));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_FALSE(box.shown[0].text.empty());
@@ -75,8 +76,8 @@ TEST_F(TargetConnectionTest, RefusedLinkShowsTheLibraryText)
 
 TEST_F(TargetConnectionTest, MainListOf128IsHandedOverAnd129IsRefusedUnsent)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
     CCodeList list;
     for (int i = 0; i < 128; ++i)
@@ -105,10 +106,10 @@ TEST_F(TargetConnectionTest, LoopRepeatsTheTwoEntriesBeforeItWithGrowingOffsets)
         {1, {a, b}},
         {0, {a, b}},
     };
-    CSimBoardUnderTest sim;
+    CSimFixture sim{CSimFixture::Tcp()};
     for (const SCase& c : cases) {
         library.writes.clear();
-        CTargetConnection connection(library, box, sim.Channel(), clock);
+        CTargetConnection connection(library, box, sim.ChannelText(), clock);
         ASSERT_TRUE(connection.ConnectTarget(&view));
         const CCodeList list = ListOf({CCodeItem(CCodeItem::Wm32, a, 0x11111111 * (c.count + 1), ""),
                                        CCodeItem(CCodeItem::Wm32, b, 0x22222222, ""),
@@ -130,8 +131,8 @@ TEST_F(TargetConnectionTest, LoopRepeatsTheTwoEntriesBeforeItWithGrowingOffsets)
 
 TEST_F(TargetConnectionTest, LoopBeforeTheStartOfTheListIsRefusedBeforeAnythingRuns)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
     for (int position = 0; position < 2; ++position) {
         CCodeList list;
@@ -158,8 +159,8 @@ TEST_F(TargetConnectionTest, LoopBeforeTheStartOfTheListIsRefusedBeforeAnythingR
 
 TEST_F(TargetConnectionTest, RegistersReadsAndDelaysRunOnTheHost)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
     const CCodeList list = ListOf({CCodeItem(CCodeItem::Wgpr, 0x10003, 0xAB, "r3"),
                                    CCodeItem(CCodeItem::Wcpsr, 0x55, 0xD3, ""),
@@ -176,15 +177,15 @@ TEST_F(TargetConnectionTest, RegistersReadsAndDelaysRunOnTheHost)
     }
     EXPECT_EQ(library.registerWrites[2].value, 0x00050078u);
     uint32_t value = 0;
-    EXPECT_TRUE(sim.board.RegisterValue(kRegClassCp15, 1, value));
+    EXPECT_TRUE(sim.Board().RegisterValue(kRegClassCp15, 1, value));
     EXPECT_EQ(value, 0x00050078u);
     EXPECT_EQ(clock.slept, 250u);
 }
 
 TEST_F(TargetConnectionTest, OverlongDelaysAreRefusedBeforeAnythingRunsOrSleeps)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
     const CCodeList cases[] = {
         ListOf({CCodeItem(CCodeItem::Wm8, kDemoRamBase, 1, ""), CCodeItem(CCodeItem::Delay, 0, 0xFFFFFFFF, "")}),
@@ -209,8 +210,8 @@ TEST_F(TargetConnectionTest, OverlongDelaysAreRefusedBeforeAnythingRunsOrSleeps)
 
 TEST_F(TargetConnectionTest, AStopRequestEndsAStoppableListWithoutWaitingOutItsDelay)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
     const CCodeList list = ListOf({CCodeItem(CCodeItem::Delay, 0, 29999, ""), CCodeItem(CCodeItem::Wm8, kDemoRamBase, 1, "")});
     CRecordingOperationView stopping;
@@ -227,8 +228,8 @@ TEST_F(TargetConnectionTest, AStopRequestEndsAStoppableListWithoutWaitingOutItsD
 
 TEST_F(TargetConnectionTest, FailingEntryStopsTheRunAndIsNamedWithItsList)
 {
-    CSimBoardUnderTest sim;
-    CTargetConnection connection(library, box, sim.Channel(), clock);
+    CSimFixture sim{CSimFixture::Tcp()};
+    CTargetConnection connection(library, box, sim.ChannelText(), clock);
     ASSERT_TRUE(connection.ConnectTarget(&view));
     const std::string reason = library.LinkErrorText(kStatusTargetAccessError);
     // The position counts the list's empty slots, as the editor shows them.

@@ -1,14 +1,12 @@
 // Link faults of the simulated probe, as the link library and the command
 // frames see them. Request 1 is the handshake of the open.
 
-#include "probe_sim_fixture.h"
+#include "sim_link_test.h"
 
-#include "probe/link/fd_transport.h"
 #include "probe/probe_status.h"
 #include "support/manual_clock.h"
 
 #include <chrono>
-#include <sys/socket.h>
 
 namespace {
 
@@ -24,12 +22,18 @@ struct SFaultyLink {
     // `clock`: what the link measures its timeouts on.
     explicit SFaultyLink(const SSimFaults& faults, const SProbeSimConfig& config = {},
                          CClock& clock = CSystemClock::Instance())
-        : sim(config, faults), library(CLinkLibrary::DefaultSettings(), clock)
+        : sim(CSimFixture::OnRamBoard(Options(faults, config, clock)))
     {
-        openStatus = library.LinkOpen(sim.Channel());
+        openStatus = library.LinkOpen(sim.ChannelText());
     }
-    CSimProbeUnderTest sim;
-    CLinkLibrary library;
+    static CSimFixture::SOptions Options(const SSimFaults& faults, const SProbeSimConfig& config, CClock& clock)
+    {
+        CSimFixture::SOptions options = CSimFixture::Tcp(faults, config);
+        options.linkClock = &clock;
+        return options;
+    }
+    CSimFixture sim;
+    CLinkLibrary& library = sim.Library();
     CProbeFrames frames{library};
     int openStatus = 0;
 };
@@ -124,7 +128,7 @@ TEST(SimFaults, EndedFaultsLeaveEveryLaterRequestAnsweredSoundly)
     SFaultyLink link(faults);
     ASSERT_EQ(link.openStatus, 0);
     ASSERT_EQ(link.frames.FlashSetup(1, 0, 0, 0, 0), 0);
-    link.sim.link->EndFaults();
+    link.sim.Link().EndFaults();
     for (int request = 3; request <= 8; ++request)
         EXPECT_EQ(link.frames.FlashSetup(1, 0, 0, 0, 0), 0) << "request " << request;
 }
@@ -172,17 +176,12 @@ TEST(SimFaults, RoundTripTimeAndBandwidthSlowTheLinkDown)
 
 TEST(SimFaults, ASerialLineWithChecksumsOverASocketPair)
 {
-    int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    CProbeSimRamBoard board;
-    board.AddRegion(0, 0x10000, 0xFF);
-    CProbeSim probe(board);
-    CSimLink link(probe);
-    link.ServeFd(fds[1], true);
-    ASSERT_EQ(link.Start(), 0);
-
-    CLinkLibrary library;
-    ASSERT_EQ(library.LinkOpenTransport(std::make_unique<CFdTransport>(fds[0], true, true, 11520, library.Clock())), 0);
+    CSimFixture::SOptions options;
+    options.transport = CSimFixture::ETransport::SerialPair;
+    options.bytesPerSecond = 11520;
+    CSimFixture sim = CSimFixture::OnRamBoard(options, {{0, 0x10000, 0xFF}});
+    ASSERT_TRUE(sim.Ok()) << sim.Error();
+    CLinkLibrary& library = sim.Library();
     CProbeFrames frames(library);
     ASSERT_EQ(frames.FlashSetup(12, 1, 0xFFFF0000, 0xFFFFFFFF, 0), 0);
     Bytes data(5000);

@@ -2,7 +2,7 @@
 // firmware commands, target accesses, the main init list, and the program and
 // verify streams.
 
-#include "probe_sim_fixture.h"
+#include "sim_link_test.h"
 
 #include "probe/probe_status.h"
 
@@ -106,11 +106,11 @@ TEST_F(SimFirmware, RegisterWritesReachTheBoard)
     const uint32_t values[3] = {0x40001000, 0xD3, 0x00050078};
     for (int i = 0; i < 3; ++i)
         ASSERT_EQ(library.TargetWriteRegisters(1, &ids[i], &values[i]), 0);
-    auto lock = sim.link->LockProbe();
-    ASSERT_EQ(sim.board.Registers().size(), 3u);
-    EXPECT_EQ(sim.board.Registers()[0].first, (std::pair<uint16_t, uint16_t>(600, 13)));
-    EXPECT_EQ(sim.board.Registers()[0].second, 0x40001000u);
-    EXPECT_EQ(sim.board.Registers()[2].first.first, 614);
+    auto lock = sim.Link().LockProbe();
+    ASSERT_EQ(sim.RamBoard().Registers().size(), 3u);
+    EXPECT_EQ(sim.RamBoard().Registers()[0].first, (std::pair<uint16_t, uint16_t>(600, 13)));
+    EXPECT_EQ(sim.RamBoard().Registers()[0].second, 0x40001000u);
+    EXPECT_EQ(sim.RamBoard().Registers()[2].first.first, 614);
 }
 
 SInitListRecord Entry(uint16_t type, uint32_t address, uint32_t value)
@@ -148,14 +148,14 @@ TEST_F(SimFirmware, TheMainInitListIsKeptAndRun)
     EXPECT_EQ(sim.Peek(kSimRamBase + 0x130, 5), Bytes(5, 0x00));
     EXPECT_EQ(sim.Peek(kSimRamBase + 0x200, 2), (Bytes{0xEF, 0xBE})) << "the offset is cleared after the loop";
 
-    auto lock = sim.link->LockProbe();
-    const auto& regs = sim.board.Registers();
+    auto lock = sim.Link().LockProbe();
+    const auto& regs = sim.RamBoard().Registers();
     ASSERT_EQ(regs.size(), 3u);
     EXPECT_EQ(regs[0].first, (std::pair<uint16_t, uint16_t>(600, 7)));
     EXPECT_EQ(regs[1].first, (std::pair<uint16_t, uint16_t>(601, 0)));
     EXPECT_EQ(regs[2].first, (std::pair<uint16_t, uint16_t>(614, 0x0102)));
-    EXPECT_EQ(sim.probe->Firmware().TargetOptions(), 0x00010502u);
-    EXPECT_EQ(sim.probe->Firmware().InitList().size(), list.size());
+    EXPECT_EQ(sim.Probe().Firmware().TargetOptions(), 0x00010502u);
+    EXPECT_EQ(sim.Probe().Firmware().InitList().size(), list.size());
 }
 
 TEST_F(SimFirmware, InitListFailures)
@@ -223,9 +223,9 @@ TEST_F(SimFirmware, AProgramFailureIsReportedWithItsAddressAndStopsTheStream)
     EXPECT_EQ(status, kStatusCompareFailed);
     EXPECT_LE(at, 0x8000u + 5 * 1024);
     // Once the host knows, further blocks are not even sent.
-    const uint32_t requests = sim.link->RequestsReceived();
+    const uint32_t requests = sim.Link().RequestsReceived();
     EXPECT_EQ(library.StreamBlock(0x18000, 1024, block.data()), kStatusCompareFailed);
-    EXPECT_EQ(sim.link->RequestsReceived(), requests);
+    EXPECT_EQ(sim.Link().RequestsReceived(), requests);
 
     uint32_t failAddress = 0;
     EXPECT_EQ(library.StreamEnd(failAddress), kStatusCompareFailed);

@@ -1,7 +1,7 @@
 // The simulated probe's loader, reached through the link library and the
 // command frames: identification, probe flash, logic device, firmware start.
 
-#include "probe_sim_fixture.h"
+#include "sim_link_test.h"
 
 #include "probe/maintenance/firmware_image.h"
 #include "probe/maintenance/jedec_file.h"
@@ -201,9 +201,9 @@ TEST(SimLoaderFaults, DeviceCodeStuckFusesWeakFuseAndWeakSetupByte)
     config.weakFuse = 200;
     config.stuckUesFuse = 119;
     config.weakSetupByte = 2;
-    CSimProbeUnderTest sim(config);
+    CSimFixture sim = CSimFixture::OnRamBoard(CSimFixture::Tcp({}, config));
     CLinkLibrary library;
-    ASSERT_EQ(library.LinkOpen(sim.Channel()), 0);
+    ASSERT_EQ(library.LinkOpen(sim.ChannelText()), 0);
     CProbeFrames frames(library);
     SLoaderIdentity id;
     ASSERT_EQ(frames.LoaderIdentify(id), 0);

@@ -1,7 +1,7 @@
 // The simulated probe as a network service: how it copes with hosts that
 // misbehave on the wire.
 
-#include "probe_sim_fixture.h"
+#include "sim_link_test.h"
 
 #include "probe/probe_status.h"
 #include "probe/link/wire_packet.h"
@@ -91,8 +91,8 @@ Bytes ReadBlockRequests(int count)
 
 TEST(SimLinkService, AHostThatSendsAndNeverReadsIsHeldBackByItsOwnTransport)
 {
-    CSimProbeUnderTest sim;
-    CRawClient client(sim.link->Port());
+    CSimFixture sim = CSimFixture::OnRamBoard(CSimFixture::Tcp());
+    CRawClient client(sim.Port());
     ASSERT_TRUE(client.connected);
     // A million requests for 4 KiB each would queue 4 GiB of replies.
     const int count = 1000000;
@@ -102,26 +102,26 @@ TEST(SimLinkService, AHostThatSendsAndNeverReadsIsHeldBackByItsOwnTransport)
     uint32_t answered = 0;
     for (int i = 0; i < 50; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (sim.link->RequestsReceived() == answered && answered > 0)
+        if (sim.Link().RequestsReceived() == answered && answered > 0)
             break;
-        answered = sim.link->RequestsReceived();
+        answered = sim.Link().RequestsReceived();
     }
     EXPECT_GT(answered, 0u);
     EXPECT_LT(answered, static_cast<uint32_t>(count / 2));
     const size_t bound = CSimLink::kMaxQueuedReplyBytes + 2 * (kMaxWirePayload + kWireHeaderSize) + 65536 +
                          CSimLink::kMaxQueuedRequests * 32;
-    EXPECT_LE(sim.link->PeakQueuedBytes(), bound);
-    EXPECT_GT(sim.link->PeakQueuedBytes(), 0u);
+    EXPECT_LE(sim.Link().PeakQueuedBytes(), bound);
+    EXPECT_GT(sim.Link().PeakQueuedBytes(), 0u);
 }
 
 TEST(SimLinkService, RequestsOfAHostThatHungUpAreDroppedUnanswered)
 {
     // Ten init lists of one 200 ms DELAY each: two seconds of probe work,
     // all read by the probe before the host hangs up.
-    CSimProbeUnderTest sim;
+    CSimFixture sim = CSimFixture::OnRamBoard(CSimFixture::Tcp());
     const int count = 10;
     {
-        CRawClient client(sim.link->Port());
+        CRawClient client(sim.Port());
         ASSERT_TRUE(client.connected);
         Bytes stream;
         for (int i = 0; i < count; ++i) {
@@ -130,34 +130,20 @@ TEST(SimLinkService, RequestsOfAHostThatHungUpAreDroppedUnanswered)
                             false, stream);
         }
         ASSERT_EQ(client.SendFor(stream, 2000), stream.size());
-        for (int i = 0; i < 200 && sim.link->RequestsReceived() == 0; ++i)
+        for (int i = 0; i < 200 && sim.Link().RequestsReceived() == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_GT(sim.link->RequestsReceived(), 0u);
+        ASSERT_GT(sim.Link().RequestsReceived(), 0u);
     }
     // The probe finishes the list in hand and drops the rest: the next host
     // does not wait behind them.
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-    EXPECT_LE(sim.link->RequestsReceived(), 2u);
+    EXPECT_LE(sim.Link().RequestsReceived(), 2u);
 }
 
 // A simulator with short time limits whose log lines a test can read.
 class SimService : public ::testing::Test {
 protected:
-    SimService()
-    {
-        board.AddRegion(kSimRamBase, kSimRamSize, 0x00);
-        CSimLink::SLimits limits;
-        limits.helloMs = 300;
-        limits.stallMs = 300;
-        link.SetLimits(limits);
-        link.SetLog([this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            log_.push_back(line);
-        });
-        EXPECT_EQ(link.ListenTcp("127.0.0.1", 0), 0);
-        EXPECT_EQ(link.Start(), 0);
-    }
-    std::string Channel() const { return "NETWORK 127.0.0.1:" + std::to_string(link.Port()) + " 1"; }
+    std::string Channel() const { return sim.ChannelText(); }
     bool Logged(const std::string& part)
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -176,13 +162,25 @@ protected:
         EXPECT_EQ(value, 0u);
         library.LinkClose();
     }
+    CSimFixture::SOptions Options()
+    {
+        CSimFixture::SOptions options = CSimFixture::Tcp();
+        CSimLink::SLimits limits;
+        limits.helloMs = 300;
+        limits.stallMs = 300;
+        options.limits = limits;
+        options.log = [this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            log_.push_back(line);
+        };
+        return options;
+    }
 
     // The log outlives the link, whose thread writes to it until it stops.
     std::mutex mutex_;
     std::vector<std::string> log_;
-    CProbeSimRamBoard board;
-    CProbeSim probe{board};
-    CSimLink link{probe};
+    CSimFixture sim = CSimFixture::OnRamBoard(Options(), {{kSimRamBase, kSimRamSize, 0x00}});
+    CSimLink& link = sim.Link();
 };
 
 TEST_F(SimService, ASecondHostIsRefusedWhileOneIsServed)

@@ -80,17 +80,17 @@ int main(int argc, char** argv)
     uint32_t cycleRequests = 0;
     std::vector<uint8_t> meantProject;
     {
-        CSimBoardUnderTest sim(Board());
+        CSimFixture sim(Board(), CSimFixture::Tcp());
         CProject project;
         CTimedLibrary library;
         CManualClock clock(100);
         for (EOp op : kCycle)
-            if (!RunCommand(op, project, library, sim.Channel(), clock).done) {
+            if (!RunCommand(op, project, library, sim.ChannelText(), clock).done) {
                 std::fprintf(stderr, "soak: a clean cycle failed\n");
                 return 2;
             }
         cycleRequests = argc > 4 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10))
-                                 : sim.link->RequestsReceived();
+                                 : sim.Link().RequestsReceived();
         meantProject = project.doc.SaveToBytes();
     }
     if (cycleRequests == 0) {
@@ -110,7 +110,7 @@ int main(int argc, char** argv)
         if (only >= 0 && cycle != only)
             continue; // the draws are made all the same: the sequence stays the seed's
         ++ran;
-        CSimBoardUnderTest sim(Board(kind.board), {}, faults);
+        CSimFixture sim(Board(kind.board), CSimFixture::Tcp(faults));
         CProject project;
         CTimedLibrary library;
         CManualClock clock(100);
@@ -120,7 +120,7 @@ int main(int argc, char** argv)
         std::string wrong;
         bool allDone = true;
         for (EOp op : kCycle) {
-            const SOutcome outcome = RunCommand(op, project, library, sim.Channel(), clock);
+            const SOutcome outcome = RunCommand(op, project, library, sim.ChannelText(), clock);
             (outcome.done ? t.opsDone : t.opsFailed)++;
             allDone = allDone && outcome.done;
             if (!outcome.done && outcome.message.empty())
@@ -138,19 +138,19 @@ int main(int argc, char** argv)
             wrong += " the project changed;";
         if (kind.name == std::string("none") && !allDone)
             wrong += " a clean cycle failed;";
-        const bool reached = !kind.atRequest || sim.link->RequestsReceived() >= request;
+        const bool reached = !kind.atRequest || sim.Link().RequestsReceived() >= request;
         if (!reached) {
             ++t.notReached;
             if (!allDone)
                 wrong += " the fault was not reached, and yet the cycle failed;";
         }
-        sim.link->EndFaults();
+        sim.Link().EndFaults();
         if (kind.passes && !kind.board.size()) {
             // Nothing lost: the same cycle, clean now, ends with the image in flash.
             bool done = true;
             std::string failures;
             for (EOp op : kCycle) {
-                const SOutcome outcome = RunCommand(op, project, library, sim.Channel(), clock);
+                const SOutcome outcome = RunCommand(op, project, library, sim.ChannelText(), clock);
                 done = outcome.done && done;
                 if (!outcome.done)
                     failures += std::string(" ") + Name(op) + ": " + outcome.message + ";";

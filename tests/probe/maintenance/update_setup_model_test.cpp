@@ -29,15 +29,6 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kFirmwareStart = firmware_area::kStart;
 constexpr uint32_t kFirmwareSize = firmware_area::kSize;
 
-CSimFixture::SOptions TcpOptions(const SProbeSimConfig& config = {}, const SSimFaults& faults = {})
-{
-    CSimFixture::SOptions options;
-    options.tcp = true;
-    options.config = config;
-    options.faults = faults;
-    return options;
-}
-
 class UpdateSetup : public ::testing::Test {
 protected:
     // Program directory with firmware 114 and logic 113 (the probe starts
@@ -59,7 +50,7 @@ protected:
                        text.empty() ? CSimProbeImages::JedecFile(version) : text);
     }
 
-    void Start(const CSimFixture::SOptions& options = TcpOptions())
+    void Start(const CSimFixture::SOptions& options = CSimFixture::Tcp())
     {
         sim = std::make_unique<CSimFixture>("ram 0x40000000 4K\n", options);
         ASSERT_TRUE(sim->Ok()) << sim->Error();
@@ -207,7 +198,7 @@ TEST_F(UpdateSetup, OnlyTheOutdatedPartIsProgrammedAndProbesMarkedCTakeTheOtherL
     config.serialNumber = "123456789C";
     // The C file holds another design than the 70 file of the same version.
     WriteLogic("ARMJED71", 113, CSimProbeImages::JedecFile(200));
-    Start(TcpOptions(config));
+    Start(CSimFixture::Tcp({}, config));
     ASSERT_TRUE(model->Connect());
     const Bytes firmwareBefore = Flash(kFirmwareStart, kFirmwareSize);
     ASSERT_TRUE(model->Update()) << ::testing::PrintToString(Texts());
@@ -223,7 +214,7 @@ TEST_F(UpdateSetup, NoProbeAndNoLoaderFailTheConnectWithTheirTexts)
     {
         SSimFaults faults;
         faults.refuseConnection = true;
-        Start(TcpOptions({}, faults));
+        Start(CSimFixture::Tcp(faults));
         EXPECT_FALSE(model->Connect());
         EXPECT_EQ(Texts(), std::vector<std::string>{"Cannot connect to QDX loader!"});
         EXPECT_EQ(view.Status(), "Connecting to QDX7000 loader failed!");
@@ -235,7 +226,7 @@ TEST_F(UpdateSetup, NoProbeAndNoLoaderFailTheConnectWithTheirTexts)
     box.shown.clear();
     SProbeSimConfig config;
     config.loaderVersion = 0;
-    Start(TcpOptions(config));
+    Start(CSimFixture::Tcp({}, config));
     EXPECT_FALSE(model->Connect());
     EXPECT_EQ(Texts(), std::vector<std::string>{"There is no QDX7000 connected!"});
     EXPECT_EQ(view.Status(), "Connecting to QDX7000 loader failed!");
@@ -248,15 +239,15 @@ TEST_F(UpdateSetup, NoProbeAndNoLoaderFailTheConnectWithTheirTexts)
 
 TEST_F(UpdateSetup, ConnectTriesASecondTimeWhenTheFirstIdentificationIsLost)
 {
-    // Two handshakes (the fixture's and the first attempt's), then the
-    // identification, whose reply never comes.
+    // The first attempt's handshake, then the identification, whose reply
+    // never comes.
     SSimFaults faults;
-    faults.dropReplyTo = 2 * CSimFixture::HandshakeRequests() + 1;
-    Start(TcpOptions({}, faults));
+    faults.dropReplyTo = CSimFixture::HandshakeRequests() + 1;
+    Start(CSimFixture::Tcp(faults));
     ASSERT_TRUE(model->Connect()) << ::testing::PrintToString(Texts());
     EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(model->loaderVersion, 105);
-    EXPECT_EQ(sim->RequestsReceived(), 3 * CSimFixture::HandshakeRequests() + 2) << "a new open, a new query";
+    EXPECT_EQ(sim->RequestsReceived(), 2 * CSimFixture::HandshakeRequests() + 2) << "a new open, a new query";
 }
 
 TEST_F(UpdateSetup, WithoutOverrideConnectOpensTheLoaderSerialPort)
@@ -301,7 +292,7 @@ TEST_F(UpdateSetup, AnUpdateCutAfterItsFirstEraseLeavesAFirmwareThatDoesNotStart
 
     SSimFaults faults;
     faults.cutAt = connected + 1; // the first erase is done, its reply never comes
-    Start(TcpOptions({}, faults));
+    Start(CSimFixture::Tcp(faults));
     ASSERT_TRUE(model->Connect());
     EXPECT_FALSE(model->Update());
     EXPECT_EQ(view.Status(), "Updating firmware and logic failed!");
@@ -484,7 +475,7 @@ TEST_F(UpdateSetup, LogicFailuresShowTheStepsMessageAndEndLogicAccess)
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.name);
         box.shown.clear();
-        Start(TcpOptions(c.config));
+        Start(CSimFixture::Tcp({}, c.config));
         ASSERT_TRUE(model->Connect());
         const std::string ues = Ues();
         EXPECT_FALSE(model->Update());
@@ -514,11 +505,11 @@ TEST_F(UpdateSetup, NoFirmwareImageOnDiskFailsTheUpdateOfVersionZero)
 
 TEST_F(UpdateSetup, LinkDroppedMidUpdateLeavesAProbeWhoseLoaderAsksForTheUpdateAgain)
 {
-    // Two handshakes (the fixture's own link and the model's), the
-    // identification, four sector erases, then the 20th record.
+    // The model's handshake, the identification, four sector erases, then
+    // the 20th record.
     SSimFaults faults;
-    faults.dropReplyTo = 2 * CSimFixture::HandshakeRequests() + 1 + 4 + 20;
-    Start(TcpOptions({}, faults));
+    faults.dropReplyTo = CSimFixture::HandshakeRequests() + 1 + 4 + 20;
+    Start(CSimFixture::Tcp(faults));
     ASSERT_TRUE(model->Connect());
     EXPECT_FALSE(model->Update());
     EXPECT_EQ(Texts(), std::vector<std::string>{"Firmware update failed!"});
@@ -558,7 +549,7 @@ TEST_F(UpdateSetup, SetupThatReadsBackDifferentlyFailsTheTransfer)
 {
     SProbeSimConfig config;
     config.weakSetupByte = 9;
-    Start(TcpOptions(config));
+    Start(CSimFixture::Tcp({}, config));
     ASSERT_TRUE(model->Connect());
     CProbeFrames frames(library);
     std::string serial;

@@ -1,64 +1,16 @@
 #pragma once
 
-// A simulated probe with a simulated board (board file text), listening on a
-// free loopback port, and a probe library that records what passes through
-// it, for tests of the target connection, the transfers and the commands.
+// A link library that records the calls the tests of the target connection,
+// the transfers and the commands look at, and passes every call on.
 
+#include "common/clock.h"
 #include "probe/link/link_library.h"
-#include "support/relay_probe_library.h"
 #include "probe/probe_status.h"
-#include "sim/board_file.h"
-#include "sim/probe_sim.h"
-#include "sim/sim_board_model.h"
-#include "sim/sim_link.h"
+#include "support/relay_probe_library.h"
 
-#include <gtest/gtest.h>
-
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
-
-// The demo board: RAM at 0x40000000 (256 KiB), a 2 MiB x16 JEDEC chip at
-// 0x80000000 on a 16-bit bus, erased.
-inline constexpr const char* kDemoDevice = "AMD  Am29LV160MB (1M x 16)";
-inline constexpr uint32_t kDemoFlashBase = 0x80000000;
-inline constexpr uint32_t kDemoFlashSize = 0x00200000;
-inline constexpr uint32_t kDemoRamBase = 0x40000000;
-
-class CSimBoardUnderTest {
-public:
-    explicit CSimBoardUnderTest(const std::string& boardText = CBoardFile::DefaultText(),
-                                const SProbeSimConfig& config = {}, const SSimFaults& faults = {})
-    {
-        CBoardFile file;
-        std::string error;
-        EXPECT_TRUE(CBoardFile::Parse(boardText, file, error)) << error;
-        EXPECT_TRUE(board.Build(file, error)) << error;
-        probe = std::make_unique<CProbeSim>(board, config);
-        link = std::make_unique<CSimLink>(*probe, faults);
-        EXPECT_EQ(link->ListenTcp("127.0.0.1", 0), 0);
-        EXPECT_EQ(link->Start(), 0);
-    }
-    ~CSimBoardUnderTest()
-    {
-        probe->Abort();
-        link->Stop();
-    }
-
-    std::string Channel() const { return "NETWORK 127.0.0.1:" + std::to_string(link->Port()) + " 1"; }
-
-    std::vector<uint8_t> Peek(uint32_t address, uint32_t length)
-    {
-        std::vector<uint8_t> bytes(length);
-        for (uint32_t i = 0; i < length; ++i)
-            EXPECT_TRUE(board.Peek(address + i, bytes[i])) << std::hex << address + i;
-        return bytes;
-    }
-
-    CSimBoardModel board;
-    std::unique_ptr<CProbeSim> probe;
-    std::unique_ptr<CSimLink> link;
-};
 
 // The link library, recording the calls that matter to the tests.
 class CRecordingLibrary final : public CRelayProbeLibrary {
