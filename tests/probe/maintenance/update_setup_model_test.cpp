@@ -381,7 +381,7 @@ TEST_F(UpdateSetup, AProbeWithoutAFirmwareThatStartsAndNoImageOnDiskFailsTheUpda
         view.statuses.clear();
         SProbeSimConfig config;
         config.logicVersion = c.probeLogic;
-        Start(TcpOptions(config));
+        Start(CSimFixture::Tcp({}, config));
         ASSERT_TRUE(model->Connect());
         // The firmware's marker sector erased: the loader starts nothing.
         ASSERT_EQ(CProbeFrames(library).EraseProbeSector(0x01040000), kStatusOk);
