@@ -8,6 +8,7 @@
 #include "gui/dialogs/command_dialog.h"
 #include "gui/main_frame_fixture.h"
 #include "gui/widgets/file_chooser.h"
+#include "gui/widgets/qt_message_box.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -114,7 +115,7 @@ TEST_F(DesktopHabits, AFileNameOfMoreThan300CharactersIsKeptWholeThroughLoadStor
     // Saved and opened again, the project holds both names whole.
     const std::string project = dir.File("long.tvl");
     chooser.answers.push_back(project);
-    ASSERT_TRUE(Frame().SaveFileAs());
+    ASSERT_TRUE(Frame().Files().SaveFileAs());
     Start();
     ASSERT_TRUE(app->InitInstance({"tarvel", project}));
     EXPECT_EQ(Doc().loadFileName, program);
@@ -149,14 +150,14 @@ TEST_F(DesktopHabits, NamesThatAreNotUtf8StayTheBytesTheSystemGave)
 TEST_F(DesktopHabits, SaveKeepsAReadOnlyProjectAndGoesToSaveAs)
 {
     const std::string project = Project("locked.tvl");
-    ASSERT_TRUE(Frame().OpenPath(project));
+    ASSERT_TRUE(Frame().Files().OpenPath(project));
     const std::string before = ReadFileBytes(project);
     fs::permissions(project, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     Doc().comment = "edited";
     Doc().SetModifiedFlag();
 
     // Cancelled Save As: nothing written, the project still changed.
-    EXPECT_FALSE(Frame().SaveFile());
+    EXPECT_FALSE(Frame().Files().SaveFile());
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "locked.tvl is read-only.\nSave the setup under a new name.");
     EXPECT_EQ(box.shown[0].caption, "");
@@ -166,7 +167,7 @@ TEST_F(DesktopHabits, SaveKeepsAReadOnlyProjectAndGoesToSaveAs)
 
     const std::string copy = dir.File("copy.tvl");
     chooser.answers.push_back(copy);
-    EXPECT_TRUE(Frame().SaveFile());
+    EXPECT_TRUE(Frame().Files().SaveFile());
     EXPECT_EQ(ReadFileBytes(project), before);
     EXPECT_EQ(Doc().GetPathName(), copy);
     EXPECT_EQ(CommentIn(copy), "edited");
@@ -175,13 +176,13 @@ TEST_F(DesktopHabits, SaveKeepsAReadOnlyProjectAndGoesToSaveAs)
 TEST_F(DesktopHabits, SaveAsksBeforeReplacingAProjectAnotherProgramChanged)
 {
     const std::string project = Project("shared.tvl");
-    ASSERT_TRUE(Frame().OpenPath(project));
+    ASSERT_TRUE(Frame().Files().OpenPath(project));
     SaveElsewhere(project, "from tarvel-cli");
     Doc().comment = "from the window";
     Doc().SetModifiedFlag();
 
     box.Answer(EMsgResult::No);
-    EXPECT_FALSE(Frame().SaveFile());
+    EXPECT_FALSE(Frame().Files().SaveFile());
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "shared.tvl has been changed by another program since it was opened here.\n"
                                  "Replace it with this setup?");
@@ -190,12 +191,12 @@ TEST_F(DesktopHabits, SaveAsksBeforeReplacingAProjectAnotherProgramChanged)
     EXPECT_TRUE(Doc().IsModified());
 
     box.Answer(EMsgResult::Yes);
-    EXPECT_TRUE(Frame().SaveFile());
+    EXPECT_TRUE(Frame().Files().SaveFile());
     EXPECT_EQ(CommentIn(project), "from the window");
 
     // Our own save is not someone else's change.
     Doc().comment = "again";
-    EXPECT_TRUE(Frame().SaveFile());
+    EXPECT_TRUE(Frame().Files().SaveFile());
     EXPECT_EQ(box.shown.size(), 2u);
     EXPECT_EQ(CommentIn(project), "again");
 }
@@ -234,10 +235,10 @@ TEST_F(DesktopHabits, TheTitleMarksUnsavedChangesAndOpenOffersAllFiles)
     Frame().UpdateCommands();
     EXPECT_EQ(Title(), "Untitled - Tarvel");
 
-    EXPECT_FALSE(Frame().OpenFile());
+    EXPECT_FALSE(Frame().Files().OpenFile());
     ASSERT_EQ(chooser.asked.size(), 1u);
     EXPECT_EQ(chooser.asked[0], "open|Tarvel Files (*.tvl) | *.tvl| All Files (*.*) | *.*|||");
-    EXPECT_EQ(CFileChooser::QtFilter(CMainFrame::kProjectFilter), "Tarvel Files (*.tvl);;All Files (*)");
+    EXPECT_EQ(CFileChooser::QtFilter(CFileCommands::kProjectFilter), "Tarvel Files (*.tvl);;All Files (*)");
 }
 
 TEST_F(DesktopHabits, F1InEveryDialogOpensTheManualAtItsSection)
@@ -275,6 +276,24 @@ TEST(DesktopCaptions, QtAddsNothingToTheCaptionsOfBoxesAndWindows)
     // Qt appends a display name to every caption only when one was set; when
     // none was, it answers the application name.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
+
+// A box with a short text is still wide enough for its caption, which the
+// window frame would otherwise cut ("Inv... put").
+TEST(DesktopCaptions, ABoxIsAsWideAsItsCaptionNeeds)
+{
+    for (const char* caption : {"Invalid Input", "Tarvel for ARM (QDX7000)"}) {
+        int width = 0;
+        WhenModal([&](QWidget* window) {
+            width = window->width();
+            QTest::keyClick(window, Qt::Key_Escape);
+        });
+        CQtMessageBox box;
+        box.Show("Code size is 0 !", caption, EMsgIcon::Exclamation, EMsgButtons::Ok);
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        EXPECT_GT(width, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(caption)) + 96) << caption;
+    }
 }
 
 TEST(DesktopCommandLine, OptionsFileAndErrors)

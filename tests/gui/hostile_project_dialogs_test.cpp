@@ -45,7 +45,7 @@ protected:
         CScriptedMessageBox quiet;
         ASSERT_TRUE(written.Save(path, quiet));
         file = ReadFileBytes(path);
-        ASSERT_TRUE(Frame().OpenPath(path)) << (box.shown.empty() ? "" : box.shown.back().text);
+        ASSERT_TRUE(Frame().Files().OpenPath(path)) << (box.shown.empty() ? "" : box.shown.back().text);
     }
 
     // Triggers `action` (when it can be chosen) and presses Escape in every

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/app/file_commands.h"
 #include "gui/app/main_frame.h"
 #include "gui/app/qpg_app.h"
 #include "gui/app/qt_settings_store.h"

@@ -283,7 +283,7 @@ TEST_F(MainFrame, AutoloadClosesTheLoadDialogOnSuccessAndKeepsItOpenOnAMissingFi
     const std::string good = Project("good.tvl", true, sample);
     const std::string bad = Project("bad.tvl", true, dir.File("gone.hex"));
 
-    EXPECT_TRUE(Frame().OpenPath(good));
+    EXPECT_TRUE(Frame().Files().OpenPath(good));
     EXPECT_EQ(Doc().AutoloadResult(), 0);
     EXPECT_EQ(Doc().image.ReadByte(0x100), 0xDE);
     EXPECT_TRUE(box.shown.empty());
@@ -297,7 +297,7 @@ TEST_F(MainFrame, AutoloadClosesTheLoadDialogOnSuccessAndKeepsItOpenOnAMissingFi
         status = Text(w, "statusLine");
         Click(w, "closeButton");
     });
-    EXPECT_TRUE(Frame().OpenPath(bad));
+    EXPECT_TRUE(Frame().Files().OpenPath(bad));
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(status, "");
     ASSERT_EQ(box.shown.size(), 1u);
@@ -317,14 +317,14 @@ TEST_F(MainFrame, NewOpenAndExitAskToSaveChanges)
     Doc().SetModifiedFlag();
 
     box.Answer(EMsgResult::Cancel);
-    EXPECT_FALSE(Frame().NewFile());
+    EXPECT_FALSE(Frame().Files().NewFile());
     EXPECT_EQ(Doc().comment, "edited");
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "Save changes to Untitled?");
     EXPECT_EQ(box.shown[0].buttons, EMsgButtons::YesNoCancel);
 
     box.Answer(EMsgResult::Cancel);
-    EXPECT_FALSE(Frame().OpenPath(other));
+    EXPECT_FALSE(Frame().Files().OpenPath(other));
     EXPECT_EQ(Doc().GetPathName(), "");
 
     Frame().show();
@@ -336,7 +336,7 @@ TEST_F(MainFrame, NewOpenAndExitAskToSaveChanges)
     const std::string saved = dir.File("saved");
     chooser.answers.push_back(saved);
     box.Answer(EMsgResult::Yes);
-    EXPECT_TRUE(Frame().NewFile());
+    EXPECT_TRUE(Frame().Files().NewFile());
     EXPECT_TRUE(std::filesystem::exists(saved + ".tvl")) << "the extension is added";
     EXPECT_EQ(chooser.asked.back(), "save-confirmed|Tarvel Files (*.tvl) | *.tvl| All Files (*.*) | *.*||" "|Untitled.tvl");
     EXPECT_EQ(Doc().comment, "");
@@ -344,7 +344,7 @@ TEST_F(MainFrame, NewOpenAndExitAskToSaveChanges)
 
     Doc().SetModifiedFlag();
     box.Answer(EMsgResult::No);
-    EXPECT_TRUE(Frame().OpenPath(other));
+    EXPECT_TRUE(Frame().Files().OpenPath(other));
     EXPECT_EQ(Title(), "other.tvl - Tarvel");
     EXPECT_TRUE(Frame().close());
 }
@@ -357,8 +357,8 @@ TEST_F(MainFrame, RecentFilesKeepTheFourNewestAndTheNewestReopensAtStartUp)
     for (int i = 1; i <= 5; ++i)
         projects.push_back(Project("p" + std::to_string(i) + ".tvl"));
     for (const std::string& p : projects)
-        ASSERT_TRUE(Frame().OpenPath(p));
-    ASSERT_TRUE(Frame().OpenPath(projects[2])); // an old entry moves to the top
+        ASSERT_TRUE(Frame().Files().OpenPath(p));
+    ASSERT_TRUE(Frame().Files().OpenPath(projects[2])); // an old entry moves to the top
     EXPECT_EQ(app->Recent().Files(), (std::vector<std::string>{projects[2], projects[4], projects[3], projects[1]}));
     EXPECT_EQ(Stored("Recent File List/File1").toStdString(), projects[2]);
     EXPECT_EQ(Stored("Recent File List/File4").toStdString(), projects[1]);

@@ -1,57 +1,23 @@
 #include "gui/app/main_frame.h"
 
 #include "gui/app/about_dialog.h"
+#include "gui/app/document_commands.h"
+#include "gui/app/file_commands.h"
 #include "gui/app/help_window.h"
 #include "gui/app/lock_indicators.h"
 #include "gui/app/qpg_view.h"
 #include "gui/app/recent_file_list.h"
+#include "gui/app/report_commands.h"
 #include "gui/app/svg_icon.h"
 #include "gui/app/window_placement.h"
-#include "commands/checksum_command.h"
-#include "commands/comm_setup_command.h"
-#include "commands/dump_command.h"
-#include "commands/erase_command.h"
-#include "commands/edit_image_command.h"
-#include "commands/fill_command.h"
-#include "commands/init_list_command.h"
-#include "commands/load_command.h"
-#include "commands/print_comment_command.h"
-#include "commands/probe_update_command.h"
-#include "commands/program_command.h"
-#include "commands/store_command.h"
-#include "commands/target_setup_command.h"
-#include "commands/verify_command.h"
-#include "common/settings.h"
-#include "common/text_format.h"
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/native_path.h"
 #include "gui/widgets/qt_message_box.h"
-#include "gui/widgets/status_line_view.h"
-#include "gui/dialogs/checksum_dialog.h"
-#include "gui/dialogs/comm_setup_dialog.h"
-#include "gui/dialogs/dump_dialog.h"
-#include "gui/dialogs/edit_image_dialog.h"
-#include "gui/dialogs/erase_dialog.h"
-#include "gui/dialogs/fill_dialog.h"
-#include "gui/dialogs/init_list_dialog.h"
-#include "gui/dialogs/load_dialog.h"
-#include "gui/dialogs/probe_update_dialog.h"
-#include "gui/dialogs/store_dialog.h"
-#include "gui/dialogs/target_setup_dialog.h"
-#include "probe/link/link_library.h"
-#include "gui/dialogs/print_comment_dialog.h"
-#include "gui/dialogs/program_dialog.h"
-#include "gui/dialogs/verify_dialog.h"
-#include "gui/report/report_printer.h"
-#include "gui/widgets/worker_bridge.h"
 #include "project/qpg_doc.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
-#include <QMimeData>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -61,9 +27,7 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
-#include <filesystem>
-#include <functional>
-#include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -94,7 +58,9 @@ CMainFrame::CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recen
     setAcceptDrops(true);
     view_ = new CQpgView(this);
     setCentralWidget(view_);
-    printer_ = std::make_unique<CReportPrinter>(this);
+    commands_ = std::make_unique<CDocumentCommands>(*this, doc_, settings_);
+    files_ = std::make_unique<CFileCommands>(*this, doc_, recent_, *chooser_, *commands_);
+    report_ = std::make_unique<CReportCommands>(*this, doc_, settings_, *chooser_);
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -188,35 +154,45 @@ void CMainFrame::CreateActions()
     addAction(Action(ContextHelp));
     addAction(Action(Help));
 
-    connect(Action(FileNew), &QAction::triggered, this, [this] { NewFile(); });
-    connect(Action(FileOpen), &QAction::triggered, this, [this] { OpenFile(); });
-    connect(Action(FileSave), &QAction::triggered, this, [this] { SaveFile(); });
-    connect(Action(FileSaveAs), &QAction::triggered, this, [this] { SaveFileAs(); });
+    CFileCommands& files = *files_;
+    connect(Action(FileNew), &QAction::triggered, this, [&files] { files.NewFile(); });
+    connect(Action(FileOpen), &QAction::triggered, this, [&files] { files.OpenFile(); });
+    connect(Action(FileSave), &QAction::triggered, this, [&files] { files.SaveFile(); });
+    connect(Action(FileSaveAs), &QAction::triggered, this, [&files] { files.SaveFileAs(); });
     connect(Action(AppExit), &QAction::triggered, this, &QWidget::close);
-    connect(Action(Id(EDoc::Load)), &QAction::triggered, this, &CMainFrame::EditLoad);
-    connect(Action(Id(EDoc::Store)), &QAction::triggered, this, &CMainFrame::EditStore);
-    connect(Action(Id(EDoc::Edit)), &QAction::triggered, this, &CMainFrame::EditImage);
-    connect(Action(Id(EDoc::Clear)), &QAction::triggered, this, &CMainFrame::EditClear);
-    connect(Action(Id(EDoc::Fill)), &QAction::triggered, this, &CMainFrame::EditFill);
-    connect(Action(Id(EDoc::Checksum)), &QAction::triggered, this, &CMainFrame::EditChecksum);
-    connect(Action(Id(EDoc::Communication)), &QAction::triggered, this, &CMainFrame::SetupCommunication);
-    connect(Action(Id(EDoc::Firmware)), &QAction::triggered, this, &CMainFrame::SetupFirmware);
-    connect(Action(Id(EDoc::TargetMemory)), &QAction::triggered, this, &CMainFrame::SetupTargetMemory);
+
+    // Each document command's handler, by menu entry.
+    CDocumentCommands& commands = *commands_;
+    const std::pair<EDoc, void (CDocumentCommands::*)()> handlers[] = {
+        {EDoc::Load, &CDocumentCommands::EditLoad},
+        {EDoc::Store, &CDocumentCommands::EditStore},
+        {EDoc::Edit, &CDocumentCommands::EditImage},
+        {EDoc::Clear, &CDocumentCommands::EditClear},
+        {EDoc::Fill, &CDocumentCommands::EditFill},
+        {EDoc::Checksum, &CDocumentCommands::EditChecksum},
+        {EDoc::Communication, &CDocumentCommands::SetupCommunication},
+        {EDoc::Firmware, &CDocumentCommands::SetupFirmware},
+        {EDoc::TargetMemory, &CDocumentCommands::SetupTargetMemory},
+        {EDoc::Dump, &CDocumentCommands::EditDump},
+        {EDoc::Erase, &CDocumentCommands::TargetErase},
+        {EDoc::Program, &CDocumentCommands::TargetProgram},
+        {EDoc::Verify, &CDocumentCommands::TargetVerify},
+    };
+    for (const auto& [id, handler] : handlers)
+        connect(Action(Id(id)), &QAction::triggered, this, [&commands, handler = handler] { (commands.*handler)(); });
     const std::pair<EDoc, CQpgDoc::EInitList> lists[] = {
         {EDoc::MainList, CQpgDoc::MainList},           {EDoc::PreEraseList, CQpgDoc::PreEraseList},
         {EDoc::PostEraseList, CQpgDoc::PostEraseList}, {EDoc::PreProgramList, CQpgDoc::PreProgramList},
         {EDoc::PostProgramList, CQpgDoc::PostProgramList}};
     for (const auto& [id, list] : lists)
-        connect(Action(Id(id)), &QAction::triggered, this, [this, list = list] { SetupInitList(list); });
-    connect(Action(Id(EDoc::Dump)), &QAction::triggered, this, &CMainFrame::EditDump);
-    connect(Action(Id(EDoc::Erase)), &QAction::triggered, this, &CMainFrame::TargetErase);
-    connect(Action(Id(EDoc::Program)), &QAction::triggered, this, &CMainFrame::TargetProgram);
-    connect(Action(Id(EDoc::Verify)), &QAction::triggered, this, &CMainFrame::TargetVerify);
-    connect(Action(FilePrint), &QAction::triggered, this, &CMainFrame::PrintReport);
-    connect(Action(FilePrintPreview), &QAction::triggered, this, &CMainFrame::PreviewReport);
-    connect(Action(FilePrintSetup), &QAction::triggered, this, &CMainFrame::PrintSetup);
-    connect(Action(Id(EDoc::PrintComment)), &QAction::triggered, this, &CMainFrame::EditPrintComment);
-    connect(Action(FileExportPdf), &QAction::triggered, this, [this] { ExportReportPdf(); });
+        connect(Action(Id(id)), &QAction::triggered, this, [&commands, list = list] { commands.SetupInitList(list); });
+
+    CReportCommands& report = *report_;
+    connect(Action(FilePrint), &QAction::triggered, this, [&report] { report.PrintReport(); });
+    connect(Action(FilePrintPreview), &QAction::triggered, this, [&report] { report.PreviewReport(); });
+    connect(Action(FilePrintSetup), &QAction::triggered, this, [&report] { report.PrintSetup(); });
+    connect(Action(Id(EDoc::PrintComment)), &QAction::triggered, this, [&report] { report.EditPrintComment(); });
+    connect(Action(FileExportPdf), &QAction::triggered, this, [&report] { report.ExportReportPdf(); });
     connect(Action(HelpTopics), &QAction::triggered, this, [this] { ShowHelp(); });
     connect(Action(Help), &QAction::triggered, this, [this] { ShowHelp(); });
     connect(Action(ContextHelp), &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
@@ -355,7 +331,7 @@ void CMainFrame::ApplyStoredPlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (!SaveModified()) {
+    if (!files_->SaveModified()) {
         event->ignore();
         return;
     }
@@ -368,335 +344,6 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         help_->close();
     event->accept();
 }
-
-// ---- File commands ------------------------------------------------------------
-
-QString CMainFrame::DocumentTitle() const
-{
-    if (doc_.GetPathName().empty())
-        return QString::fromLatin1(kUntitled);
-    return QFileInfo(ShownPath(doc_.GetPathName())).fileName();
-}
-
-bool CMainFrame::SaveModified()
-{
-    if (!doc_.IsModified())
-        return true;
-    const std::string text = "Save changes to " + DocumentTitle().toStdString() + "?";
-    switch (box_->Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNoCancel)) {
-    case EMsgResult::Yes: return SaveFile();
-    case EMsgResult::No: return true;
-    default: return false;
-    }
-}
-
-bool CMainFrame::NewFile()
-{
-    if (!SaveModified())
-        return false;
-    doc_.NewDocument();
-    UpdateCommands();
-    return true;
-}
-
-bool CMainFrame::OpenFile()
-{
-    const auto path = chooser_->ChooseOpen(this, kProjectFilter, doc_.GetPathName());
-    if (!path)
-        return false;
-    return OpenPath(*path);
-}
-
-bool CMainFrame::OpenPath(const std::string& path)
-{
-    if (!SaveModified())
-        return false;
-    CStatusLineView view(nullptr);
-    // The name stays the bytes it was given; only made absolute.
-    std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    const std::string name = error ? path : absolute.lexically_normal().string();
-    const bool opened = doc_.Open(name, view, *box_);
-    if (opened)
-        recent_.Add(doc_.GetPathName());
-    UpdateCommands();
-    return opened;
-}
-
-bool CMainFrame::OpenRecent(int index)
-{
-    if (index < 0 || static_cast<size_t>(index) >= recent_.Files().size())
-        return false;
-    const std::string path = recent_.Files()[static_cast<size_t>(index)];
-    if (!SaveModified())
-        return false;
-    CStatusLineView view(nullptr);
-    struct stat st {};
-    if (doc_.Open(path, view, *box_)) {
-        recent_.Add(path);
-    } else if (::stat(path.c_str(), &st) != 0) {
-        // An entry whose file is gone leaves the list.
-        recent_.Remove(static_cast<size_t>(index));
-    }
-    UpdateCommands();
-    return doc_.GetPathName() == path;
-}
-
-bool CMainFrame::SaveFile()
-{
-    const std::string& path = doc_.GetPathName();
-    if (path.empty())
-        return SaveFileAs();
-    // A project file without write permission is not replaced behind the
-    // person's back: it is kept, and the project goes under a new name.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        box_->Show(Format("%s is read-only.\nSave the setup under a new name.", DocumentTitle().toStdString().c_str()),
-                   "", EMsgIcon::Exclamation, EMsgButtons::Ok);
-        return SaveFileAs();
-    }
-    // Changed on disk since this program read or wrote it (another program,
-    // tarvel-cli): replaced only when the person says so.
-    if (doc_.ProjectFileChanged()) {
-        const std::string text = Format("%s has been changed by another program since it was opened here.\n"
-                                        "Replace it with this setup?",
-                                        DocumentTitle().toStdString().c_str());
-        if (box_->Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes)
-            return false;
-    }
-    return SaveTo(path);
-}
-
-bool CMainFrame::SaveTo(const std::string& path)
-{
-    const bool saved = doc_.Save(path, *box_);
-    UpdateCommands();
-    return saved;
-}
-
-bool CMainFrame::SaveFileAs()
-{
-    const std::string initial = doc_.GetPathName().empty() ? std::string(kUntitled) + CQpgDoc::kFileExtension
-                                                           : doc_.GetPathName();
-    auto path = chooser_->ChooseSave(this, kProjectFilter, initial, true);
-    if (!path)
-        return false;
-    // A name without an extension gets the project's own.
-    if (std::filesystem::path(*path).extension().empty())
-        *path += CQpgDoc::kFileExtension;
-    const bool saved = SaveTo(*path);
-    if (saved)
-        recent_.Add(doc_.GetPathName());
-    return saved;
-}
-
-// ---- Edit commands --------------------------------------------------------------
-
-namespace {
-
-// Every command dialog runs the same way: a command made from the project,
-// its dialog shown modal, then the values handed back to the project (the
-// command sets the modified flag where they differ). `after` sees the dialog
-// once it has closed, before the values go back; `prepare` sees the command
-// before the dialog is made from it.
-template <class TCommand, class TDialog>
-void RunCommandDialog(CQpgDoc& doc, const SDialogServices& services, QWidget* parent,
-                      const std::function<void(TDialog&)>& after = {},
-                      const std::function<void(TCommand&)>& prepare = {})
-{
-    TCommand command(doc);
-    if (prepare)
-        prepare(command);
-    TDialog dialog(command, services, parent);
-    dialog.exec();
-    if (after)
-        after(dialog);
-    command.StoreBack();
-}
-
-// A target command's dialog runs the same way, with the probe library and
-// the bridge through which the operation, on its worker thread, reaches the
-// dialog's status line and boxes.
-template <class TCommand, class TDialog>
-void RunTargetDialog(CQpgDoc& doc, CProbeLibrary& library, const SDialogServices& services, QWidget* parent)
-{
-    CWorkerBridge bridge;
-    TCommand command(doc, STargetContext{library, bridge, bridge});
-    TDialog dialog(command, bridge, services, parent);
-    dialog.exec();
-    command.StoreBack();
-}
-
-} // namespace
-
-SDialogServices CMainFrame::DialogServices()
-{
-    // A box handed in (tests) goes to the dialogs too; otherwise each dialog
-    // shows the platform's boxes over itself.
-    return SDialogServices{ownBox_ ? nullptr : box_, chooser_,
-                           [this](const QString& section, QWidget* dialog) { ShowHelp(section, dialog); }};
-}
-
-void CMainFrame::EditLoad()
-{
-    RunCommandDialog<CLoadCommand, CLoadDialog>(doc_, DialogServices(), this);
-    UpdateCommands();
-}
-
-int CMainFrame::RunAutoload(CQpgDoc& doc, COperationView&, CMessageBox&)
-{
-    int result = -1;
-    RunCommandDialog<CLoadCommand, CLoadDialog>(doc, DialogServices(), this,
-                                                [&result](CLoadDialog& dialog) { result = dialog.LastResult(); });
-    return result;
-}
-
-void CMainFrame::EditStore()
-{
-    RunCommandDialog<CStoreCommand, CStoreDialog>(doc_, DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::EditImage()
-{
-    RunCommandDialog<CEditImageCommand, CEditImageDialog>(doc_, DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::EditClear()
-{
-    doc_.ClearImage(*box_);
-}
-
-void CMainFrame::EditFill()
-{
-    RunCommandDialog<CFillCommand, CFillDialog>(doc_, DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::EditChecksum()
-{
-    RunCommandDialog<CChecksumCommand, CChecksumDialog>(doc_, DialogServices(), this);
-    UpdateCommands();
-}
-
-// ---- Setup commands -------------------------------------------------------------
-
-void CMainFrame::SetupCommunication()
-{
-    CCommSetupCommand command(doc_, ProbeLibrary(), *box_);
-    CCommSetupDialog dialog(command, DialogServices(), this);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    command.StoreBack(accepted);
-    UpdateCommands();
-}
-
-void CMainFrame::SetupFirmware()
-{
-    std::string directory = settings_.Get(ESetting::ProgramDirectory);
-    if (directory.empty())
-        directory = QCoreApplication::applicationDirPath().toStdString();
-    CProbeUpdateDialog dialog(doc_, ProbeLibrary(), directory, DialogServices(), this);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    dialog.Command().StoreBack(accepted);
-    UpdateCommands();
-}
-
-void CMainFrame::SetupTargetMemory()
-{
-    RunCommandDialog<CTargetSetupCommand, CTargetSetupDialog>(doc_, DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::SetupInitList(int which)
-{
-    CInitListCommand command(doc_, static_cast<CQpgDoc::EInitList>(which));
-    CInitListDialog dialog(command, DialogServices(), this);
-    dialog.exec();
-    command.StoreBack();
-    UpdateCommands();
-}
-
-// ---- Target commands ------------------------------------------------------------
-
-CProbeLibrary& CMainFrame::ProbeLibrary()
-{
-    if (!probe_) {
-        ownProbe_ = std::make_unique<CLinkLibrary>(settings_);
-        probe_ = ownProbe_.get();
-    }
-    return *probe_;
-}
-
-void CMainFrame::EditDump()
-{
-    RunTargetDialog<CDumpCommand, CDumpDialog>(doc_, ProbeLibrary(), DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::TargetErase()
-{
-    RunTargetDialog<CEraseCommand, CEraseDialog>(doc_, ProbeLibrary(), DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::TargetProgram()
-{
-    RunTargetDialog<CProgramCommand, CProgramDialog>(doc_, ProbeLibrary(), DialogServices(), this);
-    UpdateCommands();
-}
-
-void CMainFrame::TargetVerify()
-{
-    RunTargetDialog<CVerifyCommand, CVerifyDialog>(doc_, ProbeLibrary(), DialogServices(), this);
-    UpdateCommands();
-}
-
-// ---- The setup report ----------------------------------------------------------------
-
-void CMainFrame::PrintReport()
-{
-    printer_->Print(CReportPrinter::Content(doc_, DocumentTitle(), settings_));
-}
-
-void CMainFrame::PreviewReport()
-{
-    printer_->Preview(CReportPrinter::Content(doc_, DocumentTitle(), settings_),
-                      static_cast<int>(settings_.GetInt(ESetting::PreviewPages, 1)));
-}
-
-void CMainFrame::PrintSetup()
-{
-    printer_->Setup();
-}
-
-void CMainFrame::EditPrintComment()
-{
-    CPrintCommentCommand command(doc_);
-    CPrintCommentDialog dialog(command, this);
-    if (dialog.exec() == QDialog::Accepted)
-        command.StoreBack(doc_);
-    UpdateCommands();
-}
-
-bool CMainFrame::ExportReportPdf()
-{
-    const QString base = doc_.GetPathName().empty() ? QString::fromLatin1(kUntitled)
-                                                    : QFileInfo(QString::fromStdString(doc_.GetPathName()))
-                                                          .completeBaseName();
-    const auto path = chooser_->ChooseSave(this, "PDF Files (*.pdf) | *.pdf||", base.toStdString() + ".pdf", true);
-    if (!path)
-        return false;
-    std::string error;
-    if (!CReportPrinter::ExportPdf(CReportPrinter::Content(doc_, DocumentTitle(), settings_), *path, error)) {
-        box_->Show(error, "File-Error", EMsgIcon::Stop, EMsgButtons::Ok);
-        return false;
-    }
-    statusBar()->showMessage(tr("Report written to %1").arg(QString::fromStdString(*path)), 5000);
-    return true;
-}
-
-// ---- The rest -----------------------------------------------------------------------
 
 CHelpWindow* CMainFrame::ShowHelp(const QString& section, QWidget* over)
 {
@@ -728,9 +375,10 @@ void CMainFrame::UpdateCommands()
     for (EDoc c : kDocCommands)
         Action(Id(c))->setEnabled(doc_.IsCommandEnabled(c));
     // "[*]" shows as "*" while the project has unsaved changes.
-    setWindowTitle(DocumentTitle() + "[*] - " + QString::fromLatin1(kTitle));
+    const QString title = files_->DocumentTitle();
+    setWindowTitle(title + "[*] - " + QString::fromLatin1(kTitle));
     setWindowModified(doc_.IsModified());
-    view_->Refresh(doc_, DocumentTitle(), settings_);
+    view_->Refresh(doc_, title, settings_);
     RebuildRecentMenu();
 }
 
@@ -741,7 +389,7 @@ void CMainFrame::RebuildRecentMenu()
             auto* action = new QAction(this);
             action->setObjectName(QStringLiteral("recentFile%1").arg(i + 1));
             action->setStatusTip(tr("Open this document"));
-            connect(action, &QAction::triggered, this, [this, i] { OpenRecent(i); });
+            connect(action, &QAction::triggered, this, [this, i] { files_->OpenRecent(i); });
             fileMenu_->insertAction(recentSeparator_, action);
             recentActions_.push_back(action);
         }
@@ -762,61 +410,27 @@ void CMainFrame::RebuildRecentMenu()
     }
 }
 
-// ---- Files dropped on the window ----------------------------------------------------
 
-namespace {
-
-// The dropped local file's name as the bytes of the system (a URL carries
-// them percent-encoded), or the empty name.
-std::string DroppedFile(const QMimeData* data)
+SDialogServices CMainFrame::DialogServices()
 {
-    if (!data || !data->hasUrls() || data->urls().isEmpty())
-        return {};
-    const QUrl url = data->urls().first();
-    if (!url.isLocalFile())
-        return {};
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    // A box handed in (tests) goes to the dialogs too; otherwise each dialog
+    // shows the platform's boxes over itself.
+    return SDialogServices{ownBox_ ? nullptr : box_, chooser_,
+                           [this](const QString& section, QWidget* dialog) { ShowHelp(section, dialog); }};
 }
-
-} // namespace
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!DroppedFile(event->mimeData()).empty())
+    if (!CFileCommands::DroppedFile(event->mimeData()).empty())
         event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event)
 {
-    const std::string path = DroppedFile(event->mimeData());
+    const std::string path = CFileCommands::DroppedFile(event->mimeData());
     if (path.empty())
         return;
     event->acceptProposedAction();
     // Let the drag end before a dialog or box opens.
-    QTimer::singleShot(0, this, [this, path] { OpenDropped(path); });
-}
-
-bool CMainFrame::OpenDropped(const std::string& path)
-{
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == CQpgDoc::kFileExtension)
-        return OpenPath(path);
-    // Any other file is a program file for the memory image: the Load dialog
-    // opens with it and loads it at once (closing itself when that worked).
-    if (!doc_.IsCommandEnabled(EDoc::Load)) {
-        box_->Show("Loading a program file needs a flash device.\nChoose one with Setup > Target Memory first.", "",
-                   EMsgIcon::Information, EMsgButtons::Ok);
-        return false;
-    }
-    int result = -1;
-    RunCommandDialog<CLoadCommand, CLoadDialog>(
-        doc_, DialogServices(), this, [&result](CLoadDialog& dialog) { result = dialog.LastResult(); },
-        [&path](CLoadCommand& command) {
-            command.model.fileName = path;
-            command.model.openedForAutoload = true;
-        });
-    UpdateCommands();
-    return result == 0;
+    QTimer::singleShot(0, this, [this, path] { files_->OpenDropped(path); });
 }

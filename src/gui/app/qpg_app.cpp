@@ -1,5 +1,7 @@
 #include "gui/app/qpg_app.h"
 
+#include "gui/app/document_commands.h"
+#include "gui/app/file_commands.h"
 #include "gui/app/main_frame.h"
 #include "gui/app/qt_settings_store.h"
 #include "common/message_box.h"
@@ -18,7 +20,7 @@ CQpgApp::CQpgApp(CSettingsStore& store, CMessageBox* box, CFileChooser* chooser,
 {
     frame_ = std::make_unique<CMainFrame>(doc_, settings_, recent_, box, chooser);
     doc_.autoloadHandler = [this](CQpgDoc& doc, COperationView& view, CMessageBox& owner) {
-        return frame_->RunAutoload(doc, view, owner);
+        return frame_->Commands().RunAutoload(doc, view, owner);
     };
 }
 
@@ -63,14 +65,14 @@ bool CQpgApp::InitInstance(const std::vector<std::string>& arguments)
     // The argument after the program's name names the project, as the
     // system gave its bytes.
     if (arguments.size() > 1 && !arguments[1].empty())
-        return frame_->OpenPath(arguments[1]);
+        return frame_->Files().OpenPath(arguments[1]);
 
     // Without a file on the command line the most recent project is
     // reopened, when it is still there; otherwise a new one starts.
     const std::string recent = settings_.Get(ESetting::RecentFile1);
     struct stat st {};
     if (!recent.empty() && ::stat(recent.c_str(), &st) == 0) {
-        if (frame_->OpenPath(recent))
+        if (frame_->Files().OpenPath(recent))
             return true;
         // A damaged project must not keep the program from starting: after
         // the message, a new project.

@@ -1,5 +1,6 @@
 #include "gui/app/screenshot_tour.h"
 
+#include "gui/app/file_commands.h"
 #include "gui/app/main_frame.h"
 #include "gui/app/qpg_app.h"
 #include "project/code_item.h"
@@ -154,7 +155,7 @@ CScreenshotTour::CScreenshotTour(CQpgApp& app, const QString& folder) : app_(app
     Add("main-window-report", {}, {}, false);
     Add("save-changes-question", [this, &frame] {
         app_.Doc().SetModifiedFlag();
-        frame.NewFile();
+        frame.Files().NewFile();
     });
     Add("about-dialog", trigger(CMainFrame::AppAbout), {});
     Add("help-window", trigger(CMainFrame::HelpTopics), {}, false);
@@ -414,7 +415,7 @@ void CScreenshotTour::AddSetupSteps()
     Add("target-memory-dialog",
         [this, &frame, trigger] {
             app_.Doc().SetModifiedFlag(false);
-            frame.OpenPath("lists.tvl");
+            frame.Files().OpenPath("lists.tvl");
             trigger(EDoc::TargetMemory)();
         },
         {});
