@@ -211,9 +211,18 @@ void CSimBoardModel::ClearFaults()
 
 CSimBoardModel::CRegion* CSimBoardModel::Find(uint32_t address, uint64_t size)
 {
-    for (CRegion& region : regions_)
-        if (address >= region.base && uint64_t(address) + size <= region.base + region.size)
-            return &region;
+    // Regions never overlap: the one that holds the access is the only one.
+    const auto holds = [address, size](const CRegion& region) {
+        return address >= region.base && uint64_t(address) + size <= region.base + region.size;
+    };
+    if (lastFound_ < regions_.size() && holds(regions_[lastFound_]))
+        return &regions_[lastFound_];
+    for (size_t i = 0; i < regions_.size(); ++i) {
+        if (holds(regions_[i])) {
+            lastFound_ = i;
+            return &regions_[i];
+        }
+    }
     return nullptr;
 }
 
@@ -293,6 +302,11 @@ CSimBoardModel::CRegion* CSimBoardModel::BusRegion(uint32_t address, int widthBy
 bool CSimBoardModel::BusRead(uint32_t address, int widthBytes, uint32_t& value)
 {
     std::lock_guard lock(mutex_);
+    return HeldBusRead(address, widthBytes, value);
+}
+
+bool CSimBoardModel::HeldBusRead(uint32_t address, int widthBytes, uint32_t& value)
+{
     CRegion* region = BusRegion(address, widthBytes);
     if (!region)
         return false;
@@ -320,6 +334,11 @@ bool CSimBoardModel::BusRead(uint32_t address, int widthBytes, uint32_t& value)
 bool CSimBoardModel::BusWrite(uint32_t address, int widthBytes, uint32_t value)
 {
     std::lock_guard lock(mutex_);
+    return HeldBusWrite(address, widthBytes, value);
+}
+
+bool CSimBoardModel::HeldBusWrite(uint32_t address, int widthBytes, uint32_t value)
+{
     CRegion* region = BusRegion(address, widthBytes);
     if (!region)
         return false;

@@ -67,6 +67,13 @@ public:
     void FlashEraseStatus(uint8_t& state, uint32_t& value) override;
 
 private:
+    // The firmware's flash algorithms run inside FlashSetup, FlashProgram
+    // and FlashErase, which hold the lock: their bus cycles (eight and more
+    // per programmed word) do not take it again.
+    friend class CSimFlashProgrammer;
+    bool HeldBusRead(uint32_t address, int widthBytes, uint32_t& value);
+    bool HeldBusWrite(uint32_t address, int widthBytes, uint32_t value);
+
     enum class EKind { Ram, Flash, Register };
 
     struct CRegion {
@@ -93,6 +100,7 @@ private:
     std::shared_ptr<CClock> clock_;
     std::string name_;
     std::vector<CRegion> regions_;
+    size_t lastFound_ = 0; // the region Find answered last: bus cycles come in runs on one region
     std::vector<std::unique_ptr<CSimRam>> rams_;
     std::vector<std::unique_ptr<CSimFlashArray>> flashes_;
     std::vector<uint32_t> registers_; // chip-select register values

@@ -33,6 +33,10 @@ CSimFlashArray::CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlas
     : geometry_(geometry), algorithm_(algorithm), base_(base), busBytes_(busBytes),
       lanes_(busBytes / geometry.deviceWidth), banks_(banks)
 {
+    bankSize_ = BankSize();
+    bankShift_ = (bankSize_ & (bankSize_ - 1)) == 0 ? std::countr_zero(bankSize_) : -1;
+    busShift_ = std::countr_zero(busBytes_);
+    deviceWidth_ = geometry_.deviceWidth;
     for (uint32_t i = 0; i < banks_ * lanes_; ++i)
         devices_.push_back(MakeDevice(geometry_, algorithm_, timing, clock));
 }
@@ -55,19 +59,15 @@ CSimFlashDevice& CSimFlashArray::Locate(uint64_t offset, uint32_t& deviceOffset,
 
 uint32_t CSimFlashArray::Cycle(uint64_t offset, int widthBytes, bool write, uint32_t value)
 {
-    const uint64_t bankSize = BankSize();
     // Banks of a power-of-two size (all real chips) are found by shifts: a
     // cycle per bus word while programming makes divisions show.
-    const bool powerOfTwo = (bankSize & (bankSize - 1)) == 0;
-    const uint32_t bank = uint32_t(powerOfTwo ? offset >> std::countr_zero(bankSize) : offset / bankSize);
-    const uint64_t inBank = powerOfTwo ? offset & (bankSize - 1) : offset % bankSize;
-    const bool busPowerOfTwo = (busBytes_ & (busBytes_ - 1)) == 0; // 1, 2 or 4 bytes
+    const uint32_t bank = uint32_t(bankShift_ >= 0 ? offset >> bankShift_ : offset / bankSize_);
+    const uint64_t inBank = bankShift_ >= 0 ? offset & (bankSize_ - 1) : offset % bankSize_;
     // The first bus byte lane driven, and one past the last.
-    const uint32_t first = uint32_t(busPowerOfTwo ? inBank & (busBytes_ - 1) : inBank % busBytes_);
+    const uint32_t first = uint32_t(inBank & (busBytes_ - 1));
     const uint32_t last = first + uint32_t(widthBytes);
-    const uint32_t width = geometry_.deviceWidth;
-    const uint32_t deviceOffset =
-        uint32_t((busPowerOfTwo ? inBank >> std::countr_zero(busBytes_) : inBank / busBytes_) * width);
+    const uint32_t width = deviceWidth_;
+    const uint32_t deviceOffset = uint32_t((inBank >> busShift_) * width);
     // One device as wide as the bus, driven whole: the word passes as it is.
     if (lanes_ == 1 && first == 0 && uint32_t(widthBytes) == width) {
         const uint32_t mask = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;

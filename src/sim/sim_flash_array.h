@@ -55,4 +55,11 @@ private:
     uint32_t lanes_;
     uint32_t banks_;
     std::vector<std::unique_ptr<CSimFlashDevice>> devices_;
+    // Cycle's arithmetic, worked out once: the bank size, its shift when it
+    // is a power of two (all real chips; -1 otherwise), the bus width's
+    // shift (1, 2 or 4 bytes) and the device width.
+    uint64_t bankSize_;
+    int bankShift_;
+    int busShift_;
+    uint32_t deviceWidth_;
 };

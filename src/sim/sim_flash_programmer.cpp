@@ -79,7 +79,7 @@ int CSimFlashProgrammer::Setup(uint8_t algorithm, uint8_t busWidth, uint32_t p1,
         return status;
     if (a->workspace != ESimWorkspace::NotUsed && p2 != kNoWorkspace)
         for (uint32_t i = 0; i < kWorkspaceSize; i += 4)
-            board_.BusWrite(p2 + i, 4, kAlgorithmCodeWord);
+            BusWrite(p2 + i, 4, kAlgorithmCodeWord);
     session_ = ESession::Program;
     algorithm_ = a;
     busBytes_ = busWidth;
@@ -120,7 +120,7 @@ int CSimFlashProgrammer::Verify(uint32_t address, const uint8_t* data, uint32_t 
 {
     for (uint32_t i = 0; i < length; ++i) {
         uint32_t value = 0;
-        if (!board_.BusRead(address + i, 1, value) || value != data[i]) {
+        if (!BusRead(address + i, 1, value) || value != data[i]) {
             failAddress = address + i;
             return kProgramFailed;
         }
@@ -139,7 +139,7 @@ bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
     uint64_t step = 1;
     for (;;) {
         uint32_t v1 = 0, v2 = 0;
-        if (!board_.BusRead(address, int(busBytes_), v1) || !board_.BusRead(address, int(busBytes_), v2))
+        if (!BusRead(address, int(busBytes_), v1) || !BusRead(address, int(busBytes_), v2))
             return false;
         if (v1 == v2)
             return v2 == want;
@@ -148,7 +148,7 @@ bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
                 uint32_t shift = 8 * lane * width;
                 if (((v1 ^ v2) >> shift & 0x40) && (v2 >> shift & 0x20)) {
                     // DQ5 while still toggling: the chip gave up unless it has just finished.
-                    if (!board_.BusRead(address, int(busBytes_), v1) || !board_.BusRead(address, int(busBytes_), v2))
+                    if (!BusRead(address, int(busBytes_), v1) || !BusRead(address, int(busBytes_), v2))
                         return false;
                     if ((v1 ^ v2) >> shift & 0x40)
                         return false;
@@ -166,12 +166,21 @@ bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
     }
 }
 
-// Finds the first byte of [lo, hi) that does not read back as written.
-static bool FirstMismatch(CSimBoardModel& board, uint32_t unit, uint32_t busBytes, uint32_t lo, uint32_t hi,
-                          uint32_t address, const uint8_t* data, uint32_t& failAddress)
+bool CSimFlashProgrammer::BusRead(uint32_t address, int widthBytes, uint32_t& value)
+{
+    return board_.HeldBusRead(address, widthBytes, value);
+}
+
+bool CSimFlashProgrammer::BusWrite(uint32_t address, int widthBytes, uint32_t value)
+{
+    return board_.HeldBusWrite(address, widthBytes, value);
+}
+
+bool CSimFlashProgrammer::FirstMismatch(uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address,
+                                        const uint8_t* data, uint32_t& failAddress)
 {
     uint32_t now = 0;
-    if (!board.BusRead(unit, int(busBytes), now)) {
+    if (!BusRead(unit, int(busBytes_), now)) {
         failAddress = lo;
         return true;
     }
@@ -194,7 +203,7 @@ int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uin
         const uint32_t lo = std::max<uint32_t>(address, u);
         const uint32_t hi = uint32_t(std::min<uint64_t>(end, unit + busBytes_));
         uint32_t current = 0;
-        if (!board_.BusRead(u, int(busBytes_), current)) {
+        if (!BusRead(u, int(busBytes_), current)) {
             failAddress = lo;
             return kProgramFailed;
         }
@@ -206,7 +215,7 @@ int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uin
         if (want == current)
             continue;
         const bool ok = write(u, want);
-        if (FirstMismatch(board_, u, busBytes_, lo, hi, address, data, failAddress))
+        if (FirstMismatch(u, lo, hi, address, data, failAddress))
             return kProgramFailed;
         if (!ok) {
             failAddress = lo;
@@ -222,18 +231,18 @@ int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uin
     uint32_t unlock1 = 0, unlock2 = 0;
     SimUnlockAddresses(*algorithm_, unlock1, unlock2);
     const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
-    board_.BusWrite(address & p1_, int(busBytes_), Replicate(0xF0));
+    BusWrite(address & p1_, int(busBytes_), Replicate(0xF0));
     return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
         const uint32_t bank = u & p1_;
         const uint32_t u1 = bank + unlock1 * lanes, u2 = bank + unlock2 * lanes;
-        const bool ok = board_.BusWrite(u1, int(busBytes_), Replicate(0xAA)) &&
-                        board_.BusWrite(u2, int(busBytes_), Replicate(0x55)) &&
-                        board_.BusWrite(u1, int(busBytes_), Replicate(0xA0)) &&
-                        board_.BusWrite(u, int(busBytes_), want) && PollToggle(u, want);
+        const bool ok = BusWrite(u1, int(busBytes_), Replicate(0xAA)) &&
+                        BusWrite(u2, int(busBytes_), Replicate(0x55)) &&
+                        BusWrite(u1, int(busBytes_), Replicate(0xA0)) &&
+                        BusWrite(u, int(busBytes_), want) && PollToggle(u, want);
         if (!ok) {
-            board_.BusWrite(u1, int(busBytes_), Replicate(0xAA));
-            board_.BusWrite(u2, int(busBytes_), Replicate(0x55));
-            board_.BusWrite(u1, int(busBytes_), Replicate(0xF0));
+            BusWrite(u1, int(busBytes_), Replicate(0xAA));
+            BusWrite(u2, int(busBytes_), Replicate(0x55));
+            BusWrite(u1, int(busBytes_), Replicate(0xF0));
         }
         return ok;
     });
@@ -246,16 +255,16 @@ int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uin
     const uint32_t ready = Replicate(0x80) & mask;
     const uint32_t errors = Replicate(0x78) & mask;
     const uint32_t first = address & ~(busBytes_ - 1);
-    board_.BusWrite(first, int(busBytes_), Replicate(0x50) & mask);
-    board_.BusWrite(first, int(busBytes_), mask);
+    BusWrite(first, int(busBytes_), Replicate(0x50) & mask);
+    BusWrite(first, int(busBytes_), mask);
     return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
-        bool ok = board_.BusWrite(u, int(busBytes_), Replicate(0x40) & mask) && board_.BusWrite(u, int(busBytes_), want);
+        bool ok = BusWrite(u, int(busBytes_), Replicate(0x40) & mask) && BusWrite(u, int(busBytes_), want);
         uint32_t status = 0;
         uint64_t start = 0; // read once the chip is found busy
         bool timing = false;
         uint64_t step = 1;
         while (ok) {
-            if (!board_.BusRead(u, int(busBytes_), status)) {
+            if (!BusRead(u, int(busBytes_), status)) {
                 ok = false;
                 break;
             }
@@ -272,8 +281,8 @@ int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uin
             step = std::min<uint64_t>(step * 2, 1000);
         }
         ok = ok && (status & errors) == 0;
-        board_.BusWrite(u, int(busBytes_), Replicate(0x50) & mask);
-        board_.BusWrite(u, int(busBytes_), mask);
+        BusWrite(u, int(busBytes_), Replicate(0x50) & mask);
+        BusWrite(u, int(busBytes_), mask);
         return ok;
     });
 }
@@ -296,7 +305,7 @@ int CSimFlashProgrammer::ProgramPages(uint32_t address, const uint8_t* data, uin
         // range keep their contents when the chip rewrites the page.
         for (uint32_t i = 0; i < pageBytes; i += busBytes_) {
             uint32_t word = 0;
-            if (!board_.BusRead(p + i, int(busBytes_), word)) {
+            if (!BusRead(p + i, int(busBytes_), word)) {
                 failAddress = std::max(lo, p + i);
                 return kProgramFailed;
             }
@@ -311,20 +320,20 @@ int CSimFlashProgrammer::ProgramPages(uint32_t address, const uint8_t* data, uin
         if (!changes)
             continue;
         const uint32_t bank = p & p1_;
-        bool ok = board_.BusWrite(bank + unlock1 * lanes, int(busBytes_), Replicate(0xAA)) &&
-                  board_.BusWrite(bank + unlock2 * lanes, int(busBytes_), Replicate(0x55)) &&
-                  board_.BusWrite(bank + unlock1 * lanes, int(busBytes_), Replicate(0xA0));
+        bool ok = BusWrite(bank + unlock1 * lanes, int(busBytes_), Replicate(0xAA)) &&
+                  BusWrite(bank + unlock2 * lanes, int(busBytes_), Replicate(0x55)) &&
+                  BusWrite(bank + unlock1 * lanes, int(busBytes_), Replicate(0xA0));
         uint32_t last = 0;
         for (uint32_t i = 0; ok && i < pageBytes; i += busBytes_) {
             last = 0;
             for (uint32_t b = 0; b < busBytes_; ++b)
                 last |= uint32_t(page[i + b]) << (8 * b);
-            ok = board_.BusWrite(p + i, int(busBytes_), last);
+            ok = BusWrite(p + i, int(busBytes_), last);
         }
         ok = ok && PollToggle(p + pageBytes - busBytes_, last);
         for (uint32_t a = lo; a < hi; a += busBytes_ - (a % busBytes_)) {
             uint32_t unit = a & ~(busBytes_ - 1);
-            if (FirstMismatch(board_, unit, busBytes_, a, std::min(hi, unit + busBytes_), address, data,
+            if (FirstMismatch(unit, a, std::min(hi, unit + busBytes_), address, data,
                               failAddress))
                 return kProgramFailed;
         }

@@ -71,6 +71,15 @@ private:
     int ProgramPages(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramOnChip(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
 
+    // Finds the first byte of [lo, hi) of the bus unit at `unit` that does
+    // not read back as `data` (which starts at `address`).
+    bool FirstMismatch(uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address, const uint8_t* data,
+                       uint32_t& failAddress);
+    // Bus cycles on the board, whose lock is held: every call of the
+    // programmer comes through the board's Flash* calls.
+    bool BusRead(uint32_t address, int widthBytes, uint32_t& value);
+    bool BusWrite(uint32_t address, int widthBytes, uint32_t value);
+
     // Polls a JEDEC or page-write bus word until the toggle bit stops (true
     // when it then reads `want`), DQ5 reports a failure, or the time is up.
     bool PollToggle(uint32_t address, uint32_t want);
