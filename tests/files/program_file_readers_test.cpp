@@ -185,6 +185,37 @@ TEST_F(FilesTest, BinaryBelowTheBaseWritesThePartAboveIt)
     EXPECT_EQ(Read(0x1000, 1024), std::vector<uint8_t>(data.begin() + 1024, data.end()));
 }
 
+// A binary file copied into an image that holds bytes around it and below
+// it: it replaces what lies under it, the rest stays, the gap between reads
+// as 0xFF, and a refused load after it puts back exactly this state.
+TEST_F(FilesTest, BinaryOverHeldBytesReplacesOnlyWhatLiesUnderIt)
+{
+    const auto held = Pattern(0x3000, 4);
+    ASSERT_EQ(image.WriteBlock(0x10000, held.data(), 0x3000), 0);
+    const auto data = Pattern(0x1800, 9);
+    uint32_t bytes = 0;
+    CMemoryRange range;
+    ASSERT_EQ(LoadBinaryFile(Write("over.bin", std::string(data.begin(), data.end())), image, bytes, range,
+                             physical, 0x12000),
+              0);
+    EXPECT_EQ(bytes, 0x1800u);
+    EXPECT_EQ(range.GetStart(), 0x12000u);
+    EXPECT_EQ(range.GetEnd(), 0x137FFu);
+    std::vector<uint8_t> expected = held;
+    expected.resize(0x3800, 0xFF);
+    std::copy(data.begin(), data.end(), expected.begin() + 0x2000);
+    EXPECT_EQ(Read(0x10000, 0x3800), expected);
+    // Below the image: the gap up to it stays 0xFF.
+    ASSERT_EQ(LoadBinaryFile(Write("low.bin", "\x11\x22"), image, bytes, range, physical, 0x8000), 0);
+    EXPECT_EQ(Read(0x8000, 4), Bytes({0x11, 0x22, 0xFF, 0xFF}));
+    EXPECT_EQ(Read(0xFFFE, 4), Bytes({0xFF, 0xFF, held[0], held[1]}));
+    const auto before = Read(0x8000, 0xB800);
+    ASSERT_EQ(LoadSRecordFile(Write("bad.s19", Rec(1, 0x9000, {1, 2, 3}) + "S1050020GG00\n"), image, bytes, range,
+                              physical, 0),
+              kLoadRefused);
+    EXPECT_EQ(Read(0x8000, 0xB800), before);
+}
+
 TEST_F(FilesTest, EveryReaderAnswersOneForMissingFilesAndDirectories)
 {
     for (Reader reader : {LoadElfFile, LoadAbsFile, LoadSRecordFile, LoadIntelHexFile, LoadBinaryFile}) {
