@@ -2,7 +2,7 @@
 // memory image, with the process's peak RSS as a counter.
 //
 // The files come from $TARVEL_BENCH_DIR (program.s19, program.hex,
-// program.bin, as bench_gen_program_files writes them); without it they are
+// program.bin, program.elf, as bench_gen_program_files writes them); without it they are
 // generated into a temporary directory by the generator next to this program.
 #include "files/program_file_readers.h"
 #include "files/srecord_writer.h"
@@ -86,6 +86,11 @@ void BM_LoadBinary(benchmark::State& state)
     Load(state, LoadBinaryFile, "program.bin");
 }
 
+void BM_LoadElf(benchmark::State& state)
+{
+    Load(state, LoadElfFile, "program.elf");
+}
+
 void BM_StoreSRecord64MiB(benchmark::State& state)
 {
     auto image = FreshImage();
@@ -151,6 +156,7 @@ void BM_LoadStoreSRecord64MiB(benchmark::State& state)
 BENCHMARK(BM_LoadSRecord)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_LoadIntelHex)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_LoadBinary)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_LoadElf)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_StoreSRecord64MiB)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_LoadStoreSRecord64MiB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

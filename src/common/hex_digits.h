@@ -58,8 +58,9 @@ inline bool DecodeBytes(const char* p, uint8_t* out, unsigned count)
 }
 
 #if defined(__SSE2__)
-// Decodes 16 digits at p into 8 bytes; false when any is not a hex digit.
-inline bool Decode16(const char* p, uint8_t* out)
+// Decodes 16 digits at p into 8 bytes (the low half of `bytes`, the high
+// half zero); false when any is not a hex digit.
+inline bool Decode16(const char* p, __m128i& bytes)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     // Digits '0'..'9'; letters after folding to lower case 'a'..'f'. Bytes
@@ -76,29 +77,71 @@ inline bool Decode16(const char* p, uint8_t* out)
     // Each 16-bit lane holds (high digit, low digit) in memory order.
     const __m128i high = _mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x00FF)), 4);
     const __m128i low = _mm_srli_epi16(nibbles, 8);
-    const __m128i bytes = _mm_packus_epi16(_mm_or_si128(high, low), _mm_setzero_si128());
+    bytes = _mm_packus_epi16(_mm_or_si128(high, low), _mm_setzero_si128());
+    return true;
+}
+
+// Eight bytes from kTailMask + 8 - k keep the last 8 - k of eight bytes.
+inline constexpr uint8_t kTailMask[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// Decodes 16 digits at p into 8 bytes at `out`; false when any is not a hex digit.
+inline bool Decode16(const char* p, uint8_t* out)
+{
+    __m128i bytes;
+    if (!Decode16(p, bytes))
+        return false;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
     return true;
 }
 #endif
 
 // Decodes `count` bytes from 2 * count digits, 8 bytes at a time where the
-// machine allows. Answers the number of bytes decoded: `count`, or the index
-// of the first byte whose digits are not both hexadecimal.
-inline size_t DecodeRun(const char* p, uint8_t* out, size_t count)
+// machine allows, and sets `sum` to the low 8 bits of the sum of the bytes
+// decoded (summed while they are in registers: reading them back at once
+// would wait for the stores). Answers the number of bytes decoded: `count`,
+// or the index of the first byte whose digits are not both hexadecimal.
+inline size_t DecodeRun(const char* p, uint8_t* out, size_t count, uint8_t& sum)
 {
     size_t i = 0;
+    unsigned total = 0;
 #if defined(__SSE2__)
+    __m128i acc = _mm_setzero_si128();
     for (; i + 8 <= count; i += 8) {
-        if (!Decode16(p + 2 * i, out + i))
+        __m128i bytes;
+        if (!Decode16(p + 2 * i, bytes))
             break;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), bytes);
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(bytes, _mm_setzero_si128()));
     }
+    // A tail of 1 to 7 bytes behind at least 8: the last 16 digits decoded
+    // once more, the bytes already counted masked out of the sum.
+    if (i < count && i >= 8 && i + 8 > count) {
+        const size_t at = count - 8;
+        __m128i bytes;
+        if (Decode16(p + 2 * at, bytes)) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + at), bytes);
+            const __m128i counted = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kTailMask + 8 - (i - at)));
+            acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_and_si128(bytes, counted), _mm_setzero_si128()));
+            i = count;
+        }
+    }
+    total = static_cast<unsigned>(_mm_cvtsi128_si32(acc));
 #endif
     for (; i < count; ++i) {
-        if (!DecodeByte(p + 2 * i, out[i]))
+        if (!DecodeByte(p + 2 * i, out[i])) {
+            sum = static_cast<uint8_t>(total);
             return i;
+        }
+        total += out[i];
     }
+    sum = static_cast<uint8_t>(total);
     return count;
+}
+
+inline size_t DecodeRun(const char* p, uint8_t* out, size_t count)
+{
+    uint8_t sum;
+    return DecodeRun(p, out, count, sum);
 }
 
 // The low 8 bits of the sum of `count` bytes.

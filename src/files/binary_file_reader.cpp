@@ -48,9 +48,30 @@ int LoadBinaryFile(const std::string& fileName, CMemoryImage& image, uint32_t& b
     if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > addressRoom)
         return refuse();
     CLoadTracker tracker(image, bytesLoaded, report);
-    auto buffer = std::make_unique<uint8_t[]>(kChunk);
     uint64_t position = 0;
     uint32_t highest = 0;
+    // A regular file that lies inside the image window is copied from file
+    // to file as it is; the loop below reads only what it may have grown by
+    // since, or the whole file when it cannot be copied so.
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        uint32_t placed = 0;
+        const auto size = static_cast<uint32_t>(st.st_size); // at most 4 GiB - loadOffset, see above
+        switch (tracker.PlaceFromFile(loadOffset, fd.Get(), 0, size, placed)) {
+        case CLoadTracker::ECopied::ImageFailed: return kLoadImageFailed;
+        case CLoadTracker::ECopied::ReadFailed: return kLoadCannotOpen;
+        case CLoadTracker::ECopied::Plain: break;
+        case CLoadTracker::ECopied::Done:
+            tracker.Count(placed);
+            position = placed;
+            highest = static_cast<uint32_t>(uint64_t{loadOffset} + position - 1);
+            if (placed < size) // the file ended early
+                return tracker.Finish(loadOffset, highest, fileRange, physical);
+            if (::lseek(fd.Get(), static_cast<off_t>(position), SEEK_SET) < 0)
+                return kLoadCannotOpen;
+            break;
+        }
+    }
+    auto buffer = std::make_unique<uint8_t[]>(kChunk);
     for (;;) {
         size_t filled = 0;
         while (filled < kChunk) {

@@ -225,6 +225,17 @@ int LoadElfFile(const std::string& fileName, CMemoryImage& image, uint32_t& byte
     for (const SBlock& block : blocks) {
         const uint32_t address = block.address + loadOffset;
         tracker.Count(block.size);
+        // Copied from file to file where the image can take the block so.
+        uint32_t placed = 0;
+        switch (tracker.PlaceFromFile(address, fd.Get(), block.offset, block.size, placed)) {
+        case CLoadTracker::ECopied::ImageFailed: return kLoadImageFailed;
+        case CLoadTracker::ECopied::ReadFailed: return kLoadCannotOpen;
+        case CLoadTracker::ECopied::Done:
+            if (placed < block.size)
+                return kLoadCannotOpen; // the file ended before the size it had when opened
+            continue;
+        case CLoadTracker::ECopied::Plain: break;
+        }
         for (uint32_t done = 0; done < block.size;) {
             const uint32_t n = block.size - done < kPiece ? block.size - done : kPiece;
             if (ReadAt(fd.Get(), piece.get(), n, uint64_t{block.offset} + done) != 1)

@@ -65,7 +65,8 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
                                       : Format("the record's length (%u bytes) runs past the end of the line",
                                                record[0]));
         }
-        const size_t decoded = hexdigits::DecodeRun(line + 1, record, total);
+        uint8_t sum = 0;
+        const size_t decoded = hexdigits::DecodeRun(line + 1, record, total, sum);
         if (decoded != total)
             return refuse(recordline::NotHexReason(line, recordline::FirstNonHex(line, 1 + 2 * decoded, 2)));
         // Nothing but blanks may follow the checksum.
@@ -80,8 +81,8 @@ int LoadIntelHexFile(const std::string& fileName, CMemoryImage& image, uint32_t&
         if (kFixedLength[type] >= 0 && count != static_cast<unsigned>(kFixedLength[type]))
             return refuse(Format("a record of type %02X with %u data bytes (it has %d)", type, count,
                                  kFixedLength[type]));
-        if (hexdigits::Sum8(record, total) != 0) {
-            const auto expected = static_cast<uint8_t>(-hexdigits::Sum8(record, total - 1));
+        if (sum != 0) {
+            const auto expected = static_cast<uint8_t>(record[total - 1] - sum);
             return refuse(Format("checksum mismatch (the record says %02X, its bytes give %02X)", record[total - 1],
                                  expected));
         }

@@ -6,7 +6,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
+
+// The first LF or CR of p[0, n), or null: one pass over the line for both.
+inline const char* FindLineEnd(const char* p, size_t n)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        if (hits != 0)
+            return p + i + __builtin_ctz(static_cast<unsigned>(hits));
+    }
+#endif
+    for (; i < n; ++i) {
+        if (p[i] == '\n' || p[i] == '\r')
+            return p + i;
+    }
+    return nullptr;
+}
 
 // Hands out the `n` characters at `start` as a line.
 inline CLineReader::EStatus TakeLine(const char* start, size_t n, size_t maxLength, const char*& text,
@@ -96,9 +121,9 @@ CLineReader::EStatus CLineReader::NextLine(size_t maxLength, const char*& text, 
         }
         char* start = buffer_.get() + begin_;
         const size_t scan = available < window ? available : window;
-        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', scan));
-        const size_t crScan = lf ? static_cast<size_t>(lf - start) : scan;
-        const auto* cr = static_cast<const char*>(std::memchr(start, '\r', crScan));
+        const char* end = FindLineEnd(start, scan);
+        const char* lf = end && *end == '\n' ? end : nullptr;
+        const char* cr = end && *end == '\r' ? end : nullptr;
         if (cr) {
             const size_t n = static_cast<size_t>(cr - start);
             if (n + 1 < available) {

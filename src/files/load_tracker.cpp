@@ -20,6 +20,52 @@ bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
 {
     if (count == 0)
         return true; // an empty record writes nothing and covers no address
+    NoteRange(address, count);
+    if (!overlapKnown_)
+        NoteOverlap(address, data, count);
+    if (!journal_.Marked() || (journal_.Touches(address, count) && !journal_.Save(address, count)))
+        return false;
+    const int r = image_.WriteBlock(address, data, count);
+    if (r == 3)
+        return false;
+    if (r == 2)
+        outside_ = true;
+    return true;
+}
+
+CLoadTracker::ECopied CLoadTracker::PlaceFromFile(uint32_t address, int fd, uint64_t fileOffset, uint32_t count,
+                                                  uint32_t& placed)
+{
+    placed = 0;
+    const uint32_t base = image_.GetBase();
+    const uint64_t end = uint64_t{address} + count;
+    if (count == 0 || address < base || end - base > CMemoryImage::kWindowSize || end > 0x100000000ull
+        || (!overlapKnown_ && LiesOverWritten(address, end)))
+        return ECopied::Plain;
+    if (!journal_.Marked() || (journal_.Touches(address, count) && !journal_.Save(address, count)))
+        return ECopied::ImageFailed;
+    const int r = image_.CopyFromFile(address, fd, fileOffset, count, placed);
+    if (placed > 0) {
+        NoteRange(address, placed);
+        // Nothing of this load lies under the block: no byte is compared.
+        if (!overlapKnown_)
+            NoteOverlap(address, nullptr, placed);
+    }
+    if (r == 4)
+        return ECopied::ReadFailed;
+    return r == 0 ? ECopied::Done : ECopied::ImageFailed;
+}
+
+bool CLoadTracker::LiesOverWritten(uint64_t begin, uint64_t end) const
+{
+    const auto above = written_.upper_bound(begin);
+    if (above != written_.end() && above->first < end)
+        return true;
+    return above != written_.begin() && std::prev(above)->second > begin;
+}
+
+void CLoadTracker::NoteRange(uint32_t address, uint32_t count)
+{
     if (address < lowest_)
         lowest_ = address;
     // A block that runs past 0xFFFFFFFF ends the range at the top of the
@@ -39,16 +85,6 @@ bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
         else
             spans_ = {{std::min<uint64_t>(spans_.front().first, address), std::max(spans_.back().second, end)}};
     }
-    if (!overlapKnown_)
-        NoteOverlap(address, data, count);
-    if (!journal_.Marked() || (journal_.Touches(address, count) && !journal_.Save(address, count)))
-        return false;
-    const int r = image_.WriteBlock(address, data, count);
-    if (r == 3)
-        return false;
-    if (r == 2)
-        outside_ = true;
-    return true;
 }
 
 void CLoadTracker::NoteOverlap(uint32_t address, const uint8_t* data, uint32_t count)

@@ -35,6 +35,20 @@ public:
     void Count(uint32_t count) { bytesLoaded_ += count; }
     bool Place(uint32_t address, const uint8_t* data, uint32_t count);
 
+    enum class ECopied {
+        Done,        // placed: `placed` bytes, fewer than asked only when the file ended first
+        Plain,       // not placed: the reader reads the bytes and places them itself
+        ImageFailed, // the image failed (the reader stops with 4)
+        ReadFailed,  // the file could not be read (the reader stops with 1)
+    };
+    // Places `count` bytes of the open file `fd` from `fileOffset` at
+    // `address` as Place does, but lets the image copy them from file to
+    // file, so that they never pass through this process. Only a block
+    // wholly inside the image window and over no byte this load wrote
+    // before (whose bytes would have to be compared) is taken; for others
+    // the answer is Plain. Counts nothing.
+    ECopied PlaceFromFile(uint32_t address, int fd, uint64_t fileOffset, uint32_t count, uint32_t& placed);
+
     // As Write, but large blocks that lie wholly inside the image window are
     // written at once and all others in pieces of `piece` bytes, so that the
     // image ends up exactly as with piecewise writes.
@@ -65,6 +79,10 @@ private:
     std::vector<std::pair<uint64_t, uint64_t>> spans_;
     static constexpr size_t kMaxSpans = size_t{1} << 20;
 
+    // Widens the range and the report's spans over the block.
+    void NoteRange(uint32_t address, uint32_t count);
+    // True when [begin, end) holds an address this load wrote before.
+    bool LiesOverWritten(uint64_t begin, uint64_t end) const;
     // Notes the block in `written_` and, until one is found, looks for an
     // earlier block of this load under it that held other bytes.
     void NoteOverlap(uint32_t address, const uint8_t* data, uint32_t count);

@@ -76,6 +76,9 @@ struct SSRecord {
     int type = 0;
     uint8_t count = 0;
     uint8_t bytes[255] = {};
+    // The low 8 bits of the sum of the `count` bytes, checksum included
+    // (set by DecodeSRecordLine).
+    uint8_t byteSum = 0;
 
     // Address bytes of a data or termination type (2, 3 or 4), 0 for others.
     int AddressLength() const;

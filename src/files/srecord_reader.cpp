@@ -75,7 +75,7 @@ ESRecordLine DecodeSRecordLine(const char* line, size_t length, SSRecord& record
             return bad(recordline::NotHexReason(line, nonHex));
         return bad(Format("the record's length (%u bytes) runs past the end of the line", record.count));
     }
-    const size_t decoded = hexdigits::DecodeRun(p + 3, record.bytes, record.count);
+    const size_t decoded = hexdigits::DecodeRun(p + 3, record.bytes, record.count, record.byteSum);
     if (decoded != record.count)
         return bad(recordline::NotHexReason(line, recordline::FirstNonHex(line, at + 4 + 2 * decoded, 2)));
     // A data record needs room for its address and its checksum.
@@ -144,10 +144,11 @@ int LoadSRecordFile(const std::string& fileName, CMemoryImage& image, uint32_t& 
             continue; // a line without "S" holds no record
         if (line != ESRecordLine::Record)
             return refuse(reason);
-        const uint8_t expected = static_cast<uint8_t>(~(record.count + hexdigits::Sum8(record.bytes, record.count - 1u)));
-        if (expected != record.bytes[record.count - 1])
-            return refuse(Format("checksum mismatch (the record says %02X, its bytes give %02X)",
-                                 record.bytes[record.count - 1], expected));
+        const uint8_t checksum = record.bytes[record.count - 1];
+        const uint8_t expected = static_cast<uint8_t>(~(record.count + record.byteSum - checksum));
+        if (expected != checksum)
+            return refuse(Format("checksum mismatch (the record says %02X, its bytes give %02X)", checksum,
+                                 expected));
         if (record.type == 4)
             return refuse("S4 records are not supported");
         if (record.type < 1 || record.type > 3)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -163,6 +164,49 @@ bool CImageFile::FillFF(uint64_t from, uint64_t to)
         from += static_cast<uint64_t>(w);
     }
     return true;
+}
+
+CImageFile::ECopy CImageFile::CopyFrom(int source, uint64_t sourceOffset, size_t count, uint64_t offset,
+                                        size_t& copied)
+{
+    copied = 0;
+    // copy_file_range refuses overlapping ranges of one file, and a load of
+    // the image's own file must read it as it was: that goes the plain way.
+    struct stat from {}, to {};
+    bool inKernel = ::fstat(source, &from) == 0 && ::fstat(fd_, &to) == 0
+                    && !(from.st_dev == to.st_dev && from.st_ino == to.st_ino);
+    while (inKernel && copied < count) {
+        loff_t in = static_cast<loff_t>(sourceOffset + copied);
+        loff_t out = static_cast<loff_t>(offset + copied);
+        const ssize_t n = ::copy_file_range(source, &in, fd_, &out, count - copied, 0);
+        if (n > 0)
+            copied += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            // Not supported between these files, an error, or no byte (some
+            // file systems answer 0 before the end): the plain reads and
+            // writes below tell which side failed and where the file ends.
+            inKernel = false;
+    }
+    if (copied == count)
+        return ECopy::Done;
+    constexpr size_t kBuffer = 256 * 1024;
+    const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kBuffer);
+    while (copied < count) {
+        const size_t want = std::min(kBuffer, count - copied);
+        const ssize_t n = ::pread(source, buffer.get(), want, static_cast<off_t>(sourceOffset + copied));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return ECopy::SourceFailed;
+        if (n == 0)
+            return ECopy::SourceEnded;
+        if (!WriteAt(buffer.get(), static_cast<size_t>(n), offset + copied))
+            return ECopy::TargetFailed;
+        copied += static_cast<size_t>(n);
+    }
+    return ECopy::Done;
 }
 
 bool CImageFile::Truncate(uint64_t length)

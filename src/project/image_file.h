@@ -47,6 +47,19 @@ public:
     bool WriteAt(const uint8_t* data, size_t count, uint64_t offset);
     // Writes 0xFF bytes over [from, to), in large pieces.
     bool FillFF(uint64_t from, uint64_t to);
+
+    enum class ECopy {
+        Done,         // all `count` bytes copied
+        SourceEnded,  // the source ended first: `copied` bytes came
+        SourceFailed, // the source could not be read
+        TargetFailed, // this file could not be written
+    };
+    // Copies `count` bytes of the open file `source` from `sourceOffset` to
+    // `offset` in this file. The kernel copies them from file to file where
+    // it can (no byte passes through this process); otherwise, and for the
+    // image's own file, they go through a small buffer. `copied` says how
+    // many bytes were written, whatever the answer.
+    ECopy CopyFrom(int source, uint64_t sourceOffset, size_t count, uint64_t offset, size_t& copied);
     bool Truncate(uint64_t length);
 
 private:

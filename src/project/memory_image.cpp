@@ -100,18 +100,59 @@ int CMemoryImage::WriteBlock(uint32_t address, const uint8_t* data, uint32_t cou
     }
     if (!isOpen_ || !Store(offset, data, count))
         return 3;
+    Widen(offset, uint64_t{offset} + count);
+    return result;
+}
 
-    const uint64_t end = uint64_t{offset} + count;
+void CMemoryImage::Widen(uint64_t offset, uint64_t end)
+{
     if (usedLength_ == 0) {
-        firstOffset_ = offset;
-        usedLength_ = count;
+        firstOffset_ = static_cast<uint32_t>(offset);
+        usedLength_ = static_cast<uint32_t>(end - offset);
     } else {
         const uint64_t lo = std::min<uint64_t>(firstOffset_, offset);
         const uint64_t hi = std::max<uint64_t>(uint64_t{firstOffset_} + usedLength_, end);
         firstOffset_ = static_cast<uint32_t>(lo);
         usedLength_ = static_cast<uint32_t>(hi - lo);
     }
-    return result;
+}
+
+int CMemoryImage::CopyFromFile(uint32_t address, int fd, uint64_t fileOffset, uint32_t count, uint32_t& copied)
+{
+    copied = 0;
+    const uint64_t offset = uint64_t{address} - base_;
+    if (address < base_ || offset + count > kWindowSize || uint64_t{address} + count > 0x100000000ull)
+        return 2;
+    if (count == 0)
+        return 0;
+    // Pending bytes go first, so that the file holds all that was written.
+    if (!isOpen_ || Flush() != 0)
+        return 3;
+    // As WriteThrough: the gap the block opens above what the file holds
+    // is filled before, the one below it after the copy (the file may end
+    // early and the block be shorter than asked).
+    const bool held = FileHolds();
+    if (held ? offset > fileEnd_ && !file_.FillFF(fileEnd_, offset) : !file_.Truncate(offset)) {
+        (void)file_.Truncate(held ? fileEnd_ : 0);
+        return 3;
+    }
+    size_t done = 0;
+    const CImageFile::ECopy r = file_.CopyFrom(fd, fileOffset, count, offset, done);
+    const uint64_t end = offset + done;
+    const bool failed = r == CImageFile::ECopy::SourceFailed || r == CImageFile::ECopy::TargetFailed;
+    if (failed || done == 0 || (held && end < fileFirst_ && !file_.FillFF(end, fileFirst_))) {
+        // Cut back to what the file held, so that its length keeps
+        // matching the written span.
+        (void)file_.Truncate(held ? fileEnd_ : 0);
+        if (failed)
+            return r == CImageFile::ECopy::SourceFailed ? 4 : 3;
+        return done == 0 ? 0 : 3;
+    }
+    fileFirst_ = held ? std::min(fileFirst_, offset) : offset;
+    fileEnd_ = held ? std::max(fileEnd_, end) : end;
+    Widen(offset, end);
+    copied = static_cast<uint32_t>(done);
+    return 0;
 }
 
 // Puts a block into the pending run when it continues it, else writes the run

@@ -55,6 +55,14 @@ public:
     // failed (the image then keeps what it held before the call, except that
     // bytes of this block may have been partly written).
     int WriteBlock(uint32_t address, const uint8_t* data, uint32_t count);
+    // Copies `count` bytes of the open file `fd` from `fileOffset` to
+    // `address` straight into the backing file (in the kernel where it can,
+    // see CImageFile::CopyFrom), for loaders of files that hold the image's
+    // bytes as they are. The block must lie wholly inside the window: 2 and
+    // nothing written otherwise. 0 copied (`copied` < count only when the
+    // file ended first); 3 the backing file failed, 4 the file could not be
+    // read (as with WriteBlock's 3, the bytes copied before may stay).
+    int CopyFromFile(uint32_t address, int fd, uint64_t fileOffset, uint32_t count, uint32_t& copied);
     // Bytes past 0xFFFFFFFF read as 0xFF; addresses do not wrap.
     void ReadBlock(uint32_t address, uint8_t* buffer, uint32_t count);
 
@@ -110,6 +118,8 @@ private:
     bool Store(uint64_t offset, const uint8_t* data, size_t count);
     bool WriteThrough(uint64_t offset, const uint8_t* data, size_t count);
     bool FileHolds() const { return fileEnd_ > fileFirst_; }
+    // Widens the used extent over [offset, end).
+    void Widen(uint64_t offset, uint64_t end);
     void ReadExtent(uint64_t lo, uint64_t hi, uint8_t* out);
     uint8_t* Scratch();
 

@@ -44,6 +44,10 @@ void Usage(FILE* out, uint16_t defaultPort)
                  "loader faults:\n"
                  "  --logic-device-code N  device code of the logic device (default 19)\n"
                  "  --stuck-fuse ROW:FUSE  a logic fuse that does not program (stays 1)\n"
+                 "  --weak-fuse ROW:FUSE   a logic fuse whose second (erased-margin) read comes\n"
+                 "                         back flipped\n"
+                 "  --stuck-ues-fuse N     fuse N (0..119) of the logic's signature does not\n"
+                 "                         program (stays 1)\n"
                  "  --weak-setup-byte N    byte N of the network setup sector reads back wrong\n"
                  "link faults (N counts request frames from 1, the handshake included):\n"
                  "  --refuse               refuse every TCP connection\n"
@@ -188,15 +192,19 @@ int main(int argc, char** argv)
                 if (!ParseNumber(value, 255, n))
                     return bad();
                 config.logicDeviceCode = static_cast<uint8_t>(n);
-            } else if (arg == "--stuck-fuse") {
+            } else if (arg == "--stuck-fuse" || arg == "--weak-fuse") {
                 const std::string text = value;
                 const size_t colon = text.find(':');
                 unsigned long row = 0, fuse = 0;
                 if (colon == std::string::npos || !ParseNumber(text.substr(0, colon).c_str(), 133, row) ||
                     !ParseNumber(text.substr(colon + 1).c_str(), 239, fuse))
                     return bad();
-                config.stuckFuseRow = static_cast<int>(row);
-                config.stuckFuse = static_cast<int>(fuse);
+                (arg == "--stuck-fuse" ? config.stuckFuseRow : config.weakFuseRow) = static_cast<int>(row);
+                (arg == "--stuck-fuse" ? config.stuckFuse : config.weakFuse) = static_cast<int>(fuse);
+            } else if (arg == "--stuck-ues-fuse") {
+                if (!ParseNumber(value, 119, n))
+                    return bad();
+                config.stuckUesFuse = static_cast<int>(n);
             } else if (arg == "--weak-setup-byte") {
                 if (!ParseNumber(value, 0x3FFF, n))
                     return bad();

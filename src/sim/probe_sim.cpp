@@ -16,6 +16,9 @@ SSimLoaderConfig LoaderConfigOf(const SProbeSimConfig& config)
     loader.logicDeviceCode = config.logicDeviceCode;
     loader.stuckFuseRow = config.stuckFuseRow;
     loader.stuckFuse = config.stuckFuse;
+    loader.weakFuseRow = config.weakFuseRow;
+    loader.weakFuse = config.weakFuse;
+    loader.stuckUesFuse = config.stuckUesFuse;
     loader.weakSetupByte = config.weakSetupByte;
     return loader;
 }

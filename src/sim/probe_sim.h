@@ -24,6 +24,9 @@ struct SProbeSimConfig {
     uint8_t logicDeviceCode = 19;
     int stuckFuseRow = -1;
     int stuckFuse = 0;
+    int weakFuseRow = -1;
+    int weakFuse = 0;
+    int stuckUesFuse = -1;
     int weakSetupByte = -1;
 };
 

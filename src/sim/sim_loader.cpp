@@ -276,6 +276,10 @@ void CSimLoader::Logic(const uint8_t* request, size_t length, std::vector<uint8_
         reply = {code};
         fuseText(rows_[request[1]].data(), kRowFuses);
         fuseText(rows_[request[1]].data(), kRowFuses);
+        if (config_.weakFuseRow == request[1] && config_.weakFuse >= 0 && size_t(config_.weakFuse) < kRowFuses) {
+            char& fuse = reinterpret_cast<char&>(reply[1 + kRowFuses + static_cast<size_t>(config_.weakFuse)]);
+            fuse = fuse == '0' ? '1' : '0';
+        }
         return;
     case kCmdLogicProgramRow:
         if (length != 2 + kRowFuses || request[1] >= kRows || !ProgramFuses(request + 2, kRowFuses, rows_[request[1]].data())) {
@@ -295,6 +299,8 @@ void CSimLoader::Logic(const uint8_t* request, size_t length, std::vector<uint8_
             reply = {code, 1};
             return;
         }
+        if (config_.stuckUesFuse >= 0 && size_t(config_.stuckUesFuse) < kUesFuses)
+            ues_[static_cast<size_t>(config_.stuckUesFuse)] = 1;
         reply = {code, 0};
         return;
     case kCmdLogicErase:

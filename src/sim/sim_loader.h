@@ -20,6 +20,14 @@ struct SSimLoaderConfig {
     // fuse; row -1 for none. A design that clears it fails verification.
     int stuckFuseRow = -1;
     int stuckFuse = 0;
+    // A fuse whose second read of its row (the erased-margin read) comes
+    // back flipped: row and fuse; row -1 for none. Every design fails the
+    // erased verification there, the programmed one passes.
+    int weakFuseRow = -1;
+    int weakFuse = 0;
+    // A fuse of the signature (UES) that no longer programs (stays 1); -1
+    // for none. A signature that clears it fails its verification.
+    int stuckUesFuse = -1;
     // A byte of the network setup sector (offset from its start) whose
     // reads come back with bit 0 flipped; -1 for none.
     int weakSetupByte = -1;

@@ -102,6 +102,40 @@ TEST_F(FilesTest, ElfSectionTablesThatCannotBeReadAreRefused)
     }
 }
 
+// Sections over bytes the image held before, a section outside every
+// segment that lies over one loaded before it with other bytes (the overlap
+// is reported and the later bytes stay) and one that runs past the image
+// window (which writes nothing): each is placed as a reader that copies
+// every byte through its own buffer places it.
+TEST_F(FilesTest, ElfSectionsOverHeldBytesOverlapsAndTheWindowEnd)
+{
+    const std::vector<uint8_t> held = Pattern(0x400, 7);
+    ASSERT_EQ(image.WriteBlock(kFlash, held.data(), 0x400), 0);
+    const std::vector<uint8_t> text = Pattern(0x30, 1);
+    const std::vector<uint8_t> patch = Pattern(0x20, 100);
+    const std::vector<uint8_t> tail = Pattern(0x20, 200);
+    const std::string file = ElfWithSections(
+        false, 0x340, {{0, kFlash, kFlash, 0x200, 0x200}},
+        {
+            {1, 6, kFlash + 0x100, 0x100, 0x30},    // .text, in the segment
+            {1, 2, kFlash + 0x120, 0x300, 0x20},    // outside every segment, over the end of .text
+            {1, 2, 0x0FFFFFF0, 0x320, 0x20},        // across the end of the image window
+        },
+        {{0x100, text}, {0x300, patch}, {0x320, tail}});
+    uint32_t bytes = 0;
+    CMemoryRange range;
+    SLoadReport report;
+    ASSERT_EQ(LoadElfFile(Write("over.elf", file), image, bytes, range, physical, 0, &report), kLoadOutside);
+    std::vector<uint8_t> expected = held;
+    std::copy(text.begin(), text.end(), expected.begin() + 0x100);
+    std::copy(patch.begin(), patch.end(), expected.begin() + 0x120);
+    EXPECT_EQ(Read(kFlash, 0x400), expected);
+    EXPECT_EQ(Read(0x0FFFFFF0, 0x10), std::vector<uint8_t>(0x10, 0xFF)); // a block past the window writes nothing
+    EXPECT_EQ(bytes, 0x70u);
+    EXPECT_TRUE(report.overlap);
+    EXPECT_EQ(report.overlapAddress, kFlash + 0x120);
+}
+
 // An ELF file of the other byte order than the target's loads with a
 // warning; one of the same order loads without.
 TEST_F(FilesTest, ElfOfTheOtherByteOrderLoadsWithAWarning)

@@ -8,6 +8,7 @@
 #include "gui/dialogs/command_dialog.h"
 #include "gui/main_frame_fixture.h"
 #include "gui/widgets/file_chooser.h"
+#include "gui/widgets/qt_message_box.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -275,6 +276,24 @@ TEST(DesktopCaptions, QtAddsNothingToTheCaptionsOfBoxesAndWindows)
     // Qt appends a display name to every caption only when one was set; when
     // none was, it answers the application name.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+}
+
+// A box with a short text is still wide enough for its caption, which the
+// window frame would otherwise cut ("Inv... put").
+TEST(DesktopCaptions, ABoxIsAsWideAsItsCaptionNeeds)
+{
+    for (const char* caption : {"Invalid Input", "Tarvel for ARM (QDX7000)"}) {
+        int width = 0;
+        WhenModal([&](QWidget* window) {
+            width = window->width();
+            QTest::keyClick(window, Qt::Key_Escape);
+        });
+        CQtMessageBox box;
+        box.Show("Code size is 0 !", caption, EMsgIcon::Exclamation, EMsgButtons::Ok);
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        EXPECT_GT(width, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(caption)) + 96) << caption;
+    }
 }
 
 TEST(DesktopCommandLine, OptionsFileAndErrors)

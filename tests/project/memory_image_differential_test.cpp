@@ -1,12 +1,16 @@
 // CMemoryImage against a plain model of the image over thousands of random
 // operations: the model keeps written bytes in a map and follows the image's
 // rules step by step, so any slip of the write-back cache, the gap filling or
-// the chunked checksum shows up as a difference.
+// the chunked checksum shows up as a difference. Some writes copy their
+// bytes from a file instead (CopyFromFile).
 
 #include "project/memory_image.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -125,6 +129,7 @@ TEST_P(MemoryImageDifferential, MatchesTheModel)
     const uint32_t bases[] = {0, 0x1000, 0x08000000, 0x7FFFFFF0, 0xF0000000, 0xFFFF0000, 0xFFFFFF00};
     uint32_t cursor = 0; // where sequential writes go on
     std::vector<uint8_t> data, got;
+    const std::string source = dir.File("source.bin");
 
     for (int step = 0; step < 4000; ++step) {
         SCOPED_TRACE(step);
@@ -157,9 +162,32 @@ TEST_P(MemoryImageDifferential, MatchesTheModel)
             data.resize(n);
             for (auto& b : data)
                 b = static_cast<uint8_t>(rng());
-            ASSERT_EQ(img.WriteBlock(a, data.data(), n), model.Write(a, data.data(), n))
-                << std::hex << a << " " << n;
-            cursor = a + n;
+            if (pick(0, 3) == 0) {
+                // The same bytes copied from a file, as the binary and ELF
+                // loaders place them: after a few other bytes, and now and
+                // then in a file that ends before the block does.
+                const uint32_t skip = static_cast<uint32_t>(pick(0, 5000));
+                const uint32_t stored = pick(0, 5) == 0 ? static_cast<uint32_t>(pick(0, n)) : n;
+                std::string bytes(skip, 'x');
+                bytes.append(reinterpret_cast<const char*>(data.data()), stored);
+                WriteFileBytes(source, bytes);
+                const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+                ASSERT_GE(fd, 0);
+                uint32_t copied = 12345;
+                const int r = img.CopyFromFile(a, fd, skip, n, copied);
+                ::close(fd);
+                const bool inside = a >= model.base && uint64_t{a} - model.base + n <= CMemoryImage::kWindowSize
+                                    && uint64_t{a} + n <= 0x100000000ull;
+                ASSERT_EQ(r, inside ? 0 : 2) << std::hex << a << " " << n;
+                ASSERT_EQ(copied, inside ? stored : 0u);
+                if (inside)
+                    model.Write(a, data.data(), stored);
+                cursor = a + copied;
+            } else {
+                ASSERT_EQ(img.WriteBlock(a, data.data(), n), model.Write(a, data.data(), n))
+                    << std::hex << a << " " << n;
+                cursor = a + n;
+            }
         } else if (kind < 80) {
             const uint32_t n = static_cast<uint32_t>(pick(0, pick(0, 3) == 0 ? 70000 : 300));
             uint32_t a = static_cast<uint32_t>(pick(lo > 400 ? lo - 400 : 0, hi + 400));

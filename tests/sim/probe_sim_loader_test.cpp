@@ -191,12 +191,15 @@ TEST_F(SimLoader, FirmwareVersionComesFromTheImageHeaderWhileTheMarkerIsThere)
     EXPECT_EQ(id.firmwareVersion, 130);
 }
 
-TEST(SimLoaderFaults, DeviceCodeStuckFuseAndWeakSetupByte)
+TEST(SimLoaderFaults, DeviceCodeStuckFusesWeakFuseAndWeakSetupByte)
 {
     SProbeSimConfig config;
     config.logicDeviceCode = 0x22;
     config.stuckFuseRow = 4;
     config.stuckFuse = 9;
+    config.weakFuseRow = 5;
+    config.weakFuse = 200;
+    config.stuckUesFuse = 119;
     config.weakSetupByte = 2;
     CSimFixture sim = CSimFixture::OnRamBoard(CSimFixture::Tcp({}, config));
     CLinkLibrary library;
@@ -214,6 +217,16 @@ TEST(SimLoaderFaults, DeviceCodeStuckFuseAndWeakSetupByte)
     std::string first, second;
     ASSERT_EQ(frames.LogicReadRow(4, first, second), 0);
     EXPECT_EQ(first, std::string(9, '0') + "1" + std::string(230, '0'));
+    EXPECT_EQ(second, first);
+    // The weak fuse programs; only the row's second read gets it wrong.
+    ASSERT_EQ(frames.LogicProgramRow(5, std::string(240, '0')), 0);
+    ASSERT_EQ(frames.LogicReadRow(5, first, second), 0);
+    EXPECT_EQ(first, std::string(240, '0'));
+    EXPECT_EQ(second, std::string(200, '0') + "1" + std::string(39, '0'));
+    ASSERT_EQ(frames.LogicProgramUes(std::string(120, '0')), 0);
+    std::string ues;
+    ASSERT_EQ(frames.LogicReadUes(ues), 0);
+    EXPECT_EQ(ues, std::string(119, '0') + "1");
     ASSERT_EQ(frames.LogicAccess(0), 0);
 
     const Bytes record = {0x0A, 0x4D, 0x17, 0x12};

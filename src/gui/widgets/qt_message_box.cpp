@@ -2,7 +2,9 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QTextEdit>
 
@@ -98,6 +100,17 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
             area->setMinimumWidth(std::min(widest + 4 * metrics.averageCharWidth(), 100 * metrics.averageCharWidth()));
             area->setMinimumHeight(12 * metrics.lineSpacing());
         }
+    }
+    // A short text makes a box narrower than its caption, which the window
+    // frame then cuts ("Inv... put"): room for the caption in a bold title
+    // font and the frame's icon and buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        QFont bold = box.font();
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        const int width = metrics.horizontalAdvance(title) + 12 * metrics.averageCharWidth() + 96;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     }
     if (buttons == EMsgButtons::YesNoDefaultNo)
         box.setDefaultButton(QMessageBox::No);

@@ -460,8 +460,16 @@ TEST_F(UpdateSetup, LogicFailuresShowTheStepsMessageAndEndLogicAccess)
     stuck.stuckFuse = static_cast<int>(CSimProbeImages::FuseRow(113, 17).find('0'));
     SProbeSimConfig unknown;
     unknown.logicDeviceCode = 0x14;
+    SProbeSimConfig weak;
+    weak.weakFuseRow = 80;
+    weak.weakFuse = 3;
+    SProbeSimConfig stuckUes;
+    // The signature's last byte is zero padding: every signature clears it.
+    stuckUes.stuckUesFuse = 119;
     const std::vector<SCase> cases = {
         {"verify", stuck, "Logic: Fuse map programmed verification failed!", true},
+        {"erased-margin read", weak, "Logic: Fuse map erased verification failed!", true},
+        {"signature", stuckUes, "Logic: UES verify failed!", true},
         {"device", unknown, "Logic: Unknown ispLSI device type!", false},
     };
     for (const SCase& c : cases) {
