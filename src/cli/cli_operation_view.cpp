@@ -81,12 +81,17 @@ void CCliOperationView::Progress(const SProgressEvent& event)
     lastTenth_ = tenth;
     lastLineMs_ = now;
     const double seconds = static_cast<double>(nowMicros - startMs_ * 1000) / 1e6;
-    const bool bytes = event.kind != EOperationKind::Erase && event.kind != EOperationKind::Other;
-    const char* name = event.kind == EOperationKind::Erase     ? "Erasing"
-                       : event.kind == EOperationKind::Program ? "Programming"
-                       : event.kind == EOperationKind::Verify  ? "Verifying"
-                       : event.kind == EOperationKind::Dump    ? "Dumping"
-                                                               : "Working";
+    const bool bytes = event.kind != EOperationKind::Erase && event.kind != EOperationKind::Other &&
+                       event.kind != EOperationKind::ProbeLogic;
+    const char* name = event.kind == EOperationKind::Erase           ? "Erasing"
+                       : event.kind == EOperationKind::Program       ? "Programming"
+                       : event.kind == EOperationKind::Verify        ? "Verifying"
+                       : event.kind == EOperationKind::Dump          ? "Dumping"
+                       : event.kind == EOperationKind::ProbeFirmware ? "Firmware"
+                       : event.kind == EOperationKind::ProbeLogic    ? "Logic"
+                                                                     : "Working";
+    // The logic goes in row by row; erases count sectors or requests.
+    const char* unit = event.kind == EOperationKind::ProbeLogic ? " rows" : "";
     const unsigned percent = static_cast<unsigned>(event.done * 100 / event.total);
     if (bytes && seconds >= 0.1) {
         const double rate = static_cast<double>(event.done) / 1024.0 / seconds;
@@ -99,7 +104,8 @@ void CCliOperationView::Progress(const SProgressEvent& event)
                      static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total),
                      percent, seconds);
     } else {
-        std::fprintf(stderr, "%s: %llu of %llu (%u %%), %.1f s\n", name, static_cast<unsigned long long>(event.done),
-                     static_cast<unsigned long long>(event.total), percent, seconds);
+        std::fprintf(stderr, "%s: %llu of %llu%s (%u %%), %.1f s\n", name,
+                     static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total), unit,
+                     percent, seconds);
     }
 }

@@ -4,7 +4,9 @@
 #include <string>
 
 // The long operations that report progress.
-enum class EOperationKind { Other, Erase, Program, Verify, Dump, ProbeUpdate };
+// ProbeFirmware counts the bytes of the firmware file, ProbeLogic the rows of
+// the logic device.
+enum class EOperationKind { Other, Erase, Program, Verify, Dump, ProbeFirmware, ProbeLogic };
 
 // How far an operation has come: `done` of `total` units (bytes for the
 // transfers, sectors or requests for an erase).

@@ -3,6 +3,7 @@
 // (--probe given more than once), the --json records read back with a JSON
 // library, and Ctrl-C in the middle of a gang.
 #include "cli_runner.h"
+#include "support/sim_process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -50,41 +51,29 @@ std::string Shell(const std::string& script)
 
 // A qdx7000-sim process on a free loopback port; its log (one line per host
 // that connects and hangs up) is kept in NAME.err.
-class CSimProcess {
+class CLoggedSim {
   public:
-    CSimProcess(const CTempDir& dir, const std::string& name, const std::string& options)
-        : dir_(dir), name_(name)
+    CLoggedSim(const CTempDir& dir, const std::string& name, std::vector<std::string> options)
+        : log_(dir.File(name + ".err")), process_(WithPort(std::move(options)), log_)
     {
-        const std::string out = dir.File(name + ".out");
-        std::string command = "'" + kBin + "/qdx7000-sim' --port 0 ";
-        command += options;
-        command += " >'" + out + "' 2>'" + dir.File(name + ".err") + "' </dev/null & echo $!";
-        pid_ = std::atoi(Shell(command).c_str());
-        for (int i = 0; i < 200 && port_.empty(); ++i) {
-            const std::string text = ReadFileBytes(out);
-            const size_t at = text.find("listening 127.0.0.1:");
-            if (at != std::string::npos && text.find('\n', at) != std::string::npos)
-                port_ = text.substr(at + 20, text.find('\n', at) - at - 20);
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        EXPECT_FALSE(port_.empty()) << name;
-    }
-    ~CSimProcess()
-    {
-        if (pid_ > 0)
-            ::kill(pid_, SIGTERM);
+        probe_ = Announced(process_, "listening");
+        EXPECT_FALSE(probe_.empty()) << name << ": " << Log();
     }
 
-    std::string Probe() const { return "127.0.0.1:" + port_; }
-    std::string Log() const { return ReadFileBytes(dir_.File(name_ + ".err")); }
+    std::string Probe() const { return probe_; } // "127.0.0.1:PORT"
+    std::string Log() const { return ReadFileBytes(log_); }
     size_t Connections() const { return Count(Log(), " connected"); }
 
   private:
-    const CTempDir& dir_;
-    std::string name_;
-    int pid_ = -1;
-    std::string port_;
+    static std::vector<std::string> WithPort(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {"--port", "0"});
+        return options;
+    }
+
+    std::string log_;
+    CSimProcess process_;
+    std::string probe_;
 };
 
 // The --json records, one object per line; a line that does not parse fails the test.
@@ -132,7 +121,7 @@ std::string ScatteredHex(int count)
 TEST(CliProduction, AScatteredFileProgramsAndVerifiesOverOneConnectionPerStep)
 {
     CTempDir dir;
-    CSimProcess sim(dir, "sim", "");
+    CLoggedSim sim(dir, "sim", {});
     WriteFileBytes(dir.File("scattered.hex"), ScatteredHex(60));
     SCliRun run = RunCli(dir, "--probe " + sim.Probe() + " " + kSetup +
                                   " load scattered.hex erase --range 80000000..8001FFFF program verify");
@@ -155,9 +144,8 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
                    std::string("board Stuck\nram 0x40000000 256K\n"
                                "flash \"AMD  Am29LV160MB (1M x 16)\" base=0x80000000 bus=16\n"
                                "fault stuck 0x80000123 bit=1 value=0\n"));
-    CSimProcess good1(dir, "good1", ""), good2(dir, "good2", ""),
-        stuck(dir, "stuck", "--board '" + dir.File("stuck.board") + "'"),
-        refusing(dir, "refusing", "--refuse");
+    CLoggedSim good1(dir, "good1", {}), good2(dir, "good2", {}),
+        stuck(dir, "stuck", {"--board", dir.File("stuck.board")}), refusing(dir, "refusing", {"--refuse"});
     std::string image(0x3000, '\0');
     for (size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<char>(i * 7 + 1);
@@ -178,7 +166,7 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
         flash[records[i]["probe"]] = records[i];
     }
     ASSERT_EQ(flash.size(), 4u);
-    for (const CSimProcess* good : {&good1, &good2}) {
+    for (const CLoggedSim* good : {&good1, &good2}) {
         const nlohmann::json& r = flash[good->Probe()];
         EXPECT_EQ(r["status"], "passed") << r;
         EXPECT_EQ(r["bytes"], 0x3000);
@@ -228,7 +216,7 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
                           " load image.bin --offset 80000000 verify");
     EXPECT_EQ(run.exitCode, 0) << run.err;
     // Every probe's link was closed: each host that connected hung up.
-    for (const CSimProcess* sim : {&good1, &good2, &stuck})
+    for (const CLoggedSim* sim : {&good1, &good2, &stuck})
         EXPECT_EQ(Count(sim->Log(), " connected"), Count(sim->Log(), " disconnected")) << sim->Log();
 }
 
@@ -240,7 +228,7 @@ TEST(CliProduction, AFailedVerifyExplainsItselfInTheLogAndTheJson)
                                "flash \"AMD  Am29LV160MB (1M x 16)\" base=0x80000000 bus=16\n"
                                "fault stuck 0x80000010 bit=0 value=0\n"
                                "fault stuck 0x80000301 bit=7 value=0\n"));
-    CSimProcess sim(dir, "sim", "--board '" + dir.File("stuck.board") + "'");
+    CLoggedSim sim(dir, "sim", {"--board", dir.File("stuck.board")});
     // A blank check: the erased board against an image of 0xFF.
     SCliRun run = RunCli(dir, "--probe " + sim.Probe() + " --json out.json " + kSetup +
                                   " fill --range 80000000+1000 --pattern FF --unit byte verify");
@@ -269,8 +257,8 @@ TEST(CliProduction, CtrlCStopsEveryProbeOfAGangAndClosesEachLink)
 {
     CTempDir dir;
     // Slow links: 1 MiB at 100 kB/s takes ten seconds; the stop comes long before.
-    CSimProcess a(dir, "a", "--bandwidth 100000"), b(dir, "b", "--bandwidth 100000"),
-        c(dir, "c", "--bandwidth 100000");
+    CLoggedSim a(dir, "a", {"--bandwidth", "100000"}), b(dir, "b", {"--bandwidth", "100000"}),
+        c(dir, "c", {"--bandwidth", "100000"});
     const std::string script =
         "cd '" + dir.Path().string() + "' && export TMPDIR='" + dir.Path().string() + "'; '" + kBin +
         "/tarvel-cli' --probe " + a.Probe() + " --probe " + b.Probe() + " --probe " + c.Probe() +
@@ -283,7 +271,7 @@ TEST(CliProduction, CtrlCStopsEveryProbeOfAGangAndClosesEachLink)
     const std::string err = ReadFileBytes(dir.File("err.txt"));
     EXPECT_EQ(Count(err, "] Programming cancelled at address 80"), 3u) << err;
     EXPECT_FALSE(Has(err, "Verifying")) << err;
-    for (const CSimProcess* sim : {&a, &b, &c}) {
+    for (const CLoggedSim* sim : {&a, &b, &c}) {
         EXPECT_EQ(sim->Connections(), 1u) << sim->Log();
         EXPECT_EQ(Count(sim->Log(), " disconnected"), 1u) << sim->Log();
     }
@@ -309,7 +297,7 @@ std::string Pattern(size_t size, int seed)
 TEST(CliProduction, ChangedOnlySkipsTheSectorsThatAlreadyHoldTheImage)
 {
     CTempDir dir;
-    CSimProcess sim(dir, "sim", "");
+    CLoggedSim sim(dir, "sim", {});
     const std::string flash = "--probe " + sim.Probe() + " " + kSetup + " flash image.bin --offset 80000000";
     std::string image = Pattern(0x8000, 1);
     WriteFileBytes(dir.File("image.bin"), image);
@@ -335,7 +323,7 @@ TEST(CliProduction, ChangedOnlySkipsTheSectorsThatAlreadyHoldTheImage)
 TEST(CliProduction, KeepUnwrittenKeepsTheRestOfTheSectorAndDryRunSendsNothing)
 {
     CTempDir dir;
-    CSimProcess sim(dir, "sim", "");
+    CLoggedSim sim(dir, "sim", {});
     const std::string probe = "--probe " + sim.Probe() + " " + kSetup;
     WriteFileBytes(dir.File("sector.bin"), Pattern(0x4000, 3));
     WriteFileBytes(dir.File("small.bin"), std::string(16, '\xA5'));

@@ -61,6 +61,11 @@ TEST_F(CliProbe, UpdateWritesTheFilesIntoTheProbeAndTheNextRunFindsNothingNewer)
     Start();
     SCliRun run = RunCli(dir, probe + " probe-update");
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    // The firmware's progress counts the bytes of its file, the logic's its rows.
+    const size_t firmwareBytes = CSimProbeImages::FirmwareImage(114).size();
+    EXPECT_TRUE(Has(run.err, "Firmware: " + std::to_string(firmwareBytes) + " of " + std::to_string(firmwareBytes) +
+                                 " bytes (100 %)")) << run.err;
+    EXPECT_TRUE(Has(run.err, "Logic: 134 of 134 rows (100 %)")) << run.err;
     {
         auto lock = sim->Link().LockProbe();
         CSimLoader& loader = sim->Probe().Loader();

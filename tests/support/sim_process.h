@@ -20,7 +20,9 @@ extern char** environ;
 // need be killed) when the object goes.
 class CSimProcess {
 public:
-    explicit CSimProcess(const std::vector<std::string>& args)
+    // `errorPath`: a file for the simulator's log (standard error), which is
+    // otherwise the test's own.
+    explicit CSimProcess(const std::vector<std::string>& args, const std::string& errorPath = {})
     {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0)
@@ -34,6 +36,9 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        if (!errorPath.empty())
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
             pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);

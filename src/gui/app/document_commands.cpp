@@ -15,7 +15,6 @@
 #include "commands/verify_command.h"
 #include "common/message_box.h"
 #include "common/settings.h"
-#include "gui/app/main_frame.h"
 #include "gui/dialogs/checksum_dialog.h"
 #include "gui/dialogs/comm_setup_dialog.h"
 #include "gui/dialogs/dump_dialog.h"
@@ -34,6 +33,7 @@
 #include "project/qpg_doc.h"
 
 #include <QCoreApplication>
+#include <QMainWindow>
 
 #include <functional>
 
@@ -64,8 +64,8 @@ void RunCommandDialog(CQpgDoc& doc, const SDialogServices& services, QWidget* pa
 template <class TCommand, class TDialog>
 void CDocumentCommands::RunDialog()
 {
-    RunCommandDialog<TCommand, TDialog>(doc_, frame_.DialogServices(), &frame_);
-    frame_.UpdateCommands();
+    RunCommandDialog<TCommand, TDialog>(doc_, window_.dialogServices(), &window_.window);
+    window_.updateCommands();
 }
 
 // A target command's dialog runs the same way, with the probe library and
@@ -76,14 +76,14 @@ void CDocumentCommands::RunTargetDialog()
 {
     CWorkerBridge bridge;
     TCommand command(doc_, STargetContext{ProbeLibrary(), bridge, bridge});
-    TDialog dialog(command, bridge, frame_.DialogServices(), &frame_);
+    TDialog dialog(command, bridge, window_.dialogServices(), &window_.window);
     dialog.exec();
     command.StoreBack();
-    frame_.UpdateCommands();
+    window_.updateCommands();
 }
 
-CDocumentCommands::CDocumentCommands(CMainFrame& frame, CQpgDoc& doc, CSettings& settings)
-    : frame_(frame), doc_(doc), settings_(settings)
+CDocumentCommands::CDocumentCommands(const SWindowContext& window, CQpgDoc& doc, CSettings& settings)
+    : window_(window), doc_(doc), settings_(settings)
 {
 }
 
@@ -99,7 +99,7 @@ void CDocumentCommands::EditLoad()
 int CDocumentCommands::RunAutoload(CQpgDoc& doc, COperationView&, CMessageBox&)
 {
     int result = -1;
-    RunCommandDialog<CLoadCommand, CLoadDialog>(doc, frame_.DialogServices(), &frame_,
+    RunCommandDialog<CLoadCommand, CLoadDialog>(doc, window_.dialogServices(), &window_.window,
                                                 [&result](CLoadDialog& dialog) { result = dialog.LastResult(); });
     return result;
 }
@@ -107,18 +107,18 @@ int CDocumentCommands::RunAutoload(CQpgDoc& doc, COperationView&, CMessageBox&)
 bool CDocumentCommands::LoadFile(const std::string& path)
 {
     if (!doc_.IsCommandEnabled(CQpgDoc::ECommand::Load)) {
-        frame_.Box().Show("Loading a program file needs a flash device.\nChoose one with Setup > Target Memory first.",
+        window_.box.Show("Loading a program file needs a flash device.\nChoose one with Setup > Target Memory first.",
                           "", EMsgIcon::Information, EMsgButtons::Ok);
         return false;
     }
     int result = -1;
     RunCommandDialog<CLoadCommand, CLoadDialog>(
-        doc_, frame_.DialogServices(), &frame_, [&result](CLoadDialog& dialog) { result = dialog.LastResult(); },
+        doc_, window_.dialogServices(), &window_.window, [&result](CLoadDialog& dialog) { result = dialog.LastResult(); },
         [&path](CLoadCommand& command) {
             command.model.fileName = path;
             command.model.openedForAutoload = true;
         });
-    frame_.UpdateCommands();
+    window_.updateCommands();
     return result == 0;
 }
 
@@ -134,7 +134,7 @@ void CDocumentCommands::EditImage()
 
 void CDocumentCommands::EditClear()
 {
-    doc_.ClearImage(frame_.Box());
+    doc_.ClearImage(window_.box);
 }
 
 void CDocumentCommands::EditFill()
@@ -151,11 +151,11 @@ void CDocumentCommands::EditChecksum()
 
 void CDocumentCommands::SetupCommunication()
 {
-    CCommSetupCommand command(doc_, ProbeLibrary(), frame_.Box());
-    CCommSetupDialog dialog(command, frame_.DialogServices(), &frame_);
+    CCommSetupCommand command(doc_, ProbeLibrary(), window_.box);
+    CCommSetupDialog dialog(command, window_.dialogServices(), &window_.window);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     command.StoreBack(accepted);
-    frame_.UpdateCommands();
+    window_.updateCommands();
 }
 
 void CDocumentCommands::SetupFirmware()
@@ -163,10 +163,10 @@ void CDocumentCommands::SetupFirmware()
     std::string directory = settings_.Get(ESetting::ProgramDirectory);
     if (directory.empty())
         directory = QCoreApplication::applicationDirPath().toStdString();
-    CProbeUpdateDialog dialog(doc_, ProbeLibrary(), directory, frame_.DialogServices(), &frame_);
+    CProbeUpdateDialog dialog(doc_, ProbeLibrary(), directory, window_.dialogServices(), &window_.window);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     dialog.Command().StoreBack(accepted);
-    frame_.UpdateCommands();
+    window_.updateCommands();
 }
 
 void CDocumentCommands::SetupTargetMemory()
@@ -177,10 +177,10 @@ void CDocumentCommands::SetupTargetMemory()
 void CDocumentCommands::SetupInitList(int which)
 {
     CInitListCommand command(doc_, static_cast<CQpgDoc::EInitList>(which));
-    CInitListDialog dialog(command, frame_.DialogServices(), &frame_);
+    CInitListDialog dialog(command, window_.dialogServices(), &window_.window);
     dialog.exec();
     command.StoreBack();
-    frame_.UpdateCommands();
+    window_.updateCommands();
 }
 
 // ---- Target commands ------------------------------------------------------------

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "gui/app/window_context.h"
+
 #include <memory>
 #include <string>
 
-class CMainFrame;
 class CMessageBox;
 class COperationView;
 class CProbeLibrary;
@@ -17,7 +18,7 @@ class CSettings;
 // probe through one probe library.
 class CDocumentCommands {
 public:
-    CDocumentCommands(CMainFrame& frame, CQpgDoc& doc, CSettings& settings);
+    CDocumentCommands(const SWindowContext& window, CQpgDoc& doc, CSettings& settings);
     ~CDocumentCommands();
 
     // The Edit menu.
@@ -59,7 +60,7 @@ private:
     template <class TCommand, class TDialog>
     void RunTargetDialog();
 
-    CMainFrame& frame_;
+    SWindowContext window_;
     CQpgDoc& doc_;
     CSettings& settings_;
     std::unique_ptr<CProbeLibrary> ownProbe_;

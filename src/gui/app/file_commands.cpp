@@ -3,7 +3,6 @@
 #include "common/message_box.h"
 #include "common/text_format.h"
 #include "gui/app/document_commands.h"
-#include "gui/app/main_frame.h"
 #include "gui/app/recent_file_list.h"
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/native_path.h"
@@ -11,6 +10,7 @@
 #include "project/qpg_doc.h"
 
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QUrl>
 
@@ -18,25 +18,25 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-CFileCommands::CFileCommands(CMainFrame& frame, CQpgDoc& doc, CRecentFileList& recent, CFileChooser& chooser,
-                             CDocumentCommands& commands)
-    : frame_(frame), doc_(doc), recent_(recent), chooser_(chooser), commands_(commands)
+CFileCommands::CFileCommands(const SWindowContext& window, CQpgDoc& doc, CRecentFileList& recent,
+                             CFileChooser& chooser, CDocumentCommands& commands)
+    : window_(window), doc_(doc), recent_(recent), chooser_(chooser), commands_(commands)
 {
 }
 
-QString CFileCommands::DocumentTitle() const
+QString CFileCommands::DocumentTitle(const CQpgDoc& doc)
 {
-    if (doc_.GetPathName().empty())
+    if (doc.GetPathName().empty())
         return QString::fromLatin1(kUntitled);
-    return QFileInfo(ShownPath(doc_.GetPathName())).fileName();
+    return QFileInfo(ShownPath(doc.GetPathName())).fileName();
 }
 
 bool CFileCommands::SaveModified()
 {
     if (!doc_.IsModified())
         return true;
-    const std::string text = "Save changes to " + DocumentTitle().toStdString() + "?";
-    switch (frame_.Box().Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNoCancel)) {
+    const std::string text = "Save changes to " + DocumentTitle(doc_).toStdString() + "?";
+    switch (window_.box.Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNoCancel)) {
     case EMsgResult::Yes: return SaveFile();
     case EMsgResult::No: return true;
     default: return false;
@@ -48,13 +48,13 @@ bool CFileCommands::NewFile()
     if (!SaveModified())
         return false;
     doc_.NewDocument();
-    frame_.UpdateCommands();
+    window_.updateCommands();
     return true;
 }
 
 bool CFileCommands::OpenFile()
 {
-    const auto path = chooser_.ChooseOpen(&frame_, kProjectFilter, doc_.GetPathName());
+    const auto path = chooser_.ChooseOpen(&window_.window, kProjectFilter, doc_.GetPathName());
     if (!path)
         return false;
     return OpenPath(*path);
@@ -69,10 +69,10 @@ bool CFileCommands::OpenPath(const std::string& path)
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     const std::string name = error ? path : absolute.lexically_normal().string();
-    const bool opened = doc_.Open(name, view, frame_.Box());
+    const bool opened = doc_.Open(name, view, window_.box);
     if (opened)
         recent_.Add(doc_.GetPathName());
-    frame_.UpdateCommands();
+    window_.updateCommands();
     return opened;
 }
 
@@ -85,13 +85,13 @@ bool CFileCommands::OpenRecent(int index)
         return false;
     CStatusLineView view(nullptr);
     struct stat st {};
-    if (doc_.Open(path, view, frame_.Box())) {
+    if (doc_.Open(path, view, window_.box)) {
         recent_.Add(path);
     } else if (::stat(path.c_str(), &st) != 0) {
         // An entry whose file is gone leaves the list.
         recent_.Remove(static_cast<size_t>(index));
     }
-    frame_.UpdateCommands();
+    window_.updateCommands();
     return doc_.GetPathName() == path;
 }
 
@@ -104,8 +104,8 @@ bool CFileCommands::SaveFile()
     // person's back: it is kept, and the project goes under a new name.
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        frame_.Box().Show(Format("%s is read-only.\nSave the setup under a new name.",
-                                 DocumentTitle().toStdString().c_str()),
+        window_.box.Show(Format("%s is read-only.\nSave the setup under a new name.",
+                                 DocumentTitle(doc_).toStdString().c_str()),
                           "", EMsgIcon::Exclamation, EMsgButtons::Ok);
         return SaveFileAs();
     }
@@ -114,8 +114,8 @@ bool CFileCommands::SaveFile()
     if (doc_.ProjectFileChanged()) {
         const std::string text = Format("%s has been changed by another program since it was opened here.\n"
                                         "Replace it with this setup?",
-                                        DocumentTitle().toStdString().c_str());
-        if (frame_.Box().Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes)
+                                        DocumentTitle(doc_).toStdString().c_str());
+        if (window_.box.Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes)
             return false;
     }
     return SaveTo(path);
@@ -123,8 +123,8 @@ bool CFileCommands::SaveFile()
 
 bool CFileCommands::SaveTo(const std::string& path)
 {
-    const bool saved = doc_.Save(path, frame_.Box());
-    frame_.UpdateCommands();
+    const bool saved = doc_.Save(path, window_.box);
+    window_.updateCommands();
     return saved;
 }
 
@@ -132,7 +132,7 @@ bool CFileCommands::SaveFileAs()
 {
     const std::string initial = doc_.GetPathName().empty() ? std::string(kUntitled) + CQpgDoc::kFileExtension
                                                            : doc_.GetPathName();
-    auto path = chooser_.ChooseSave(&frame_, kProjectFilter, initial, true);
+    auto path = chooser_.ChooseSave(&window_.window, kProjectFilter, initial, true);
     if (!path)
         return false;
     // A name without an extension gets the project's own.

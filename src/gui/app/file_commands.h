@@ -1,12 +1,13 @@
 #pragma once
 
+#include "gui/app/window_context.h"
+
 #include <QString>
 
 #include <string>
 
 class CDocumentCommands;
 class CFileChooser;
-class CMainFrame;
 class CQpgDoc;
 class CRecentFileList;
 class QMimeData;
@@ -20,7 +21,7 @@ public:
     static constexpr const char* kUntitled = "Untitled";
     static constexpr const char* kProjectFilter = "Tarvel Files (*.tvl) | *.tvl| All Files (*.*) | *.*||";
 
-    CFileCommands(CMainFrame& frame, CQpgDoc& doc, CRecentFileList& recent, CFileChooser& chooser,
+    CFileCommands(const SWindowContext& window, CQpgDoc& doc, CRecentFileList& recent, CFileChooser& chooser,
                   CDocumentCommands& commands);
 
     bool NewFile();
@@ -45,12 +46,12 @@ public:
 
     // The project's name as the window shows it: its file name, or
     // "Untitled" before it has one.
-    QString DocumentTitle() const;
+    static QString DocumentTitle(const CQpgDoc& doc);
 
 private:
     bool SaveTo(const std::string& path);
 
-    CMainFrame& frame_;
+    SWindowContext window_;
     CQpgDoc& doc_;
     CRecentFileList& recent_;
     CFileChooser& chooser_;

@@ -58,9 +58,10 @@ CMainFrame::CMainFrame(CQpgDoc& doc, CSettings& settings, CRecentFileList& recen
     setAcceptDrops(true);
     view_ = new CQpgView(this);
     setCentralWidget(view_);
-    commands_ = std::make_unique<CDocumentCommands>(*this, doc_, settings_);
-    files_ = std::make_unique<CFileCommands>(*this, doc_, recent_, *chooser_, *commands_);
-    report_ = std::make_unique<CReportCommands>(*this, doc_, settings_, *chooser_);
+    const SWindowContext context{*this, *box_, [this] { return DialogServices(); }, [this] { UpdateCommands(); }};
+    commands_ = std::make_unique<CDocumentCommands>(context, doc_, settings_);
+    files_ = std::make_unique<CFileCommands>(context, doc_, recent_, *chooser_, *commands_);
+    report_ = std::make_unique<CReportCommands>(context, doc_, settings_, *chooser_);
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -375,7 +376,7 @@ void CMainFrame::UpdateCommands()
     for (EDoc c : kDocCommands)
         Action(Id(c))->setEnabled(doc_.IsCommandEnabled(c));
     // "[*]" shows as "*" while the project has unsaved changes.
-    const QString title = files_->DocumentTitle();
+    const QString title = CFileCommands::DocumentTitle(doc_);
     setWindowTitle(title + "[*] - " + QString::fromLatin1(kTitle));
     setWindowModified(doc_.IsModified());
     view_->Refresh(doc_, title, settings_);

@@ -68,8 +68,6 @@ public:
     CFileCommands& Files() { return *files_; }
     CDocumentCommands& Commands() { return *commands_; }
     CReportCommands& Report() { return *report_; }
-    // The box, chooser and help every command dialog is opened with.
-    SDialogServices DialogServices();
 
     // The manual, at the section with the heading `section` when one is
     // given; over a modal dialog `over` in a window of that dialog.
@@ -86,6 +84,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The box, chooser and help every command dialog is opened with.
+    SDialogServices DialogServices();
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();

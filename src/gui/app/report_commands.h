@@ -1,9 +1,10 @@
 #pragma once
 
+#include "gui/app/window_context.h"
+
 #include <memory>
 
 class CFileChooser;
-class CMainFrame;
 class CQpgDoc;
 class CReportPrinter;
 class CSettings;
@@ -13,7 +14,7 @@ class CSettings;
 // PDF...". One printer's settings are kept for the whole run.
 class CReportCommands {
 public:
-    CReportCommands(CMainFrame& frame, CQpgDoc& doc, CSettings& settings, CFileChooser& chooser);
+    CReportCommands(const SWindowContext& window, CQpgDoc& doc, CSettings& settings, CFileChooser& chooser);
     ~CReportCommands();
 
     void PrintReport();
@@ -24,7 +25,7 @@ public:
     CReportPrinter& Printer() { return *printer_; }
 
 private:
-    CMainFrame& frame_;
+    SWindowContext window_;
     CQpgDoc& doc_;
     CSettings& settings_;
     CFileChooser& chooser_;

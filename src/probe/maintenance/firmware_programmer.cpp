@@ -30,7 +30,7 @@ int CFirmwareProgrammer::Program(const CFirmwareImage& image)
     // The share of the file read so far; the records after the last data
     // record (the end record) are read too, so the whole file ends at 100 %.
     const auto report = [this, &image](uint64_t filePosition) {
-        view_.Progress({EOperationKind::ProbeUpdate, filePosition, image.FileLength()});
+        view_.Progress({EOperationKind::ProbeFirmware, filePosition, image.FileLength()});
         const unsigned percent =
             image.FileLength() ? static_cast<uint16_t>(filePosition * 100 / image.FileLength()) : 0;
         if (percent != lastPercent_) {

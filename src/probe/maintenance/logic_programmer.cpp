@@ -13,7 +13,7 @@ namespace {
 void ShowRow(COperationView& view, const char* text, int row)
 {
     const int percent = row * 100 / CJedecFile::kRows;
-    view.Progress({EOperationKind::ProbeUpdate, static_cast<uint64_t>(row) + 1, CJedecFile::kRows});
+    view.Progress({EOperationKind::ProbeLogic, static_cast<uint64_t>(row) + 1, CJedecFile::kRows});
     view.SetProgress(percent);
     view.SetStatus(std::string(text) + " ( " + std::to_string(percent) + "% )");
 }

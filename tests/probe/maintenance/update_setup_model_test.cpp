@@ -166,7 +166,7 @@ TEST_F(UpdateSetup, FullUpdateReplacesFirmwareAndLogicAndTheProbeReportsTheNewVe
     // Typed progress: the firmware in file bytes, then the logic rows twice.
     const uint64_t fileLength = CSimProbeImages::FirmwareImage(114).size();
     ASSERT_FALSE(view.events.empty());
-    EXPECT_EQ(view.events.front().kind, EOperationKind::ProbeUpdate);
+    EXPECT_EQ(view.events.front().kind, EOperationKind::ProbeFirmware);
     EXPECT_EQ(view.events.front().total, fileLength);
     EXPECT_EQ(view.events.back().done, 134u);
     EXPECT_EQ(view.events.back().total, 134u);
