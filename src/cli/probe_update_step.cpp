@@ -30,8 +30,8 @@ public:
         // and where it was looked for; the other part still goes in when
         // its turn comes (the firmware first).
         if (!model.UpdateEnabled()) {
-            // The Update button stays disabled: the probe runs a firmware
-            // and nothing newer is on disk.
+            // The Update button stays disabled: the probe runs a firmware,
+            // its logic version is known, and nothing newer is on disk.
             std::printf("Firmware and logic are up to date.\n");
             maintenance.PrintVersions();
             return maintenance.Finish(kExitOk);

@@ -166,7 +166,7 @@ bool CUpdateSetupModel::RunUpdate()
     // too); the update then fails and says so, and is never "passed!" with
     // nothing for the probe to run.
     const bool firmwareNeeded = FirmwareNeeded();
-    const bool logicNeeded = newestLogic != logicVersion;
+    const bool logicNeeded = LogicNeeded();
 
     // Each file is read and checked whole before its own part of the probe
     // is touched, so that a bad file never leaves that part half written.
@@ -190,7 +190,9 @@ bool CUpdateSetupModel::RunUpdate()
     // still goes in, as firmware comes before logic.
     const bool logicFileOk = !logicNeeded || logic.ReadJedecFile(files_.Path(LogicFamilyFor(serialNumber), newestLogic));
     if (!logicFileOk && newestLogic == 0)
-        view_.SetStatus("Logic: there is " + MissingFileText(CProbeImageFiles::kLogicFamily));
+        view_.SetStatus(std::string("Logic: ") +
+                        (logicVersion == 0 ? "the probe's logic version is unknown, and there is " : "there is ") +
+                        MissingFileText(CProbeImageFiles::kLogicFamily));
 
     if (firmwareNeeded) {
         probeReached_ = true;

@@ -86,7 +86,10 @@ private:
     // or the probe holds no firmware that starts (version 0).
     bool FirmwareNeeded() const { return newestFirmware != firmwareVersion || firmwareVersion == 0; }
     // Update's enabled state after Connect, Current and a passed Update.
-    bool NewestDiffers() const { return FirmwareNeeded() || newestLogic != logicVersion; }
+    // A logic whose version the loader cannot tell (0: unknown, e.g. erased
+    // by a failed update) is never taken for up to date either.
+    bool LogicNeeded() const { return newestLogic != logicVersion || logicVersion == 0; }
+    bool NewestDiffers() const { return FirmwareNeeded() || LogicNeeded(); }
     // "no file FAMILY.nnn in DIRECTORY".
     std::string MissingFileText(const char* family) const;
     // The work of Update under the wait cursor; true on success.

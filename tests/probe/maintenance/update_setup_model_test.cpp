@@ -403,6 +403,30 @@ TEST_F(UpdateSetup, AProbeWithoutAFirmwareThatStartsAndNoImageOnDiskFailsTheUpda
     }
 }
 
+// A logic whose version the loader cannot tell is never up to date: with no
+// logic file on disk the update fails on it and names the missing file,
+// after the firmware has gone in.
+TEST_F(UpdateSetup, ALogicOfUnknownVersionAndNoLogicFileOnDiskFailsTheUpdate)
+{
+    std::filesystem::remove(dir.File("ARMJED70.113"));
+    SProbeSimConfig config;
+    config.logicVersion = 0;
+    Start(CSimFixture::Tcp({}, config));
+    ASSERT_TRUE(model->Connect());
+    EXPECT_EQ(model->logicVersion, 0);
+    EXPECT_EQ(model->newestLogic, 0);
+    EXPECT_TRUE(model->UpdateEnabled()) << "an unknown logic is not up to date";
+
+    EXPECT_FALSE(model->Update());
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Logic: Cannot open JEDEC file!"});
+    EXPECT_TRUE(StatusShown("Logic: the probe's logic version is unknown, and there is no file ARMJED70.nnn in " +
+                            dir.Path().string()))
+        << ::testing::PrintToString(view.statuses);
+    EXPECT_EQ(view.Status(), "Updating firmware and logic failed!");
+    auto lock = sim->Link().LockProbe();
+    EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 114) << "the firmware went in first";
+}
+
 TEST_F(UpdateSetup, MalformedJedecFileLeavesTheLogicAloneButTheFirmwareGoesIn)
 {
     struct SCase {
