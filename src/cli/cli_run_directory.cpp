@@ -39,13 +39,8 @@ extern "C" void RemoveRunFilesAndExit(int signal)
 // Sets `target` to `text` with the cleaned signals held back.
 void SetForHandler(char* target, size_t size, const std::string& text)
 {
-    sigset_t signals, previous;
-    sigemptyset(&signals);
-    for (int s : kCleanedSignals)
-        sigaddset(&signals, s);
-    sigprocmask(SIG_BLOCK, &signals, &previous);
+    const CCliRunDirectory::CSignalsHeld held;
     std::snprintf(target, size, "%s", text.c_str());
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void SetHandlers()
@@ -63,6 +58,24 @@ void SetHandlers()
         sigaction(s, &action, nullptr);
     }
 }
+
+} // namespace
+
+CCliRunDirectory::CSignalsHeld::CSignalsHeld()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int s : kCleanedSignals)
+        sigaddset(&signals, s);
+    sigprocmask(SIG_BLOCK, &signals, &previous_);
+}
+
+CCliRunDirectory::CSignalsHeld::~CSignalsHeld()
+{
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+namespace {
 
 // The process id in a run directory's name "tarvel-cli-PID-XXXXXX", or 0.
 pid_t RunPid(std::string_view name)

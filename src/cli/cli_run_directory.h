@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,21 @@ public:
     static constexpr uint64_t kMaxStandardInput = uint64_t{1} << 30;
     static constexpr const char* kPrefix = "tarvel-cli-";
     static constexpr const char* kStandardInputName = "standard-input";
+
+    // Holds back the signals that clean up (SIGINT, SIGTERM, SIGHUP, SIGPIPE)
+    // while it lives: made around the making of the directory and the image's
+    // file, a signal in between is taken once the handlers are set and the
+    // file's name is gone, so the handler can remove everything.
+    class CSignalsHeld {
+    public:
+        CSignalsHeld();
+        ~CSignalsHeld();
+        CSignalsHeld(const CSignalsHeld&) = delete;
+        CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+
+    private:
+        sigset_t previous_;
+    };
 
     CCliRunDirectory() = default;
     ~CCliRunDirectory();

@@ -111,6 +111,9 @@ bool CCliSession::OpenImage()
         parent = tmp && *tmp ? tmp : "/tmp";
     }
     std::string error;
+    // A signal before the image's file has lost its name would leave the
+    // directory and the file behind: it waits until then.
+    const CCliRunDirectory::CSignalsHeld held;
     if (!runDir_.Create(parent, error)) {
         std::fprintf(stderr, "Fatal Error: %s\n", error.c_str());
         return false;
