@@ -81,12 +81,8 @@ CChecksumDialog::CChecksumDialog(CChecksumCommand& command, const SDialogService
     groups->addWidget(source);
     groups->addWidget(destination);
 
-    store_ = new QPushButton(tr("Store to &Memory Image"), this);
-    store_->setObjectName("storeButton");
-    store_->setAutoDefault(false);
-    auto* calculate = new QPushButton(tr("&Calculate"), this);
-    calculate->setObjectName("calculateButton");
-    calculate->setDefault(true);
+    store_ = CreateButton(tr("Store to &Memory Image"), "storeButton");
+    auto* calculate = CreateButton(tr("&Calculate"), "calculateButton", true);
     QPushButton* close = CreateCloseButton();
     close->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;

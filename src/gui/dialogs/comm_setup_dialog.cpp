@@ -42,15 +42,9 @@ CCommSetupDialog::CCommSetupDialog(CCommSetupCommand& command, const SDialogServ
     auto* ipLabel = new QLabel(tr("&IP Address:"), this);
     ipLabel->setBuddy(ip_);
 
-    auto* ok = new QPushButton(tr("OK"), this);
-    ok->setObjectName("okButton");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setObjectName("cancelButton");
-    cancel->setAutoDefault(false);
-    auto* test = new QPushButton(tr("&Test"), this);
-    test->setObjectName("testButton");
-    test->setAutoDefault(false);
+    auto* ok = CreateButton(tr("OK"), "okButton", true);
+    auto* cancel = CreateButton(tr("Cancel"), "cancelButton");
+    auto* test = CreateButton(tr("&Test"), "testButton");
 
     auto* groups = new QHBoxLayout;
     groups->addWidget(channelBox);

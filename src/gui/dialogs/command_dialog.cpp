@@ -44,6 +44,17 @@ QLabel* CCommandDialog::CreateStatusLine(QProgressBar* progress)
     return status;
 }
 
+QPushButton* CCommandDialog::CreateButton(const QString& text, const char* objectName, bool isDefault)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(objectName);
+    if (isDefault)
+        button->setDefault(true);
+    else
+        button->setAutoDefault(false);
+    return button;
+}
+
 QPushButton* CCommandDialog::CreateCloseButton(const QString& text)
 {
     auto* close = new QPushButton(text.isEmpty() ? tr("Close") : text, this);

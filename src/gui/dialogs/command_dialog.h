@@ -49,6 +49,9 @@ protected:
     QLabel* CreateStatusLine(QProgressBar* progress = nullptr);
     // "Close" (or `text`), named "closeButton": closes the dialog.
     QPushButton* CreateCloseButton(const QString& text = QString());
+    // A push button named `objectName`. Enter presses the dialog's default
+    // button only: any other button takes Enter only while it has the focus.
+    QPushButton* CreateButton(const QString& text, const char* objectName, bool isDefault = false);
 
     // The controls' values into the command's model. Called when the dialog
     // closes and by the dialog itself before it runs its command.

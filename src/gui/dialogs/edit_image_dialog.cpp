@@ -39,12 +39,8 @@ CEditImageDialog::CEditImageDialog(CEditImageCommand& command, const SDialogServ
     data_ = new CHexEdit(this);
     data_->setObjectName("dataEdit");
     dataLabel->setBuddy(data_);
-    auto* goTo = new QPushButton(tr("&Go to"), this);
-    goTo->setObjectName("goToButton");
-    goTo->setAutoDefault(false);
-    auto* store = new QPushButton(tr("&Store"), this);
-    store->setObjectName("storeButton");
-    store->setDefault(true);
+    auto* goTo = CreateButton(tr("&Go to"), "goToButton");
+    auto* store = CreateButton(tr("&Store"), "storeButton", true);
     auto* fields = new QGridLayout;
     fields->addWidget(addressLabel, 0, 0);
     fields->addWidget(address_, 0, 1);

@@ -12,13 +12,9 @@ CEraseDialog::CEraseDialog(CEraseCommand& command, CWorkerBridge& bridge, const 
                            QWidget* parent)
     : CTargetDialog("eraseDialog", tr("Erase"), bridge, services, parent), command_(command)
 {
-    auto* sectors = new QPushButton(tr("Erase Sectors..."), this);
-    sectors->setObjectName("eraseSectorsButton");
-    sectors->setAutoDefault(false);
+    auto* sectors = CreateButton(tr("Erase Sectors..."), "eraseSectorsButton");
     sectors->setEnabled(command_.CanChooseSectors());
-    auto* all = new QPushButton(tr("Erase All"), this);
-    all->setObjectName("eraseAllButton");
-    all->setAutoDefault(false);
+    auto* all = CreateButton(tr("Erase All"), "eraseAllButton");
     QPushButton* close = CreateCloseButton();
     close->setDefault(true);
 

@@ -39,9 +39,7 @@ CFillDialog::CFillDialog(CFillCommand& command, const SDialogServices& services,
     patternRow->addWidget(new QLabel(tr("Hex"), patternGroup), 0, Qt::AlignVCenter);
     patternRow->addStretch(1);
 
-    auto* fill = new QPushButton(tr("&Fill"), this);
-    fill->setObjectName("fillButton");
-    fill->setDefault(true);
+    auto* fill = CreateButton(tr("&Fill"), "fillButton", true);
     QPushButton* close = CreateCloseButton();
     close->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;

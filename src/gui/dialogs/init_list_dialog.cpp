@@ -62,9 +62,7 @@ CInitListDialog::CInitListDialog(CInitListCommand& command, const SDialogService
     paste_ = makeButton(tr("&Paste"), "pasteButton");
     edit_ = makeButton(tr("&Edit"), "editButton");
     delete_ = makeButton(tr("&Delete"), "deleteButton");
-    auto* ok = new QPushButton(tr("OK"), this);
-    ok->setObjectName("okButton");
-    ok->setDefault(true);
+    auto* ok = CreateButton(tr("OK"), "okButton", true);
     auto* cancel = makeButton(tr("Cancel"), "cancelButton");
 
     auto* column = new QVBoxLayout;

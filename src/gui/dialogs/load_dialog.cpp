@@ -44,9 +44,7 @@ CLoadDialog::CLoadDialog(CLoadCommand& command, const SDialogServices& services,
     optionRow->addWidget(autoload_);
     optionRow->addStretch(1);
 
-    auto* load = new QPushButton(tr("&Load"), this);
-    load->setObjectName("loadButton");
-    load->setDefault(true);
+    auto* load = CreateButton(tr("&Load"), "loadButton", true);
     QPushButton* close = CreateCloseButton();
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

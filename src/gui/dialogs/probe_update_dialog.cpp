@@ -136,12 +136,8 @@ CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, con
     progress_->setTextVisible(true);
     QLabel* status = CreateStatusLine(progress_);
 
-    auto* ok = new QPushButton(tr("Ok"), this);
-    ok->setObjectName("okButton");
-    ok->setAutoDefault(false);
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setObjectName("cancelButton");
-    cancel->setAutoDefault(false);
+    auto* ok = CreateButton(tr("Ok"), "okButton");
+    auto* cancel = CreateButton(tr("Cancel"), "cancelButton");
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(progress_, 1);
     buttons->addWidget(ok);

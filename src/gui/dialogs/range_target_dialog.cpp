@@ -14,12 +14,8 @@ CRangeTargetDialog::CRangeTargetDialog(const char* objectName, const QString& ca
 {
     entry_ = new CRangeEntryWidget(range_.entry, this);
 
-    auto* fit = new QPushButton(tr("Fit To Memory Image"), this);
-    fit->setObjectName("fitButton");
-    fit->setAutoDefault(false);
-    auto* startButton = new QPushButton(tr("S&tart..."), this);
-    startButton->setObjectName("startButton");
-    startButton->setDefault(true);
+    auto* fit = CreateButton(tr("Fit To Memory Image"), "fitButton");
+    auto* startButton = CreateButton(tr("S&tart..."), "startButton", true);
     QPushButton* close = CreateCloseButton();
     close->setAutoDefault(false);
 

@@ -17,9 +17,7 @@ CStoreDialog::CStoreDialog(CStoreCommand& command, const SDialogServices& servic
     CStoreModel& model = command_.model;
 
     range_ = new CRangeEntryWidget(model.entry, this);
-    auto* fit = new QPushButton(tr("Fit to &Memory Image"), this);
-    fit->setObjectName("fitButton");
-    fit->setAutoDefault(false);
+    auto* fit = CreateButton(tr("Fit to &Memory Image"), "fitButton");
     auto* rangeRow = new QHBoxLayout;
     rangeRow->addWidget(range_);
     rangeRow->addSpacing(16);
@@ -36,9 +34,7 @@ CStoreDialog::CStoreDialog(CStoreCommand& command, const SDialogServices& servic
     fileRow->addWidget(fileName_, 1);
     fileRow->addWidget(change);
 
-    auto* store = new QPushButton(tr("S&tore"), this);
-    store->setObjectName("storeButton");
-    store->setDefault(true);
+    auto* store = CreateButton(tr("S&tore"), "storeButton", true);
     QPushButton* close = CreateCloseButton();
     close->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;

@@ -32,9 +32,7 @@ void CTargetDialog::AddStatusArea(QBoxLayout* layout)
     progress->setValue(0);
     progress->setTextVisible(false);
 
-    stop_ = new QPushButton(tr("Stop"), this);
-    stop_->setObjectName("stopButton");
-    stop_->setAutoDefault(false);
+    stop_ = CreateButton(tr("Stop"), "stopButton");
     stop_->setEnabled(false);
     stop_->setToolTip(tr("Stops the running operation (Escape); the connection to the probe is ended"));
     connect(stop_, &QPushButton::clicked, this, [this] { bridge_.RequestStop(); });

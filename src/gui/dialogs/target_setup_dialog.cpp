@@ -81,15 +81,9 @@ CTargetSetupDialog::CTargetSetupDialog(CTargetSetupCommand& command, const SDial
     bigEndian_ = new QCheckBox(tr("Big &Endian"), this);
     bigEndian_->setObjectName("bigEndianCheck");
 
-    option_ = new QPushButton(tr("&Option..."), this);
-    option_->setObjectName("optionButton");
-    option_->setAutoDefault(false);
-    auto* ok = new QPushButton(tr("OK"), this);
-    ok->setObjectName("okButton");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(tr("Cancel"), this);
-    cancel->setObjectName("cancelButton");
-    cancel->setAutoDefault(false);
+    option_ = CreateButton(tr("&Option..."), "optionButton");
+    auto* ok = CreateButton(tr("OK"), "okButton", true);
+    auto* cancel = CreateButton(tr("Cancel"), "cancelButton");
 
     // Device row, then the bus group beside the address fields, then the
     // target algorithm, then the core's settings.
