@@ -2,6 +2,7 @@
 // what is written to the store, and the typed readers of the link's values.
 
 #include "common/settings.h"
+#include "support/map_settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -11,25 +12,7 @@
 
 namespace {
 
-using SKey = std::pair<std::string, std::string>;
-
-class CMapStore final : public CSettingsStore {
-public:
-    bool Read(const std::string& section, const std::string& name, std::string& value) const override
-    {
-        auto it = values.find({section, name});
-        if (it == values.end())
-            return false;
-        value = it->second;
-        return true;
-    }
-    void Write(const std::string& section, const std::string& name, const std::string& value) override
-    {
-        values[{section, name}] = value;
-    }
-
-    std::map<SKey, std::string> values;
-};
+using SKey = CMapSettingsStore::SKey;
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -42,7 +25,7 @@ protected:
     }
 
     std::map<std::string, std::string> environment;
-    CMapStore store;
+    CMapSettingsStore store;
 };
 
 TEST_F(SettingsTest, ASetValueWinsThenTheEnvironmentThenTheStoreThenTheDefault)

@@ -1,4 +1,5 @@
 #include "common/settings.h"
+#include "support/map_settings_store.h"
 #include "report/report_date.h"
 
 #include <gtest/gtest.h>
@@ -59,27 +60,10 @@ TEST(ReportDate, RegionalValuesFromALocalePattern)
     }
 }
 
-class CMapStore final : public CSettingsStore {
-public:
-    bool Read(const std::string& section, const std::string& name, std::string& value) const override
-    {
-        auto it = values.find({section, name});
-        if (it == values.end())
-            return false;
-        value = it->second;
-        return true;
-    }
-    void Write(const std::string& section, const std::string& name, const std::string& value) override
-    {
-        values[{section, name}] = value;
-    }
-    std::map<std::pair<std::string, std::string>, std::string> values;
-};
-
 TEST(ReportDate, SettingsOverrideTheSystemValueByValue)
 {
     const SIntl system{1, "/", "dd/MM/yyyy"};
-    CMapStore store;
+    CMapSettingsStore store;
     const auto noEnvironment = [](const char*) -> const char* { return nullptr; };
     EXPECT_EQ(CReportDate::FromSettings(CSettings(&store, noEnvironment), system), system);
 
