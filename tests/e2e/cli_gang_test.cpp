@@ -36,19 +36,6 @@ size_t Count(const std::string& text, const std::string& part)
     return n;
 }
 
-std::string Shell(const std::string& script)
-{
-    std::string out;
-    if (std::FILE* pipe = ::popen(script.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
-            out.append(buf, n);
-        ::pclose(pipe);
-    }
-    return out;
-}
-
 // A qdx7000-sim process on a free loopback port; its log (one line per host
 // that connects and hangs up) is kept in NAME.err.
 class CLoggedSim {
@@ -267,7 +254,7 @@ TEST(CliProduction, CtrlCStopsEveryProbeOfAGangAndClosesEachLink)
         "2>err.txt & p=$!; "
         "for i in $(seq 400); do [ $(grep -c 'Programming 1048576' err.txt 2>/dev/null) = 3 ] && break; "
         "sleep 0.05; done; sleep 0.5; kill -INT $p; wait $p; echo $?";
-    EXPECT_EQ(Shell(script), "130\n") << ReadFileBytes(dir.File("err.txt"));
+    EXPECT_EQ(ShellOutput(script), "130\n") << ReadFileBytes(dir.File("err.txt"));
     const std::string err = ReadFileBytes(dir.File("err.txt"));
     EXPECT_EQ(Count(err, "] Programming cancelled at address 80"), 3u) << err;
     EXPECT_FALSE(Has(err, "Verifying")) << err;

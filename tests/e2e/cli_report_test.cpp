@@ -20,21 +20,6 @@ bool Has(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-// Standard output of a shell command.
-std::string Output(const std::string& command)
-{
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
-        out.append(buf, n);
-    ::pclose(pipe);
-    return out;
-}
-
 class CliReport : public ::testing::Test {
 protected:
     // A project with a multi-paragraph comment and a main list of 150 entries.
@@ -63,7 +48,7 @@ TEST_F(CliReport, PdfHoldsEverySectionTheContinuedListAndTheFooter)
                                "TARVEL_INTL_IDATE=1 TARVEL_INTL_SDATE=. TARVEL_INTL_SSHORTDATE=dd.MM.yyyy");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Has(run.err, "Report of 3 pages written to x200.pdf")) << run.err;
-    const std::string text = Output("pdftotext '" + dir.File("x200.pdf") + "' -");
+    const std::string text = ShellOutput("pdftotext '" + dir.File("x200.pdf") + "' -");
 
     for (const char* part : {"Line 3 programming station", "Board X-200 rev. C", "X-200 boot flash",
                              "The boot flash of the X-200 board.", "Second paragraph:", "Load", "Store", "Dump",

@@ -9,6 +9,23 @@
 #include <sys/wait.h>
 #include <thread>
 
+// Standard output of a shell command; its wait status in `status` when given.
+inline std::string ShellOutput(const std::string& command, int* status = nullptr)
+{
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
+        out.append(buf, n);
+    const int ended = ::pclose(pipe);
+    if (status)
+        *status = ended;
+    return out;
+}
+
 // Runs the built tarvel-cli in a directory with no terminal on stdin, and
 // keeps its exit code, stdout and stderr. `environment`: more variables for
 // the run ("NAME='value' ..."); `input`: the file on its standard input.
@@ -26,15 +43,9 @@ inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments, const s
                                 environment + " '" + std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments +
                                 " <'" + input + "' 2>'" + err + "'";
     SCliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
-        run.out.append(buf, n);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status = -1;
+    run.out = ShellOutput(command, &status);
+    run.exitCode = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.err = ReadFileBytes(err);
     return run;
 }

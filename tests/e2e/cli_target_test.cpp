@@ -207,13 +207,9 @@ TEST(CliInterrupt, CtrlCStopsProgrammingInOrder)
         " fill --range 80000000+100000 --pattern 00 --unit byte program verify </dev/null 2>err.txt & p=$!; "
         "for i in $(seq 400); do grep -q 'Programming 1048576' err.txt 2>/dev/null && break; sleep 0.05; done; "
         "sleep 0.5; kill -INT $p; wait $p; echo $?; kill $s; wait $s";
-    std::FILE* pipe = ::popen(script.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buf[64] = {};
-    const size_t n = std::fread(buf, 1, sizeof buf - 1, pipe);
-    ::pclose(pipe);
+    const std::string exitCode = ShellOutput(script);
     const std::string err = ReadFileBytes(dir.File("err.txt"));
-    EXPECT_EQ(std::string(buf, n), "130\n") << err;
+    EXPECT_EQ(exitCode, "130\n") << err;
     EXPECT_TRUE(Has(err, "Programming cancelled at address 80")) << err;
     EXPECT_FALSE(Has(err, "successful programmed")) << err;
     EXPECT_FALSE(Has(err, "Verifying")) << err;
