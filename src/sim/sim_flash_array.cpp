@@ -37,44 +37,35 @@ CSimFlashArray::CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlas
     bankShift_ = (bankSize_ & (bankSize_ - 1)) == 0 ? std::countr_zero(bankSize_) : -1;
     busShift_ = std::countr_zero(busBytes_);
     deviceWidth_ = geometry_.deviceWidth;
+    wordMask_ = deviceWidth_ == 4 ? 0xFFFFFFFFu : (1u << (8 * deviceWidth_)) - 1;
     for (uint32_t i = 0; i < banks_ * lanes_; ++i)
         devices_.push_back(MakeDevice(geometry_, algorithm_, timing, clock));
 }
 
 CSimFlashDevice& CSimFlashArray::Locate(uint64_t offset, uint32_t& deviceOffset, uint32_t* bank, uint32_t* lane)
 {
-    const uint64_t bankSize = BankSize();
-    const uint32_t b = uint32_t(offset / bankSize);
-    const uint64_t inBank = offset % bankSize;
-    const uint32_t byteInWord = uint32_t(inBank % busBytes_);
-    const uint32_t width = geometry_.deviceWidth;
-    const uint32_t l = byteInWord / width;
-    deviceOffset = uint32_t(inBank / busBytes_ * width + byteInWord % width);
+    const CRoute route = Route(offset);
+    const uint32_t l = route.firstByte / deviceWidth_;
+    deviceOffset = route.deviceOffset + route.firstByte % deviceWidth_;
     if (bank)
-        *bank = b;
+        *bank = route.bank;
     if (lane)
         *lane = l;
-    return Device(b, l);
+    return Device(route.bank, l);
 }
 
 uint32_t CSimFlashArray::Cycle(uint64_t offset, int widthBytes, bool write, uint32_t value)
 {
-    // Banks of a power-of-two size (all real chips) are found by shifts: a
-    // cycle per bus word while programming makes divisions show.
-    const uint32_t bank = uint32_t(bankShift_ >= 0 ? offset >> bankShift_ : offset / bankSize_);
-    const uint64_t inBank = bankShift_ >= 0 ? offset & (bankSize_ - 1) : offset % bankSize_;
-    // The first bus byte lane driven, and one past the last.
-    const uint32_t first = uint32_t(inBank & (busBytes_ - 1));
+    const auto [bank, first, deviceOffset] = Route(offset);
+    // One past the last bus byte lane driven.
     const uint32_t last = first + uint32_t(widthBytes);
     const uint32_t width = deviceWidth_;
-    const uint32_t deviceOffset = uint32_t((inBank >> busShift_) * width);
     // One device as wide as the bus, driven whole: the word passes as it is.
     if (lanes_ == 1 && first == 0 && uint32_t(widthBytes) == width) {
-        const uint32_t mask = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
         CSimFlashDevice& device = Device(bank, 0);
         if (!write)
-            return device.ReadCycle(deviceOffset) & mask;
-        device.WriteCycle(deviceOffset, value & mask);
+            return device.ReadCycle(deviceOffset) & wordMask_;
+        device.WriteCycle(deviceOffset, value & wordMask_);
         return 0;
     }
     uint32_t result = 0;

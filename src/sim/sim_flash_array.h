@@ -45,6 +45,27 @@ public:
     CSimFlashDevice& Locate(uint64_t offset, uint32_t& deviceOffset, uint32_t* bank = nullptr,
                             uint32_t* lane = nullptr);
 
+    // Where a bus cycle at `offset` from the base lands: its bank, the first
+    // bus byte lane it drives, and the device offset of the device words it
+    // reaches (the same in every lane).
+    struct CRoute {
+        uint32_t bank;
+        uint32_t firstByte;
+        uint32_t deviceOffset;
+    };
+    CRoute Route(uint64_t offset) const
+    {
+        // Banks of a power-of-two size (all real chips) are found by shifts:
+        // a cycle per bus word while programming makes divisions show.
+        const uint32_t bank = uint32_t(bankShift_ >= 0 ? offset >> bankShift_ : offset / bankSize_);
+        const uint64_t inBank = bankShift_ >= 0 ? offset & (bankSize_ - 1) : offset % bankSize_;
+        return {bank, uint32_t(inBank & (busBytes_ - 1)), DeviceOffset(inBank)};
+    }
+    // The device offset of the bus word at `inBank` from its bank's start.
+    uint32_t DeviceOffset(uint64_t inBank) const { return uint32_t((inBank >> busShift_) * deviceWidth_); }
+    // The bits of a device word.
+    uint32_t WordMask() const { return wordMask_; }
+
 private:
     uint32_t Cycle(uint64_t offset, int widthBytes, bool write, uint32_t value);
 
@@ -62,4 +83,5 @@ private:
     int bankShift_;
     int busShift_;
     uint32_t deviceWidth_;
+    uint32_t wordMask_;
 };

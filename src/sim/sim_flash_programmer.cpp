@@ -2,6 +2,7 @@
 
 #include "sim/sim_board_model.h"
 #include "sim/sim_flash_array.h"
+#include "sim/sim_flash_bank_port.h"
 #include "sim/sim_flash_on_chip.h"
 #include "sim/sim_flash_page_write.h"
 
@@ -128,7 +129,8 @@ int CSimFlashProgrammer::Verify(uint32_t address, const uint8_t* data, uint32_t 
     return 0;
 }
 
-bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
+template <class TBus>
+bool CSimFlashProgrammer::PollToggle(TBus& bus, uint32_t address, uint32_t want)
 {
     // The clock is read only once the chip is found busy: a chip without
     // program times is done at the first look.
@@ -139,7 +141,7 @@ bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
     uint64_t step = 1;
     for (;;) {
         uint32_t v1 = 0, v2 = 0;
-        if (!BusRead(address, int(busBytes_), v1) || !BusRead(address, int(busBytes_), v2))
+        if (!bus.Read(address, v1) || !bus.Read(address, v2))
             return false;
         if (v1 == v2)
             return v2 == want;
@@ -148,7 +150,7 @@ bool CSimFlashProgrammer::PollToggle(uint32_t address, uint32_t want)
                 uint32_t shift = 8 * lane * width;
                 if (((v1 ^ v2) >> shift & 0x40) && (v2 >> shift & 0x20)) {
                     // DQ5 while still toggling: the chip gave up unless it has just finished.
-                    if (!BusRead(address, int(busBytes_), v1) || !BusRead(address, int(busBytes_), v2))
+                    if (!bus.Read(address, v1) || !bus.Read(address, v2))
                         return false;
                     if ((v1 ^ v2) >> shift & 0x40)
                         return false;
@@ -176,11 +178,12 @@ bool CSimFlashProgrammer::BusWrite(uint32_t address, int widthBytes, uint32_t va
     return board_.HeldBusWrite(address, widthBytes, value);
 }
 
-bool CSimFlashProgrammer::FirstMismatch(uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address,
+template <class TBus>
+bool CSimFlashProgrammer::FirstMismatch(TBus& bus, uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address,
                                         const uint8_t* data, uint32_t& failAddress)
 {
     uint32_t now = 0;
-    if (!BusRead(unit, int(busBytes_), now)) {
+    if (!bus.Read(unit, now)) {
         failAddress = lo;
         return true;
     }
@@ -193,8 +196,8 @@ bool CSimFlashProgrammer::FirstMismatch(uint32_t unit, uint32_t lo, uint32_t hi,
     return false;
 }
 
-template <class TWrite>
-int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uint32_t length,
+template <class TBus, class TWrite>
+int CSimFlashProgrammer::ProgramUnits(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length,
                                       uint32_t& failAddress, TWrite write)
 {
     const uint64_t end = uint64_t(address) + length;
@@ -203,7 +206,7 @@ int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uin
         const uint32_t lo = std::max<uint32_t>(address, u);
         const uint32_t hi = uint32_t(std::min<uint64_t>(end, unit + busBytes_));
         uint32_t current = 0;
-        if (!BusRead(u, int(busBytes_), current)) {
+        if (!bus.Read(u, current)) {
             failAddress = lo;
             return kProgramFailed;
         }
@@ -215,7 +218,7 @@ int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uin
         if (want == current)
             continue;
         const bool ok = write(u, want);
-        if (FirstMismatch(u, lo, hi, address, data, failAddress))
+        if (FirstMismatch(bus, u, lo, hi, address, data, failAddress))
             return kProgramFailed;
         if (!ok) {
             failAddress = lo;
@@ -228,21 +231,41 @@ int CSimFlashProgrammer::ProgramUnits(uint32_t address, const uint8_t* data, uin
 int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length,
                                       uint32_t& failAddress)
 {
+    // Every cycle of the call lands in the bank the range starts in (the
+    // bank's start, its unlock addresses and the range's bus units) when the
+    // range stays in that bank: then one look-up finds the route for all.
     uint32_t unlock1 = 0, unlock2 = 0;
     SimUnlockAddresses(*algorithm_, unlock1, unlock2);
     const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
-    BusWrite(address & p1_, int(busBytes_), Replicate(0xF0));
-    return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
+    const uint32_t bank = address & p1_;
+    const uint32_t lastUnit = uint32_t(uint64_t(address) + length - 1) & ~(busBytes_ - 1);
+    const uint64_t highest = std::max<uint64_t>(lastUnit, uint64_t(bank) + std::max(unlock1, unlock2) * lanes);
+    if ((lastUnit & p1_) == bank && (unlock1 * lanes | unlock2 * lanes) % busBytes_ == 0 && highest <= 0xFFFFFFFFu)
+        if (CSimFlashArray* array = board_.FlashAt(bank))
+            if (auto port = CSimFlashBankPort::Open(*array, busBytes_, bank, uint32_t(highest)))
+                return ProgramJedecOn(*port, address, data, length, failAddress);
+    CBoardCycles bus(*this, int(busBytes_));
+    return ProgramJedecOn(bus, address, data, length, failAddress);
+}
+
+template <class TBus>
+int CSimFlashProgrammer::ProgramJedecOn(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length,
+                                        uint32_t& failAddress)
+{
+    uint32_t unlock1 = 0, unlock2 = 0;
+    SimUnlockAddresses(*algorithm_, unlock1, unlock2);
+    const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
+    const uint32_t aa = Replicate(0xAA), x55 = Replicate(0x55), a0 = Replicate(0xA0);
+    bus.Write(address & p1_, Replicate(0xF0));
+    return ProgramUnits(bus, address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
         const uint32_t bank = u & p1_;
         const uint32_t u1 = bank + unlock1 * lanes, u2 = bank + unlock2 * lanes;
-        const bool ok = BusWrite(u1, int(busBytes_), Replicate(0xAA)) &&
-                        BusWrite(u2, int(busBytes_), Replicate(0x55)) &&
-                        BusWrite(u1, int(busBytes_), Replicate(0xA0)) &&
-                        BusWrite(u, int(busBytes_), want) && PollToggle(u, want);
+        const bool ok = bus.Write(u1, aa) && bus.Write(u2, x55) && bus.Write(u1, a0) && bus.Write(u, want) &&
+                        PollToggle(bus, u, want);
         if (!ok) {
-            BusWrite(u1, int(busBytes_), Replicate(0xAA));
-            BusWrite(u2, int(busBytes_), Replicate(0x55));
-            BusWrite(u1, int(busBytes_), Replicate(0xF0));
+            bus.Write(u1, aa);
+            bus.Write(u2, x55);
+            bus.Write(u1, Replicate(0xF0));
         }
         return ok;
     });
@@ -257,7 +280,8 @@ int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uin
     const uint32_t first = address & ~(busBytes_ - 1);
     BusWrite(first, int(busBytes_), Replicate(0x50) & mask);
     BusWrite(first, int(busBytes_), mask);
-    return ProgramUnits(address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
+    CBoardCycles bus(*this, int(busBytes_));
+    return ProgramUnits(bus, address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
         bool ok = BusWrite(u, int(busBytes_), Replicate(0x40) & mask) && BusWrite(u, int(busBytes_), want);
         uint32_t status = 0;
         uint64_t start = 0; // read once the chip is found busy
@@ -296,6 +320,7 @@ int CSimFlashProgrammer::ProgramPages(uint32_t address, const uint8_t* data, uin
     const uint32_t pageBytes = CSimFlashPageWrite::kPageSize * lanes;
     const uint64_t end = uint64_t(address) + length;
     std::vector<uint8_t> page(pageBytes);
+    CBoardCycles bus(*this, int(busBytes_));
     uint64_t pageStart = (address & p1_) + uint64_t((address - (address & p1_)) / pageBytes) * pageBytes;
     for (; pageStart < end; pageStart += pageBytes) {
         const uint32_t p = uint32_t(pageStart);
@@ -330,10 +355,10 @@ int CSimFlashProgrammer::ProgramPages(uint32_t address, const uint8_t* data, uin
                 last |= uint32_t(page[i + b]) << (8 * b);
             ok = BusWrite(p + i, int(busBytes_), last);
         }
-        ok = ok && PollToggle(p + pageBytes - busBytes_, last);
+        ok = ok && PollToggle(bus, p + pageBytes - busBytes_, last);
         for (uint32_t a = lo; a < hi; a += busBytes_ - (a % busBytes_)) {
             uint32_t unit = a & ~(busBytes_ - 1);
-            if (FirstMismatch(unit, a, std::min(hi, unit + busBytes_), address, data,
+            if (FirstMismatch(bus, unit, a, std::min(hi, unit + busBytes_), address, data,
                               failAddress))
                 return kProgramFailed;
         }

@@ -59,21 +59,40 @@ public:
 private:
     enum class ESession { None, Program, Verify };
 
+    // Bus cycles of the session's bus width on the board: the route every
+    // algorithm can take. A JEDEC program call whose cycles all fall in one
+    // bank of one flash array takes that bank's CSimFlashBankPort instead;
+    // both give the same Read(address, value) and Write(address, value).
+    class CBoardCycles {
+    public:
+        CBoardCycles(CSimFlashProgrammer& programmer, int widthBytes) : programmer_(programmer), width_(widthBytes) {}
+        bool Read(uint32_t address, uint32_t& value) { return programmer_.BusRead(address, width_, value); }
+        bool Write(uint32_t address, uint32_t value) { return programmer_.BusWrite(address, width_, value); }
+
+    private:
+        CSimFlashProgrammer& programmer_;
+        int width_;
+    };
+
     int CheckWorkspace(ESimWorkspace rule, uint32_t workspace);
     int Verify(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     // Programs bus unit after bus unit of the range: reads the unit, merges
     // the new bytes, hands a unit that changes to `write` (false: the write
     // failed) and then checks the unit's bytes.
-    template <class TWrite>
-    int ProgramUnits(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress, TWrite write);
+    template <class TBus, class TWrite>
+    int ProgramUnits(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress,
+                     TWrite write);
     int ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
+    template <class TBus>
+    int ProgramJedecOn(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramIntel(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramPages(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramOnChip(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
 
     // Finds the first byte of [lo, hi) of the bus unit at `unit` that does
     // not read back as `data` (which starts at `address`).
-    bool FirstMismatch(uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address, const uint8_t* data,
+    template <class TBus>
+    bool FirstMismatch(TBus& bus, uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address, const uint8_t* data,
                        uint32_t& failAddress);
     // Bus cycles on the board, whose lock is held: every call of the
     // programmer comes through the board's Flash* calls.
@@ -82,7 +101,8 @@ private:
 
     // Polls a JEDEC or page-write bus word until the toggle bit stops (true
     // when it then reads `want`), DQ5 reports a failure, or the time is up.
-    bool PollToggle(uint32_t address, uint32_t want);
+    template <class TBus>
+    bool PollToggle(TBus& bus, uint32_t address, uint32_t want);
     uint32_t Replicate(uint8_t command) const;
     uint32_t LaneMask() const;
 
