@@ -17,6 +17,9 @@ have() { command -v "$1" >/dev/null 2>&1; }
 
 mkdir -p "$out"
 "$benchdir/bench_gen_program_files" "$out" >/dev/null
+# The files just written (about 1 GiB) go to the disk first: the kernel's
+# write-back would otherwise run during the first rows and slow them.
+sync
 tmp="$(mktemp -d "$out/run-XXXXXX")"
 trap 'rm -rf "$tmp"' EXIT
 

@@ -1,6 +1,7 @@
 #include "cli/cli_run_directory.h"
 
 #include "cli/cli_interrupt.h"
+#include "common/cleanup_signals.h"
 #include "project/safe_file_writer.h"
 
 #include <cerrno>
@@ -22,8 +23,6 @@ namespace {
 char gRunDir[PATH_MAX];
 char gSpoolPath[PATH_MAX];
 
-constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-
 extern "C" void RemoveRunFilesAndExit(int signal)
 {
     if (signal == SIGINT && CliInterruptTake())
@@ -39,7 +38,7 @@ extern "C" void RemoveRunFilesAndExit(int signal)
 // Sets `target` to `text` with the cleaned signals held back.
 void SetForHandler(char* target, size_t size, const std::string& text)
 {
-    const CCliRunDirectory::CSignalsHeld held;
+    const CCleanupSignalsHeld held;
     std::snprintf(target, size, "%s", text.c_str());
 }
 
@@ -48,7 +47,7 @@ void SetHandlers()
     // A hang-up the program was started to ignore (nohup) stays ignored:
     // closing the terminal must not end a programming run. SIGINT is taken
     // even when ignored (a background job's): it stops a run in order.
-    for (int s : kCleanedSignals) {
+    for (int s : kCleanupSignals) {
         struct sigaction action {};
         if (s == SIGHUP && sigaction(s, nullptr, &action) == 0 && action.sa_handler == SIG_IGN)
             continue;
@@ -60,20 +59,6 @@ void SetHandlers()
 }
 
 } // namespace
-
-CCliRunDirectory::CSignalsHeld::CSignalsHeld()
-{
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int s : kCleanedSignals)
-        sigaddset(&signals, s);
-    sigprocmask(SIG_BLOCK, &signals, &previous_);
-}
-
-CCliRunDirectory::CSignalsHeld::~CSignalsHeld()
-{
-    sigprocmask(SIG_SETMASK, &previous_, nullptr);
-}
 
 namespace {
 

@@ -24,21 +24,6 @@ public:
     static constexpr const char* kPrefix = "tarvel-cli-";
     static constexpr const char* kStandardInputName = "standard-input";
 
-    // Holds back the signals that clean up (SIGINT, SIGTERM, SIGHUP, SIGPIPE)
-    // while it lives: made around the making of the directory and the image's
-    // file, a signal in between is taken once the handlers are set and the
-    // file's name is gone, so the handler can remove everything.
-    class CSignalsHeld {
-    public:
-        CSignalsHeld();
-        ~CSignalsHeld();
-        CSignalsHeld(const CSignalsHeld&) = delete;
-        CSignalsHeld& operator=(const CSignalsHeld&) = delete;
-
-    private:
-        sigset_t previous_;
-    };
-
     CCliRunDirectory() = default;
     ~CCliRunDirectory();
     CCliRunDirectory(const CCliRunDirectory&) = delete;

@@ -2,6 +2,7 @@
 
 #include "cli/cli_interrupt.h"
 #include "cli/cli_step.h"
+#include "common/cleanup_signals.h"
 #include "commands/load_command.h"
 #include "common/text_format.h"
 #include "files/program_file_readers.h"
@@ -113,7 +114,7 @@ bool CCliSession::OpenImage()
     std::string error;
     // A signal before the image's file has lost its name would leave the
     // directory and the file behind: it waits until then.
-    const CCliRunDirectory::CSignalsHeld held;
+    const CCleanupSignalsHeld held;
     if (!runDir_.Create(parent, error)) {
         std::fprintf(stderr, "Fatal Error: %s\n", error.c_str());
         return false;

@@ -16,7 +16,34 @@ CLoadTracker::~CLoadTracker()
         (void)journal_.Rollback();
 }
 
-bool CLoadTracker::Place(uint32_t address, const uint8_t* data, uint32_t count)
+bool CLoadTracker::PlaceRun()
+{
+    if (runLength_ == 0)
+        return true;
+    const uint32_t length = runLength_;
+    runLength_ = 0;
+    return PlaceNow(static_cast<uint32_t>(runEnd_ - length), run_.get(), length);
+}
+
+bool CLoadTracker::Gather(uint32_t address, const uint8_t* data, uint32_t count)
+{
+    // An image that is not open takes nothing: say so at once.
+    if (!image_.IsOpen() || !journal_.Marked() || !PlaceRun())
+        return false;
+    const uint64_t base = image_.GetBase();
+    const uint64_t limit = std::min<uint64_t>(base + CMemoryImage::kWindowSize, 0x100000000ull);
+    if (count == 0 || count > kRunSize / 2 || address < base || address + uint64_t{count} > limit)
+        return PlaceNow(address, data, count);
+    if (!run_)
+        run_ = std::make_unique<uint8_t[]>(kRunSize);
+    std::memcpy(run_.get(), data, count);
+    runLength_ = count;
+    runEnd_ = address + uint64_t{count};
+    runLimit_ = limit;
+    return true;
+}
+
+bool CLoadTracker::PlaceNow(uint32_t address, const uint8_t* data, uint32_t count)
 {
     if (count == 0)
         return true; // an empty record writes nothing and covers no address
@@ -37,6 +64,8 @@ CLoadTracker::ECopied CLoadTracker::PlaceFromFile(uint32_t address, int fd, uint
                                                   uint32_t& placed)
 {
     placed = 0;
+    if (!PlaceRun())
+        return ECopied::ImageFailed;
     const uint32_t base = image_.GetBase();
     const uint64_t end = uint64_t{address} + count;
     if (count == 0 || address < base || end - base > CMemoryImage::kWindowSize || end > 0x100000000ull
@@ -167,12 +196,17 @@ bool CLoadTracker::WriteInPieces(uint32_t address, const uint8_t* data, uint32_t
 
 int CLoadTracker::Finish(CMemoryRange& fileRange, const CMemoryRange& physical)
 {
+    // The range covers the gathered run too.
+    if (!PlaceRun())
+        return kLoadImageFailed;
     return Finish(lowest_, highest_, fileRange, physical);
 }
 
 int CLoadTracker::Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange,
                          const CMemoryRange& physical)
 {
+    if (!PlaceRun())
+        return kLoadImageFailed;
     kept_ = true;
     if (report_) {
         report_->overlap = overlap_;

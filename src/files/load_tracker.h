@@ -5,7 +5,9 @@
 #include "project/memory_range.h"
 
 #include <cstdint>
+#include <cstring>
 #include <map>
+#include <memory>
 
 class CMemoryImage;
 
@@ -25,15 +27,30 @@ public:
 
     // Counts `count` bytes, widens the file range over them and writes them
     // at `address`. False when the image failed (the reader stops with 4).
+    // Small blocks that continue one another inside the image window (the
+    // records of a file written upwards) are gathered into one run and
+    // placed together: the same bytes land at the same addresses, and the
+    // overlap search and the journal look at a run once instead of at every
+    // record. A failing image may therefore show at a later Write or at
+    // Finish.
     bool Write(uint32_t address, const uint8_t* data, uint32_t count)
     {
         Count(count);
-        return Place(address, data, count);
+        if (runLength_ != 0 && address == runEnd_ && count <= kRunSize - runLength_ && address + uint64_t{count} <= runLimit_) {
+            std::memcpy(run_.get() + runLength_, data, count);
+            runLength_ += count;
+            runEnd_ += count;
+            return true;
+        }
+        return Gather(address, data, count);
     }
     // The two halves of Write, for readers that count a block before they
     // have read all of it.
     void Count(uint32_t count) { bytesLoaded_ += count; }
-    bool Place(uint32_t address, const uint8_t* data, uint32_t count);
+    bool Place(uint32_t address, const uint8_t* data, uint32_t count)
+    {
+        return PlaceRun() && PlaceNow(address, data, count);
+    }
 
     enum class ECopied {
         Done,        // placed: `placed` bytes, fewer than asked only when the file ended first
@@ -56,8 +73,9 @@ public:
 
     // Keeps the load, sets `fileRange` = Set(lowest, highest, 0) and answers
     // 3 when a block lay outside the window or the range is not inside
-    // `physical`, else 0. A file that wrote no byte has an empty range, which
-    // counts as inside.
+    // `physical`, else 0; 4 (kLoadImageFailed) when the image failed on the
+    // last gathered run, and then the load is taken back. A file that wrote
+    // no byte has an empty range, which counts as inside.
     int Finish(CMemoryRange& fileRange, const CMemoryRange& physical);
     // The same with the range's ends given (the binary reader's rule).
     int Finish(uint32_t lowest, uint32_t highest, CMemoryRange& fileRange, const CMemoryRange& physical);
@@ -67,6 +85,13 @@ public:
     bool WroteData() const { return bytesLoaded_ > 0; }
 
 private:
+    // Places the gathered run, if any; false when the image failed.
+    bool PlaceRun();
+    // Starts a new run with the block, or places it at once when it cannot
+    // be gathered (too large, or not wholly inside the image window).
+    bool Gather(uint32_t address, const uint8_t* data, uint32_t count);
+    bool PlaceNow(uint32_t address, const uint8_t* data, uint32_t count);
+
     CMemoryImage& image_;
     uint32_t& bytesLoaded_;
     uint32_t lowest_ = 0xFFFFFFFF;
@@ -93,6 +118,13 @@ private:
     // block written last (where a sequential file goes on).
     std::map<uint64_t, uint64_t> written_;
     std::map<uint64_t, uint64_t>::iterator last_ = written_.end();
+    // The gathered run: [runEnd_ - runLength_, runEnd_), inside the window,
+    // which ends (at most at 4 GiB) at runLimit_.
+    static constexpr uint32_t kRunSize = 64 * 1024;
+    std::unique_ptr<uint8_t[]> run_;
+    uint32_t runLength_ = 0;
+    uint64_t runEnd_ = 0;
+    uint64_t runLimit_ = 0;
     bool overlapKnown_ = false; // an overlap with other bytes was found, or tracking gave up
     bool overlap_ = false;
     uint32_t overlapAddress_ = 0;

@@ -1,5 +1,6 @@
 #include "project/safe_file_writer.h"
 
+#include "common/cleanup_signals.h"
 #include "common/text_format.h"
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -194,12 +196,19 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
     dir_ = dir.string();
     RemoveStaleTemps(dir_, target.filename().string());
     const std::string stem = Format(".%s.tmp-%ld-", target.filename().c_str(), static_cast<long>(::getpid()));
+    // A signal that comes while the new file is made is taken only once its
+    // name is recorded for the cleanup (a signal during the open() would
+    // otherwise be taken right after it, the file not yet known).
+    std::optional<CCleanupSignalsHeld> held(std::in_place);
     for (unsigned attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         temp_ = (dir / Format("%s%u", stem.c_str(), attempt)).string();
         fd_ = ops_.CreateNew(temp_.c_str());
         if (fd_ < 0 && errno != EEXIST)
             break;
     }
+    if (fd_ >= 0)
+        SetPending(temp_);
+    held.reset();
     if (fd_ < 0) {
         const int err = errno;
         temp_.clear();
@@ -209,7 +218,6 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
         return false;
     }
     mode_ = EMode::Replace;
-    SetPending(temp_);
     written_ = startedTo_ = waitedTo_ = 0;
     if (exists && ::fchmod(fd_, old.st_mode & 07777) != 0)
         return Fail(error, "cannot set the permissions of", errno);
@@ -284,9 +292,14 @@ bool CSafeFileWriter::Commit(std::string& error)
         mode_ = EMode::None;
         return true;
     }
-    if (ops_.Rename(temp_.c_str(), target_.c_str()) != 0)
-        return Fail(error, "cannot replace", errno);
-    SetPending("");
+    {
+        // The name is forgotten together with the rename, so that the
+        // handler never removes a name that is no longer this writer's.
+        const CCleanupSignalsHeld held;
+        if (ops_.Rename(temp_.c_str(), target_.c_str()) != 0)
+            return Fail(error, "cannot replace", errno);
+        SetPending("");
+    }
     temp_.clear();
     mode_ = EMode::None;
     if (!durable_)

@@ -324,6 +324,67 @@ TEST_F(StoreTest, DirectoryWithoutRoomForANewFileWritesTheFileInPlace)
     EXPECT_EQ(fresh.Error(), "cannot create a file in " + dir.Path().string() + ": Permission denied");
 }
 
+// A signal that arrives while the new file is made (during open(), so it is
+// taken right after it) or while it is renamed: a front end's handler
+// removes the pending new file, and must find its name in place.
+volatile sig_atomic_t gCleanups = 0;
+extern "C" void CleanUpOnSignal(int)
+{
+    CSafeFileWriter::RemovePendingTempFile();
+    gCleanups = gCleanups + 1;
+}
+
+class CSignalDuring final : public CSafeFileWriter::COps {
+public:
+    bool inCreate = true;
+    int CreateNew(const char* path) override
+    {
+        const int fd = CSafeFileWriter::SystemOps().CreateNew(path);
+        if (inCreate)
+            ::raise(SIGTERM);
+        return fd;
+    }
+    int Rename(const char* from, const char* to) override
+    {
+        const int r = CSafeFileWriter::SystemOps().Rename(from, to);
+        if (!inCreate)
+            ::raise(SIGTERM);
+        return r;
+    }
+};
+
+TEST_F(StoreTest, ASignalWhileTheNewFileIsMadeOrRenamedFindsItsNameInPlace)
+{
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = CleanUpOnSignal;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(sigaction(SIGTERM, &action, &previous), 0);
+    image.WriteByte(0, 1);
+    for (const bool inCreate : {true, false}) {
+        WriteFileBytes(out, "old");
+        gCleanups = 0;
+        CSignalDuring ops;
+        ops.inCreate = inCreate;
+        CSRecordWriter writer(ops);
+        ASSERT_EQ(writer.Create(out), kStoreOk);
+        uint32_t stored = 0;
+        const int written = writer.Write(image, CMemoryRange(0, 1, 1), stored);
+        EXPECT_EQ(gCleanups, 1) << "in create: " << inCreate;
+        // The handler removed the new file: nothing of it stays beside the
+        // target, which still holds the old bytes (when the signal came
+        // during the make) or the whole new ones (during the rename).
+        EXPECT_TRUE(TempLeftovers().empty()) << "in create: " << inCreate;
+        if (inCreate) {
+            EXPECT_EQ(ReadFileBytes(out), "old");
+        } else {
+            EXPECT_EQ(written, kStoreOk);
+            EXPECT_EQ(ReadFileBytes(out), Expected(0, 1, 1, 9));
+        }
+    }
+    sigaction(SIGTERM, &previous, nullptr);
+}
+
 TEST_F(StoreTest, FifoAndStreamGetTheRecordsAsTheyAre)
 {
     image.WriteBlock(0x100, Counting(100).data(), 100);
