@@ -42,14 +42,18 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
 {
     CProgressUpdate progress(view_, EOperationKind::Erase);
     uint64_t done = 0;
-    for (const SErasePass& pass : plan.passes) {
+    lead_ = {};
+    for (size_t i = 0; i < plan.passes.size(); ++i) {
+        const SErasePass& pass = plan.passes[i];
+        const SErasePass* next = i + 1 < plan.passes.size() ? &plan.passes[i + 1] : nullptr;
         view_.SetStatus(COperationTexts::PassStarted(pass));
         SOperationResult result{EOperationKind::Erase};
         result.bank = static_cast<int>(pass.bank);
         result.sector = pass.sector;
         result.address = pass.pollAddress;
         int status = 0;
-        switch (RunPass(plan, pass, status)) {
+        bool stop = false;
+        switch (RunPass(plan, pass, next, status, stop)) {
         case EOutcome::Done:
             break;
         case EOutcome::Failed:
@@ -69,6 +73,15 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
         }
         done += pass.progressStep;
         progress.Update(plan.progressTotal, done);
+        if (stop) {
+            // Stopped before the next pass, which the result names.
+            result.bank = static_cast<int>(next->bank);
+            result.sector = next->sector;
+            result.address = next->pollAddress;
+            result.status = EOperationStatus::Cancelled;
+            view_.SetStatus(COperationTexts::Result(result));
+            return result;
+        }
     }
     return SOperationResult{EOperationKind::Erase};
 }
@@ -82,16 +95,24 @@ SOperationResult CEraseFlash::LibraryFailure(int status, const std::string& cont
     return result;
 }
 
-CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SErasePass& pass, int& status)
+CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SErasePass& pass, const SErasePass* next,
+                                           int& status, bool& stopBeforeNext)
 {
-    const uint64_t start = clock_.NowMs();
     // The last command cycle starts the erase: it goes out only once every
     // cycle before it has succeeded, so that a failing cycle still stops the
     // sequence before anything is erased. The cycles before it change
-    // nothing on their own and go out back to back.
+    // nothing on their own and go out back to back, alone or behind the
+    // closing cycles of the pass before (lead_).
+    const SLead lead = std::exchange(lead_, SLead{});
+    const uint64_t start = lead.sent ? lead.startMs : clock_.NowMs();
     status = 0;
-    if (pass.commands.size() > 1)
+    if (lead.sent) {
+        status = lead.status;
+        lastAddress_ = lead.address;
+        lastRead_ = lead.read;
+    } else if (pass.commands.size() > 1) {
         status = Cycles({pass.commands.begin(), pass.commands.end() - 1}, plan.accessWidth, false);
+    }
     if (status == 0 && !pass.commands.empty())
         status = Cycles({pass.commands.back()}, plan.accessWidth, false);
 
@@ -105,10 +126,15 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
     // The closing cycles below make accesses of their own.
     failedAddress_ = lastAddress_;
     failedRead_ = lastRead_;
+    // Asked once, before anything of the next pass goes out.
+    stopBeforeNext = outcome == EOutcome::Done && next && view_.CancelRequested();
 
     switch (plan.finishRule) {
     case EFinishRule::Always:
-        Cycles(pass.finish, plan.accessWidth, true);
+        if (outcome == EOutcome::Done && next && !stopBeforeNext && plan.leadFollowsFinish)
+            FinishWithLead(plan, pass, *next);
+        else
+            Cycles(pass.finish, plan.accessWidth, true);
         break;
     case EFinishRule::AfterTimeout:
         if (outcome == EOutcome::TimedOut || outcome == EOutcome::Cancelled)
@@ -127,6 +153,31 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
         break;
     }
     return outcome;
+}
+
+void CEraseFlash::FinishWithLead(const CErasePlan& plan, const SErasePass& pass, const SErasePass& next)
+{
+    std::vector<SBusCycle> batch = pass.finish;
+    const size_t closing = batch.size();
+    if (next.commands.size() > 1)
+        batch.insert(batch.end(), next.commands.begin(), next.commands.end() - 1);
+    lead_.startMs = clock_.NowMs();
+    size_t failed = 0;
+    const int status = Batch(batch, 0, plan.accessWidth, failed);
+    if (status == 0 || failed >= closing) {
+        // The closing cycles went through: what failed (if anything) is the
+        // next pass's, which reports it before its start cycle.
+        lead_.sent = true;
+        lead_.status = status;
+        lead_.address = lastAddress_;
+        lead_.read = lastRead_;
+        return;
+    }
+    // A closing cycle failed, which the rule ignores. The library may or may
+    // not have carried out the next pass's cycles after it: the closing
+    // cycles go out once more, whole, which ends any sequence left half done,
+    // and the next pass sends its cycles alone.
+    Cycles(pass.finish, plan.accessWidth, true);
 }
 
 SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
@@ -194,27 +245,36 @@ SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
 
 int CEraseFlash::Cycles(const std::vector<SBusCycle>& cycles, uint32_t widthBytes, bool throughFailures)
 {
-    if (cycles.empty())
-        return 0;
-    std::vector<SProbeBusCycle> bus;
-    for (const SBusCycle& cycle : cycles)
-        bus.push_back({cycle.address, cycle.value, static_cast<uint8_t>(widthBytes), cycle.read});
     int first = 0;
-    for (size_t from = 0; from < bus.size();) {
-        int failed = 0;
-        const int status = library_.TargetCycles(int(bus.size() - from), bus.data() + from, failed);
-        const SBusCycle& last = cycles[std::min(from + size_t(failed), cycles.size() - 1)];
-        lastAddress_ = last.address;
-        lastRead_ = last.read;
+    for (size_t from = 0; from < cycles.size();) {
+        size_t failed = 0;
+        const int status = Batch(cycles, from, widthBytes, failed);
         if (status == 0)
             break;
         if (first == 0)
             first = status;
         if (!throughFailures)
             break;
-        from += size_t(failed) + 1;
+        from = failed + 1;
     }
     return first;
+}
+
+int CEraseFlash::Batch(const std::vector<SBusCycle>& cycles, size_t from, uint32_t widthBytes, size_t& failed)
+{
+    failed = cycles.size();
+    if (from >= cycles.size())
+        return 0;
+    std::vector<SProbeBusCycle> bus;
+    for (size_t i = from; i < cycles.size(); ++i)
+        bus.push_back({cycles[i].address, cycles[i].value, static_cast<uint8_t>(widthBytes), cycles[i].read});
+    int index = 0;
+    const int status = library_.TargetCycles(static_cast<int>(bus.size()), bus.data(), index);
+    failed = from + static_cast<size_t>(std::max(index, 0));
+    const SBusCycle& last = cycles[std::min(failed, cycles.size() - 1)];
+    lastAddress_ = last.address;
+    lastRead_ = last.read;
+    return status;
 }
 
 int CEraseFlash::Read(uint32_t address, uint32_t widthBytes, uint32_t& value)

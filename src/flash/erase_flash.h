@@ -38,7 +38,8 @@ public:
     // Done when every pass succeeded; the last text shown is then the
     // success text. On failure the status line holds the reason. Sectors
     // erased before a failure stay erased. The view's cancel request is
-    // asked between polls: a cancelled pass still writes its closing cycles.
+    // asked between polls (a cancelled pass still writes its closing cycles)
+    // and before the next pass: no pass starts once a stop was asked for.
     [[nodiscard]] SOperationResult Run(const CErasePlan& plan);
 
 private:
@@ -47,11 +48,21 @@ private:
     SOperationResult RunHostPasses(const CErasePlan& plan);
     SOperationResult RunOnChip(const CErasePlan& plan);
     SOperationResult LibraryFailure(int status, const std::string& context = "");
-    EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, int& status);
+    // One pass; `next` is the pass after it (null for the last one).
+    // `stopBeforeNext` tells whether a stop was asked for before `next`.
+    EOutcome RunPass(const CErasePlan& plan, const SErasePass& pass, const SErasePass* next, int& status,
+                     bool& stopBeforeNext);
+    // The closing cycles of a pass that succeeded and the cycles before the
+    // start cycle of `next` in one batch; their result waits in lead_ for
+    // the next pass. A failing closing cycle is ignored (rule Always).
+    void FinishWithLead(const CErasePlan& plan, const SErasePass& pass, const SErasePass& next);
     // The cycles of a command sequence, which need no answer in between
     // (TargetCycles): the first failing status, its access noted as the last.
     // `throughFailures`: the cycles after a failing one are carried out too.
     int Cycles(const std::vector<SBusCycle>& cycles, uint32_t widthBytes, bool throughFailures);
+    // One TargetCycles call for cycles[from...]: its status, the index of the
+    // failing cycle (within `cycles`) in `failed`, that access noted as the last.
+    int Batch(const std::vector<SBusCycle>& cycles, size_t from, uint32_t widthBytes, size_t& failed);
     // The bus the family's poll reads (CJedecErase, CIntelErase).
     int Read(uint32_t address, uint32_t widthBytes, uint32_t& value) override;
     bool TimedOut(uint64_t startMs, uint64_t timeoutMs) override;
@@ -68,6 +79,17 @@ private:
     // The access that failed a pass (kept from lastAddress_ before the closing cycles).
     uint32_t failedAddress_ = 0;
     bool failedRead_ = false;
+    // The cycles before the next pass's start cycle, when they went out with
+    // the closing cycles of the pass before: their status and failing access,
+    // and the time taken before them (the next pass's timeout runs from it).
+    struct SLead {
+        bool sent = false;
+        int status = 0;
+        uint32_t address = 0;
+        bool read = false;
+        uint64_t startMs = 0;
+    };
+    SLead lead_;
 };
 
 // The erase dispatcher: plans the erase of `target` and carries it out. A

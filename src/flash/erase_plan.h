@@ -116,6 +116,13 @@ public:
     uint32_t accessWidth = 0;
     EPollRule pollRule = EPollRule::JedecFailureBit;
     EFinishRule finishRule = EFinishRule::Always;
+    // Whether the cycles before a pass's start cycle may go out in one batch
+    // behind the closing cycles of the pass before (rule Always only). JEDEC:
+    // the unlock cycles change nothing without the start cycle, and the reset
+    // among the closing cycles ends a sequence left half done. Not Intel: its
+    // erase setup followed by anything but the confirm sets error bits that
+    // stay until a clear status.
+    bool leadFollowsFinish = false;
     // Width in bytes of one device lane on the bus (JEDEC polling).
     uint32_t laneWidth = 0;
     // Intel lane mask M: the bus bytes whose devices are addressed.

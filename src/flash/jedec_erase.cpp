@@ -79,6 +79,8 @@ bool CJedecErase::Plan(const SEraseTarget& t, uint32_t bankSize, CErasePlan& pla
         break;
     }
 
+    plan.leadFollowsFinish = true;
+
     const uint32_t sectors = static_cast<uint32_t>(t.sectorStarts.size());
     for (uint32_t bank = 0; bank < t.banks; ++bank) {
         const uint32_t bankStart = t.base + bank * bankSize;

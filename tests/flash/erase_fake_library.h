@@ -43,6 +43,11 @@ public:
     int failStatus = kStatusTimeout;
 
     std::vector<SFakeCall> calls;
+    // The size of every TargetCycles batch, in order: one round trip each.
+    std::vector<int> batches;
+    // Like a library that sends a batch back to back: the accesses after a
+    // failing one are carried out as well (else the batch stops there).
+    bool batchGoesOn = false;
 
     std::vector<SFakeCall> Writes() const { return Only(SFakeCall::EKind::Write); }
     std::vector<SFakeCall> Reads() const { return Only(SFakeCall::EKind::Read); }
@@ -71,6 +76,22 @@ public:
             return 6;
         }
         return kStatusUnexpectedReply;
+    }
+    int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed) override
+    {
+        batches.push_back(count);
+        if (!batchGoesOn)
+            return CProbeLibrary::TargetCycles(count, cycles, failed);
+        int first = 0;
+        failed = count;
+        for (int i = 0; i < count; ++i) {
+            int ignored = 0;
+            if (const int status = CProbeLibrary::TargetCycles(1, cycles + i, ignored); status != 0 && first == 0) {
+                first = status;
+                failed = i;
+            }
+        }
+        return first;
     }
     int TargetWrite8(uint32_t address, uint32_t value) override { return Write(1, address, value); }
     int TargetWrite16(uint32_t address, uint32_t value) override { return Write(2, address, value); }

@@ -7,6 +7,7 @@
 #include "support/manual_clock.h"
 #include "support/recording_operation_view.h"
 #include "flash/erase_flash.h"
+#include "flash/erase_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -323,6 +324,216 @@ TEST_F(EraseFlashTest, WithoutAReportRoutineTheLibraryTextGoesToTheStatusLine)
     library.failStatus = kStatusTimeout;
     EXPECT_FALSE(EraseFlash(library, clock, view, Target(2, 1, 1, 1, 0, true)));
     EXPECT_EQ(view.Status(), "Erasing bank  0, writing at address 0x00005555: " + ProbeStatusText(kStatusTimeout));
+}
+
+// ---- Round trips between passes ---------------------------------------------
+
+// The accesses of a plan carried out without a failure, in order: each pass's
+// command cycles, one poll read (the device is done at once) and, where its
+// rule writes them after a pass that succeeded, its closing cycles.
+std::vector<SFakeCall> PlannedCalls(const SEraseTarget& target)
+{
+    CErasePlan plan;
+    std::string error;
+    EXPECT_TRUE(CErasePlan::Build(target, plan, error)) << error;
+    std::vector<SFakeCall> calls;
+    auto add = [&](const SBusCycle& c) {
+        calls.push_back({c.read ? SFakeCall::EKind::Read : SFakeCall::EKind::Write, int(plan.accessWidth), c.address,
+                         c.read ? 0 : c.value, 0, {}});
+    };
+    for (const SErasePass& pass : plan.passes) {
+        for (const SBusCycle& c : pass.commands)
+            add(c);
+        if (plan.pollRule == EPollRule::JedecDummyRead)
+            add({true, pass.dummyReadAddress, 0});
+        add({true, pass.pollAddress, 0});
+        if (plan.finishRule != EFinishRule::AfterTimeout)
+            for (const SBusCycle& c : pass.finish)
+                add(c);
+    }
+    return calls;
+}
+
+bool SameAccesses(const std::vector<SFakeCall>& a, const std::vector<SFakeCall>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].kind != b[i].kind || a[i].width != b[i].width || a[i].address != b[i].address ||
+            (a[i].kind == SFakeCall::EKind::Write && a[i].value != b[i].value))
+            return false;
+    return true;
+}
+
+TEST_F(EraseFlashTest, ClosingCyclesAndTheNextUnlockCyclesShareOneBatch)
+{
+    struct SCase {
+        const char* what;
+        uint32_t code;
+        uint32_t busBytes;        // with devices as wide as the bus
+        uint32_t doneValue;       // what a poll read of a finished sector gives
+        std::vector<int> batches; // TargetCycles calls, one round trip each
+    };
+    const SCase cases[] = {
+        // unlock, start, [poll], reset + next unlock, start, [poll], ..., reset alone
+        {"JEDEC with failure bit", 2, 1, 0xFF, {5, 1, 3 + 5, 1, 3 + 5, 1, 3}},
+        {"JEDEC with dummy reads", 37, 2, 0xFFFF, {5, 1, 3 + 5, 1, 3 + 5, 1, 3}},
+        {"JEDEC without failure bit: no reset after a good pass", 22, 1, 0xFF, {5, 1, 5, 1, 5, 1}},
+        {"Intel: the erase setup goes alone", 5, 1, 0x80, {1, 1, 3, 1, 1, 3, 1, 1, 3}},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        library.calls.clear();
+        library.batches.clear();
+        view.statuses.clear();
+        const uint32_t done = c.doneValue;
+        library.onRead = [done](uint32_t, int) { return done; };
+        const SEraseTarget target = Target(c.code, c.busBytes, c.busBytes, 1, 0, false, {{0, 0}, {0, 2}, {0, 3}});
+        EXPECT_TRUE(Erase(target));
+        EXPECT_EQ(library.batches, c.batches);
+        // The device sees the same accesses in the same order as before.
+        EXPECT_TRUE(SameAccesses(library.calls, PlannedCalls(target)));
+        EXPECT_EQ(view.statuses, (std::vector<std::string>{"Erasing  bank  0 sector  0", "Erasing  bank  0 sector  2",
+                                                           "Erasing  bank  0 sector  3", "Memory successful erased !"}));
+    }
+}
+
+// Code 2, sectors 0 and 1 of bank 0 (x8): the calls are pass 0's unlock
+// cycles (1-5), its start (6), its poll (7), then the batch of its reset
+// (8-10) and pass 1's unlock cycles (11-15), pass 1's start (16).
+TEST_F(EraseFlashTest, AFailingUnlockCycleInTheSharedBatchStopsBeforeTheNextStart)
+{
+    for (const bool goesOn : {false, true}) {
+        SCOPED_TRACE(goesOn ? "library goes on after a failure" : "library stops at a failure");
+        library.calls.clear();
+        library.batches.clear();
+        view.statuses.clear();
+        view.progress.clear();
+        reported.clear();
+        library.batchGoesOn = goesOn;
+        library.failCall = 12; // pass 1's 0x55 to 0x2AAA
+        library.failStatus = kStatusTargetAccessError;
+        EXPECT_FALSE(Erase(Target(2, 1, 1, 1, 0, false, {{0, 0}, {0, 1}})));
+        ASSERT_EQ(reported.size(), 1u);
+        EXPECT_EQ(reported[0], std::make_pair(int(kStatusTargetAccessError),
+                                              std::string("Erasing bank  0 sector  1, writing at address 0x00002AAA")));
+        EXPECT_EQ(view.statuses, (std::vector<std::string>{"Erasing  bank  0 sector  0", "Erasing  bank  0 sector  1",
+                                                           "reported " + std::to_string(kStatusTargetAccessError)}));
+        EXPECT_EQ(view.progress, std::vector<int>{50});
+        EXPECT_FALSE(Wrote(1, 0x4000, 0x30)); // sector 1 is never started
+        // Pass 1 ends with its reset, alone.
+        const std::vector<SFakeCall> writes = library.Writes();
+        ASSERT_GE(writes.size(), 3u);
+        EXPECT_TRUE(writes.back().IsWrite(1, 0x5555, 0xF0));
+        EXPECT_EQ(library.batches.back(), 3);
+    }
+}
+
+TEST_F(EraseFlashTest, AFailingResetInTheSharedBatchIsIgnoredAndTheNextPassStartsFromAWholeReset)
+{
+    struct SCase {
+        const char* what;
+        bool goesOn;
+        size_t failCall;
+    };
+    const SCase cases[] = {
+        {"first reset cycle, library stops", false, 8},
+        {"first reset cycle, library goes on", true, 8},
+        {"the 0xF0 itself, library goes on", true, 10},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        library.calls.clear();
+        view.statuses.clear();
+        reported.clear();
+        library.batchGoesOn = c.goesOn;
+        library.failCall = c.failCall;
+        library.failStatus = kStatusTargetAccessError;
+        EXPECT_TRUE(Erase(Target(2, 1, 1, 1, 0, false, {{0, 0}, {0, 1}})));
+        EXPECT_TRUE(reported.empty());
+        EXPECT_EQ(view.Status(), "Memory successful erased !");
+        // Whatever the library carried out after the failure, a whole reset
+        // and then pass 1's unlock cycles alone come right before its start.
+        const std::vector<SFakeCall> writes = library.Writes();
+        size_t start = 0;
+        while (start < writes.size() && !writes[start].IsWrite(1, 0x4000, 0x30))
+            ++start;
+        ASSERT_LT(start, writes.size());
+        ASSERT_GE(start, 8u);
+        const std::vector<std::pair<uint32_t, uint32_t>> before = {
+            {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xF0}, {0x5555, 0xAA},
+            {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}};
+        for (size_t i = 0; i < before.size(); ++i)
+            EXPECT_TRUE(writes[start - 8 + i].IsWrite(1, before[i].first, before[i].second)) << i;
+    }
+}
+
+TEST_F(EraseFlashTest, Code49AFailingClosingCycleFailsItsPassAndTheNextNeverStarts)
+{
+    // Sectors 1 and 2 (0x4000, 0x8000 on a 16-bit bus): 0x20, 0xD0, the
+    // poll, then pass 0's 0x50 fails.
+    for (const bool goesOn : {false, true}) {
+        SCOPED_TRACE(goesOn ? "library goes on after a failure" : "library stops at a failure");
+        library.calls.clear();
+        view.statuses.clear();
+        reported.clear();
+        library.batchGoesOn = goesOn;
+        library.onRead = [](uint32_t, int) { return 0x0080u; };
+        library.failCall = 4;
+        library.failStatus = kStatusTargetAccessError;
+        const SOperationResult result = EraseFlash(library, clock, view, Target(49, 2, 2, 1, 0, false, {{0, 1}, {0, 2}}),
+                                                   [this](int status, const std::string& context) {
+                                                       reported.push_back({status, context});
+                                                       return false;
+                                                   });
+        EXPECT_EQ(result.status, EOperationStatus::ProbeError);
+        ASSERT_EQ(reported.size(), 1u);
+        EXPECT_EQ(reported[0], std::make_pair(int(kStatusTargetAccessError),
+                                              std::string("Erasing sector  1, writing at address 0x00004000")));
+        EXPECT_EQ(view.statuses, std::vector<std::string>{"Erasing sector  1"});
+        for (const SFakeCall& call : library.calls)
+            EXPECT_NE(call.address, 0x8000u) << "pass 1 touched";
+    }
+}
+
+TEST_F(EraseFlashTest, AStopAskedForDuringAPassStartsNoFurtherPass)
+{
+    struct SCase {
+        const char* what;
+        uint32_t code;
+        uint32_t doneValue;
+        size_t closingWrites; // what follows pass 0's poll
+    };
+    const SCase cases[] = {
+        {"JEDEC: the reset goes alone", 2, 0xFF, 3},
+        {"JEDEC without failure bit: nothing", 22, 0xFF, 0},
+        {"Intel", 5, 0x80, 2},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        library.calls.clear();
+        view.statuses.clear();
+        view.progress.clear();
+        view.cancelAfterEvents = -1;
+        const uint32_t done = c.doneValue;
+        // The stop is asked for while pass 0's poll finds the sector done.
+        library.onRead = [this, done](uint32_t, int) {
+            view.cancelAfterEvents = 0;
+            return done;
+        };
+        const SOperationResult result =
+            EraseFlash(library, clock, view, Target(c.code, 1, 1, 1, 0, false, {{0, 0}, {0, 1}}));
+        EXPECT_EQ(result.status, EOperationStatus::Cancelled);
+        EXPECT_EQ(result.sector, 1); // where it stopped
+        EXPECT_EQ(view.statuses, (std::vector<std::string>{"Erasing  bank  0 sector  0",
+                                                           "Erasing cancelled: sectors erased before stay erased."}));
+        EXPECT_EQ(view.progress, std::vector<int>{50});
+        const std::vector<SFakeCall> writes = library.Writes();
+        EXPECT_EQ(writes.size(), (c.code == 5 ? 2u : 6u) + c.closingWrites);
+        for (const SFakeCall& w : writes)
+            EXPECT_NE(w.address, 0x4000u);
+    }
+    view.cancelAfterEvents = -1;
 }
 
 // ---- On-chip families -------------------------------------------------------

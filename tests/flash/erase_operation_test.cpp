@@ -54,6 +54,14 @@ protected:
         operation.banks = 1;
         operation.eraseMap.Resize(1, static_cast<int>(Device().sectorCount));
     }
+    ETargetResult EraseSectors(CEraseSectorsOperation& erase, const std::string& selection)
+    {
+        Prepare(erase);
+        return erase.Start([&selection](CEraseMap& map) {
+            std::string error;
+            return map.SetSelection(selection, error);
+        });
+    }
     uint8_t Flash(uint32_t offset) { return sim.Peek(kDemoFlashBase + offset, 1)[0]; }
     uint8_t Ram(uint32_t offset) { return sim.Peek(kDemoRamBase + offset, 1)[0]; }
     std::vector<std::string> BoxTexts() const
@@ -102,13 +110,7 @@ TEST_F(EraseOperationTest, FailingPostListFailsAnEraseThatWorked)
 TEST_F(EraseOperationTest, EraseSectorsErasesOnlyTheChosenSectors)
 {
     CEraseSectorsOperation erase(library, box, view, sim.ChannelText(), clock);
-    Prepare(erase);
-    EXPECT_EQ(erase.Start([](CEraseMap& map) {
-        std::string error;
-        return map.SetSelection("0/1", error);
-    }),
-              ETargetResult::Done)
-        << view.LastStatus();
+    EXPECT_EQ(EraseSectors(erase, "0/1"), ETargetResult::Done) << view.LastStatus();
     const uint32_t sector1 = Device().SectorStart(1) * 1; // x16 device on a 16-bit bus: one lane
     const uint32_t sector2 = Device().SectorStart(2);
     EXPECT_EQ(Flash(sector1 - 1), 0x00);
@@ -116,6 +118,23 @@ TEST_F(EraseOperationTest, EraseSectorsErasesOnlyTheChosenSectors)
     EXPECT_EQ(Flash(sector2 - 1), 0xFF);
     EXPECT_EQ(Flash(sector2), 0x00);
     EXPECT_TRUE(erase.eraseMap.IsSectorSelected(0, 1));
+}
+
+TEST_F(EraseOperationTest, SectorsErasedOneAfterTheOtherLeaveTheSectorBetweenThem)
+{
+    // Sector 0's reset and sector 2's unlock cycles go out in one batch
+    // over the link; the simulated chip must take them as two sequences.
+    CEraseSectorsOperation erase(library, box, view, sim.ChannelText(), clock);
+    EXPECT_EQ(EraseSectors(erase, "0/0,0/2"), ETargetResult::Done) << view.LastStatus();
+    const uint32_t sector1 = Device().SectorStart(1);
+    const uint32_t sector2 = Device().SectorStart(2);
+    EXPECT_EQ(Flash(0), 0xFF);
+    EXPECT_EQ(Flash(sector1 - 1), 0xFF);
+    EXPECT_EQ(Flash(sector1), 0x00);
+    EXPECT_EQ(Flash(sector2 - 1), 0x00);
+    EXPECT_EQ(Flash(sector2), 0xFF);
+    EXPECT_EQ(Flash(sector2 + 0x1FFF), 0xFF);
+    EXPECT_EQ(view.LastStatus(), "Memory successful erased !");
 }
 
 TEST_F(EraseOperationTest, EraseSectorsStopsSilentlyWithoutASelectionOrOnCancel)
