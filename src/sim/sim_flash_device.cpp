@@ -75,6 +75,14 @@ CSimFlashDevice::EEraseResult CSimFlashDevice::EraseSectors(const std::vector<in
 
 bool CSimFlashDevice::ProgramWord(uint32_t offset, uint32_t data)
 {
+    if (stuck_.empty()) {
+        // No stuck bit anywhere: the word is ANDed in as a whole.
+        const int width = int(Width());
+        const uint32_t want = width == 4 ? data : data & ((1u << (8 * width)) - 1);
+        const uint32_t now = store_.GetWord(offset, width) & want;
+        store_.SetWord(offset, width, now);
+        return now == want;
+    }
     bool ok = true;
     for (uint32_t i = 0; i < Width(); ++i) {
         uint8_t want = uint8_t(data >> (8 * i));
