@@ -237,29 +237,28 @@ int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uin
     uint32_t unlock1 = 0, unlock2 = 0;
     SimUnlockAddresses(*algorithm_, unlock1, unlock2);
     const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
+    unlock1 *= lanes;
+    unlock2 *= lanes;
     const uint32_t bank = address & p1_;
     const uint32_t lastUnit = uint32_t(uint64_t(address) + length - 1) & ~(busBytes_ - 1);
-    const uint64_t highest = std::max<uint64_t>(lastUnit, uint64_t(bank) + std::max(unlock1, unlock2) * lanes);
-    if ((lastUnit & p1_) == bank && (unlock1 * lanes | unlock2 * lanes) % busBytes_ == 0 && highest <= 0xFFFFFFFFu)
+    const uint64_t highest = std::max<uint64_t>(lastUnit, uint64_t(bank) + std::max(unlock1, unlock2));
+    if ((lastUnit & p1_) == bank && (unlock1 | unlock2) % busBytes_ == 0 && highest <= 0xFFFFFFFFu)
         if (CSimFlashArray* array = board_.FlashAt(bank))
             if (auto port = CSimFlashBankPort::Open(*array, busBytes_, bank, uint32_t(highest)))
-                return ProgramJedecOn(*port, address, data, length, failAddress);
+                return ProgramJedecOn(*port, unlock1, unlock2, address, data, length, failAddress);
     CBoardCycles bus(*this, int(busBytes_));
-    return ProgramJedecOn(bus, address, data, length, failAddress);
+    return ProgramJedecOn(bus, unlock1, unlock2, address, data, length, failAddress);
 }
 
 template <class TBus>
-int CSimFlashProgrammer::ProgramJedecOn(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length,
-                                        uint32_t& failAddress)
+int CSimFlashProgrammer::ProgramJedecOn(TBus& bus, uint32_t unlock1, uint32_t unlock2, uint32_t address,
+                                        const uint8_t* data, uint32_t length, uint32_t& failAddress)
 {
-    uint32_t unlock1 = 0, unlock2 = 0;
-    SimUnlockAddresses(*algorithm_, unlock1, unlock2);
-    const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
     const uint32_t aa = Replicate(0xAA), x55 = Replicate(0x55), a0 = Replicate(0xA0);
     bus.Write(address & p1_, Replicate(0xF0));
     return ProgramUnits(bus, address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
         const uint32_t bank = u & p1_;
-        const uint32_t u1 = bank + unlock1 * lanes, u2 = bank + unlock2 * lanes;
+        const uint32_t u1 = bank + unlock1, u2 = bank + unlock2;
         const bool ok = bus.Write(u1, aa) && bus.Write(u2, x55) && bus.Write(u1, a0) && bus.Write(u, want) &&
                         PollToggle(bus, u, want);
         if (!ok) {

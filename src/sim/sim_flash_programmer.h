@@ -83,8 +83,11 @@ private:
     int ProgramUnits(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress,
                      TWrite write);
     int ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
+    // The JEDEC cycles on `bus`; the unlock addresses are bus offsets from
+    // the bank's start.
     template <class TBus>
-    int ProgramJedecOn(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
+    int ProgramJedecOn(TBus& bus, uint32_t unlock1, uint32_t unlock2, uint32_t address, const uint8_t* data,
+                       uint32_t length, uint32_t& failAddress);
     int ProgramIntel(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramPages(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramOnChip(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
