@@ -234,7 +234,7 @@ bool CQemuQtestClient::Send(const std::string& line)
 
 bool CQemuQtestClient::ReceiveLine(std::string& line)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReplyTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(replyTimeoutMs_);
     for (;;) {
         const size_t eol = in_.find('\n');
         if (eol != std::string::npos) {
@@ -245,7 +245,7 @@ bool CQemuQtestClient::ReceiveLine(std::string& line)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
                                                                                 std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            return Fail(Format("QEMU did not answer within %d ms", kReplyTimeoutMs));
+            return Fail(Format("QEMU did not answer within %d ms", replyTimeoutMs_));
         pollfd p{fd_, POLLIN, 0};
         const int ready = ::poll(&p, 1, int(left.count()));
         if (ready < 0 && errno == EINTR)
@@ -323,6 +323,17 @@ bool CQemuQtestClient::ReadMany(const std::vector<uint64_t>& addresses, int widt
         pendingReads_.push_back(true);
     }
     return Collect(0, &values) && values.size() == addresses.size();
+}
+
+bool CQemuQtestClient::AwaitReady(uint64_t address, int widthBytes, std::string& error)
+{
+    replyTimeoutMs_ = kStartTimeoutMs;
+    uint32_t value = 0;
+    const bool ok = Read(address, widthBytes, value);
+    replyTimeoutMs_ = kReplyTimeoutMs;
+    if (!ok)
+        error = error_;
+    return ok;
 }
 
 bool CQemuQtestClient::Read(uint64_t address, int widthBytes, uint32_t& value)

@@ -42,6 +42,11 @@ public:
     bool Start(const std::string& program, const std::vector<std::string>& arguments, std::string& error);
     void Stop();
 
+    // Waits (at most kStartTimeoutMs) until QEMU answers a read at
+    // `address`: a machine that is slow to come up must not make the first
+    // real cycle late.
+    bool AwaitReady(uint64_t address, int widthBytes, std::string& error);
+
     // One bus cycle of 1, 2 or 4 bytes at a guest physical address.
     bool Write(uint64_t address, int widthBytes, uint32_t value);
     bool Read(uint64_t address, int widthBytes, uint32_t& value);
@@ -73,4 +78,5 @@ private:
     std::vector<bool> pendingReads_; // per outstanding reply: whether it carries a value
     std::string error_;
     uint64_t cycles_ = 0;
+    int replyTimeoutMs_ = kReplyTimeoutMs;
 };

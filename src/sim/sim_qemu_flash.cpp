@@ -320,7 +320,7 @@ bool CSimQemuFlash::Start(std::string& error)
     if (!PrepareDrive(error))
         return false;
     std::string why;
-    if (!client_.Start(program, Arguments(), why)) {
+    if (!client_.Start(program, Arguments(), why) || !client_.AwaitReady(machine_->flashBase, int(BusBytes()), why)) {
         error = Format("QEMU's %s for \"%s\": ", machine_->name, def_.device.c_str()) + why;
         return false;
     }
