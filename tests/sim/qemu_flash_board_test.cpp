@@ -10,7 +10,9 @@
 // needs QEMU: the board is refused before QEMU would start.
 #include "sim/board_file.h"
 #include "sim/sim_board_model.h"
+#include "sim/sim_flash_geometry.h"
 #include "sim/sim_qemu_flash.h"
+#include "support/qemu_skip.h"
 
 #include <gtest/gtest.h>
 
@@ -149,3 +151,68 @@ TEST(QemuFlashStatement, BoardNamesTheLine)
 }
 
 } // namespace
+
+// QEMU's own CFI answers through a qemu-flash region: the erase block layout
+// QEMU was built with is the catalogue device's, per chip (QEMU's JEDEC
+// regions and its Intel device width as the board sets them), read with the
+// bus cycles a host would use.
+struct SCfiCase {
+    const char* statement;
+    uint32_t busBytes;
+    uint32_t deviceWidth;
+};
+
+class QemuFlashCfi : public ::testing::TestWithParam<SCfiCase> {};
+
+TEST_P(QemuFlashCfi, EraseBlocksAreTheCataloguesSectors)
+{
+    TARVEL_SKIP_WITHOUT_QEMU();
+    const SCfiCase& c = GetParam();
+    CBoardFile file;
+    std::string error;
+    ASSERT_TRUE(CBoardFile::Parse(std::string("qemu-flash ") + c.statement, file, error)) << error;
+    CSimBoardModel board;
+    ASSERT_TRUE(board.Build(file, error)) << error;
+    const uint32_t base = file.qemuFlashes[0].base;
+    const uint32_t lanes = c.busBytes / c.deviceWidth;
+    uint32_t replicated = 0;
+    for (uint32_t lane = 0; lane < lanes; ++lane)
+        replicated |= 0x98u << (8 * lane * c.deviceWidth);
+    // CFI query at device word 0x55; entry i answers at device word i, one
+    // byte per chip, the same in every lane.
+    ASSERT_TRUE(board.BusWrite(base + 0x55 * c.deviceWidth * lanes, int(c.busBytes), replicated));
+    auto entry = [&](uint32_t i) {
+        uint32_t value = 0;
+        EXPECT_TRUE(board.BusRead(base + i * c.deviceWidth * lanes, int(c.busBytes), value));
+        for (uint32_t lane = 1; lane < lanes; ++lane)
+            EXPECT_EQ((value >> (8 * lane * c.deviceWidth)) & 0xFF, value & 0xFF) << "lane " << lane;
+        return value & 0xFF;
+    };
+    ASSERT_EQ(entry(0x10), uint32_t('Q'));
+    ASSERT_EQ(entry(0x11), uint32_t('R'));
+    ASSERT_EQ(entry(0x12), uint32_t('Y'));
+    std::vector<uint32_t> blocks;
+    const uint32_t regions = entry(0x2C);
+    for (uint32_t r = 0; r < regions; ++r) {
+        const uint32_t count = (entry(0x2D + 4 * r) | entry(0x2E + 4 * r) << 8) + 1;
+        const uint32_t size = (entry(0x2F + 4 * r) | entry(0x30 + 4 * r) << 8) * 256;
+        for (uint32_t i = 0; i < count; ++i)
+            blocks.push_back(size);
+    }
+    CSimFlashGeometry geometry;
+    ASSERT_TRUE(LookupSimFlashGeometry(file.qemuFlashes[0].device, geometry));
+    ASSERT_GE(blocks.size(), geometry.sectorStarts.size());
+    for (size_t s = 0; s < geometry.sectorStarts.size(); ++s)
+        EXPECT_EQ(blocks[s], geometry.SectorEnd(int(s)) - geometry.SectorStart(int(s))) << "sector " << s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Boards, QemuFlashCfi,
+    ::testing::Values(
+        SCfiCase{"musicpal device=\"AMD  Am29LV640MB (4M x 16)\" base=0x80000000 bus=16 regions=8x8K,127x64K", 2, 2},
+        SCfiCase{"musicpal device=\"AMD  Am29LV640MT (4M x 16)\" base=0x80000000 bus=16 regions=127x64K,8x8K", 2, 2},
+        SCfiCase{"xilinx-zynq-a9 device=\"AMD  Am29LV008BB\" base=0x80000000 bus=8 "
+                 "regions=1x16K,2x8K,1x32K,1023x64K",
+                 1, 1},
+        SCfiCase{"connex device=\"Intel  28F016SA (2M x 8)\" base=0x80000000 bus=16", 2, 1},
+        SCfiCase{"versatilepb device=\"Intel  28F128J3 (8M x 16)\" base=0x80000000 bus=32", 4, 2}));
