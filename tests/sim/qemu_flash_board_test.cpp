@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -157,10 +158,16 @@ TEST(QemuFlashStatement, BoardNamesTheLine)
 // regions and its Intel device width as the board sets them), read with the
 // bus cycles a host would use.
 struct SCfiCase {
+    const char* name;
     const char* statement;
     uint32_t busBytes;
     uint32_t deviceWidth;
 };
+
+void PrintTo(const SCfiCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class QemuFlashCfi : public ::testing::TestWithParam<SCfiCase> {};
 
@@ -209,10 +216,14 @@ TEST_P(QemuFlashCfi, EraseBlocksAreTheCataloguesSectors)
 INSTANTIATE_TEST_SUITE_P(
     Boards, QemuFlashCfi,
     ::testing::Values(
-        SCfiCase{"musicpal device=\"AMD  Am29LV640MB (4M x 16)\" base=0x80000000 bus=16 regions=8x8K,127x64K", 2, 2},
-        SCfiCase{"musicpal device=\"AMD  Am29LV640MT (4M x 16)\" base=0x80000000 bus=16 regions=127x64K,8x8K", 2, 2},
-        SCfiCase{"xilinx-zynq-a9 device=\"AMD  Am29LV008BB\" base=0x80000000 bus=8 "
+        SCfiCase{"JedecBottomBoot",
+                 "musicpal device=\"AMD  Am29LV640MB (4M x 16)\" base=0x80000000 bus=16 regions=8x8K,127x64K", 2, 2},
+        SCfiCase{"JedecTopBoot",
+                 "musicpal device=\"AMD  Am29LV640MT (4M x 16)\" base=0x80000000 bus=16 regions=127x64K,8x8K", 2, 2},
+        SCfiCase{"JedecX8BottomBoot", "xilinx-zynq-a9 device=\"AMD  Am29LV008BB\" base=0x80000000 bus=8 "
                  "regions=1x16K,2x8K,1x32K,1023x64K",
                  1, 1},
-        SCfiCase{"connex device=\"Intel  28F016SA (2M x 8)\" base=0x80000000 bus=16", 2, 1},
-        SCfiCase{"versatilepb device=\"Intel  28F128J3 (8M x 16)\" base=0x80000000 bus=32", 4, 2}));
+        SCfiCase{"IntelTwoX8On16", "connex device=\"Intel  28F016SA (2M x 8)\" base=0x80000000 bus=16", 2, 1},
+        SCfiCase{"IntelTwoX16On32", "versatilepb device=\"Intel  28F128J3 (8M x 16)\" base=0x80000000 bus=32", 4,
+                 2}),
+    [](const ::testing::TestParamInfo<SCfiCase>& info) { return info.param.name; });
