@@ -223,6 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
         SCfiCase{"JedecX8BottomBoot", "xilinx-zynq-a9 device=\"AMD  Am29LV008BB\" base=0x80000000 bus=8 "
                  "regions=1x16K,2x8K,1x32K,1023x64K",
                  1, 1},
+        SCfiCase{"IntelOneX16On16", "verdex device=\"Intel  28F256J3 (16M x 16)\" base=0x80000000 bus=16", 2, 2},
         SCfiCase{"IntelTwoX8On16", "connex device=\"Intel  28F016SA (2M x 8)\" base=0x80000000 bus=16", 2, 1},
         SCfiCase{"IntelTwoX16On32", "versatilepb device=\"Intel  28F128J3 (8M x 16)\" base=0x80000000 bus=32", 4,
                  2}),
