@@ -283,6 +283,26 @@ TEST(QemuBoardFailure, ReadOnlyIntelDriveFailsProgramAndErase)
     EXPECT_TRUE(ReadFileBytes(drive) == std::string(16 * MiB, '\xFF')) << "the read-only drive changed";
 }
 
+// QEMU's JEDEC model reports no failure (no DQ5): on a read-only drive it
+// programs nothing and says nothing. The firmware's read-back still finds
+// the first byte that did not take.
+TEST(QemuBoardFailure, ReadOnlyJedecDriveIsCaughtByTheReadBack)
+{
+    TARVEL_SKIP_WITHOUT_QEMU();
+    CTempDir dir;
+    const std::string drive = dir.File("flash.img");
+    WriteFileBytes(drive, std::string(8 * MiB, '\xFF'));
+    WriteFileBytes(dir.File("ro.board"), "ram 0x40000000 64K\nqemu-flash musicpal device=\"AMD  Am29LV640MB (4M x 16)\" "
+                                         "base=0x80000000 bus=16 regions=8x8K,127x64K drive=" + drive + " read-only\n");
+    const SCliRun run = RunCli(dir, "--sim ro.board setup --device \"AMD  Am29LV640MB (4M x 16)\" --bus 16 --base "
+                                    "80000000 fill --range 80004000+100 --pattern 00FF --unit word "
+                                    "program --range 80004000+100");
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    // The word 00FF is bytes FF 00: the first byte reads as asked, the second not.
+    EXPECT_TRUE(Has(run.err, "Programming target memory failed at address 0x80004001.")) << run.err;
+    EXPECT_TRUE(ReadFileBytes(drive) == std::string(8 * MiB, '\xFF')) << "the read-only drive changed";
+}
+
 // Whether a process whose command line names `text` is running.
 bool ProcessNaming(const std::string& text)
 {

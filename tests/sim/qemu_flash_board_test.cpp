@@ -13,6 +13,7 @@
 #include "sim/sim_flash_geometry.h"
 #include "sim/sim_qemu_flash.h"
 #include "support/qemu_skip.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -228,3 +229,27 @@ INSTANTIATE_TEST_SUITE_P(
         SCfiCase{"IntelTwoX16On32", "versatilepb device=\"Intel  28F128J3 (8M x 16)\" base=0x80000000 bus=32", 4,
                  2}),
     [](const ::testing::TestParamInfo<SCfiCase>& info) { return info.param.name; });
+
+namespace {
+
+// An existing drive is QEMU's flash as it is: one of another size than the
+// machine takes is refused and left alone.
+TEST(QemuFlashStatement, DriveOfTheWrongSizeIsRefusedAndKept)
+{
+    TARVEL_SKIP_WITHOUT_QEMU();
+    CTempDir dir;
+    const std::string drive = dir.File("small.img");
+    WriteFileBytes(drive, std::string(4096, '\x11'));
+    CBoardFile file;
+    std::string error;
+    ASSERT_TRUE(CBoardFile::Parse("\nqemu-flash connex device=\"Intel  28F128J3 (8M x 16)\" base=0 bus=16 drive=" +
+                                      drive,
+                                  file, error))
+        << error;
+    CSimBoardModel board;
+    EXPECT_FALSE(board.Build(file, error));
+    EXPECT_EQ(error, "line 2: drive \"" + drive + "\" holds 4096 bytes; QEMU's connex flash here takes 16777216");
+    EXPECT_EQ(ReadFileBytes(drive), std::string(4096, '\x11'));
+}
+
+} // namespace
