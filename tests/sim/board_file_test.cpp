@@ -84,7 +84,7 @@ TEST(BoardFile, BadLinesGiveTheirLineNumberAndTheReason)
 {
     const std::string f = "flash \"AMD  Am29F010\" ";
     const CBadLine cases[] = {
-        {"flahs x", "unknown keyword \"flahs\" (expected board, ram, flash or fault)"},
+        {"flahs x", "unknown keyword \"flahs\" (expected board, ram, flash, fault or qemu-flash)"},
         {"board", "board needs a name"},
         {"ram 0x1000", "ram needs a base address and a size: ram BASE SIZE [cs=ADDR:VALUE[:MASK]]"},
         {"ram base=0 4K", "ram needs a base address and a size: ram BASE SIZE [cs=ADDR:VALUE[:MASK]]"},
