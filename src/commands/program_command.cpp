@@ -26,7 +26,8 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
 
 ETargetResult CProgramCommand::StartLoaded()
 {
-    if (doc_.image.IsEmpty()) {
+    // Without a device the operation's own check speaks first.
+    if (doc_.image.IsEmpty() && CFlashCatalogue::FindFlashDevice(doc_.memoryType) != nullptr) {
         view_.SetStatus(CTargetRangeModel::kNothingLoaded);
         box_.Show(CTargetRangeModel::kNothingLoaded, "Warning", EMsgIcon::Exclamation, EMsgButtons::Ok);
         return ETargetResult::InvalidRange;

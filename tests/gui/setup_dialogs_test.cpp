@@ -172,6 +172,7 @@ TEST_F(TargetSetupDialog, AnOnChipDeviceHasOneBank)
 
     // A project saved with 3 banks of an on-chip device opens with 1.
     doc.bankCount = 3;
+    dialog.reset();
     dialog = Open();
     EXPECT_EQ(Text(dialog.get(), "banksEdit"), "1");
 }

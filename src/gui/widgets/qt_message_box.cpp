@@ -93,6 +93,7 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     const QScreen* screen = owner_ && owner_->screen() ? owner_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     int detailsHeight = 0;
+    int detailsWidth = 0;
     if (!details.empty()) {
         const QString text = QString::fromStdString(details);
         box.setDetailedText(text);
@@ -116,6 +117,7 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
             detailsHeight = std::min(static_cast<int>(lines.size()) * metrics.lineSpacing() + frame + scrollBar,
                                      available.height() / 2);
             area->setMinimumWidth(width);
+            detailsWidth = width + 4 * metrics.averageCharWidth(); // with the box's margins
             // The box fixes the area's height; the one that holds every line
             // replaces it.
             area->setFixedHeight(detailsHeight);
@@ -137,7 +139,7 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     // Placed over its owner as usual, but moved so that it stays on the
     // screen also once its details are shown below it.
     box.adjustSize();
-    const QSize size = box.sizeHint();
+    const QSize size(std::max(box.sizeHint().width(), detailsWidth), box.sizeHint().height());
     const QRect over = owner_ ? owner_->window()->frameGeometry() : available;
     QPoint at = over.center() - QPoint(size.width() / 2, (size.height() + detailsHeight) / 2);
     at.setX(std::clamp(at.x(), available.left(), std::max(available.left(), available.right() - size.width())));
