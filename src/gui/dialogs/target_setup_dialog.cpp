@@ -194,6 +194,12 @@ void CTargetSetupDialog::SelectMemoryType(int row)
         reminder_->start();
 }
 
+void CTargetSetupDialog::ShowPendingReminder()
+{
+    if (reminder_->isActive())
+        RemindOfClock();
+}
+
 void CTargetSetupDialog::RemindOfClock()
 {
     reminder_->stop();
@@ -217,8 +223,7 @@ void CTargetSetupDialog::ToggleTargetAlgorithm(bool checked)
 void CTargetSetupDialog::accept()
 {
     // A reminder still waiting for the typing to pause is shown first.
-    if (reminder_->isActive())
-        RemindOfClock();
+    ShowPendingReminder();
     StoreControls();
     if (!command_.Confirm(Box()))
         return;

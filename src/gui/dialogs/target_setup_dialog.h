@@ -33,6 +33,8 @@ public:
     // after its last change, so that type-ahead passing a device on the way
     // to another is not interrupted (the keyboard's type-ahead interval).
     QTimer& ReminderTimer() const { return *reminder_; }
+    // Shows a reminder that still waits for the list to rest, at once.
+    void ShowPendingReminder();
 
 private:
     void StoreControls();
