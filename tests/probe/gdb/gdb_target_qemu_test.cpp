@@ -8,114 +8,31 @@
 #include "probe/gdb/gdb_target.h"
 #include "probe/link/tcp_connector.h"
 #include "probe/probe_status.h"
+#include "support/qemu_gdb_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <filesystem>
-#include <netinet/in.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
 constexpr uint32_t kFlashBase = 0xFE000000;
 
-std::string FindProgram(const std::string& name)
-{
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        const size_t end = dirs.find(':', start);
-        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return {};
-}
-
-uint16_t FreeLoopbackPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    close(fd);
-    return port;
-}
-
-// qemu-system-arm halted at reset with its GDB server on a loopback port;
-// terminated when the object goes.
-class CQemuGdbServer {
-public:
-    CQemuGdbServer(const std::string& qemu, const std::string& flashImage, uint16_t port, const std::string& logPath)
-    {
-        std::vector<std::string> args = {qemu,        "-M",         "musicpal",     "-accel",
-                                         "tcg",       "-display",   "none",         "-nodefaults",
-                                         "-monitor",  "none",       "-serial",      "none",
-                                         "-nic",      "none",
-                                         "-drive",    "if=pflash,format=raw,file=" + flashImage,
-                                         "-S",        "-gdb",       "tcp:127.0.0.1:" + std::to_string(port)};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        // QEMU's notes on modules it lacks (audio) go to a log, not the test's output.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~CQemuGdbServer() { Stop(); }
-    bool Running() const { return pid_ > 0; }
-    // Ends QEMU and waits for it, so that its drive file is complete.
-    void Stop()
-    {
-        if (pid_ <= 0)
-            return;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
 class GdbTargetAgainstQemu : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const std::string qemu = FindProgram("qemu-system-arm");
+        const std::string qemu = FindProgramOnPath("qemu-system-arm");
         if (qemu.empty())
-            GTEST_SKIP() << "qemu-system-arm is not installed (Debian package qemu-system-arm); "
-                            "the GDB server tests need it";
+            GTEST_SKIP() << kQemuMissing;
         image_ = dir_.File("flash.bin");
         WriteFileBytes(image_, std::string(8 << 20, '\xff'));
         const uint16_t port = FreeLoopbackPort();
         ASSERT_NE(port, 0);
-        server_ = std::make_unique<CQemuGdbServer>(qemu, image_, port, dir_.File("qemu.log"));
+        server_ = std::make_unique<CQemuGdbServer>(qemu, "musicpal", "if=pflash,format=raw,file=" + image_,
+                                                   std::vector<std::string>{}, port, dir_.File("qemu.log"));
         ASSERT_TRUE(server_->Running());
         // QEMU needs a moment before its server listens.
         std::unique_ptr<CLinkTransport> transport;
