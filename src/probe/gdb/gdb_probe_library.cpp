@@ -98,8 +98,10 @@ bool CGdbProbeLibrary::ChannelTextOf(const std::string& hostPort, std::string& c
 int CGdbProbeLibrary::LinkOpen(const std::string& channelText)
 {
     LinkClose();
+    // Any other channel is the QDX7000's own (its loader's serial port, a
+    // project's channel): this library cannot open it.
     if (channelText.rfind("GDB ", 0) != 0)
-        return kStatusBadChannel;
+        return kStatusNotSupported;
     const std::string hostPort = channelText.substr(4);
     const size_t colon = hostPort.rfind(':');
     std::string checked;
