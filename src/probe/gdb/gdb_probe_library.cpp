@@ -121,6 +121,7 @@ int CGdbProbeLibrary::LinkOpen(const std::string& channelText)
         // QEMU's server writes memory past the flash models unless asked for
         // bus cycles; other servers do not know the packet.
         const int mode = target_->UsePhysicalBusCycles();
+        qemuClock_ = mode == kStatusOk;
         if (mode != kStatusOk && mode != kStatusNotSupported && mode != kStatusUnexpectedReply)
             status = mode;
     }
@@ -455,18 +456,39 @@ int CGdbProbeLibrary::TargetLoadInitList(int, uint32_t, int count, const SInitLi
     return status;
 }
 
+void CGdbProbeLibrary::LetQemuClockRun(uint32_t address)
+{
+    if (!qemuClock_ || pollReads_ < 2 || pollAddress_ != address || pollValues_[0] == pollValues_[1])
+        return;
+    uint32_t pc = 0;
+    std::string stop;
+    if (target_->ReadRegister("pc", pc) != kStatusOk || target_->InsertBreakpoint(pc) != kStatusOk)
+        return;
+    target_->Continue(kPacketTimeoutMs, stop);
+    target_->RemoveBreakpoint(pc);
+}
+
 bool CGdbProbeLibrary::BusRead(uint32_t address, int widthBytes, uint32_t& value)
 {
     lastStatus_ = kStatusLinkNotOpen;
     if (!Connected() || (widthBytes != 1 && widthBytes != 2 && widthBytes != 4))
         return false;
+    LetQemuClockRun(address);
     uint8_t bytes[4] = {};
     lastStatus_ = target_->ReadMemory(address, uint32_t(widthBytes), bytes);
-    if (lastStatus_ != kStatusOk)
+    if (lastStatus_ != kStatusOk) {
+        pollReads_ = 0;
         return false;
+    }
     value = 0;
     for (int i = 0; i < widthBytes; ++i)
         value |= uint32_t(bytes[i]) << (8 * i);
+    if (address != pollAddress_)
+        pollReads_ = 0;
+    pollAddress_ = address;
+    pollValues_[0] = pollValues_[1];
+    pollValues_[1] = value;
+    ++pollReads_;
     return true;
 }
 
@@ -479,6 +501,7 @@ bool CGdbProbeLibrary::BusWrite(uint32_t address, int widthBytes, uint32_t value
     for (int i = 0; i < 4; ++i)
         bytes[i] = uint8_t(value >> (8 * i));
     lastStatus_ = target_->WriteMemory(address, uint32_t(widthBytes), bytes);
+    pollReads_ = 0;
     return lastStatus_ == kStatusOk;
 }
 

@@ -74,12 +74,23 @@ private:
     int ProgramBlock(uint32_t address, uint32_t length, const uint8_t* bytes, uint32_t& failAddress);
     int VerifyBlock(uint32_t address, uint32_t length, const uint8_t* bytes, uint32_t& failAddress);
     bool Connected() const { return target_ != nullptr; }
+    // QEMU's clock stands still while its server holds the guest halted, so
+    // a flash model's erase (a timer) never ends there. Before a read that
+    // polls a chip found busy (the last two reads of that address differed),
+    // the guest runs for a moment: to a breakpoint at its own pc, so that no
+    // instruction runs but the clock moves.
+    void LetQemuClockRun(uint32_t address);
 
     CClock& clock_;
     std::string linkTarget_;
     std::unique_ptr<CGdbRemoteSession> session_;
     std::unique_ptr<CGdbTarget> target_;
     int lastStatus_ = 0;  // of the last server exchange, for a failing bus cycle's text
+    bool qemuClock_ = false;  // the server is QEMU's (it took the bus-cycle packet)
+    // The last two reads, for telling a poll of a busy chip.
+    uint32_t pollAddress_ = 0;
+    uint32_t pollValues_[2] = {};
+    int pollReads_ = 0;
 
     // The flash-programming session of the last FlashSetup.
     const SFirmwareAlgorithm* algorithm_ = nullptr;
