@@ -10,6 +10,7 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
       doc_(doc)
 {
     TakeTargetSettings(doc, operation);
+    operation.deviceCheck = context.deviceCheck;
     operation.physical = doc.physicalRange;
     operation.range = doc.ProgramStartRange();
     operation.preList = doc.preProgramList;

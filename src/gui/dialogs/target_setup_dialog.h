@@ -3,8 +3,10 @@
 #include "gui/dialogs/command_dialog.h"
 
 #include <functional>
+#include <string>
 
 class CHexEdit;
+class CProbeLibrary;
 class CTargetSetupCommand;
 class QCheckBox;
 class QComboBox;
@@ -29,12 +31,17 @@ public:
     // The default beep before the CFMCLKD reminder (tests listen to it).
     std::function<void()> beep;
 
+    // The probe "&Identify" asks the flash through, on `channelText` (empty:
+    // the project's channel); without one the button stays disabled.
+    void SetProbe(CProbeLibrary* library, std::string channelText = {});
+
 private:
     void StoreControls();
     void LoadControls();
     void SelectMemoryType(int row);
     void SelectBusWidth(int width);
     void ToggleTargetAlgorithm(bool checked);
+    void Identify();
 
     CTargetSetupCommand& command_;
     QComboBox* memory_;
@@ -47,5 +54,8 @@ private:
     QComboBox* clock_;
     QCheckBox* bigEndian_;
     QPushButton* option_;
+    QPushButton* identify_;
+    CProbeLibrary* probe_ = nullptr;
+    std::string channelText_;
     bool loading_ = false;
 };
