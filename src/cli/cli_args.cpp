@@ -31,7 +31,7 @@ bool CCliArgs::NextValue(const std::string& option, std::string& value, std::str
 bool CCliArgs::IsRunOption(const std::string& token)
 {
     return token == "--yes" || token == "--no" || token == "--project" || token == "--physical"
-           || token == "--allow-outside" || token == "--help" || token == "--sim" || token == "--probe"
+           || token == "--allow-outside" || token == "--no-device-check" || token == "--help" || token == "--sim" || token == "--probe"
            || token == "--quiet" || token == "--version" || token == "--json";
 }
 

@@ -6,6 +6,7 @@
 #include "cli/cli_run_directory.h"
 #include "cli/cli_step_report.h"
 #include "common/settings.h"
+#include "flash/device_check.h"
 #include "project/qpg_doc.h"
 
 #include <memory>
@@ -65,6 +66,9 @@ public:
 
     // A load put bytes outside the image window or the physical range.
     bool outsideSeen = false;
+    // Erase and program refuse a flash whose identity does not match the
+    // project's device; --no-device-check does not read it (Off).
+    EDeviceCheck deviceCheck = EDeviceCheck::Refuse;
 
     // Copies standard input (bounded) into a file of the run's directory and
     // names it in `path`; false (message printed) on failure. RemoveSpool

@@ -75,3 +75,4 @@ std::unique_ptr<CCliStep> CreateProbeUpdateStep();
 std::unique_ptr<CCliStep> CreateProbeNetSetupStep();
 std::unique_ptr<CCliStep> CreateFlashStep();
 std::unique_ptr<CCliStep> CreateReportStep();
+std::unique_ptr<CCliStep> CreateIdentifyStep();

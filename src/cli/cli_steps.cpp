@@ -27,6 +27,8 @@ const SCliStepInfo kSteps[] = {
     {"comm", "comm [--channel COM1|COM2|COM3|COM4|network] [--baud 9600|19200|38400|57600|115200]\n"
              "        [--ip ADDRESS] [--test]",
      CreateCommStep},
+    {"identify", "identify   (per bank: the codes and geometry the flash reports, the catalogue rows that fit)",
+     CreateIdentifyStep},
     {"erase", "erase --all | erase --sectors B/S,... | erase --range R [--dry-run]   (bank/sector pairs, decimal;\n"
               "        --range: the sectors the range touches in any bank)",
      CreateEraseStep},

@@ -16,8 +16,10 @@
 // --sim when given, else the project's channel.
 inline STargetContext CliTargetContext(CCliSession& session)
 {
-    return STargetContext{session.Probe().Library(), session.Box(), session.View(),
-                          session.Probe().ChannelText(session.Doc().ChannelText())};
+    STargetContext context{session.Probe().Library(), session.Box(), session.View(),
+                           session.Probe().ChannelText(session.Doc().ChannelText())};
+    context.deviceCheck = session.deviceCheck;
+    return context;
 }
 
 // A --range given to a step replaces the command's starting range; it is
@@ -70,6 +72,11 @@ inline int CliTargetExit(ETargetResult result)
         return kExitOk;
     case ETargetResult::Stopped:
         return kExitInterrupted;
+    case ETargetResult::DeviceRefused:
+        std::fprintf(stderr, "tarvel-cli: stopped by the device check before any erase or program: choose the "
+                             "right device with setup --device (identify lists the rows that fit), or give "
+                             "--no-device-check to go on without it\n");
+        return kExitFailed;
     default:
         return kExitFailed;
     }

@@ -49,6 +49,9 @@ void PrintHelp(FILE* out)
                  "                    the physical memory range and the image base is its start;\n"
                  "                    not with --project, setup or save\n"
                  "  --allow-outside   a load with bytes outside the memory range is not an error\n"
+                 "  --no-device-check erase, program and flash do not read the flash's identity\n"
+                 "                    (CFI query, JEDEC codes) first; without it they refuse a\n"
+                 "                    flash that does not match the project's device\n"
                  "  --probe PROBE     the target steps (comm --test, erase, program, verify,\n"
                  "                    flash, dump) and the probe steps (probe-info, probe-update,\n"
                  "                    probe-netsetup) reach this probe instead of the project's\n"
@@ -136,6 +139,7 @@ int main(int argc, char** argv)
     args.SetStepNameTest(IsStepName);
     CCliMessageBox::EAnswer answer = CCliMessageBox::EAnswer::Ask;
     bool allowOutside = false;
+    bool noDeviceCheck = false;
     bool quiet = false;
     bool hasProject = false;
     std::string projectPath;
@@ -186,6 +190,8 @@ int main(int argc, char** argv)
             answer = wanted;
         } else if (token == "--allow-outside") {
             allowOutside = true;
+        } else if (token == "--no-device-check") {
+            noDeviceCheck = true;
         } else if (token == "--project") {
             if (hasProject)
                 return Usage("--project given twice");
@@ -261,6 +267,8 @@ int main(int argc, char** argv)
     const CSettings settings;
     CCliSession session(answer, settings);
     session.View().SetQuiet(quiet);
+    if (noDeviceCheck)
+        session.deviceCheck = EDeviceCheck::Off;
     session.Box().SetQuiet(quiet);
     if (probes.size() == 1) {
         std::string error;

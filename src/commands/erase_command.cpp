@@ -13,6 +13,7 @@ CEraseCommand::CEraseCommand(CQpgDoc& doc, const STargetContext& context)
 void CEraseCommand::Prepare(CEraseOperation& operation) const
 {
     TakeTargetSettings(doc_, operation);
+    operation.deviceCheck = context_.deviceCheck;
     operation.preList = doc_.preEraseList;
     operation.postList = doc_.postEraseList;
     operation.eraseMap = eraseMap;

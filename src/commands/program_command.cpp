@@ -14,6 +14,7 @@ CProgramCommand::CProgramCommand(CQpgDoc& doc, const STargetContext& context)
       view_(context.view)
 {
     TakeTargetSettings(doc, operation);
+    operation.deviceCheck = context.deviceCheck;
     operation.physical = doc.physicalRange;
     operation.range = doc.ProgramStartRange();
     operation.preList = doc.preProgramList;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/clock.h"
+#include "flash/device_check.h"
 
 #include <string>
 
@@ -20,6 +21,10 @@ struct STargetContext {
     // elsewhere (tarvel-cli --probe / --sim) names that channel here.
     std::string channelText = {};
     CClock& clock = CSystemClock::Instance();
+    // What erase and program do with a flash that is not the project's
+    // device: the desktop asks; tarvel-cli refuses, or with
+    // --no-device-check does not look.
+    EDeviceCheck deviceCheck = EDeviceCheck::Ask;
 
     const std::string& ChannelFor(const CQpgDoc& doc) const;
 };

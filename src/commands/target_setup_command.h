@@ -1,8 +1,14 @@
 #pragma once
 
+#include "commands/target_context.h"
 #include "flash/target_memory_setup.h"
+#include "flash/target_operation.h"
+
+#include <string>
+#include <vector>
 
 class CQpgDoc;
+struct SFlashDevice;
 
 // The Target Memory Setup command: the dialog's state opens with the
 // project's target description; Confirm is OK's reading and checks; StoreBack
@@ -16,6 +22,12 @@ public:
     bool Confirm(CMessageBox& box) { return confirmed_ = setup.Confirm(box); }
     // True when a confirmed description went into the project.
     bool StoreBack();
+
+    // "Identify": asks the flash what it is with the values the controls
+    // were last read into (ReadControls), through `context`: the catalogue
+    // rows that fit bank 0 and the report of every bank (CIdentifyOperation).
+    ETargetResult Identify(const STargetContext& context, std::vector<const SFlashDevice*>& fits,
+                           std::string& report);
 
     CTargetMemorySetup setup;
 

@@ -35,6 +35,8 @@ ETargetResult CEraseOperation::Erase(bool eraseAll)
     sequence.statusText = "Erasing ...";
     sequence.postList = &postList;
     sequence.failureBox = "Erasing error!";
+    const SFlashArray array{device_, flashBase, busWidthBytes, banks};
+    sequence.identify = &array;
     return Sequence(sequence, [this, &target](CTargetConnection& connection) {
         return EraseFlash(library_, clock_, view_, target, [this, &connection](int status, const std::string& context) {
             return connection.ReportStatusIn(&view_, status, context);

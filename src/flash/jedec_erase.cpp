@@ -52,6 +52,11 @@ bool UnlockOffsets(EEraseFamily family, uint32_t deviceWidth, uint32_t& u1, uint
 
 } // namespace
 
+bool CJedecErase::UnlockOffsets(EEraseFamily family, uint32_t deviceWidth, uint32_t& u1, uint32_t& u2)
+{
+    return ::UnlockOffsets(family, deviceWidth, u1, u2);
+}
+
 bool CJedecErase::Plan(const SEraseTarget& t, uint32_t bankSize, CErasePlan& plan, std::string& error)
 {
     uint32_t u1Offset = 0;

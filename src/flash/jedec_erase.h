@@ -25,4 +25,9 @@ public:
     // Whether some device lane that showed DQ5 in `previous` reads other
     // than all ones in `current`.
     static bool LaneFailed(uint32_t previous, uint32_t current, uint32_t laneWidth, uint32_t busWidth);
+
+    // Device byte offsets of the family's unlock addresses for a device
+    // width (before multiplying by the lanes); false for a width the family
+    // does not define.
+    static bool UnlockOffsets(EEraseFamily family, uint32_t deviceWidth, uint32_t& u1, uint32_t& u2);
 };

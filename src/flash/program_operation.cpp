@@ -44,6 +44,8 @@ ETargetResult CProgramOperation::Start()
     sequence.statusText = "Programming ...";
     sequence.postList = &postList;
     sequence.failureBox = "Programming error!";
+    const SFlashArray array{CFlashCatalogue::FindFlashDevice(flashDevice), flashBase, busWidthBytes, flashBanks};
+    sequence.identify = &array;
     return Sequence(sequence, [this, &target, &covered](CTargetConnection& connection) {
         return CTransfer(connection, image_, view_).ProgramSpans(covered, target);
     });

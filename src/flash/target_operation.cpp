@@ -46,13 +46,30 @@ ETargetResult CTargetOperation::BeginWithDevice(const CMemoryRange& range, const
     return ETargetResult::Done;
 }
 
+bool CTargetOperation::PassDeviceCheck(const SFlashArray& array)
+{
+    if (deviceCheck == EDeviceCheck::Off) {
+        deviceCheckResult_.summary = "Device check: off.";
+        view_.SetStatus(deviceCheckResult_.summary);
+        return true;
+    }
+    deviceCheckResult_ = CDeviceCheck::Run(library_, array);
+    view_.SetStatus(deviceCheckResult_.summary);
+    if (CDeviceCheck::Confirm(deviceCheckResult_, deviceCheck, box_))
+        return true;
+    view_.SetStatus(deviceCheckResult_.summary + " Nothing was erased or programmed.");
+    return false;
+}
+
 ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
                                          const std::function<SOperationResult(CTargetConnection&)>& operation)
 {
     bool listsFailed = false;
     bool operationFailed = false;
     bool stopped = false;
+    bool refused = false;
     result_ = SOperationResult{};
+    deviceCheckResult_ = SDeviceCheckResult{};
     {
         CWaitCursor cursor(view_);
         CTargetConnection connection(library_, box_, channelText_, clock_);
@@ -68,8 +85,11 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
         if (!connection.ConnectTarget(&view_))
             return ETargetResult::ConnectFailed;
         view_.SetStatus("Processing init list ...");
-        if (!connection.LoadInitList(targetOptions, mainList, &view_) ||
-            (sequence.preList && !connection.RunInitList(*sequence.preList, &view_, true, sequence.preListName))) {
+        if (!connection.LoadInitList(targetOptions, mainList, &view_)) {
+            listsFailed = true;
+        } else if (sequence.identify && !PassDeviceCheck(*sequence.identify)) {
+            refused = true;
+        } else if (sequence.preList && !connection.RunInitList(*sequence.preList, &view_, true, sequence.preListName)) {
             listsFailed = true;
         } else {
             if (sequence.statusText)
@@ -83,6 +103,8 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
         }
         connection.DisconnectTarget();
     }
+    if (refused)
+        return ETargetResult::DeviceRefused;
     if (listsFailed && view_.CancelRequested()) {
         view_.SetStatus("Stopped while running the init list; the connection was ended.");
         return ETargetResult::Stopped;

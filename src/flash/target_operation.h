@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/message_box.h"
 #include "common/operation_view.h"
+#include "flash/device_check.h"
 #include "flash/operation_result.h"
 #include "project/memory_range.h"
 #include "project/code_list.h"
@@ -26,6 +27,8 @@ enum class ETargetResult {
     InitListFailed,  // main list or pre-list: "Processing target init list failed!"
     OperationFailed, // the operation or the post-list: the command's failure box
     Stopped,         // the person stopped the operation; the post-list ran, the connection was ended
+    DeviceRefused,   // the flash is not the project's device and the person or the front end said no
+                     // (the box shown); nothing was erased or programmed, the connection was ended
 };
 
 // The order every target command follows once its checks have passed:
@@ -45,6 +48,10 @@ public:
     CCodeList mainList;
     // The selected device's catalogue name.
     std::string flashDevice;
+    // The number of banks, and what an erase or program does when the
+    // flash's identity does not match the device (CDeviceCheck).
+    uint32_t flashBanks = 1;
+    EDeviceCheck deviceCheck = EDeviceCheck::Ask;
 
 protected:
     struct SSequence {
@@ -56,6 +63,9 @@ protected:
         const char* failureBox = "";          // the box of a failed operation or post-list
         // The failure box's details, asked after a failed operation (empty: none).
         std::function<std::string()> failureDetails;
+        // The flash whose identity is checked after the main list, before
+        // the pre-list (nullptr: none; the commands that erase or program).
+        const SFlashArray* identify = nullptr;
     };
 
     // Clears the status line and the progress bar (the start of every command).
@@ -71,6 +81,9 @@ protected:
     // algorithm, with which Dump and Verify start: Done when all passed, else
     // why not (the box shown).
     ETargetResult BeginWithDevice(const CMemoryRange& range, const CMemoryRange& physical);
+    // Reads the identity of `array` and compares it with the device; true to
+    // go on (a match, a flash without an answer, or the person's yes).
+    bool PassDeviceCheck(const SFlashArray& array);
     // Connect, lists, the operation and disconnect, as above.
     ETargetResult Sequence(const SSequence& sequence,
                            const std::function<SOperationResult(CTargetConnection&)>& operation);
@@ -78,9 +91,12 @@ protected:
 public:
     // How the last operation ended, as values (the status line holds its text).
     const SOperationResult& Result() const { return result_; }
+    // What the last device check found.
+    const SDeviceCheckResult& DeviceCheckResult() const { return deviceCheckResult_; }
 
 protected:
     SOperationResult result_;
+    SDeviceCheckResult deviceCheckResult_;
 
     CProbeLibrary& library_;
     CMessageBox& box_;

@@ -123,6 +123,20 @@ bool ParseDuration(const std::string& text, uint64_t& micros)
     return true;
 }
 
+// "MANUFACTURER:DEVICE", each a 16-bit number.
+bool ParseFlashId(const std::string& text, CBoardFile::CFlashDef& flash)
+{
+    const size_t colon = text.find(':');
+    uint64_t manufacturer = 0, device = 0;
+    if (colon == std::string::npos || !ParseNumber(text.substr(0, colon), 0xFFFF, manufacturer) ||
+        !ParseNumber(text.substr(colon + 1), 0xFFFF, device))
+        return false;
+    flash.idGiven = true;
+    flash.manufacturerId = uint16_t(manufacturer);
+    flash.deviceId = uint16_t(device);
+    return true;
+}
+
 // "ADDR:VALUE" or "ADDR:VALUE:MASK".
 bool ParseChipSelect(const std::string& text, CBoardFile::CChipSelectDef& cs)
 {
@@ -237,7 +251,7 @@ private:
         if (!LookupSimFlashGeometry(flash.device, geometry))
             return Fail(Format("unknown flash device \"%s\"", flash.device.c_str()));
         std::vector<std::pair<std::string, std::string>> keys;
-        if (!Keys(2, {"base", "bus", "banks", "cs", "sector-erase", "chip-erase", "program"}, keys))
+        if (!Keys(2, {"base", "bus", "banks", "cs", "sector-erase", "chip-erase", "program", "id", "cfi"}, keys))
             return false;
         bool haveBase = false;
         for (const auto& [key, value] : keys) {
@@ -254,6 +268,14 @@ private:
                 if (!ParseNumber(value, 100, n) || n < 1 || n > 16)
                     return Fail(Format("banks must be 1 to 16, not \"%s\"", value.c_str()));
                 flash.banks = uint32_t(n);
+            } else if (key == "id") {
+                if (!ParseFlashId(value, flash))
+                    return Fail(Format("bad id \"%s\" (expected MANUFACTURER:DEVICE, each at most 0xFFFF)",
+                                       value.c_str()));
+            } else if (key == "cfi") {
+                if (value != "yes" && value != "no")
+                    return Fail(Format("cfi must be yes or no, not \"%s\"", value.c_str()));
+                flash.cfi = value == "yes";
             } else if (key == "cs") {
                 if (!ParseChipSelect(value, flash.chipSelect))
                     return Fail(Format("bad chip select \"%s\" (expected ADDR:VALUE or ADDR:VALUE:MASK)",

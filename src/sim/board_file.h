@@ -40,6 +40,13 @@ public:
         uint64_t sectorEraseMicros = 0;
         std::optional<uint64_t> chipEraseMicros; // default: sector erase time x sector count
         uint64_t programMicrosPerByte = 0;
+        // id=MANUFACTURER:DEVICE: the codes the chips answer in autoselect
+        // (default: CSimFlashArray's own); cfi=no: the chips do not answer
+        // the CFI query.
+        bool idGiven = false;
+        uint16_t manufacturerId = 0;
+        uint16_t deviceId = 0;
+        bool cfi = true;
         int line = 0;
     };
 

@@ -173,6 +173,13 @@ bool CSimBoardModel::AddFlash(const CBoardFile::CFlashDef& flash, std::string& e
         return false;
     flashes_.push_back(std::make_unique<CSimFlashArray>(geometry, *algorithm, flash.base, busBytes, flash.banks,
                                                         timing, *clock_));
+    CSimFlashIdentity identity = DefaultSimFlashIdentity(geometry);
+    if (flash.idGiven) {
+        identity.manufacturer = flash.manufacturerId;
+        identity.device = flash.deviceId;
+    }
+    identity.cfi = flash.cfi;
+    flashes_.back()->SetIdentity(identity);
     return true;
 }
 

@@ -40,6 +40,14 @@ CSimFlashArray::CSimFlashArray(const CSimFlashGeometry& geometry, const CSimFlas
     wordMask_ = deviceWidth_ == 4 ? 0xFFFFFFFFu : (1u << (8 * deviceWidth_)) - 1;
     for (uint32_t i = 0; i < banks_ * lanes_; ++i)
         devices_.push_back(MakeDevice(geometry_, algorithm_, timing, clock));
+    SetIdentity(DefaultSimFlashIdentity(geometry_));
+}
+
+void CSimFlashArray::SetIdentity(const CSimFlashIdentity& identity)
+{
+    const std::vector<uint8_t> table = BuildSimCfiTable(geometry_, algorithm_);
+    for (auto& device : devices_)
+        device->SetIdentity(identity, table);
 }
 
 CSimFlashDevice& CSimFlashArray::Locate(uint64_t offset, uint32_t& deviceOffset, uint32_t* bank, uint32_t* lane)

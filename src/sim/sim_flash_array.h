@@ -36,6 +36,10 @@ public:
 
     CSimFlashDevice& Device(uint32_t bank, uint32_t lane) { return *devices_[bank * lanes_ + lane]; }
 
+    // What every chip of the array says about itself (its CFI table is built
+    // from the geometry). The chips start with DefaultSimFlashIdentity.
+    void SetIdentity(const CSimFlashIdentity& identity);
+
     // Bus cycles at `offset` from the base; the caller has checked that the
     // access lies inside the array and is aligned to its width.
     uint32_t Read(uint64_t offset, int widthBytes);

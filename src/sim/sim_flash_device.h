@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "sim/sim_board_store.h"
 #include "sim/sim_flash_geometry.h"
+#include "sim/sim_flash_identity.h"
 #include "sim/sim_flash_timing.h"
 
 #include <cstdint>
@@ -48,6 +49,15 @@ public:
     // How long programming `bytes` bytes takes.
     uint64_t ProgramMicros(uint32_t bytes) const { return timing_.programMicrosPerByte * bytes; }
 
+    // The codes and the CFI table the chip answers with (command sets that
+    // have them); an empty table: the chip does not answer the CFI query.
+    void SetIdentity(const CSimFlashIdentity& identity, std::vector<uint8_t> cfiTable)
+    {
+        identity_ = identity;
+        cfiTable_ = identity.cfi ? std::move(cfiTable) : std::vector<uint8_t>{};
+    }
+    const CSimFlashIdentity& Identity() const { return identity_; }
+
     // The cells, whatever the device's state (no bus cycle).
     uint8_t Peek(uint32_t offset) const { return store_.Get(offset); }
 
@@ -76,8 +86,14 @@ protected:
     bool Over(uint64_t end) { return end == 0 || Now() >= end; }
     uint64_t EraseMicros(const std::vector<int>& sectors) const;
 
+    // Byte `index` of the CFI table; 0 beyond its end.
+    uint8_t CfiByte(uint32_t index) const { return index < cfiTable_.size() ? cfiTable_[index] : 0; }
+    bool AnswersCfi() const { return !cfiTable_.empty(); }
+
     CSimFlashTiming timing_;
     CClock& clock_;
+    CSimFlashIdentity identity_;
+    std::vector<uint8_t> cfiTable_;
 
 private:
     uint8_t ApplyStuck(uint32_t offset, uint8_t value) const;

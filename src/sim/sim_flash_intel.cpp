@@ -4,6 +4,24 @@ CSimFlashIntel::CSimFlashIntel(const CSimFlashGeometry& geometry, const CSimFlas
                                CClock& clock)
     : CSimFlashDevice(geometry, timing, clock)
 {
+    // x16 chips count words; the x8 form of the x8/x16 J3 chips (code 29)
+    // drops address bit 0 in byte mode.
+    queryShift_ = geometry.deviceWidth == 4 ? 2 : (geometry.deviceWidth == 2 || geometry.programAlgorithm == 29) ? 1 : 0;
+}
+
+uint32_t CSimFlashIntel::IdentityRead(uint32_t offset) const
+{
+    const uint32_t index = offset >> queryShift_;
+    uint32_t word = 0;
+    if (mode_ == EMode::Query)
+        word = CfiByte(index);
+    else if ((index & 0xFF) == 0)
+        word = Identity().manufacturer;
+    else if ((index & 0xFF) == 1)
+        word = Identity().device;
+    if (Width() == 1)
+        return word & 0xFF;
+    return Width() == 4 ? word : word & 0xFFFF;
 }
 
 void CSimFlashIntel::Settle()
@@ -50,7 +68,16 @@ void CSimFlashIntel::WriteCycle(uint32_t offset, uint32_t value)
         return;
     case EMode::Array:
     case EMode::Status:
+    case EMode::Identifier:
+    case EMode::Query:
         switch (c) {
+        case 0x90:
+            mode_ = EMode::Identifier;
+            break;
+        case 0x98:
+            if (AnswersCfi())
+                mode_ = EMode::Query;
+            break;
         case 0x20:
             mode_ = EMode::EraseSetup;
             break;
@@ -82,6 +109,9 @@ uint32_t CSimFlashIntel::ReadCycle(uint32_t offset)
         return ArrayWord(offset);
     case EMode::Busy:
         return status_ & 0x7F;
+    case EMode::Identifier:
+    case EMode::Query:
+        return IdentityRead(offset);
     default:
         return status_;
     }

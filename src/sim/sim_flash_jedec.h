@@ -8,7 +8,19 @@
 //   chip erase    AA@U1 55@U2 80@U1 AA@U1 55@U2 10@U1
 //   sector erase  AA@U1 55@U2 80@U1 AA@U1 55@U2 30@sector
 //   reset         F0 (alone or after AA@U1 55@U2)
+//   autoselect    AA@U1 55@U2 90@U1: reads answer the manufacturer code at
+//                 query address 0, the device code at 1, 0 elsewhere
+//   CFI query     98 at query address 0x55 (from read or autoselect mode):
+//                 reads answer the CFI table
 // A cycle that does not fit the sequence returns the chip to read mode.
+// Autoselect and CFI are left only by a reset (F0, or AA 55 F0): other
+// writes there are ignored; a reset from a CFI query entered out of
+// autoselect goes back to autoselect.
+//
+// Query addresses count device words: byte addresses on x8 chips, byte
+// addresses halved on x8/x16 chips in byte mode (the odd byte reads the high
+// half of the word), word addresses on x16 chips, double-word addresses on
+// the x16/x32 family.
 //
 // The chip decodes only its low address lines, as real parts do. Which
 // device-internal addresses U1 and U2 are depends on the unlock family:
@@ -35,7 +47,10 @@ public:
     uint32_t ReadCycle(uint32_t offset) override;
 
 private:
-    enum class EState { Read, Unlock1, Unlock2, ProgramData, EraseSetup, EraseUnlock1, EraseUnlock2, Busy };
+    enum class EState {
+        Read, Unlock1, Unlock2, ProgramData, EraseSetup, EraseUnlock1, EraseUnlock2, Busy, Autoselect, Cfi,
+        IdUnlock1, IdUnlock2 // AA, AA 55 in autoselect or CFI mode (a reset may follow)
+    };
 
     // 1 or 2 when `offset` decodes to U1 or U2, else 0.
     int Decode(uint32_t offset) const;
@@ -43,12 +58,18 @@ private:
     // Leaves Busy when the operation has ended (and succeeded, or failed on a
     // chip that cannot say so).
     void Settle();
+    // Writes in autoselect or CFI mode.
+    void IdentityWrite(uint32_t offset, uint8_t c, int a);
+    // What a read in autoselect or CFI mode answers.
+    uint32_t IdentityRead(uint32_t offset, EState mode) const;
+    bool IsCfiEntry(uint32_t offset) const;
 
     uint32_t shift_;
     uint32_t mask_;
     uint32_t unlock1_;
     uint32_t unlock2_;
     bool failureBit_;
+    uint32_t queryShift_; // device byte address -> query address
 
     EState state_ = EState::Read;
     bool erasing_ = false;
@@ -57,4 +78,6 @@ private:
     bool fails_ = false;
     bool hangs_ = false;
     bool toggle_ = false;
+    EState idMode_ = EState::Autoselect; // the mode an unfinished reset sequence goes back to
+    bool cfiFromAutoselect_ = false;
 };

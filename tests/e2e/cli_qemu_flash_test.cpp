@@ -238,7 +238,10 @@ TEST_P(QemuBoard, EraseProgramVerifyDumpAndStoreMatchQemusDrive)
         const std::string range = Hex(spans[i].address) + "+" + Hex(spans[i].bytes.size());
         steps += " dump --range " + range + " store dump" + std::to_string(i) + ".s19 --range " + range;
     }
-    const SCliRun run = RunCli(dir, "--sim qemu.board " + steps);
+    // The region is the first part of QEMU's larger chip, whose CFI table
+    // tells its own size and blocks: the device check is not what these
+    // boards judge.
+    const SCliRun run = RunCli(dir, "--sim qemu.board --no-device-check " + steps);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Has(run.err, "Memory successful erased !")) << run.err;
     EXPECT_TRUE(Has(run.err, " bytes successful verified (")) << run.err;

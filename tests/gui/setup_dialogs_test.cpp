@@ -255,6 +255,41 @@ uint16_t ClosedPort()
     return ntohs(address.sin_port);
 }
 
+// "Identify" asks the demo board's flash with the values shown in the
+// window: with the bus and base set and no device chosen, the rows that fit
+// are listed; on a board whose chip only one row fits, that row is selected.
+TEST_F(TargetSetupDialog, IdentifyListsTheFitsAndSelectsTheOnlyOne)
+{
+    CSimFixture demo{CSimFixture::Tcp()};
+    ASSERT_TRUE(demo.Ok()) << demo.Error();
+    CLinkLibrary library;
+    auto dialog = Open();
+    QWidget* d = dialog.get();
+    EXPECT_FALSE(Enabled(d, "identifyButton"));
+    dialog->SetProbe(&library, demo.ChannelText());
+    ASSERT_TRUE(Enabled(d, "identifyButton"));
+    Type(d, "baseEdit", "80000000");
+    Click(d, "identifyButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].caption, "Identify");
+    EXPECT_NE(box.shown[0].text.find("    \"AMD  Am29LV160MB (1M x 16)\"\n"), std::string::npos) << box.shown[0].text;
+    EXPECT_NE(box.shown[0].text.find("Several catalogue rows fit"), std::string::npos) << box.shown[0].text;
+    EXPECT_EQ(Child<QComboBox>(d, "memoryTypeCombo")->currentText(), "NONE");
+    EXPECT_FALSE(library.IsOpen());
+
+    // An x16/x32 chip whose layout no other row of its width has.
+    CSimFixture single{"flash \"AMD  Am29PL320DB (2M x 16)\" base=0x80000000 bus=16\n", CSimFixture::Tcp()};
+    ASSERT_TRUE(single.Ok()) << single.Error();
+    dialog->SetProbe(&library, single.ChannelText());
+    box.shown.clear();
+    Click(d, "identifyButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_NE(box.shown[0].text.find("\"AMD  Am29PL320DB (2M x 16)\" is selected."), std::string::npos)
+        << box.shown[0].text;
+    EXPECT_EQ(Child<QComboBox>(d, "memoryTypeCombo")->currentText(), "AMD  Am29PL320DB (2M x 16)");
+    EXPECT_TRUE(Checked(d, "bus16Radio"));
+}
+
 class CommSetupDialog : public ::testing::Test {
 protected:
     std::unique_ptr<CCommSetupDialog> Open(uint16_t probePort)

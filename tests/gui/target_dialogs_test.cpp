@@ -452,6 +452,39 @@ TEST_F(TargetDialogs, StopEndsALongProgramAndTheDialogStaysUsable)
     EXPECT_EQ(dialog.LastResult(), ETargetResult::Done);
 }
 
+// The project names the top-boot variant of the board's bottom-boot chip:
+// Erase All asks before it erases, No (the default) erases nothing, Yes goes on.
+TEST_F(TargetDialogs, AFlashThatIsNotTheProjectsDeviceIsAskedAboutNoByDefault)
+{
+    StartSim();
+    ASSERT_EQ(sim->Program(33, 2, 0u - kFlashSize, kBase, {0x12, 0x34}), 0);
+    doc.memoryType = "AMD  Am29LV160MT (1M x 16)";
+    CEraseCommand command(doc, Context());
+    CEraseDialog dialog(command, bridge, Services());
+    ShowForTest(&dialog);
+
+    box.Answer(EMsgResult::No);
+    Click(&dialog, "eraseAllButton");
+    EXPECT_EQ(dialog.LastResult(), ETargetResult::DeviceRefused);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].caption, "Warning");
+    EXPECT_EQ(box.shown[0].buttons, EMsgButtons::YesNoDefaultNo);
+    const std::string& text = box.shown[0].text;
+    EXPECT_NE(text.find("They differ in the sector layout."), std::string::npos) << text;
+    EXPECT_NE(text.find("Catalogue rows that fit: "), std::string::npos) << text;
+    EXPECT_NE(text.find("\"AMD  Am29LV160MB (1M x 16)\""), std::string::npos) << text;
+    EXPECT_EQ(Text(&dialog, "statusLine"), "Device check: the flash does not match \"AMD  Am29LV160MT (1M x 16)\" "
+                                           "(the sector layout). Nothing was erased or programmed.");
+    EXPECT_EQ(Board(kBase, 2), (std::vector<uint8_t>{0x12, 0x34}));
+    EXPECT_FALSE(library.IsOpen());
+
+    box.Answer(EMsgResult::Yes);
+    Click(&dialog, "eraseAllButton");
+    EXPECT_EQ(dialog.LastResult(), ETargetResult::Done);
+    EXPECT_EQ(box.shown.size(), 2u);
+    EXPECT_EQ(Board(kBase, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
+}
+
 TEST_F(TargetDialogs, ASecurityBitsQuestionAnsweredCancelSendsNothing)
 {
     StartSim();

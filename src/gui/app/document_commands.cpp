@@ -173,7 +173,12 @@ void CDocumentCommands::SetupFirmware()
 
 void CDocumentCommands::SetupTargetMemory()
 {
-    RunDialog<CTargetSetupCommand, CTargetSetupDialog>();
+    CTargetSetupCommand command(doc_);
+    CTargetSetupDialog dialog(command, window_.dialogServices(), &window_.window);
+    dialog.SetProbe(&ProbeLibrary());
+    dialog.exec();
+    command.StoreBack();
+    window_.updateCommands();
 }
 
 void CDocumentCommands::SetupInitList(int which)

@@ -3,6 +3,7 @@
 #include "catalogue/flash_catalogue.h"
 #include "commands/target_setup_command.h"
 #include "gui/widgets/hex_edit.h"
+#include "gui/widgets/worker_bridge.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -83,6 +84,9 @@ CTargetSetupDialog::CTargetSetupDialog(CTargetSetupCommand& command, const SDial
     bigEndian_->setObjectName("bigEndianCheck");
 
     option_ = CreateButton(tr("&Option..."), "optionButton");
+    identify_ = CreateButton(tr("&Identify"), "identifyButton");
+    identify_->setEnabled(false);
+    identify_->setToolTip(tr("Ask the flash on the board what it is (JEDEC codes, CFI query)"));
     auto* ok = CreateButton(tr("OK"), "okButton", true);
     auto* cancel = CreateButton(tr("Cancel"), "cancelButton");
 
@@ -111,6 +115,7 @@ CTargetSetupDialog::CTargetSetupDialog(CTargetSetupCommand& command, const SDial
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(option_);
+    buttons->addWidget(identify_);
     buttons->addStretch(1);
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -134,6 +139,7 @@ CTargetSetupDialog::CTargetSetupDialog(CTargetSetupCommand& command, const SDial
     connect(memory_, &QComboBox::currentIndexChanged, this, &CTargetSetupDialog::SelectMemoryType);
     connect(busGroup, &QButtonGroup::idClicked, this, &CTargetSetupDialog::SelectBusWidth);
     connect(targetAlgorithm_, &QCheckBox::clicked, this, &CTargetSetupDialog::ToggleTargetAlgorithm);
+    connect(identify_, &QPushButton::clicked, this, &CTargetSetupDialog::Identify);
     connect(ok, &QPushButton::clicked, this, &CTargetSetupDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     memory_->setFocus();
@@ -228,4 +234,40 @@ void CTargetSetupDialog::accept()
     if (!command_.Confirm(Box()))
         return;
     QDialog::accept();
+}
+
+void CTargetSetupDialog::SetProbe(CProbeLibrary* library, std::string channelText)
+{
+    probe_ = library;
+    channelText_ = std::move(channelText);
+    identify_->setEnabled(probe_ != nullptr);
+}
+
+// Reads the flash with the values shown (not yet the project's) on a worker
+// thread, selects the one catalogue row that fits, and shows what was found.
+void CTargetSetupDialog::Identify()
+{
+    if (!probe_)
+        return;
+    StoreControls();
+    if (!command_.setup.ReadControls(Box()))
+        return;
+    CNullOperationView view;
+    CWorkerBridge bridge;
+    bridge.Attach(view, Box());
+    std::vector<const SFlashDevice*> fits;
+    std::string report;
+    ETargetResult result = ETargetResult::Done;
+    setEnabled(false);
+    bridge.Run([&] { result = command_.Identify(STargetContext{*probe_, bridge, bridge, channelText_}, fits, report); });
+    setEnabled(true);
+    if (result != ETargetResult::Done)
+        return; // the operation's own box said why
+    if (fits.size() == 1) {
+        memory_->setCurrentIndex(CFlashCatalogue::FlashDeviceIndex(fits.front()));
+        report += "\n\"" + std::string(fits.front()->name) + "\" is selected.";
+    } else if (fits.size() > 1) {
+        report += "\nSeveral catalogue rows fit: choose one in \"Memory Type:\".";
+    }
+    Box().Show(report, "Identify", EMsgIcon::Information, EMsgButtons::Ok);
 }

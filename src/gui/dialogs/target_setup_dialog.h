@@ -3,8 +3,10 @@
 #include "gui/dialogs/command_dialog.h"
 
 #include <functional>
+#include <string>
 
 class CHexEdit;
+class CProbeLibrary;
 class CTargetSetupCommand;
 class QCheckBox;
 class QComboBox;
@@ -36,6 +38,10 @@ public:
     // Shows a reminder that still waits for the list to rest, at once.
     void ShowPendingReminder();
 
+    // The probe "&Identify" asks the flash through, on `channelText` (empty:
+    // the project's channel); without one the button stays disabled.
+    void SetProbe(CProbeLibrary* library, std::string channelText = {});
+
 private:
     void StoreControls();
     void LoadControls();
@@ -43,6 +49,7 @@ private:
     void SelectBusWidth(int width);
     void ToggleTargetAlgorithm(bool checked);
     void RemindOfClock();
+    void Identify();
 
     CTargetSetupCommand& command_;
     QComboBox* memory_;
@@ -56,5 +63,8 @@ private:
     QCheckBox* bigEndian_;
     QPushButton* option_;
     QTimer* reminder_;
+    QPushButton* identify_;
+    CProbeLibrary* probe_ = nullptr;
+    std::string channelText_;
     bool loading_ = false;
 };
