@@ -13,6 +13,7 @@ void TakeTargetSettings(const CQpgDoc& doc, CTargetOperation& operation)
     operation.targetOptions = doc.targetOptions;
     operation.mainList = doc.mainList;
     operation.flashDevice = doc.memoryType;
+    operation.busWidth = doc.busWidth;
 }
 
 uint32_t ProjectWorkspace(const CQpgDoc& doc)

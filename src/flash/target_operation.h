@@ -45,6 +45,10 @@ public:
     CCodeList mainList;
     // The selected device's catalogue name.
     std::string flashDevice;
+    // The project's bus width code as its file holds it (0, 1, 2 for 8, 16,
+    // 32 bit), so that a refusal can name a damaged one; kNoBusWidth: not given.
+    static constexpr int kNoBusWidth = -1;
+    int busWidth = kNoBusWidth;
 
 protected:
     struct SSequence {
