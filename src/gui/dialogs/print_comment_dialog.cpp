@@ -37,6 +37,8 @@ CPrintCommentDialog::CPrintCommentDialog(CPrintCommentCommand& command, QWidget*
     comment_->setObjectName("commentEdit");
     comment_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     comment_->setTabChangesFocus(true);
+    if (command_.HasLongWord())
+        comment_->setWordWrapMode(QTextOption::WrapAnywhere);
     comment_->setPlainText(QString::fromStdString(command_.EditComment()));
     comment_->setMinimumHeight(comment_->fontMetrics().lineSpacing() * 8);
 
