@@ -111,13 +111,12 @@ TEST(PrintCommentDialog, AMegabyteWithoutBlanksIsWrappedAnywhereAndComesBackWhol
         std::string comment;
         QTextOption::WrapMode mode;
     };
+    std::string words = "words\r\nand lines ", blob = "short\r\n";
+    words.append(CPrintCommentCommand::kLongWord, 'x');
+    blob.append(CPrintCommentCommand::kLongWord + 1, 'x').append(" tail");
     const SCase cases[] = {
-        {"words
-and lines " + std::string(CPrintCommentCommand::kLongWord, 'x'),
-         QTextOption::WrapAtWordBoundaryOrAnywhere},
-        {"short
-" + std::string(CPrintCommentCommand::kLongWord + 1, 'x') + " tail",
-         QTextOption::WrapAnywhere},
+        {words, QTextOption::WrapAtWordBoundaryOrAnywhere},
+        {blob, QTextOption::WrapAnywhere},
         {std::string(1 << 20, 'A'), QTextOption::WrapAnywhere},
     };
     for (const SCase& c : cases) {

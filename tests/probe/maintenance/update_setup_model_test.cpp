@@ -284,14 +284,15 @@ TEST_F(UpdateSetup, InvalidIpAddressStopsEveryButtonBeforeTheProbe)
 TEST_F(UpdateSetup, AnUpdateCutAfterItsFirstEraseLeavesAFirmwareThatDoesNotStart)
 {
     // The requests up to a connected dialog; the update's first request is
-    // its first sector erase.
+    // the read that finds the image inside the probe's flash, its second the
+    // first sector erase.
     Start();
     ASSERT_TRUE(model->Connect());
     const uint32_t connected = sim->RequestsReceived();
     ASSERT_TRUE(Startable());
 
     SSimFaults faults;
-    faults.cutAt = connected + 1; // the first erase is done, its reply never comes
+    faults.cutAt = connected + 2; // the first erase is done, its reply never comes
     Start(CSimFixture::Tcp(faults));
     ASSERT_TRUE(model->Connect());
     EXPECT_FALSE(model->Update());
