@@ -64,8 +64,6 @@ public:
                 session.Box().Show(error, "Invalid Input", EMsgIcon::Exclamation, EMsgButtons::Ok);
                 return false;
             });
-            if (result == ETargetResult::NothingSelected)
-                session.View().SetStatus("No sector selected: nothing was erased.");
         }
         session.NoteResult(command.Result(), {});
         command.StoreBack();

@@ -43,22 +43,25 @@ public:
         const bool exists = std::filesystem::exists(path, ec);
         const bool own = !session.ProjectPath().empty() && std::filesystem::exists(session.ProjectPath(), ec)
                          && std::filesystem::equivalent(path, session.ProjectPath(), ec);
+        if (exists && !own
+            && session.Box().Show("File already exists!   Do you want replace it?", "Confirmed", EMsgIcon::Question,
+                                  EMsgButtons::YesNo)
+                   != EMsgResult::Yes)
+            return kExitFailed;
         // Another program's change to this run's own project file is never
         // written over, not even with --yes: the person decides what to keep.
+        // The look and the write are one step under the project file lock,
+        // so a save that lands between them cannot be lost either.
         std::string why;
-        if (own && doc.ProjectFileChanged(&why)) {
+        const CQpgDoc::ESaveResult saved = doc.SaveKeepingOtherChanges(path, session.Box(), &why);
+        if (saved == CQpgDoc::ESaveResult::ChangedOnDisk) {
             std::fprintf(stderr,
                          "tarvel-cli: save: the project file %s changed on disk since this run read it (%s); "
                          "not saved, so that change is kept\n",
                          path.c_str(), why.c_str());
             return kExitFailed;
         }
-        if (exists && !own
-            && session.Box().Show("File already exists!   Do you want replace it?", "Confirmed", EMsgIcon::Question,
-                                  EMsgButtons::YesNo)
-                   != EMsgResult::Yes)
-            return kExitFailed;
-        if (!doc.Save(path, session.Box()))
+        if (saved != CQpgDoc::ESaveResult::Saved)
             return kExitFailed;
         session.View().SetStatus(Format("Project saved to %s", path.c_str()));
         return kExitOk;

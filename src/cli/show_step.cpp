@@ -52,9 +52,16 @@ public:
         line(Format("Base address:    %08lX", static_cast<unsigned long>(d.physicalRange.GetStart())));
         line(Format("Banks:           %d", d.bankCount));
         line("Physical range:  " + RangeText(d.physicalRange));
-        const std::string selected = d.eraseMap.FormatSelection();
-        line(Format("Erase map:       %d bank(s) x %d sector(s), selected: %s", d.eraseMap.GetBanks(),
-                    d.eraseMap.GetSectors(), selected.empty() ? "none" : selected.c_str()));
+        // The map as the project uses it; a wider one read from the file
+        // is named, not listed (it may hold millions of positions).
+        const CEraseMap inUse = d.EraseMapInUse();
+        const std::string selected = inUse.FormatSelection();
+        std::string stored;
+        if (inUse.GetBanks() != d.eraseMap.GetBanks() || inUse.GetSectors() != d.eraseMap.GetSectors())
+            stored = Format(" (the file holds %d x %d, beyond the project's banks and device: not used)",
+                            d.eraseMap.GetBanks(), d.eraseMap.GetSectors());
+        line(Format("Erase map:       %d bank(s) x %d sector(s), selected: %s%s", inUse.GetBanks(), inUse.GetSectors(),
+                    selected.empty() ? "none" : selected.c_str(), stored.c_str()));
         line("CPU type:        " + ListEntryText(CTargetMemorySetup::kCpuTypes, CTargetMemorySetup::kCpuTypeCount,
                                                  (d.targetOptions >> 8) & 0xFF));
         line("JTAG clock:      " + ListEntryText(CTargetMemorySetup::kJtagClocks,

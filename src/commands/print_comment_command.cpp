@@ -33,3 +33,14 @@ void CPrintCommentCommand::StoreBack(CQpgDoc& doc) const
 {
     doc.StoreBackPrintComment(headerLeft, headerRight, setupTitle, comment);
 }
+
+bool CPrintCommentCommand::HasLongWord() const
+{
+    size_t run = 0;
+    for (const char c : comment) {
+        run = c == ' ' || c == '\t' || c == '\r' || c == '\n' ? 0 : run + 1;
+        if (run > kLongWord)
+            return true;
+    }
+    return false;
+}

@@ -21,6 +21,14 @@ public:
 
     void StoreBack(CQpgDoc& doc) const;
 
+    // Whether the comment holds a run of more than kLongWord characters
+    // without a blank or line break (a pasted blob, a damaged file). An
+    // editor that wraps at word boundaries searches such a run for a break
+    // again for every line it wraps, which takes minutes for a megabyte:
+    // the dialog then wraps anywhere, which costs one pass.
+    static constexpr size_t kLongWord = 1000;
+    bool HasLongWord() const;
+
     std::string headerLeft;
     std::string headerRight;
     std::string setupTitle;

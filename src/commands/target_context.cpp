@@ -14,6 +14,7 @@ void TakeTargetSettings(const CQpgDoc& doc, CTargetOperation& operation)
     operation.mainList = doc.mainList;
     operation.flashDevice = doc.memoryType;
     operation.flashBanks = doc.bankCount > 0 ? static_cast<uint32_t>(doc.bankCount) : 1;
+    operation.busWidth = doc.busWidth;
 }
 
 uint32_t ProjectWorkspace(const CQpgDoc& doc)

@@ -5,5 +5,5 @@ ETargetResult CEraseAllOperation::Start()
     Begin();
     if (!FindDevice())
         return NoDevice();
-    return Erase(true);
+    return Erase(true, eraseMap);
 }

@@ -12,10 +12,12 @@ bool CEraseOperation::FindDevice()
     return device_ != nullptr;
 }
 
-ETargetResult CEraseOperation::Erase(bool eraseAll)
+ETargetResult CEraseOperation::Erase(bool eraseAll, const CEraseMap& selection)
 {
+    if (!BusWidthValid(busWidthBytes))
+        return ETargetResult::InvalidSetup;
     const SEraseTarget target =
-        SEraseTarget::ForDevice(*device_, busWidthBytes, banks, flashBase, workspace, eraseAll, eraseMap);
+        SEraseTarget::ForDevice(*device_, busWidthBytes, banks, flashBase, workspace, eraseAll, selection);
     // The plan is built again once connected; building it here refuses a
     // bus width, bank count or base address that cannot be erased before the
     // probe is touched.
@@ -37,9 +39,16 @@ ETargetResult CEraseOperation::Erase(bool eraseAll)
     sequence.failureBox = "Erasing error!";
     const SFlashArray array{device_, flashBase, busWidthBytes, banks};
     sequence.identify = &array;
-    return Sequence(sequence, [this, &target](CTargetConnection& connection) {
-        return EraseFlash(library_, clock_, view_, target, [this, &connection](int status, const std::string& context) {
-            return connection.ReportStatusIn(&view_, status, context);
-        });
+    // The cause in full in the box's details: the status line is one line
+    // of a dialog's width, and a link failure's text is long.
+    std::string cause;
+    sequence.failureDetails = [&cause] { return cause; };
+    return Sequence(sequence, [this, &target, &cause](CTargetConnection& connection) {
+        return EraseFlash(library_, clock_, view_, target,
+                          [this, &connection, &cause](int status, const std::string& context) {
+                              const std::string text = connection.StatusText(status, 0);
+                              cause = context.empty() ? text : context + ": " + text;
+                              return connection.ReportStatusIn(&view_, status, context);
+                          });
     });
 }

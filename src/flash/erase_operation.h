@@ -22,8 +22,9 @@ public:
 protected:
     // Looks the device up; false (the box shown) when there is none.
     bool FindDevice();
-    // The sequence around EraseFlash, of everything or of the map's selection.
-    ETargetResult Erase(bool eraseAll);
+    // The sequence around EraseFlash, of everything or of `selection`'s
+    // sectors (the erase map as the project's banks and device see it).
+    ETargetResult Erase(bool eraseAll, const CEraseMap& selection);
 
     const SFlashDevice* device_ = nullptr;
 };

@@ -15,8 +15,8 @@ public:
 
     using CEraseOperation::CEraseOperation;
 
-    // Cancelled when the choice is cancelled; NothingSelected (no message)
-    // when no sector is selected, unless the device's erase algorithm needs
-    // no selection.
+    // Cancelled when the choice is cancelled; NothingSelected (the status
+    // line says so, no box) when no sector of the project's banks and device
+    // is selected, unless the device's erase algorithm needs no selection.
     ETargetResult Start(const FChooseSectors& chooseSectors);
 };

@@ -2,6 +2,7 @@
 
 #include "probe/target_connection.h"
 #include "catalogue/flash_catalogue.h"
+#include "common/text_format.h"
 
 CTargetOperation::CTargetOperation(CProbeLibrary& library, CMessageBox& box, COperationView& view,
                                    std::string channelText, CClock& clock)
@@ -30,7 +31,10 @@ bool CTargetOperation::BusWidthValid(uint32_t busWidthBytes)
 {
     if (busWidthBytes == 1 || busWidthBytes == 2 || busWidthBytes == 4)
         return true;
-    box_.Show("The project's data bus width is not valid: choose 8, 16 or 32 bit in the target memory setup.",
+    const std::string held =
+        busWidth == kNoBusWidth ? std::string() : Format(" (the project file holds code %d)", busWidth);
+    box_.Show("The project's data bus width is not valid" + held +
+                  ": choose 8, 16 or 32 bit in the target memory setup.",
               "Error", EMsgIcon::Stop, EMsgButtons::Ok);
     return false;
 }

@@ -52,6 +52,10 @@ public:
     // flash's identity does not match the device (CDeviceCheck).
     uint32_t flashBanks = 1;
     EDeviceCheck deviceCheck = EDeviceCheck::Ask;
+    // The project's bus width code as its file holds it (0, 1, 2 for 8, 16,
+    // 32 bit), so that a refusal can name a damaged one; kNoBusWidth: not given.
+    static constexpr int kNoBusWidth = -1;
+    int busWidth = kNoBusWidth;
 
 protected:
     struct SSequence {

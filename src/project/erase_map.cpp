@@ -80,6 +80,30 @@ int CEraseMap::CountSelected() const
     return n;
 }
 
+CEraseMap CEraseMap::Clipped(int maxBanks, int maxSectors) const
+{
+    CEraseMap part;
+    part.banks = std::clamp(maxBanks, 0, banks);
+    part.sectors = std::clamp(maxSectors, 0, sectors);
+    part.selection.resize(static_cast<size_t>(part.banks) * static_cast<size_t>(part.sectors));
+    for (int bank = 0; bank < part.banks; ++bank)
+        std::copy_n(selection.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(bank) * sectors), part.sectors,
+                    part.selection.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(bank) * part.sectors));
+    return part;
+}
+
+void CEraseMap::TakeSelection(const CEraseMap& part)
+{
+    const int commonBanks = std::min(banks, part.banks);
+    const int commonSectors = std::min(sectors, part.sectors);
+    for (int bank = 0; bank < commonBanks; ++bank)
+        std::copy_n(part.selection.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(bank) * part.sectors),
+                    commonSectors,
+                    selection.begin() + static_cast<ptrdiff_t>(static_cast<size_t>(bank) * sectors));
+    if (part.modified)
+        modified = 1;
+}
+
 bool CEraseMap::SetSelection(std::string_view text, std::string& error)
 {
     std::vector<std::pair<int, int>> pairs;

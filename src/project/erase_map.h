@@ -48,6 +48,18 @@ public:
     // sectors ascending; empty when nothing is selected.
     std::string FormatSelection() const;
 
+    // A copy that holds only the part of this map inside `maxBanks` x
+    // `maxSectors` (each dimension the smaller of the two; a negative limit
+    // counts as 0), bytes as they are, its modified flag clear: the map as a
+    // project of that many banks of a device of that many sectors uses it. A
+    // map read from a file may be wider than the project it came with; the
+    // part beyond is kept in the map but never shown, counted or erased.
+    CEraseMap Clipped(int maxBanks, int maxSectors) const;
+    // Writes the selection of `part` (a Clipped copy, perhaps changed since)
+    // into the positions this map shares with it; the others keep their
+    // bytes. The modified flag is set when `part`'s was.
+    void TakeSelection(const CEraseMap& part);
+
     // The project file form: the selection as a byte array (count, then the
     // bytes), then banks and sectors as 16-bit numbers. Reading refuses a byte
     // array whose length is not banks * sectors (BadData) and leaves the map

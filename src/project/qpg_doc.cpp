@@ -6,8 +6,10 @@
 #include "common/channel_text.h"
 #include "project/archive.h"
 #include "project/project_file.h"
+#include "project/project_file_lock.h"
 #include "catalogue/flash_catalogue.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <tuple>
 #include <type_traits>
@@ -109,21 +111,62 @@ bool CQpgDoc::Open(const std::string& path, COperationView& view, CMessageBox& b
 
 bool CQpgDoc::Save(const std::string& path, CMessageBox& box, CSafeFileWriter::COps& ops)
 {
+    return SaveLocked(path, box, false, nullptr, ops) == ESaveResult::Saved;
+}
+
+CQpgDoc::ESaveResult CQpgDoc::SaveKeepingOtherChanges(const std::string& path, CMessageBox& box, std::string* why,
+                                                      CSafeFileWriter::COps& ops)
+{
+    return SaveLocked(path, box, true, why, ops);
+}
+
+namespace {
+
+// Whether `a` and `b` name one existing file.
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+} // namespace
+
+CQpgDoc::ESaveResult CQpgDoc::SaveLocked(const std::string& path, CMessageBox& box, bool keepOtherChanges,
+                                         std::string* why, CSafeFileWriter::COps& ops)
+{
     const std::vector<uint8_t> bytes = SaveToBytes();
     std::string error;
+    CProjectFileLock lock;
+    if (!lock.Take(path, error)) {
+        box.Show(Format("Failed to save document.\n%s", error.c_str()), "File-Error", EMsgIcon::Stop,
+                 EMsgButtons::Ok);
+        return ESaveResult::Failed;
+    }
+    if (keepOtherChanges && !pathName_.empty() && (path == pathName_ || SameFile(path, pathName_)) &&
+        ProjectFileChanged(why))
+        return ESaveResult::ChangedOnDisk;
     CSafeFileWriter writer(ops);
     if (!writer.Write(path, bytes, error)) {
         box.Show(Format("Failed to save document.\n%s", error.c_str()), "File-Error", EMsgIcon::Stop,
                  EMsgButtons::Ok);
-        return false;
+        return ESaveResult::Failed;
     }
     pathName_ = path;
     diskStamp_ = CProjectFileStamp::OfBytes(path, bytes);
     modified_ = false;
-    return true;
+    return ESaveResult::Saved;
 }
 
 // ---- Rules the commands share -----------------------------------------------
+
+CEraseMap CQpgDoc::EraseMapInUse() const
+{
+    uint32_t sectors = 0;
+    if (!CFlashCatalogue::GetFlashSectorCount(memoryType, sectors))
+        sectors = 0;
+    return eraseMap.Clipped(std::min(bankCount, kMaxBanks), static_cast<int>(std::min<uint32_t>(sectors, 0xFFFF)));
+}
 
 CCommandRules CQpgDoc::Rules() const
 {

@@ -98,8 +98,20 @@ public:
     // damages the file already there (see CSafeFileWriter). On success the
     // path is kept and the modified flag cleared; on failure the person is
     // told through `box` (caption "File-Error") and false is returned.
+    //
+    // Every save holds the project file lock (CProjectFileLock) from before
+    // it looks at the file until the rename, so a save by another of our
+    // programs never falls between a look and the write.
     bool Save(const std::string& path, CMessageBox& box,
               CSafeFileWriter::COps& ops = CSafeFileWriter::SystemOps());
+
+    enum class ESaveResult { Saved, Failed, ChangedOnDisk };
+    // Save, except over this project's own file when another program
+    // changed it since this document read or wrote it (ProjectFileChanged):
+    // then nothing is written, ChangedOnDisk is answered and `why` says how.
+    // The look and the write are one step under the lock.
+    ESaveResult SaveKeepingOtherChanges(const std::string& path, CMessageBox& box, std::string* why = nullptr,
+                                        CSafeFileWriter::COps& ops = CSafeFileWriter::SystemOps());
 
     const std::string& GetPathName() const { return pathName_; }
     // Names the project's file without reading it (a new project that a save
@@ -140,6 +152,12 @@ public:
     CMemoryRange VerifyStartRange() const { return Rules().VerifyStartRange(); }
     bool IsCommandEnabled(ECommand command) const { return Rules().IsCommandEnabled(command); }
     uint32_t BusWidthBytes() const { return Rules().BusWidthBytes(); }
+    // The most banks a target can have (the target memory setup's limit).
+    static constexpr int kMaxBanks = 16;
+    // The erase map as the project uses it: clipped to its bank count (at
+    // most kMaxBanks) and to its device's sector count (none without a
+    // known device). The stored map stays as it was read.
+    CEraseMap EraseMapInUse() const;
 
     // targetOptions bits 16-23: the target is big-endian.
     bool IsBigEndian() const { return ((targetOptions >> 16) & 0xFF) != 0; }
@@ -185,6 +203,9 @@ public:
     bool openingForAutoload = false;
 
 private:
+    ESaveResult SaveLocked(const std::string& path, CMessageBox& box, bool keepOtherChanges, std::string* why,
+                           CSafeFileWriter::COps& ops);
+
     template <class T> bool StoreBackValue(T& field, const T& value)
     {
         if (field == value)

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -30,9 +31,74 @@ void SetPending(const std::string& path)
     gPendingSet = path.empty() || path.size() >= sizeof gPendingTemp ? 0 : 1;
 }
 
+// Seconds since the epoch at which process `pid` started, from /proc; 0
+// when unknown. `zombie` tells a process that has ended but is not yet
+// reaped (it never writes again).
+time_t ProcessStart(long pid, bool& zombie)
+{
+    zombie = false;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%ld/stat", pid);
+    FILE* f = std::fopen(path, "re");
+    if (!f)
+        return 0;
+    char line[1024];
+    const size_t n = std::fread(line, 1, sizeof line - 1, f);
+    std::fclose(f);
+    line[n] = '\0';
+    // "pid (comm) state ppid ...": the name may hold anything, so the fields
+    // are counted from its last parenthesis.
+    const char* p = std::strrchr(line, ')');
+    if (!p)
+        return 0;
+    char state = 0;
+    unsigned long long startTicks = 0;
+    // state is field 3, starttime field 22.
+    if (std::sscanf(p + 1, " %c %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %llu", &state,
+                    &startTicks) != 2)
+        return 0;
+    zombie = state == 'Z' || state == 'X';
+    static const time_t bootTime = [] {
+        time_t boot = 0;
+        if (FILE* stat = std::fopen("/proc/stat", "re")) {
+            char text[256];
+            while (std::fgets(text, sizeof text, stat)) {
+                long long value = 0;
+                if (std::sscanf(text, "btime %lld", &value) == 1) {
+                    boot = static_cast<time_t>(value);
+                    break;
+                }
+            }
+            std::fclose(stat);
+        }
+        return boot;
+    }();
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    if (bootTime == 0 || ticks <= 0)
+        return 0;
+    return bootTime + static_cast<time_t>(startTicks / static_cast<unsigned long long>(ticks));
+}
+
+// Whether the writer of a new file last written at `written` (seconds),
+// named for process `pid`, is gone: no such process, one that has ended and
+// waits to be reaped, or one that started after the file was last written
+// (the number was given again to a new process, this one included).
+bool WriterGone(long pid, time_t written)
+{
+    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return true;
+    bool zombie = false;
+    const time_t start = ProcessStart(pid, zombie);
+    if (zombie)
+        return true;
+    // Start times are whole seconds after the boot time: a margin of two
+    // keeps a file of the running writer.
+    return start != 0 && start > written + 2;
+}
+
 // Removes the new files ".NAME.tmp-PID-N" that writers to `name` in `dir`
 // left when their process was killed: only regular files of this user, only
-// of processes that are gone.
+// of writers that are gone (WriterGone).
 void RemoveStaleTemps(const std::string& dir, const std::string& name)
 {
     const std::string prefix = "." + name + ".tmp-";
@@ -59,13 +125,13 @@ void RemoveStaleTemps(const std::string& dir, const std::string& name)
             else if (i < dash)
                 pid = pid * 10 + (c - '0');
         }
-        if (!digits || pid <= 0 || pid == ::getpid())
+        if (!digits || pid <= 0)
             continue;
         struct stat st {};
         if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
             st.st_uid != ::getuid())
             continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+        if (!WriterGone(pid, st.st_mtim.tv_sec))
             continue;
         ::unlinkat(dirFd, entry->d_name, 0);
     }
@@ -117,6 +183,25 @@ CSafeFileWriter::COps& CSafeFileWriter::SystemOps()
     return ops;
 }
 
+bool CSafeFileWriter::FollowLinks(const std::string& path, std::string& target, std::string& error)
+{
+    namespace fs = std::filesystem;
+    fs::path at = path;
+    std::error_code ec;
+    for (int hop = 0; fs::is_symlink(fs::symlink_status(at, ec)); ++hop) {
+        if (hop == 40) {
+            error = Format("%s: too many levels of symbolic links", path.c_str());
+            return false;
+        }
+        const fs::path link = fs::read_symlink(at, ec);
+        if (ec)
+            break;
+        at = link.is_absolute() ? link : at.parent_path() / link;
+    }
+    target = at.string();
+    return true;
+}
+
 CSafeFileWriter::~CSafeFileWriter()
 {
     Abandon();
@@ -153,19 +238,9 @@ bool CSafeFileWriter::Begin(const std::string& path, std::string& error)
     }
     // Write through a symbolic link to the file it names, also when that file
     // does not exist yet (the link then makes it, and stays a link).
-    fs::path target = path;
-    std::error_code ec;
-    for (int hop = 0; fs::is_symlink(fs::symlink_status(target, ec)); ++hop) {
-        if (hop == 40) {
-            error = Format("%s: too many levels of symbolic links", path.c_str());
-            return false;
-        }
-        const fs::path link = fs::read_symlink(target, ec);
-        if (ec)
-            break;
-        target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    target_ = target.string();
+    if (!FollowLinks(path, target_, error))
+        return false;
+    const fs::path target = target_;
     struct stat old {};
     const bool exists = ::stat(target_.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) {

@@ -87,6 +87,11 @@ public:
 
     static constexpr uint64_t kWriteBackStep = 8u << 20;
 
+    // The file a write to `path` reaches: `path` with its symbolic links
+    // followed, also to a name that does not exist yet. False with `error`
+    // on a loop of links.
+    static bool FollowLinks(const std::string& path, std::string& target, std::string& error);
+
 private:
     bool Fail(std::string& error, const std::string& what, int err);
 

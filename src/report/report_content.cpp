@@ -86,10 +86,11 @@ CReportContent::CReportContent(const CQpgDoc& doc, std::string title, std::strin
     erasable = CFlashCatalogue::GetFlashEraseAlgorithm(doc.memoryType, eraseAlgorithm) && eraseAlgorithm != 0
                && CFlashCatalogue::GetFlashSectorCount(doc.memoryType, sectorCount);
     if (erasable) {
-        for (int bank = 0; bank < doc.bankCount; ++bank)
-            for (uint32_t sector = 0; sector < sectorCount; ++sector)
-                if (doc.eraseMap.IsSectorSelected(bank, static_cast<int>(sector)))
-                    eraseSectors.push_back(Format("%i/%i", bank, static_cast<int>(sector)));
+        const CEraseMap inUse = doc.EraseMapInUse();
+        for (int bank = 0; bank < inUse.GetBanks(); ++bank)
+            for (int sector = 0; sector < inUse.GetSectors(); ++sector)
+                if (inUse.IsSectorSelected(bank, sector))
+                    eraseSectors.push_back(Format("%i/%i", bank, sector));
     }
 
     std::string channel = Named(kChannels, doc.targetChannel) + " / ";

@@ -287,10 +287,57 @@ TEST_F(CliProject, AHostileBusWidthIsShownRefusedAndKept)
     EXPECT_TRUE(Has(show.out, "Data bus:        code 65535 (not 8, 16 or 32 bit)")) << show.out;
     const SCliRun program = Cli("--sim default --project board.tvl load fw.hex program");
     EXPECT_EQ(program.exitCode, 1);
-    EXPECT_TRUE(Has(program.err, "The project's data bus width is not valid")) << program.err;
+    EXPECT_TRUE(Has(program.err, "The project's data bus width is not valid (the project file holds code 65535)"))
+        << program.err;
     EXPECT_FALSE(Has(program.err, "Connecting")) << program.err;
+    // Erase names the code as the file has it too, not as a bus of 0 bits.
+    const SCliRun erase = Cli("--sim default --project board.tvl erase --all");
+    EXPECT_EQ(erase.exitCode, 1);
+    EXPECT_TRUE(Has(erase.err, "The project's data bus width is not valid (the project file holds code 65535)"))
+        << erase.err;
+    EXPECT_FALSE(Has(erase.err, "0 bits")) << erase.err;
+    EXPECT_FALSE(Has(erase.err, "Connecting")) << erase.err;
     ASSERT_EQ(Cli("--project board.tvl fill --range 08000000+10 --pattern 1 --unit byte save").exitCode, 0);
     CQpgDoc back;
     ASSERT_TRUE(ReadProject("board.tvl", back));
     EXPECT_EQ(back.busWidth, 0xFFFF);
+}
+
+TEST_F(CliProject, TwoSavesOfOneProjectAtOnceNeverLoseAnEdit)
+{
+    ASSERT_EQ(Cli("--project p.tvl " + kSetup + " save").exitCode, 0);
+    const std::string cli = std::string("'").append(TARVEL_BINARY_DIR).append("/tarvel-cli'");
+    // Either order is right, and both may save when one starts after the
+    // other's save; the point is that neither loses the other's edit.
+    for (int round = 1; round <= 12; ++round) {
+        std::string ip = "10.0.0.", list = "l";
+        ip += std::to_string(round);
+        list += std::to_string(round) + ".txt";
+        WriteFileBytes(dir.File(list), "DELAY\t\t" + std::to_string(round) + "\t\n");
+        // Both started together; each prints its exit code, its stderr kept apart.
+        const std::string command = "cd '" + dir.Path().string() + "' && TMPDIR='" + dir.Path().string() + "'; (" +
+                                    cli + " --project p.tvl comm --ip " + ip + " save 2>a.err </dev/null; echo a$?) & (" +
+                                    cli + " --project p.tvl initlist post-erase " + list +
+                                    " save 2>b.err </dev/null; echo b$?) & wait";
+        const std::string out = ShellOutput(command);
+        const bool aSaved = Has(out, "a0");
+        const bool bSaved = Has(out, "b0");
+        ASSERT_TRUE(aSaved || bSaved) << out;
+        CQpgDoc after(false);
+        ASSERT_TRUE(ReadProject("p.tvl", after));
+        // What a run said it saved is in the file; what it refused is not.
+        EXPECT_EQ(after.probeAddress == ip, aSaved) << out;
+        std::string line;
+        const bool listThere = after.postEraseList.GetCount() == 1 && after.postEraseList.GetItemDisplayLine(0, line) &&
+                               line == "DELAY\t\t" + std::to_string(round) + "\t";
+        EXPECT_EQ(listThere, bSaved) << out << " " << line;
+        for (const char* loser : {"a", "b"}) {
+            if (Has(out, std::string(loser) + "0"))
+                continue;
+            EXPECT_TRUE(Has(out, std::string(loser) + "1")) << out;
+            EXPECT_TRUE(Has(ReadFileBytes(dir.File(std::string(loser) + ".err")),
+                            "changed on disk since this run read it (another program changed it); not saved"))
+                << ReadFileBytes(dir.File(std::string(loser) + ".err"));
+        }
+    }
 }

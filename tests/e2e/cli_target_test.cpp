@@ -8,6 +8,9 @@
 #include "catalogue/flash_catalogue.h"
 #include "support/recording_library.h"
 #include "support/sim_fixture.h"
+#include "project/qpg_doc.h"
+#include "support/recording_operation_view.h"
+#include "support/scripted_message_box.h"
 
 #include <gtest/gtest.h>
 
@@ -161,6 +164,49 @@ TEST_F(CliTarget, EraseSectorsAndEraseAllThroughTheCli)
     EXPECT_TRUE(Has(run.err, "Error: Erasing error!")) << run.err;
     EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0xFF);
     EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x1FFFF, 1)[0], 0xFF);
+}
+
+TEST_F(CliTarget, AnEraseMapWiderThanTheProjectIsClippedWhereverItIsUsed)
+{
+    CSimFixture sim{CSimFixture::Tcp()};
+    ASSERT_EQ(Cli(sim, "fill --range 80000000+20000 --pattern 00 --unit byte program save p.tvl").exitCode, 0);
+    // The file's map: 300 banks of 256 sectors, selected only beyond the
+    // project's one bank of 35 sectors.
+    CQpgDoc doc(false);
+    CRecordingOperationView view;
+    CScriptedMessageBox box;
+    ASSERT_TRUE(doc.Open(dir.File("p.tvl"), view, box));
+    doc.eraseMap.Resize(300, 256);
+    doc.eraseMap.SelectSector(299, 0, 1);
+    doc.eraseMap.SelectSector(0, 200, 1);
+    ASSERT_TRUE(doc.Save(dir.File("p.tvl"), box));
+    const std::string stored = ReadFileBytes(dir.File("p.tvl"));
+    const std::string probe = "--probe 127.0.0.1:" + std::to_string(sim.Port());
+
+    SCliRun run = RunCli(dir, "--project p.tvl show");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.out, "Erase map:       1 bank(s) x 35 sector(s), selected: none (the file holds 300 x 256, "
+                             "beyond the project's banks and device: not used)\n"))
+        << run.out;
+    EXPECT_LT(run.out.size(), 4000u);
+
+    // A sector of a bank the project does not have is refused before the probe is asked.
+    run = RunCli(dir, "--project p.tvl " + probe + " erase --sectors 299/0");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Has(run.err, "sector 299/0 lies outside the erase map (1 bank of 35 sectors)")) << run.err;
+    EXPECT_FALSE(Has(run.err, "successful erased")) << run.err;
+
+    // A real one is erased alone, and the save keeps the rest of the map as read.
+    run = RunCli(dir, "--project p.tvl " + probe + " erase --sectors 0/1 save");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, "Memory successful erased !")) << run.err;
+    const uint32_t sector1 = CFlashCatalogue::FindFlashDevice(kDemoDevice)->SectorStart(1);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase, 1)[0], 0x00);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + sector1, 1)[0], 0xFF);
+    ASSERT_TRUE(doc.Open(dir.File("p.tvl"), view, box));
+    EXPECT_EQ(doc.eraseMap.GetBanks(), 300);
+    EXPECT_EQ(doc.eraseMap.FormatSelection(), "0/1, 0/200, 299/0") << "beyond the project: kept as read";
+    EXPECT_EQ(ReadFileBytes(dir.File("p.tvl")).size(), stored.size());
 }
 
 TEST_F(CliTarget, EraseFailureOfTheFaultyBoard)

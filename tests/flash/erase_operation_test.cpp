@@ -7,6 +7,9 @@
 #include "catalogue/flash_catalogue.h"
 #include "support/recording_library.h"
 #include "support/sim_fixture.h"
+#include "support/relay_probe_library.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +60,13 @@ protected:
     ETargetResult EraseSectors(CEraseSectorsOperation& erase, const std::string& selection)
     {
         Prepare(erase);
+        return erase.Start([&selection](CEraseMap& map) {
+            std::string error;
+            return map.SetSelection(selection, error);
+        });
+    }
+    ETargetResult EraseSectorsKeepingMap(CEraseSectorsOperation& erase, const std::string& selection)
+    {
         return erase.Start([&selection](CEraseMap& map) {
             std::string error;
             return map.SetSelection(selection, error);
@@ -150,6 +160,67 @@ TEST_F(EraseOperationTest, EraseSectorsStopsSilentlyWithoutASelectionOrOnCancel)
     EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(library.opens, 0);
     EXPECT_EQ(Flash(0), 0x00);
+}
+
+TEST_F(EraseOperationTest, AMapWiderThanTheProjectIsChosenCountedAndErasedClipped)
+{
+    // A map read from a file: 4 banks of 40 sectors for a project of one bank
+    // of this device (35 sectors), with only sectors beyond that selected.
+    CEraseSectorsOperation erase(library, box, view, sim.ChannelText(), clock);
+    Prepare(erase);
+    erase.eraseMap.Resize(4, 40);
+    erase.eraseMap.SelectSector(3, 0, 1);
+    erase.eraseMap.SelectSector(0, 38, 1);
+    erase.eraseMap.ClearModified();
+    int shownBanks = -1, shownSectors = -1;
+    const auto confirmAsShown = [&](CEraseMap& map) {
+        map.GetSize(shownBanks, shownSectors);
+        return true;
+    };
+    EXPECT_EQ(erase.Start(confirmAsShown), ETargetResult::NothingSelected);
+    EXPECT_EQ(shownBanks, 1);
+    EXPECT_EQ(shownSectors, static_cast<int>(Device().sectorCount));
+    EXPECT_EQ(view.LastStatus(), "No sector selected: nothing was erased.");
+    EXPECT_EQ(library.opens, 0);
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_FALSE(erase.eraseMap.IsModified());
+
+    // Choosing a real sector erases it alone; the rest of the wide map is kept.
+    EXPECT_EQ(EraseSectorsKeepingMap(erase, "0/1"), ETargetResult::Done) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus(), "Memory successful erased !");
+    EXPECT_EQ(Flash(Device().SectorStart(1)), 0xFF);
+    EXPECT_EQ(Flash(0), 0x00);
+    EXPECT_EQ(erase.eraseMap.GetBanks(), 4);
+    EXPECT_TRUE(erase.eraseMap.IsSectorSelected(0, 1));
+    EXPECT_TRUE(erase.eraseMap.IsSectorSelected(0, 38)) << "beyond the device: kept as read";
+    EXPECT_TRUE(erase.eraseMap.IsSectorSelected(3, 0)) << "beyond the project's banks: kept as read";
+
+    // A sector beyond the project cannot be chosen.
+    std::string error;
+    EXPECT_EQ(erase.Start([&error](CEraseMap& map) { return map.SetSelection("3/0", error); }),
+              ETargetResult::Cancelled);
+    EXPECT_EQ(error, "sector 3/0 lies outside the erase map (1 bank of 35 sectors)");
+}
+
+TEST_F(EraseOperationTest, AFailedReadGivesItsWholeCauseInTheBoxDetails)
+{
+    // The poll's reads time out: the status line holds the cause, and so do
+    // the box's details, whole.
+    class CReadsTimeOut final : public CRelayProbeLibrary {
+    public:
+        using CRelayProbeLibrary::CRelayProbeLibrary;
+        int TargetRead8(uint32_t, uint8_t&) override { return kStatusTimeout; }
+        int TargetRead16(uint32_t, uint16_t&) override { return kStatusTimeout; }
+        int TargetRead32(uint32_t, uint32_t&) override { return kStatusTimeout; }
+    } failing(library);
+    CEraseSectorsOperation erase(failing, box, view, sim.ChannelText(), clock);
+    EXPECT_EQ(EraseSectors(erase, "0/1"), ETargetResult::OperationFailed);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "Erasing error!");
+    const std::string& details = box.shown[0].details;
+    EXPECT_NE(details.find(", reading at address 0x80004000: The probe did not answer in time"), std::string::npos)
+        << details;
+    EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(), details), view.statuses.end());
 }
 
 TEST_F(EraseOperationTest, NoDeviceStopsBothCommandsBeforeAnyTraffic)

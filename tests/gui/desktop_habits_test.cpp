@@ -9,6 +9,7 @@
 #include "gui/main_frame_fixture.h"
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/qt_message_box.h"
+#include "project/project_file_lock.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDragEnterEvent>
@@ -22,9 +23,11 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -205,6 +208,56 @@ TEST_F(DesktopHabits, SaveAsksBeforeReplacingAProjectAnotherProgramChanged)
     EXPECT_TRUE(Frame().Files().SaveFile());
     EXPECT_EQ(box.shown.size(), 2u);
     EXPECT_EQ(CommentIn(project), "again");
+}
+
+TEST_F(DesktopHabits, SaveAgainstARunningTarvelCliSaveKeepsOneOfThemWhole)
+{
+    const std::string project = Project("shared.tvl");
+    ASSERT_TRUE(Frame().Files().OpenPath(project));
+    Doc().comment = "from the window";
+    Doc().SetModifiedFlag();
+
+    // tarvel-cli reads the project and reaches its save while another save
+    // holds the lock; the window's save comes in the same moment. Whichever
+    // gets the lock first saves, and the other, having read the file before
+    // that save, must keep it: the window asks (answered No here), tarvel-cli
+    // refuses.
+    CProjectFileLock held;
+    std::string error;
+    ASSERT_TRUE(held.Take(project, error)) << error;
+    QProcess cli;
+    cli.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+    cli.start(QStringLiteral(TARVEL_BINARY_DIR "/tarvel-cli"),
+              {QStringLiteral("--project"), QString::fromStdString(project), QStringLiteral("comm"),
+               QStringLiteral("--ip"), QStringLiteral("10.1.2.3"), QStringLiteral("save")});
+    ASSERT_TRUE(cli.waitForStarted(5000));
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        held.Release();
+    });
+    box.Answer(EMsgResult::No);
+    const bool windowSaved = Frame().Files().SaveFile();
+    release.join();
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    const bool cliSaved = cli.exitCode() == 0;
+    EXPECT_NE(windowSaved, cliSaved) << cli.readAllStandardError().toStdString();
+    CQpgDoc read;
+    CRecordingOperationView view;
+    CScriptedMessageBox quiet;
+    ASSERT_TRUE(read.Open(project, view, quiet));
+    if (windowSaved) {
+        EXPECT_EQ(read.comment, "from the window");
+        EXPECT_NE(read.probeAddress, "10.1.2.3");
+        EXPECT_TRUE(box.shown.empty());
+        EXPECT_TRUE(cli.readAllStandardError().contains("changed on disk since this run read it"));
+    } else {
+        EXPECT_EQ(read.probeAddress, "10.1.2.3");
+        EXPECT_NE(read.comment, "from the window");
+        ASSERT_EQ(box.shown.size(), 1u);
+        EXPECT_EQ(box.shown[0].text, "shared.tvl has been changed by another program since it was opened here.\n"
+                                     "Replace it with this setup?");
+        EXPECT_TRUE(Doc().IsModified());
+    }
 }
 
 TEST_F(DesktopHabits, ADroppedProjectOpensAndADroppedProgramFileLoads)

@@ -106,6 +106,35 @@ TEST(PrintCommentDialog, OkWithoutChangesStillMarksModifiedAndCancelChangesNothi
     EXPECT_EQ(doc.SaveToBytes(), before); // the file form is unchanged, line breaks included
 }
 
+TEST(PrintCommentDialog, AMegabyteWithoutBlanksIsWrappedAnywhereAndComesBackWhole)
+{
+    // Wrapped at word boundaries, each wrapped line would search the rest of
+    // the run for a blank again: the editor wraps such a comment anywhere.
+    struct SCase {
+        std::string comment;
+        QTextOption::WrapMode mode;
+    };
+    std::string words = "words\r\nand lines ", blob = "short\r\n";
+    words.append(CPrintCommentCommand::kLongWord, 'x');
+    blob.append(CPrintCommentCommand::kLongWord + 1, 'x').append(" tail");
+    const SCase cases[] = {
+        {words, QTextOption::WrapAtWordBoundaryOrAnywhere},
+        {blob, QTextOption::WrapAnywhere},
+        {std::string(1 << 20, 'A'), QTextOption::WrapAnywhere},
+    };
+    for (const SCase& c : cases) {
+        CQpgDoc doc(false);
+        doc.comment = c.comment;
+        CPrintCommentCommand command(doc);
+        CPrintCommentDialog dialog(command);
+        ShowForTest(&dialog);
+        EXPECT_EQ(Child<QPlainTextEdit>(&dialog, "commentEdit")->wordWrapMode(), c.mode) << c.comment.size();
+        Click(&dialog, "okButton");
+        command.StoreBack(doc);
+        EXPECT_EQ(doc.comment, c.comment);
+    }
+}
+
 TEST(ReportPrinter, PrintsFromPageOneOnlyAndUpToTheLastRequestedPage)
 {
     CTempDir dir;

@@ -18,9 +18,11 @@
 #include "support/sim_fixture.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -219,10 +221,47 @@ TEST_F(TargetDialogs, EraseSectorsCancelledOrWithNothingChosenSendsNothing)
     WhenGrid([](QWidget* grid) { Click(grid, "eraseButton"); });
     Click(&dialog, "eraseSectorsButton");
     EXPECT_EQ(dialog.LastResult(), ETargetResult::NothingSelected);
+    EXPECT_EQ(Text(&dialog, "statusLine"), "No sector selected: nothing was erased.");
 
     EXPECT_EQ(sim->RequestsReceived(), before);
     EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(command.eraseMap.CountSelected(), 0);
+}
+
+TEST_F(TargetDialogs, AnEraseMapWiderThanTheProjectShowsAndErasesOnlyItsBanks)
+{
+    StartSim();
+    // As read from a file: 4 banks of 40 sectors for one bank of a 35-sector
+    // device, selected only where the project has no sector.
+    doc.eraseMap.Resize(4, 40);
+    doc.eraseMap.SelectSector(3, 0, 1);
+    doc.eraseMap.SelectSector(0, 38, 1);
+    CEraseCommand command(doc, Context());
+    CEraseDialog dialog(command, bridge, Services());
+    ShowForTest(&dialog);
+    const uint32_t before = sim->RequestsReceived();
+
+    int headers = -1;
+    bool pastTheDevice = true;
+    WhenGrid([&](QWidget* grid) {
+        headers = static_cast<int>(grid->findChildren<QLabel*>(QRegularExpression("^bankHeader")).size());
+        // Page 3 of 16 rows ends with the device's last sector, 34.
+        Click(grid, "nextButton");
+        Click(grid, "nextButton");
+        pastTheDevice = grid->findChild<QWidget*>("sector_0_3")->isVisible();
+        Click(grid, "eraseButton");
+    });
+    Click(&dialog, "eraseSectorsButton");
+    EXPECT_EQ(headers, 1);
+    EXPECT_FALSE(pastTheDevice);
+    EXPECT_EQ(dialog.LastResult(), ETargetResult::NothingSelected);
+    EXPECT_EQ(Text(&dialog, "statusLine"), "No sector selected: nothing was erased.");
+    EXPECT_EQ(sim->RequestsReceived(), before);
+    EXPECT_TRUE(box.shown.empty());
+    dialog.accept();
+    command.StoreBack();
+    EXPECT_EQ(doc.eraseMap.GetBanks(), 4) << "the stored map stays as read";
+    EXPECT_TRUE(doc.eraseMap.IsSectorSelected(3, 0));
 }
 
 TEST_F(TargetDialogs, EveryCommandStopsWithoutADeviceBeforeAnyProbeTraffic)

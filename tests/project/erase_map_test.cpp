@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -147,4 +148,52 @@ TEST(EraseMap, SetSelectionFromAList)
         EXPECT_EQ(error, c.error);
         EXPECT_EQ(map.FormatSelection(), "0/1, 0/2, 1/9");
     }
+}
+
+TEST(EraseMap, ClippedKeepsThePartInsideAndTakeSelectionWritesOnlyThatBack)
+{
+    CEraseMap map;
+    map.Resize(4, 40);
+    map.SelectSector(0, 1, 1);
+    map.SelectSector(0, 38, 1);
+    map.SelectSector(3, 0, 1);
+    map.ClearModified();
+
+    struct Case {
+        int banks, sectors;
+        int wantBanks, wantSectors;
+        std::string selected;
+    };
+    for (const Case& c : {Case{1, 35, 1, 35, "0/1"}, Case{16, 100, 4, 40, "0/1, 0/38, 3/0"},
+                          Case{0, 35, 0, 35, ""}, Case{-1, -5, 0, 0, ""}, Case{4, 1, 4, 1, "3/0"}}) {
+        const CEraseMap part = map.Clipped(c.banks, c.sectors);
+        EXPECT_EQ(part.GetBanks(), c.wantBanks) << c.banks << "x" << c.sectors;
+        EXPECT_EQ(part.GetSectors(), c.wantSectors) << c.banks << "x" << c.sectors;
+        EXPECT_EQ(part.FormatSelection(), c.selected) << c.banks << "x" << c.sectors;
+        EXPECT_FALSE(part.IsModified());
+    }
+
+    // Unchanged, the part writes back nothing that counts as a change.
+    CEraseMap part = map.Clipped(2, 35);
+    map.TakeSelection(part);
+    EXPECT_FALSE(map.IsModified());
+    std::string error;
+    ASSERT_TRUE(part.SetSelection("1/34", error)) << error;
+    map.TakeSelection(part);
+    EXPECT_TRUE(map.IsModified());
+    EXPECT_EQ(map.FormatSelection(), "0/38, 1/34, 3/0") << "outside the part: kept";
+
+    // Odd bytes (only a damaged file holds them) pass through untouched.
+    CArchive out;
+    map.Serialize(out);
+    std::vector<uint8_t> bytes = out.TakeBuffer();
+    bytes[2 + 2 * 40 + 5] = 7; // bank 2, sector 5
+    CArchive in(bytes);
+    CEraseMap read;
+    read.Serialize(in);
+    ASSERT_TRUE(in.Ok());
+    read.TakeSelection(read.Clipped(4, 40));
+    CArchive again;
+    read.Serialize(again);
+    EXPECT_EQ(again.TakeBuffer(), bytes);
 }

@@ -5,6 +5,7 @@
 #include "commands/load_command.h"
 #include "common/channel_text.h"
 #include "project/archive.h"
+#include "project/project_file_lock.h"
 #include "project/qpg_doc.h"
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"
@@ -13,13 +14,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -599,6 +603,63 @@ TEST_F(QpgDoc, ProjectFileChangedTellsAChangeByAnotherProgramFromOurOwnSaves)
     EXPECT_FALSE(mine.DiskStamp().MetadataDiffers(path));
 }
 
+TEST_F(QpgDoc, TheLookAtTheFileAndTheWriteAreOneStepUnderTheLock)
+{
+    const std::string path = dir.File("project.tvl");
+    CQpgDoc mine;
+    FillProject(mine);
+    ASSERT_TRUE(mine.Save(path, box));
+    CQpgDoc theirs;
+    ASSERT_TRUE(theirs.Open(path, view, box));
+    theirs.comment = "theirs";
+    const Bytes theirBytes = theirs.SaveToBytes();
+    mine.comment = "mine";
+
+    // Another writer holds the lock, passes its own look and renames its
+    // file in while mine waits: mine then sees that file and keeps it.
+    CProjectFileLock other;
+    std::string error;
+    ASSERT_TRUE(other.Take(path, error)) << error;
+    std::atomic<bool> released = false;
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        WriteFileBytes(dir.File("new"), std::string(theirBytes.begin(), theirBytes.end()));
+        std::filesystem::rename(dir.File("new"), path);
+        released = true;
+        other.Release();
+    });
+    std::string why;
+    const CQpgDoc::ESaveResult result = mine.SaveKeepingOtherChanges(path, box, &why);
+    const bool waited = released;
+    writer.join();
+    EXPECT_TRUE(waited) << "the save went ahead while another held the lock";
+    EXPECT_EQ(result, CQpgDoc::ESaveResult::ChangedOnDisk);
+    EXPECT_EQ(why, "another program changed it");
+    EXPECT_EQ(ReadFileBytes(path), std::string(theirBytes.begin(), theirBytes.end()));
+    EXPECT_TRUE(box.shown.empty());
+
+    // Opened again, the next save goes through; a plain Save replaces
+    // whatever is there.
+    ASSERT_TRUE(theirs.Open(path, view, box));
+    theirs.comment = "again";
+    EXPECT_EQ(theirs.SaveKeepingOtherChanges(path, box), CQpgDoc::ESaveResult::Saved);
+    EXPECT_TRUE(mine.Save(path, box));
+    CQpgDoc back;
+    ASSERT_TRUE(back.Open(path, view, box));
+    EXPECT_EQ(back.comment, "mine");
+
+    // A holder that never lets go: the wait ends with a reason, through a
+    // symbolic link too (the lock is the target's).
+    ASSERT_TRUE(other.Take(path, error)) << error;
+    std::filesystem::create_symlink(path, dir.File("link.tvl"));
+    CProjectFileLock late;
+    EXPECT_FALSE(late.Take(dir.File("link.tvl"), error, 50));
+    EXPECT_EQ(error, dir.File("link.tvl") + " is being saved by another program; try again when it is done");
+    EXPECT_FALSE(late.Held());
+    other.Release();
+    EXPECT_TRUE(late.Take(dir.File("link.tvl"), error, 50)) << error;
+}
+
 TEST_F(QpgDoc, AWritersNewFileGoesWithASignalAndAfterItsProcessDied)
 {
     const std::string path = dir.File("project.tvl");
@@ -627,13 +688,36 @@ TEST_F(QpgDoc, AWritersNewFileGoesWithASignalAndAfterItsProcessDied)
     const std::string dead = dir.File(".project.tvl.tmp-" + std::to_string(child) + "-3");
     const std::string alive = dir.File(".project.tvl.tmp-1-0"); // init never ends
     const std::string other = dir.File(".other.tvl.tmp-" + std::to_string(child) + "-0");
-    for (const std::string& f : {dead, alive, other})
+    // Killed but not yet reaped; and this process's own number on a file
+    // written before it started (the number given again), beside a file of
+    // its own from now.
+    const pid_t zombie = ::fork();
+    if (zombie == 0)
+        ::_exit(0);
+    ASSERT_GT(zombie, 0);
+    bool ended = false;
+    for (int tries = 0; tries < 500 && !ended; ++tries) {
+        ended = ReadFileBytes("/proc/" + std::to_string(zombie) + "/stat").find(") Z ") != std::string::npos;
+        if (!ended)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(ended);
+    const std::string unreaped = dir.File(".project.tvl.tmp-" + std::to_string(zombie) + "-0");
+    const std::string reused = dir.File(".project.tvl.tmp-" + std::to_string(::getpid()) + "-1");
+    const std::string mine = dir.File(".project.tvl.tmp-" + std::to_string(::getpid()) + "-2");
+    for (const std::string& f : {dead, alive, other, unreaped, reused, mine})
         WriteFileBytes(f, "half");
+    const struct timespec dayAgo[2] = {{::time(nullptr) - 86400, 0}, {::time(nullptr) - 86400, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, reused.c_str(), dayAgo, 0), 0);
     CQpgDoc doc;
     ASSERT_TRUE(doc.Save(path, box));
     EXPECT_FALSE(std::filesystem::exists(dead));
+    EXPECT_FALSE(std::filesystem::exists(unreaped));
+    EXPECT_FALSE(std::filesystem::exists(reused));
+    EXPECT_TRUE(std::filesystem::exists(mine));
     EXPECT_TRUE(std::filesystem::exists(alive));
     EXPECT_TRUE(std::filesystem::exists(other)) << "only the files of the target written";
+    ASSERT_EQ(::waitpid(zombie, nullptr, 0), zombie);
 }
 
 // ---- After the read ---------------------------------------------------------

@@ -170,12 +170,14 @@ TEST(ReportLayout, EraseSectionListsTheSelectionOrSaysNoErase)
         {pageWrite, {{0, 1}}, {"no erase"}},
         {erasable, {}, {}},
         {erasable, {{1, 0}, {0, 3}, {0, 1}}, {"0/1, ", "0/3, ", "1/0"}},
+        // The map has a bank more than the project: that bank is not listed.
+        {erasable, {{2, 0}, {0, 1}}, {"0/1"}},
     };
     for (const SCase& c : cases) {
         CQpgDoc doc(false);
         doc.memoryType = c.device;
         doc.bankCount = 2;
-        doc.eraseMap.Resize(2, 8);
+        doc.eraseMap.Resize(3, 8);
         for (auto [bank, sector] : c.selected)
             doc.eraseMap.SelectSector(bank, sector, 1);
         CReportLayout layout(Content(doc));

@@ -119,14 +119,18 @@ bool CFileCommands::SaveFile()
         return SaveFileAs();
     }
     // Changed on disk since this program read or wrote it (another program,
-    // tarvel-cli): replaced only when the person says so.
-    if (doc_.ProjectFileChanged()) {
-        const std::string text = Format("%s has been changed by another program since it was opened here.\n"
-                                        "Replace it with this setup?",
-                                        DocumentTitle(doc_).toStdString().c_str());
-        if (window_.box.Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes)
-            return false;
-    }
+    // tarvel-cli): replaced only when the person says so. The look and the
+    // write are one step under the project file lock, which tarvel-cli's
+    // save takes too, so a save of theirs never lands unseen between them.
+    const CQpgDoc::ESaveResult saved = doc_.SaveKeepingOtherChanges(path, window_.box);
+    window_.updateCommands();
+    if (saved != CQpgDoc::ESaveResult::ChangedOnDisk)
+        return saved == CQpgDoc::ESaveResult::Saved;
+    const std::string text = Format("%s has been changed by another program since it was opened here.\n"
+                                    "Replace it with this setup?",
+                                    DocumentTitle(doc_).toStdString().c_str());
+    if (window_.box.Show(text, "", EMsgIcon::Exclamation, EMsgButtons::YesNo) != EMsgResult::Yes)
+        return false;
     return SaveTo(path);
 }
 

@@ -43,6 +43,8 @@ CPrintCommentDialog::CPrintCommentDialog(CPrintCommentCommand& command, QWidget*
     // moves on to the next control.
     comment_->setTabChangesFocus(false);
     comment_->setTabStopDistance(8 * comment_->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    if (command_.HasLongWord())
+        comment_->setWordWrapMode(QTextOption::WrapAnywhere);
     comment_->setPlainText(QString::fromStdString(command_.EditComment()));
     comment_->setMinimumHeight(comment_->fontMetrics().lineSpacing() * 8);
 

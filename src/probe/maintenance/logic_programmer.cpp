@@ -56,7 +56,11 @@ bool CLogicProgrammer::ReadJedecFile(const std::string& path)
     case CJedecFile::EResult::Ok:
         return true;
     case CJedecFile::EResult::CannotOpen:
-        Fail("Logic: Cannot open JEDEC file!");
+        // Why it could not be read (missing, unreadable, too large) in the
+        // status line and the box's details.
+        if (!file.detail.empty())
+            view_.SetStatus("Logic: " + file.detail);
+        box_.ShowDetailed("Logic: Cannot open JEDEC file!", "", EMsgIcon::None, EMsgButtons::Ok, file.detail);
         return false;
     case CJedecFile::EResult::NoFuseMap:
         view_.SetStatus("Logic: JEDEC file: " + file.detail);

@@ -12,6 +12,8 @@
 #include "probe/probe_library.h"
 #include "probe/probe_status.h"
 
+#include <filesystem>
+
 
 CUpdateSetupModel::CUpdateSetupModel(CProbeLibrary& library, COperationView& view, CMessageBox& box,
                                      std::string programDirectory)
@@ -203,7 +205,14 @@ bool CUpdateSetupModel::RunUpdate()
 
     if (firmwareNeeded) {
         probeReached_ = true;
-        if (firmware_.Program(image) != kStatusOk)
+        const int status = firmware_.Program(image);
+        if (status == kStatusFirmwareFileBad && !firmware_.Problem().empty()) {
+            // Found before the first erase: the old firmware is still whole.
+            const std::string path = files_.Path(CProbeImageFiles::kFirmwareFamily, newestFirmware);
+            return firmwareFailed("Firmware: " + std::filesystem::path(path).filename().string() + ", " +
+                                  firmware_.Problem() + "; nothing was erased");
+        }
+        if (status != kStatusOk)
             return firmwareFailed();
     }
     if (!logicFileOk)

@@ -284,14 +284,15 @@ TEST_F(UpdateSetup, InvalidIpAddressStopsEveryButtonBeforeTheProbe)
 TEST_F(UpdateSetup, AnUpdateCutAfterItsFirstEraseLeavesAFirmwareThatDoesNotStart)
 {
     // The requests up to a connected dialog; the update's first request is
-    // its first sector erase.
+    // the read that finds the image inside the probe's flash, its second the
+    // first sector erase.
     Start();
     ASSERT_TRUE(model->Connect());
     const uint32_t connected = sim->RequestsReceived();
     ASSERT_TRUE(Startable());
 
     SSimFaults faults;
-    faults.cutAt = connected + 1; // the first erase is done, its reply never comes
+    faults.cutAt = connected + 2; // the first erase is done, its reply never comes
     Start(CSimFixture::Tcp(faults));
     ASSERT_TRUE(model->Connect());
     EXPECT_FALSE(model->Update());
@@ -332,35 +333,51 @@ TEST_F(UpdateSetup, BadFirmwareRecordWritesNothingAndTheOldFirmwareStillStarts)
     EXPECT_FALSE(sim->Probe().LoaderRunning()) << "the old firmware starts";
 }
 
-TEST_F(UpdateSetup, ErasedMarkerBytesGoInAndBytesPastTheProbesFlashAreRefusedByTheLoader)
+TEST_F(UpdateSetup, ErasedMarkerBytesGoInAndDataBeyondTheProbesFlashIsRefusedBeforeTheFirstErase)
 {
+    // The probe's flash ends at 0x010FFFFF; the loader refuses reads beyond.
     struct SCase {
         const char* name;
         const char* record;
-        bool passes;
+        const char* problem; // empty: the update passes
     };
     const SCase cases[] = {
-        {"0xFF on the marker's word", "S30901040000FFFFFFFFF5\n", true},
-        {"past the probe's flash", "S3090110000001020304DB\n", false},
+        {"0xFF on the marker's word", "S30901040000FFFFFFFFF5\n", ""},
+        {"just past the flash", "S3090110000001020304DB\n", "data at 0x01100000..0x01100003"},
+        {"across the flash's end", "S309010FFFFE01020304DF\n", "data at 0x010FFFFE..0x01100001"},
+        {"at the top of the address space", "S309FFFFFFFC01020304F3\n", "data at 0xFFFFFFFC..0xFFFFFFFF"},
     };
     for (const SCase& c : cases) {
         SCOPED_TRACE(c.name);
         box.shown.clear();
         view.statuses.clear();
         std::string image = CSimProbeImages::FirmwareImage(114);
-        image.insert(image.rfind("S7"), c.record);
+        const size_t at = image.rfind("S7");
+        const size_t line = static_cast<size_t>(std::count(image.begin(), image.begin() + static_cast<long>(at), '\n')) + 1;
+        image.insert(at, c.record);
         WriteFirmware(114, image);
         Start();
         ASSERT_TRUE(model->Connect());
-        EXPECT_EQ(model->Update(), c.passes) << ::testing::PrintToString(Texts());
-        EXPECT_EQ(Startable(), c.passes);
-        if (c.passes) {
+        const Bytes before = Flash(kFirmwareStart, kFirmwareSize);
+        const uint32_t requests = sim->RequestsReceived();
+        const bool passes = *c.problem == '\0';
+        EXPECT_EQ(model->Update(), passes) << ::testing::PrintToString(Texts());
+        EXPECT_TRUE(Startable());
+        if (passes) {
             EXPECT_EQ(model->firmwareVersion, 114);
             EXPECT_TRUE(Flash(kFirmwareStart, kFirmwareSize) == firmware_area::Expected(114));
-        } else {
-            EXPECT_EQ(Texts(), std::vector<std::string>{"Firmware update failed!"});
-            EXPECT_TRUE(StatusShown("Firmware: Programming Flash ... failed!"));
+            continue;
         }
+        // Refused with reads alone: the old firmware is whole and starts.
+        EXPECT_TRUE(Flash(kFirmwareStart, kFirmwareSize) == before);
+        EXPECT_LE(sim->RequestsReceived() - requests, 34u) << "one read, then a search of at most 32 reads";
+        const std::string why = "Firmware: QX7ARMFW.114, line " + std::to_string(line) + ": " + c.problem +
+                                " lies beyond the probe's flash, which ends at 0x010FFFFF; nothing was erased";
+        ASSERT_EQ(box.shown.size(), 1u);
+        EXPECT_EQ(box.shown[0].text, "Firmware update failed!");
+        EXPECT_EQ(box.shown[0].details, why);
+        EXPECT_TRUE(StatusShown(why)) << ::testing::PrintToString(view.statuses);
+        EXPECT_FALSE(StatusShown("Firmware: Erasing Flash ..."));
     }
 }
 
@@ -425,6 +442,21 @@ TEST_F(UpdateSetup, ALogicOfUnknownVersionAndNoLogicFileOnDiskFailsTheUpdate)
     EXPECT_EQ(view.Status(), "Updating firmware and logic failed!");
     auto lock = sim->Link().LockProbe();
     EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 114) << "the firmware went in first";
+}
+
+TEST_F(UpdateSetup, AJedecFileTooLargeSaysSo)
+{
+    WriteLogic("ARMJED70", 113, std::string(CJedecFile::kMaxFileBytes + 1, '0'));
+    Start();
+    ASSERT_TRUE(model->Connect());
+    const std::string rowBefore = Row(7);
+    EXPECT_FALSE(model->Update());
+    const std::string why = dir.File("ARMJED70.113") + " is larger than a fuse file can be";
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "Logic: Cannot open JEDEC file!");
+    EXPECT_EQ(box.shown[0].details, why);
+    EXPECT_TRUE(StatusShown("Logic: " + why)) << ::testing::PrintToString(view.statuses);
+    EXPECT_EQ(Row(7), rowBefore);
 }
 
 TEST_F(UpdateSetup, MalformedJedecFileLeavesTheLogicAloneButTheFirmwareGoesIn)
