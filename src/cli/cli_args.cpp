@@ -32,7 +32,7 @@ bool CCliArgs::IsRunOption(const std::string& token)
 {
     return token == "--yes" || token == "--no" || token == "--project" || token == "--physical"
            || token == "--allow-outside" || token == "--help" || token == "--sim" || token == "--probe"
-           || token == "--quiet" || token == "--version" || token == "--json";
+           || token == "--quiet" || token == "--verbose" || token == "--version" || token == "--json";
 }
 
 bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,

@@ -44,6 +44,7 @@ bool CCliProbe::UseNetworkProbe(const std::string& hostPort, std::string& error)
 
 bool CCliProbe::UseProbe(const std::string& address, std::string& error)
 {
+    address_ = address;
     const size_t at = address.rfind('@');
     if (address.empty() || address[0] != '/' || at == std::string::npos)
         return UseNetworkProbe(address, error);

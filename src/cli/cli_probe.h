@@ -35,6 +35,8 @@ public:
     // --probe / --sim, else `projectChannelText`.
     std::string ChannelText(const std::string& projectChannelText) const;
     bool HasOverride() const { return !override_.empty(); }
+    // The --probe text as given (empty without --probe).
+    const std::string& Address() const { return address_; }
 
     CLinkLibrary& Library() { return library_; }
     // The in-process simulated board (nullptr without --sim).
@@ -43,6 +45,7 @@ public:
 private:
     CLinkLibrary library_;
     std::string override_;
+    std::string address_;
     std::unique_ptr<CSimBoardModel> board_;
     std::unique_ptr<CProbeSim> probe_;
     std::unique_ptr<CSimLink> link_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/cli_interrupt.h"
+
 // What the target steps (comm, erase, program, verify, dump) share.
 
 #include "cli/cli_args.h"
@@ -69,7 +71,7 @@ inline int CliTargetExit(ETargetResult result)
     case ETargetResult::Done:
         return kExitOk;
     case ETargetResult::Stopped:
-        return kExitInterrupted;
+        return CliStopExitCode();
     default:
         return kExitFailed;
     }

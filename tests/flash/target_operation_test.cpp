@@ -109,13 +109,13 @@ TEST_F(TargetOperationTest, ProgramRunsListsAroundTheTransferAndVerifyAndDumpAgr
     EXPECT_EQ(library.loadedLists[0][0].value, 0x600DF00Du);
     EXPECT_EQ(view.statuses[2], "Processing init list ...");
     EXPECT_EQ(view.statuses[3], "Programming ...");
-    EXPECT_EQ(view.LastStatus().rfind("5000 bytes successful programmed (", 0), 0u) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus().rfind("5000 bytes successful programmed", 0), 0u) << view.LastStatus();
     ExpectEnded();
 
     CVerifyOperation verify(library, box, view, sim.ChannelText(), image, clock);
     Prepare(verify, start, 5000);
     EXPECT_EQ(verify.Start(), ETargetResult::Done) << view.LastStatus();
-    EXPECT_EQ(view.LastStatus().rfind("5000 bytes successful verified (", 0), 0u) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus().rfind("5000 bytes successful verified", 0), 0u) << view.LastStatus();
     ExpectEnded();
 
     image.Clear();
