@@ -135,7 +135,7 @@ public:
             return kExitOk;
         }
         if (restoreFile.empty())
-            return EraseProgramVerify(session, work, ranges_);
+            return EraseProgramVerify(session, work, ranges_, true);
         // From the first erase until the kept bytes are back and verified, a
         // stop waits; a run that dies anyway names the file.
         const std::string hint =
@@ -145,7 +145,7 @@ public:
         CliInterruptSetExitNote(note.c_str());
         session.View().HoldStops(true, "Stopping ...: waiting until the kept bytes are back in flash and verified "
                                        "(Ctrl-C again ends at once and leaves them in " + restoreFile + ")");
-        const int code = EraseProgramVerify(session, work, work);
+        const int code = EraseProgramVerify(session, work, work, false);
         session.View().HoldStops(false);
         CliInterruptSetExitNote(nullptr);
         if (code == kExitOk) {
@@ -171,14 +171,15 @@ private:
         return CliStopExitCode();
     }
 
-    // Erases the sectors `work` touches, programs `work` and verifies `verified`.
+    // Erases the sectors `work` touches, programs `work` and verifies
+    // `verified`; `stoppable`: a stop is taken between these phases.
     int EraseProgramVerify(CCliSession& session, const std::vector<CMemoryRange>& work,
-                           const std::vector<CMemoryRange>& verified)
+                           const std::vector<CMemoryRange>& verified, bool stoppable)
     {
         CQpgDoc& doc = session.Doc();
         if (const int erased = CliEraseTouched(session, work, "flash"); erased != kExitOk)
             return erased;
-        if (const int stopped = StopBetweenPhases(); stopped != kExitOk)
+        if (const int stopped = stoppable ? StopBetweenPhases() : kExitOk; stopped != kExitOk)
             return stopped;
         CProgramCommand program(doc, CliTargetContext(session));
         program.operation.spans = work;
@@ -187,7 +188,7 @@ private:
         session.NoteResult(program.operation.Result(), work);
         if (result != ETargetResult::Done)
             return CliTargetExit(result);
-        if (const int stopped = StopBetweenPhases(); stopped != kExitOk)
+        if (const int stopped = stoppable ? StopBetweenPhases() : kExitOk; stopped != kExitOk)
             return stopped;
         CVerifyCommand verify(doc, CliTargetContext(session));
         verify.operation.spans = verified;

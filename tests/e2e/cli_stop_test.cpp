@@ -170,7 +170,8 @@ TEST(CliStop, KeepUnwrittenWaitsForTheKeptBytesOnAStop)
     EXPECT_EQ(exit, "130\n") << err;
     EXPECT_TRUE(Has(err, "waiting until the kept bytes are back in flash")) << err;
     EXPECT_TRUE(Has(err, "the kept bytes are back in flash and verified")) << err;
-    EXPECT_TRUE(RestoreFiles(dir).empty());
+    const std::vector<fs::path> left = RestoreFiles(dir);
+    EXPECT_TRUE(left.empty()) << left.front();
     EXPECT_TRUE(OldBytesKept(dir, sim));
     const std::vector<nlohmann::json> records = Records(ReadFileBytes(dir.File("out.json")));
     ASSERT_FALSE(records.empty());
@@ -202,15 +203,16 @@ TEST(CliStop, AKeepUnwrittenRunKilledBeforeTheRestoreLeavesAFileThatBringsTheByt
         const std::string file = files[0].string();
         const std::string err = ReadFileBytes(dir.File("err.txt"));
         EXPECT_TRUE(Has(err, "kept in " + file)) << err;
-        if (c.signals.size() == 2)
+        if (c.signals.size() == 2) {
             EXPECT_TRUE(Has(err, "they are in " + file + "; put them back with: tarvel-cli --probe")) << err;
+        }
 
         // The same command again refuses to read the erased bytes as neighbours.
         SCliRun again = RunCli(dir, probe + kSetup + kNewFlash);
         EXPECT_EQ(again.exitCode, 1);
         EXPECT_TRUE(Has(again.err, "an earlier --keep-unwritten run did not end")) << again.err;
-        EXPECT_TRUE(Has(again.err, file + "; put them back with: tarvel-cli --probe " + sim.Probe() + " load " + file +
-                                       " program verify"))
+        EXPECT_TRUE(Has(again.err, file + " and may be missing from flash; put them back with: tarvel-cli --probe " +
+                                       sim.Probe() + " load " + file + " program verify"))
             << again.err;
 
         // Its restore brings the old bytes back; then the run goes through.
@@ -240,7 +242,8 @@ TEST(CliStop, ADryRunInAGangPrintsEachProbesPlan)
     const SCliRun run = RunCli(dir, "--probe 127.0.0.1:1 --probe 127.0.0.1:2 " + kSetup +
                                         " flash new.bin --offset 80008100 --dry-run");
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(Count(run.out, "] "), Count(run.out, "\n")) << run.out;
+    EXPECT_EQ(Count(run.out, "[127.0.0.1:1] flash: would "), 2u) << run.out;
+    EXPECT_EQ(Count(run.out, "[127.0.0.1:2] flash: would "), 2u) << run.out;
     EXPECT_TRUE(Has(run.out, "[127.0.0.1:1] ")) << run.out;
     EXPECT_TRUE(Has(run.out, "[127.0.0.1:2] ")) << run.out;
 }

@@ -115,8 +115,9 @@ TEST_F(TransferTest, ProgressComesAsTypedEventsOfAcknowledgedBytes)
         EXPECT_EQ(view.events[i].kind, EOperationKind::Program);
         EXPECT_LE(view.events[i].done, sent[i]) << i;
         EXPECT_EQ(view.events[i].total, 3000u);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(view.events[i].done, view.events[i - 1].done) << i;
+        }
     }
     EXPECT_EQ(view.events[3].done, 3000u);
 }
