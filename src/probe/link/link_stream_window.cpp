@@ -28,6 +28,7 @@ void CLinkStreamWindow::Open()
     state_ = EState::Open;
     lastAck_ = engine_.Clock().NowMicros();
     ackedBytes_ = 0;
+    sentBytes_ = lookedAt_ = 0;
     // The acks of the stream before do not follow on from this one's.
     samples_.clear();
 }
@@ -160,13 +161,17 @@ int CLinkStreamWindow::TakeArrived()
 
 void CLinkStreamWindow::TakeArrivedNow()
 {
+    // Often enough for a progress line at every tenth of a transfer, seldom
+    // enough to cost the line nothing (a read that finds nothing is cheap).
     constexpr uint64_t kLookEveryMicros = 10 * 1000;
+    constexpr size_t kLookEveryBytes = 4096;
     if (state_ != EState::Open || inFlight_.empty())
         return;
     const uint64_t now = engine_.Clock().NowMicros();
-    if (now - lastLook_ < kLookEveryMicros)
+    if (now - lastLook_ < kLookEveryMicros && sentBytes_ - lookedAt_ < kLookEveryBytes)
         return;
     lastLook_ = now;
+    lookedAt_ = sentBytes_;
     if (Flush() == kStatusOk)
         TakeArrived();
 }
@@ -257,6 +262,7 @@ int CLinkStreamWindow::Send(uint32_t address, uint32_t length, const uint8_t* by
         const size_t ahead = inFlightBytes_ + wireBytes + (inFlight_.size() + 1) * WirePacketSize(kAckPayload, checksum);
         inFlight_.push_back({sequence, address + done, chunk, wireBytes, ahead, 0});
         inFlightBytes_ += wireBytes;
+        sentBytes_ += chunk;
         ++unsent_;
         done += chunk;
         if (engine_.QueuedBytes() >= batch && (Flush() != kStatusOk || TakeArrived() != kStatusOk))

@@ -140,6 +140,8 @@ private:
     uint64_t lastAck_ = 0;
     uint64_t ackedBytes_ = 0;
     uint64_t lastLook_ = 0; // when TakeArrivedNow last read
+    uint64_t sentBytes_ = 0; // bytes of this stream's blocks queued so far
+    uint64_t lookedAt_ = 0;  // and at the last look
     std::function<bool()> stopCheck_;
     // Ack samples of the last second: time and the link's acked bytes so far.
     std::deque<std::pair<uint64_t, uint64_t>> samples_;
