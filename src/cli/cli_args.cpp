@@ -31,8 +31,8 @@ bool CCliArgs::NextValue(const std::string& option, std::string& value, std::str
 bool CCliArgs::IsRunOption(const std::string& token)
 {
     return token == "--yes" || token == "--no" || token == "--project" || token == "--physical"
-           || token == "--allow-outside" || token == "--no-device-check" || token == "--help" || token == "--sim" || token == "--probe"
-           || token == "--quiet" || token == "--version" || token == "--json";
+           || token == "--allow-outside" || token == "--no-device-check" || token == "--help" || token == "--sim"
+           || token == "--probe" || token == "--quiet" || token == "--verbose" || token == "--version" || token == "--json";
 }
 
 bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,

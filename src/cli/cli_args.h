@@ -41,7 +41,7 @@ public:
 
     // Options of the whole run, which may stand before, between or after the
     // steps: --yes, --no, --project FILE, --physical R, --allow-outside, --help,
-    // --sim BOARD, --probe PROBE, --json FILE, --quiet, --version.
+    // --sim BOARD, --probe PROBE, --json FILE, --quiet, --verbose, --version.
     static bool IsRunOption(const std::string& token);
 
 

@@ -23,7 +23,7 @@ int CliEraseTouched(CCliSession& session, const std::vector<CMemoryRange>& range
         SelectSectorsTouching(array, ranges, map);
         return true;
     });
-    session.NoteResult(command.Result(), ranges);
+    session.NoteResult(command.Result(), ranges, SectorsTouching(array, ranges));
     if (result == ETargetResult::NothingSelected)
         std::fprintf(stderr, "tarvel-cli: %s: the range touches no sector of the flash\n", step);
     return CliTargetExit(result);

@@ -19,21 +19,23 @@
 
 namespace {
 
+const char* SignalName(int signal)
+{
+    return signal == SIGTERM ? "SIGTERM" : signal == SIGHUP ? "SIGHUP" : "Ctrl-C";
+}
+
 double SecondsSince(uint64_t startMicros)
 {
     return static_cast<double>(CSystemClock::Instance().NowMicros() - startMicros) / 1e6;
 }
 
-// In a probe's process: every Ctrl-C (from the terminal, or passed on by
-// the parent) is the one stop request; the memory image belongs to the
-// parent, so no signal here removes it.
+// In a probe's process: every SIGINT, SIGTERM or SIGHUP (from the terminal,
+// or passed on by the parent) is the one stop request, so the probe's
+// operation ends in order and its link is closed; the memory image belongs
+// to the parent, so no signal here removes it.
 extern "C" void LaneSignal(int signal)
 {
-    if (signal == SIGINT) {
-        CliInterruptRequest();
-        return;
-    }
-    ::_exit(128 + signal);
+    CliInterruptRequest(signal);
 }
 
 void WriteAll(int fd, const std::string& text)
@@ -82,7 +84,9 @@ SCliStepReport CCliGangRunner::RunHere(const SStep& step, int index, const std::
 {
     const uint64_t start = CSystemClock::Instance().NowMicros();
     session_.BeginReport();
-    session_.View().SetStopsInOrder(step.step->StopsInOrder());
+    // A step that stops in order takes the first signal as a stop request;
+    // so does every step of a run whose --json must end with its summary.
+    CliInterruptArm(step.step->StopsInOrder() || json_ != nullptr);
     const int code = step.step->Run(session_);
     SCliStepReport report = session_.TakeReport(code);
     report.step = step.name;
@@ -122,13 +126,15 @@ int CCliGangRunner::Run(const std::vector<SStep>& steps)
             // A stop request the step finished anyway (it came after the
             // operation's last check) still ends the run before the next step.
             if (CliInterruptRequested()) {
-                std::fprintf(stderr, "tarvel-cli: stopped by Ctrl-C; the steps after this one did not run\n");
-                exitCode = kExitInterrupted;
+                std::fprintf(stderr, "tarvel-cli: stopped by %s; the steps after this one did not run\n",
+                             SignalName(CliInterruptSignal()));
+                exitCode = CliStopExitCode();
                 break;
             }
             continue;
         }
         // The image part of a target step (a flash step's load) runs once.
+        CliInterruptArm(true);
         session_.BeginReport();
         if (const int prepared = step.step->Prepare(session_); prepared != kExitOk) {
             SCliStepReport report = session_.TakeReport(prepared);
@@ -138,9 +144,14 @@ int CCliGangRunner::Run(const std::vector<SStep>& steps)
             exitCode = prepared;
             break;
         }
+        if (CliInterruptRequested()) {
+            // Stopped during the load: no probe starts the step.
+            exitCode = CliStopExitCode();
+            break;
+        }
         const int code = RunOnLanes(step, index, lanes);
-        if (code == kExitInterrupted || CliInterruptRequested()) {
-            exitCode = kExitInterrupted;
+        if (CliIsStopExit(code) || CliInterruptRequested()) {
+            exitCode = CliInterruptRequested() ? CliStopExitCode() : code;
             break;
         }
         if (code != kExitOk)
@@ -237,8 +248,8 @@ int CCliGangRunner::RunOnLanes(const SStep& step, int index, std::vector<SLane>&
         running.push_back(&lane);
     }
 
-    // The parent passes on a Ctrl-C (taken as a stop request while armed)
-    // to every probe's process once; each ends its operation in order.
+    // The parent passes on a stop request (Ctrl-C, SIGTERM, SIGHUP) to every
+    // probe's process once; each ends its operation in order and closes its link.
     CliInterruptArm(true);
     bool passedOn = false;
     int result = kExitOk;
@@ -256,7 +267,7 @@ int CCliGangRunner::RunOnLanes(const SStep& step, int index, std::vector<SLane>&
             passedOn = true;
             for (SLane* lane : running)
                 if (lane->pid > 0)
-                    ::kill(lane->pid, SIGINT);
+                    ::kill(lane->pid, CliInterruptSignal() != 0 ? CliInterruptSignal() : SIGINT);
         }
         if (::poll(polls.data(), polls.size(), 100) < 0 && errno != EINTR)
             break;
@@ -308,14 +319,13 @@ int CCliGangRunner::RunOnLanes(const SStep& step, int index, std::vector<SLane>&
                 const int recorded = record.value("exit_code", kExitFailed);
                 lane->exitCode = recorded;
                 lane->inRun = recorded == kExitOk;
-                if (recorded != kExitOk && result != kExitInterrupted)
-                    result = recorded == kExitInterrupted ? kExitInterrupted : kExitFailed;
+                if (recorded != kExitOk && !CliIsStopExit(result))
+                    result = CliIsStopExit(recorded) ? recorded : kExitFailed;
                 lane->records.push_back(record);
                 Record(record);
             }
         }
     }
-    CliInterruptArm(false);
     return result;
 }
 
@@ -383,7 +393,7 @@ void CCliGangRunner::PrintTable(const std::vector<SStep>& steps, const std::vect
         }
         const STotals t = Totals(lane.records);
         const std::string rate =
-            t.transferSeconds > 0 ? Format("%.1f kB/s", t.transferBytes / 1024.0 / t.transferSeconds) : "-";
+            t.transferSeconds >= 0.1 ? Format("%.1f kB/s", t.transferBytes / 1000.0 / t.transferSeconds) : "-";
         const nlohmann::json* failure = FirstFailure(lane.records);
         const std::string why =
             failure ? (*failure).value("step", "") + ": " + (*failure).value("message", "") : std::string();
@@ -403,14 +413,15 @@ nlohmann::json CCliGangRunner::Summary(int exitCode, const std::vector<SLane>& l
                             {"status", failure ? (*failure).value("status", "failed") : "passed"},
                             {"steps_run", lane.records.size()},
                             {"seconds", t.seconds},
-                            {"rate", t.transferSeconds > 0 ? t.transferBytes / t.transferSeconds : 0.0}};
+                            {"rate", t.transferSeconds >= 0.1 ? nlohmann::json(t.transferBytes / t.transferSeconds)
+                                                              : nlohmann::json(nullptr)}};
         if (failure) {
             p["failed_step"] = (*failure).value("step", "");
             p["message"] = (*failure).value("message", "");
         }
         probes.push_back(p);
     }
-    const char* status = exitCode == kExitOk ? "passed" : exitCode == kExitInterrupted ? "stopped" : "failed";
+    const char* status = exitCode == kExitOk ? "passed" : CliIsStopExit(exitCode) ? "stopped" : "failed";
     return {{"type", "summary"},  {"status", status},           {"exit_code", exitCode},
             {"seconds", seconds}, {"records", records_.size()}, {"probes", probes}};
 }

@@ -43,6 +43,8 @@ int CliLoadFile(CCliSession& session, const SCliLoadArgs& args, CLoadCommand& co
     command.model.offset.SetValue(args.offset);
     command.model.format = args.format;
     command.model.textRule = CLoadModel::ETextRule::Refuse;
+    // A log names the format found; --verbose also each format tried before it.
+    command.model.showEveryTry = session.Verbose();
     const int result = command.Load(session.View(), session.Box());
     if (command.model.RefusedAsText())
         std::fprintf(stderr, "tarvel-cli: give --format binary to load a text file's characters as they are\n");

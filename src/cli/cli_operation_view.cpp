@@ -34,7 +34,6 @@ void CCliOperationView::SetStatus(const std::string& text)
 
 void CCliOperationView::SetWaitCursor(bool on)
 {
-    CliInterruptArm(on && stopsInOrder_);
     if (on) {
         // An operation begins: its log lines count their time from here.
         startMs_ = lastLineMs_ = CSystemClock::Instance().NowMicros() / 1000;
@@ -44,7 +43,15 @@ void CCliOperationView::SetWaitCursor(bool on)
 
 bool CCliOperationView::CancelRequested()
 {
-    return CliInterruptRequested();
+    if (!CliInterruptRequested())
+        return false;
+    if (!holdStops_)
+        return true;
+    if (!holdShown_ && !holdWhy_.empty()) {
+        holdShown_ = true;
+        SetStatus(holdWhy_);
+    }
+    return false;
 }
 
 void CCliOperationView::SetProgress(int percent)
@@ -94,7 +101,7 @@ void CCliOperationView::Progress(const SProgressEvent& event)
     const char* unit = event.kind == EOperationKind::ProbeLogic ? " rows" : "";
     const unsigned percent = static_cast<unsigned>(event.done * 100 / event.total);
     if (bytes && seconds >= 0.1) {
-        const double rate = static_cast<double>(event.done) / 1024.0 / seconds;
+        const double rate = static_cast<double>(event.done) / 1000.0 / seconds; // kB: 1000 bytes
         std::fprintf(stderr, "%s: %llu of %llu bytes (%u %%), %.0f kB/s, %.2f s\n", name,
                      static_cast<unsigned long long>(event.done), static_cast<unsigned long long>(event.total),
                      percent, rate, seconds);

@@ -24,11 +24,18 @@ public:
     void ForgetStatus() { recent_.clear(); }
     // For tests of the log lines: as if stderr were (not) a terminal.
     void SetTerminal(bool terminal) { terminal_ = terminal; }
-    // The wait cursor brackets an operation: while one of a step that stops
-    // in order runs, Ctrl-C asks it to stop; otherwise Ctrl-C ends the run.
+    // The wait cursor brackets an operation: its log lines count from there.
     void SetWaitCursor(bool on) override;
-    void SetStopsInOrder(bool stops) { stopsInOrder_ = stops; }
+    // A stop request (cli_interrupt.h) ends the operation in hand, unless
+    // stops are held back (HoldStops): then the operation goes on to its
+    // end, and `why` is shown once when a stop comes.
     bool CancelRequested() override;
+    void HoldStops(bool hold, const std::string& why = {})
+    {
+        holdStops_ = hold;
+        holdWhy_ = why;
+        holdShown_ = false;
+    }
 
 private:
     void EndBar();
@@ -36,7 +43,9 @@ private:
     std::vector<std::string> recent_;
     bool terminal_;
     bool quiet_ = false;
-    bool stopsInOrder_ = true;
+    bool holdStops_ = false;
+    std::string holdWhy_;
+    bool holdShown_ = false;
     bool barShown_ = false;
     // The operation the log lines follow.
     EOperationKind kind_ = EOperationKind::Other;

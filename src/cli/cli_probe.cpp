@@ -46,6 +46,7 @@ bool CCliProbe::UseNetworkProbe(const std::string& hostPort, std::string& error)
 
 bool CCliProbe::UseProbe(const std::string& address, std::string& error)
 {
+    address_ = address;
     if (address.rfind("gdb:", 0) == 0) {
         std::string channel;
         if (!CGdbProbeLibrary::ChannelTextOf(address.substr(4), channel)) {

@@ -38,6 +38,8 @@ public:
     // --probe / --sim, else `projectChannelText`.
     std::string ChannelText(const std::string& projectChannelText) const;
     bool HasOverride() const { return !override_.empty(); }
+    // The --probe text as given (empty without --probe).
+    const std::string& Address() const { return address_; }
 
     // The library of this run's probe: the QDX7000 link, or the GDB server's.
     CProbeLibrary& Library() { return gdb_ ? static_cast<CProbeLibrary&>(*gdb_) : library_; }
@@ -51,6 +53,7 @@ private:
     CLinkLibrary library_;
     std::unique_ptr<CGdbProbeLibrary> gdb_;
     std::string override_;
+    std::string address_;
     std::unique_ptr<CSimBoardModel> board_;
     std::unique_ptr<CProbeSim> probe_;
     std::unique_ptr<CSimLink> link_;

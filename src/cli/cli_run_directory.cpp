@@ -25,8 +25,9 @@ char gSpoolPath[PATH_MAX];
 
 extern "C" void RemoveRunFilesAndExit(int signal)
 {
-    if (signal == SIGINT && CliInterruptTake())
+    if (signal != SIGPIPE && CliInterruptTake(signal))
         return; // a stop request: the operation in hand ends in order
+    CliInterruptWriteExitNote();
     CSafeFileWriter::RemovePendingTempFile();
     if (gSpoolPath[0])
         ::unlink(gSpoolPath);

@@ -1,5 +1,7 @@
 #include "cli/cli_session.h"
 
+#include "cli/cli_flash_plan.h"
+
 #include "cli/cli_interrupt.h"
 #include "cli/cli_step.h"
 #include "common/cleanup_signals.h"
@@ -183,12 +185,25 @@ void CCliSession::BeginReport()
     box_.Forget();
 }
 
-void CCliSession::NoteResult(const SOperationResult& result, const std::vector<CMemoryRange>& spans)
+void CCliSession::NoteResult(const SOperationResult& result, const std::vector<CMemoryRange>& spans,
+                             const std::vector<SFlashSector>& planned)
 {
     // An operation that never reached its transfer (the connect or a list
     // failed) has no result of its own; the box says why.
-    if (result.kind != EOperationKind::Other)
+    if (result.kind != EOperationKind::Other) {
         report_.results.push_back(result);
+        std::vector<SFlashSector> erased;
+        if (result.kind == EOperationKind::Erase && !result.erasedPasses.empty()) {
+            const std::vector<SFlashSector> all = FlashSectors(CliFlashArray(*this));
+            for (const auto& [bank, sector] : result.erasedPasses)
+                for (const SFlashSector& s : all)
+                    if (static_cast<int>(s.bank) == bank && (sector < 0 || static_cast<int>(s.sector) == sector))
+                        erased.push_back(s);
+        } else if (result.kind == EOperationKind::Erase && result.Ok()) {
+            erased = planned;
+        }
+        report_.erasedSectors.push_back(std::move(erased));
+    }
     for (const CMemoryRange& r : spans)
         if (std::find(report_.spans.begin(), report_.spans.end(), r) == report_.spans.end())
             report_.spans.push_back(r);

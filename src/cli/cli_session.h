@@ -55,13 +55,21 @@ public:
     const CSettings& Settings() const { return settings_; }
     const std::string& ProjectPath() const { return projectPath_; }
     bool ImageOnly() const { return imageOnly_; }
+    // --verbose: more status lines (each file format a load tries).
+    bool Verbose() const { return verbose_; }
+    void SetVerbose(bool verbose) { verbose_ = verbose; }
 
     // A step's report: BeginReport before it runs; the target steps note
     // the result of each operation and the spans it covered; TakeReport
     // with the step's exit code answers the report (its message: the
     // failure's text, else the last status line).
     void BeginReport();
-    void NoteResult(const SOperationResult& result, const std::vector<CMemoryRange>& spans);
+    // An erase's sectors come from its passes; an erase that reports none
+    // (the on-chip families) and passed erased `planned`.
+    void NoteResult(const SOperationResult& result, const std::vector<CMemoryRange>& spans,
+                    const std::vector<SFlashSector>& planned = {});
+    // flash --changed-only: the sectors that already held the image.
+    void NoteSkipped(const std::vector<SFlashSector>& sectors) { report_.skippedSectors = sectors; }
     SCliStepReport TakeReport(int exitCode);
 
     // A load put bytes outside the image window or the physical range.
@@ -99,6 +107,7 @@ private:
     std::unique_ptr<CQpgDoc> doc_;
     std::string projectPath_;
     bool imageOnly_ = false;
+    bool verbose_ = false;
     std::vector<CMemoryRange> written_;
     SCliStepReport report_;
 };

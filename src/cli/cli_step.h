@@ -12,7 +12,7 @@ enum : int {
     kExitFailed = 1,  // a step failed; its message was printed
     kExitUsage = 2,   // the command line is wrong; nothing was run
     kExitOutside = 3, // everything ran, but a load put bytes outside the memory range
-    kExitInterrupted = 130, // Ctrl-C stopped a target operation; the connection was ended in order
+    kExitInterrupted = 130, // Ctrl-C stopped the run in order (128 + the signal: 143 SIGTERM, 129 SIGHUP)
 };
 
 // What a step may need to know about the whole run before anything runs.
@@ -36,6 +36,12 @@ public:
     virtual bool Check(const SCliRun&, std::string&) const { return true; }
     virtual int Run(CCliSession& session) = 0;
     virtual ECliStepPlace Place() const { return ECliStepPlace::Image; }
+    // A step of place OneProbe: the words that make it so, for the refusal
+    // with several probes ("flash --keep-unwritten"); empty: the step's name.
+    virtual std::string OneProbeWhy() const { return {}; }
+    // The step writes a file's bytes to standard output ("-"): not with
+    // --json -, whose records go there.
+    virtual bool WritesStandardOutput() const { return false; }
     // A target step's part that works on the image alone (a flash step's
     // load): run once before Run, which then runs on each probe. Run calls
     // it itself when it has not run.

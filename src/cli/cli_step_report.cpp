@@ -1,6 +1,10 @@
 #include "cli/cli_step_report.h"
 
+#include "cli/cli_interrupt.h"
 #include "cli/cli_step.h"
+#include "flash/operation_texts.h"
+
+#include <algorithm>
 
 #include <nlohmann/json.hpp>
 
@@ -41,24 +45,50 @@ nlohmann::json DiagnosisJson(const SVerifyDiagnosis& d)
             {"sectors", sectors}};
 }
 
+nlohmann::json SectorsJson(const std::vector<SFlashSector>& list)
+{
+    nlohmann::json sectors = nlohmann::json::array();
+    for (const SFlashSector& s : list)
+        sectors.push_back({{"bank", s.bank}, {"sector", s.sector}, {"start", s.start}, {"size", s.size}});
+    return sectors;
+}
+
 } // namespace
+
+uint64_t SCliStepReport::DoneBytes(const SOperationResult& r)
+{
+    return r.Ok() ? r.bytes : std::min(r.doneBytes, r.bytes);
+}
 
 const char* SCliStepReport::Status() const
 {
     if (exitCode == kExitOk)
         return "passed";
-    return exitCode == kExitInterrupted ? "stopped" : "failed";
+    return CliIsStopExit(exitCode) ? "stopped" : "failed";
 }
 
 uint64_t SCliStepReport::Bytes() const
 {
-    uint64_t bytes = 0;
-    for (const CMemoryRange& r : spans)
-        bytes += r.GetSize();
-    return bytes;
+    // The kinds in the order that decides which one the step's bytes are.
+    for (const EOperationKind kind : {EOperationKind::Program, EOperationKind::Verify, EOperationKind::Dump}) {
+        bool seen = false;
+        uint64_t bytes = 0;
+        for (const SOperationResult& r : results)
+            if (r.kind == kind) {
+                seen = true;
+                bytes += DoneBytes(r);
+            }
+        if (seen)
+            return bytes;
+    }
+    uint64_t erased = 0;
+    for (const auto& sectors : erasedSectors)
+        for (const SFlashSector& s : sectors)
+            erased += s.size;
+    return erased;
 }
 
-double SCliStepReport::Rate() const
+std::optional<double> SCliStepReport::Rate() const
 {
     uint64_t bytes = 0, ms = 0;
     for (const SOperationResult& r : results)
@@ -66,7 +96,9 @@ double SCliStepReport::Rate() const
             bytes += r.bytes;
             ms += r.elapsedMs;
         }
-    return ms > 0 ? static_cast<double>(bytes) * 1000.0 / static_cast<double>(ms) : 0.0;
+    if (ms < COperationTexts::kShortestRatedMs)
+        return std::nullopt;
+    return static_cast<double>(bytes) * 1000.0 / static_cast<double>(ms);
 }
 
 const SOperationResult* SCliStepReport::Failure() const
@@ -91,21 +123,44 @@ nlohmann::json SCliStepReport::ToJson() const
                         {"message", message},
                         {"range", range},
                         {"bytes", Bytes()},
-                        {"seconds", seconds},
-                        {"rate", Rate()}};
+                        {"seconds", seconds}};
+    const std::optional<double> rate = Rate();
+    j["rate"] = rate ? nlohmann::json(*rate) : nlohmann::json(nullptr);
     nlohmann::json operations = nlohmann::json::array();
-    for (const SOperationResult& r : results) {
+    for (size_t i = 0; i < results.size(); ++i) {
+        const SOperationResult& r = results[i];
         nlohmann::json o = {{"operation", KindName(r.kind)},
                             {"passed", r.Ok()},
-                            {"bytes", r.bytes},
                             {"seconds", static_cast<double>(r.elapsedMs) / 1000.0}};
+        if (r.kind == EOperationKind::Erase) {
+            const std::vector<SFlashSector> none;
+            const auto& sectors = i < erasedSectors.size() ? erasedSectors[i] : none;
+            uint64_t erased = 0;
+            for (const SFlashSector& s : sectors)
+                erased += s.size;
+            o["bytes"] = erased;
+            o["sectors"] = SectorsJson(sectors);
+        } else {
+            o["bytes"] = DoneBytes(r);
+            o["planned_bytes"] = r.bytes;
+        }
         operations.push_back(o);
     }
     j["operations"] = operations;
+    if (skippedSectors)
+        j["skipped_sectors"] = SectorsJson(*skippedSectors);
     if (const SOperationResult* f = Failure()) {
         if (f->status == EOperationStatus::CompareFailed || f->status == EOperationStatus::ProgramFailed ||
-            f->status == EOperationStatus::ImageWriteFailed || f->status == EOperationStatus::Cancelled)
+            f->status == EOperationStatus::ImageWriteFailed || f->status == EOperationStatus::Cancelled ||
+            f->status == EOperationStatus::DeviceFailed || f->status == EOperationStatus::TimedOut)
             j["failing_address"] = f->address;
+        if (f->kind == EOperationKind::Erase && f->bank >= 0) {
+            j["failing_bank"] = f->bank;
+            if (f->sector >= 0)
+                j["failing_sector"] = f->sector;
+        }
+        if (f->lastAcknowledged)
+            j["last_acknowledged_address"] = *f->lastAcknowledged;
         if (f->status == EOperationStatus::CompareFailed) {
             j["image_byte"] = f->imageByte;
             j["target_byte"] = f->targetByte;

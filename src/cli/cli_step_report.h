@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flash/operation_result.h"
+#include "flash/sector_cover.h"
 #include "project/memory_range.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -23,14 +24,21 @@ struct SCliStepReport {
     // program, verify), and the spans they covered.
     std::vector<SOperationResult> results;
     std::vector<CMemoryRange> spans;
+    // For each of `results`: the sectors an erase erased (empty otherwise).
+    std::vector<std::vector<SFlashSector>> erasedSectors;
+    // flash --changed-only: the sectors that already held the image.
+    std::optional<std::vector<SFlashSector>> skippedSectors;
 
     // "passed", "failed" or "stopped" (Ctrl-C).
     [[nodiscard]] const char* Status() const;
-    // Bytes the step's spans hold.
+    // Bytes the step did: programmed when it programmed, else verified or
+    // dumped, else erased; as far as it got when it failed or stopped.
     [[nodiscard]] uint64_t Bytes() const;
     // Bytes per second of the transfers that passed (program, verify,
-    // dump) over their own time; 0 when none did.
-    [[nodiscard]] double Rate() const;
+    // dump) over their own time; none when they took under 0.1 s in all.
+    [[nodiscard]] std::optional<double> Rate() const;
+    // What an operation did: its bytes when it passed, else as far as it got.
+    [[nodiscard]] static uint64_t DoneBytes(const SOperationResult& result);
     // The first operation that did not pass, or nullptr.
     [[nodiscard]] const SOperationResult* Failure() const;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/cli_interrupt.h"
+
 // What the target steps (comm, erase, program, verify, dump) share.
 
 #include "cli/cli_args.h"
@@ -71,7 +73,7 @@ inline int CliTargetExit(ETargetResult result)
     case ETargetResult::Done:
         return kExitOk;
     case ETargetResult::Stopped:
-        return kExitInterrupted;
+        return CliStopExitCode();
     case ETargetResult::DeviceRefused:
         std::fprintf(stderr, "tarvel-cli: stopped by the device check before any erase or program: choose the "
                              "right device with setup --device (identify lists the rows that fit), or give "

@@ -36,7 +36,8 @@ public:
         return true;
     }
 
-    ECliStepPlace Place() const override { return dryRun_ ? ECliStepPlace::Image : ECliStepPlace::Target; }
+    // A dry run sends nothing, but in a gang each probe prints its plan.
+    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
 
     int Run(CCliSession& session) override
     {
@@ -65,7 +66,13 @@ public:
                 return false;
             });
         }
-        session.NoteResult(command.Result(), {});
+        // What an erase that reports no passes (the on-chip families) erased when it passed.
+        std::vector<SFlashSector> planned;
+        if (const SFlashArray array = CliFlashArray(session); array.device)
+            for (const SFlashSector& s : FlashSectors(array))
+                if (all_ || session.Doc().eraseMap.IsSectorSelected(static_cast<int>(s.bank), static_cast<int>(s.sector)))
+                    planned.push_back(s);
+        session.NoteResult(command.Result(), {}, planned);
         command.StoreBack();
         return CliTargetExit(result);
     }

@@ -12,6 +12,8 @@
 #include "cli/cli_target.h"
 #include "catalogue/flash_catalogue.h"
 #include "cli/cli_flash_plan.h"
+#include "cli/cli_interrupt.h"
+#include "cli/cli_kept_bytes.h"
 #include "commands/dump_command.h"
 #include "commands/load_command.h"
 #include "common/text_format.h"
@@ -40,12 +42,14 @@ public:
         return true;
     }
 
-    // A dry run sends nothing; the bytes kept around the image are read into
-    // the one memory image, so that wants a single probe.
+    // A dry run sends nothing, but prints each probe's plan; the bytes kept
+    // around the image are read into the one memory image, so that wants a
+    // single probe.
     ECliStepPlace Place() const override
     {
-        return dryRun_ ? ECliStepPlace::Image : keepUnwritten_ ? ECliStepPlace::OneProbe : ECliStepPlace::Target;
+        return !dryRun_ && keepUnwritten_ ? ECliStepPlace::OneProbe : ECliStepPlace::Target;
     }
+    std::string OneProbeWhy() const override { return "flash --keep-unwritten"; }
 
     // The load, once: with several probes it runs before the probes do.
     int Prepare(CCliSession& session) override
@@ -71,6 +75,9 @@ public:
         if (!prepared_)
             if (const int prepared = Prepare(session); prepared != kExitOk)
                 return prepared;
+        if (!dryRun_)
+            if (const int stopped = StopBetweenPhases(); stopped != kExitOk)
+                return stopped;
         CQpgDoc& doc = session.Doc();
         const SFlashArray array = CliFlashArray(session);
         const bool erases = array.device && CErasePlan::FamilyOf(array.device->eraseAlgorithm) != EEraseFamily::None;
@@ -79,7 +86,10 @@ public:
         if (changedOnly_ && !dryRun_) {
             if (const int checked = DropUnchanged(session, sectors, work); checked != kExitOk || work.empty())
                 return checked;
+            if (const int stopped = StopBetweenPhases(); stopped != kExitOk)
+                return stopped;
         }
+        std::string restoreFile;
         if (keepUnwritten_ && erases) {
             // The neighbours of the image in each sector to be erased: read
             // into the image first, programmed again with it.
@@ -90,6 +100,8 @@ public:
                 const uint64_t end = std::min<uint64_t>(s.start + s.size, 0x100000000ull);
                 whole.emplace_back(s.start, static_cast<uint32_t>(end - s.start), 1);
             }
+            if (!dryRun_ && !whole.empty() && RefuseOverLeftover(session, whole))
+                return kExitFailed;
             if (!gaps.empty() && !dryRun_) {
                 CDumpCommand dump(doc, CliTargetContext(session));
                 dump.operation.spans = gaps;
@@ -97,6 +109,24 @@ public:
                 session.NoteResult(dump.operation.Result(), {});
                 if (read != ETargetResult::Done)
                     return CliTargetExit(read);
+                // Before anything is erased the kept bytes are on disk.
+                std::string error;
+                restoreFile = CCliKeptBytes::Save(session.Image(), gaps, error);
+                if (restoreFile.empty()) {
+                    std::fprintf(stderr, "tarvel-cli: flash: the bytes to keep cannot be saved (%s); nothing was "
+                                         "erased\n", error.c_str());
+                    return kExitFailed;
+                }
+                uint64_t kept = 0;
+                for (const CMemoryRange& g : gaps)
+                    kept += g.GetSize();
+                session.View().SetStatus(Format("flash: %llu bytes around the image are kept in %s until they are "
+                                                "back in flash",
+                                                static_cast<unsigned long long>(kept), restoreFile.c_str()));
+                if (const int stopped = StopBetweenPhases(); stopped != kExitOk) {
+                    std::remove(restoreFile.c_str()); // nothing erased yet: the flash holds them
+                    return stopped;
+                }
             }
             work = session.AlignedInside(whole);
         }
@@ -104,23 +134,90 @@ public:
             CliPrintDryRun("flash", erases ? sectors : std::vector<SFlashSector>{}, work);
             return kExitOk;
         }
+        if (restoreFile.empty())
+            return EraseProgramVerify(session, work, ranges_, true);
+        // From the first erase until the kept bytes are back and verified, a
+        // stop waits; a run that dies anyway names the file.
+        const std::string hint =
+            CCliKeptBytes::RestoreHint(restoreFile, session.ProjectPath(), session.Probe().Address());
+        const std::string note = "\ntarvel-cli: flash: the bytes kept around the image may not be back in flash; "
+                                 "they are in " + restoreFile + "; " + hint + "\n";
+        CliInterruptSetExitNote(note.c_str());
+        session.View().HoldStops(true, "Stopping ...: waiting until the kept bytes are back in flash and verified "
+                                       "(Ctrl-C again ends at once and leaves them in " + restoreFile + ")");
+        const int code = EraseProgramVerify(session, work, work, false);
+        session.View().HoldStops(false);
+        CliInterruptSetExitNote(nullptr);
+        if (code == kExitOk) {
+            std::remove(restoreFile.c_str());
+            session.View().SetStatus("flash: the kept bytes are back in flash and verified; " + restoreFile +
+                                     " removed");
+        } else {
+            std::fprintf(stderr, "tarvel-cli: flash: the bytes kept around the image are in %s; %s\n",
+                         restoreFile.c_str(), hint.c_str());
+        }
+        if (code == kExitOk && CliInterruptRequested())
+            return CliStopExitCode();
+        return code;
+    }
+
+private:
+    // A stop asked for between two phases: no further connection is opened.
+    static int StopBetweenPhases()
+    {
+        if (!CliInterruptRequested())
+            return kExitOk;
+        std::fprintf(stderr, "tarvel-cli: flash: stopped before the next phase; no further connection was made\n");
+        return CliStopExitCode();
+    }
+
+    // Erases the sectors `work` touches, programs `work` and verifies
+    // `verified`; `stoppable`: a stop is taken between these phases.
+    int EraseProgramVerify(CCliSession& session, const std::vector<CMemoryRange>& work,
+                           const std::vector<CMemoryRange>& verified, bool stoppable)
+    {
+        CQpgDoc& doc = session.Doc();
         if (const int erased = CliEraseTouched(session, work, "flash"); erased != kExitOk)
             return erased;
+        if (const int stopped = stoppable ? StopBetweenPhases() : kExitOk; stopped != kExitOk)
+            return stopped;
         CProgramCommand program(doc, CliTargetContext(session));
         program.operation.spans = work;
         ETargetResult result = program.Start();
-        session.NoteResult(program.operation.Result(), ranges_);
+        // The step's range: the spans it programmed.
+        session.NoteResult(program.operation.Result(), work);
         if (result != ETargetResult::Done)
             return CliTargetExit(result);
+        if (const int stopped = stoppable ? StopBetweenPhases() : kExitOk; stopped != kExitOk)
+            return stopped;
         CVerifyCommand verify(doc, CliTargetContext(session));
-        verify.operation.spans = ranges_;
+        verify.operation.spans = verified;
         result = verify.Start();
-        session.NoteResult(verify.operation.Result(), ranges_);
+        session.NoteResult(verify.operation.Result(), {});
         CliPrintDiagnosis(verify.operation.Result());
         return CliTargetExit(result);
     }
 
-private:
+    // An earlier run's restore file over these sectors: its bytes may be
+    // missing from flash, and reading them back now would make the loss
+    // permanent. Refused, naming the file and how to put it back.
+    bool RefuseOverLeftover(CCliSession& session, const std::vector<CMemoryRange>& sectors) const
+    {
+        const uint32_t first = sectors.front().GetStart();
+        const uint32_t last = sectors.back().GetEnd();
+        for (const SCliRestoreFile& f : CCliKeptBytes::Leftovers()) {
+            if (f.last < first || f.first > last)
+                continue;
+            std::fprintf(stderr,
+                         "tarvel-cli: flash: an earlier --keep-unwritten run did not end: the bytes it kept around "
+                         "its image are in %s and may be missing from flash; %s; nothing was erased\n",
+                         f.path.c_str(),
+                         CCliKeptBytes::RestoreHint(f.path, session.ProjectPath(), session.Probe().Address()).c_str());
+            return true;
+        }
+        return false;
+    }
+
     // --changed-only: compares each touched sector's part of the image with
     // the target in one connection and keeps in `sectors` and `work` only
     // the sectors that differ (and their parts of the image).
@@ -144,14 +241,14 @@ private:
         for (size_t k = 0; k < pieces.size(); ++k)
             if (!matching[k])
                 changed[owner[k]] = true;
-        std::vector<SFlashSector> kept;
+        std::vector<SFlashSector> kept, skippedSectors;
         work.clear();
         for (size_t k = 0; k < pieces.size(); ++k)
             if (changed[owner[k]])
                 work.push_back(pieces[k]);
         for (size_t i = 0; i < sectors.size(); ++i)
-            if (changed[i])
-                kept.push_back(sectors[i]);
+            (changed[i] ? kept : skippedSectors).push_back(sectors[i]);
+        session.NoteSkipped(skippedSectors);
         const size_t skipped = sectors.size() - kept.size();
         session.View().SetStatus(Format("flash: %zu of %zu sector(s) already hold the image: skipped (not erased, "
                                         "not programmed)",

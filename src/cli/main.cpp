@@ -7,6 +7,8 @@
 #include "cli/cli_session.h"
 #include "cli/cli_step.h"
 #include "common/standard_descriptors.h"
+#include "project/archive.h"
+#include "project/project_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +23,7 @@ void PrintHelp(FILE* out)
 {
     std::fprintf(out,
                  "Usage: tarvel-cli [--project FILE.tvl] [--probe PROBE ... | --sim BOARD] [--yes|--no] [--quiet]\n"
-                 "                  [--allow-outside] [--json FILE] STEP [STEP ...]\n"
+                 "                  [--verbose] [--allow-outside] [--json FILE] STEP [STEP ...]\n"
                  "       tarvel-cli --physical R [--yes|--no] [--allow-outside] STEP [STEP ...]\n"
                  "\n"
                  "Runs the steps in order on one project and its memory image and stops at the\n"
@@ -72,6 +74,7 @@ void PrintHelp(FILE* out)
                  "                    built-in demo board)\n"
                  "  --quiet, -q       no status lines and no progress: only the messages of\n"
                  "                    failures and warnings, and the results on stdout\n"
+                 "  --verbose         more status lines: each file format a load tries\n"
                  "  --help, -h        this text\n"
                  "  --version, -V     the program's version\n"
                  "  --                in a step, the words after it are its files, never\n"
@@ -141,6 +144,7 @@ int main(int argc, char** argv)
     bool allowOutside = false;
     bool noDeviceCheck = false;
     bool quiet = false;
+    bool verbose = false;
     bool hasProject = false;
     std::string projectPath;
     bool imageOnly = false;
@@ -183,6 +187,8 @@ int main(int argc, char** argv)
             return kExitOk;
         } else if (token == "--quiet") {
             quiet = true;
+        } else if (token == "--verbose") {
+            verbose = true;
         } else if (token == "--yes" || token == "--no") {
             const auto wanted = token == "--yes" ? CCliMessageBox::EAnswer::Yes : CCliMessageBox::EAnswer::No;
             if (answer != CCliMessageBox::EAnswer::Ask && answer != wanted)
@@ -245,8 +251,11 @@ int main(int argc, char** argv)
         std::string error;
         if (!steps[i]->Check(run, error))
             return Usage(error);
+        if (hasJson && jsonPath == "-" && steps[i]->WritesStandardOutput())
+            return Usage(names[i] + " - and --json - both want standard output: give one of them a file");
         if (probes.size() > 1 && steps[i]->Place() == ECliStepPlace::OneProbe)
-            return Usage(names[i] + " works with one probe here; it does not go with several --probe");
+            return Usage((steps[i]->OneProbeWhy().empty() ? names[i] : steps[i]->OneProbeWhy()) +
+                         " works with one probe here; it does not go with several --probe");
     }
     for (const std::string& p : probes) {
         // Every probe's text is checked before anything runs.
@@ -269,6 +278,7 @@ int main(int argc, char** argv)
     session.View().SetQuiet(quiet);
     if (noDeviceCheck)
         session.deviceCheck = EDeviceCheck::Off;
+    session.SetVerbose(verbose);
     session.Box().SetQuiet(quiet);
     if (probes.size() == 1) {
         std::string error;
@@ -290,11 +300,19 @@ int main(int argc, char** argv)
         session.UseImageOnly(physical);
     if (hasProject && !session.OpenProject(projectPath))
         return runner.Finish(kExitFailed);
+    // The project as opened: the note about unsaved changes is given only
+    // when the run changed what the file would hold.
+    const auto projectBytes = [&session] {
+        CArchive archive;
+        CProjectFile::Serialize(session.Doc(), archive);
+        return archive.TakeBuffer();
+    };
+    const std::vector<uint8_t> opened = hasProject ? projectBytes() : std::vector<uint8_t>{};
     std::vector<CCliGangRunner::SStep> runSteps;
     for (size_t i = 0; i < steps.size(); ++i)
         runSteps.push_back({steps[i].get(), names[i]});
     int code = runner.Run(runSteps);
-    if (code == kExitOk && hasProject && session.Doc().IsModified() && !quiet)
+    if (code == kExitOk && hasProject && session.Doc().IsModified() && !quiet && projectBytes() != opened)
         std::fprintf(stderr, "Note: the changes to project %s are not saved (the step save keeps them)\n",
                      projectPath.c_str());
     if (code == kExitOk && session.outsideSeen && !allowOutside)

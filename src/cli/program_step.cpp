@@ -8,7 +8,8 @@ class CProgramStep final : public CCliRangeStep {
 public:
     CProgramStep() : CCliRangeStep("program", false, &CQpgDoc::programRange) { allowDryRun_ = true; }
 
-    ECliStepPlace Place() const override { return DryRun() ? ECliStepPlace::Image : ECliStepPlace::Target; }
+    // A dry run sends nothing, but in a gang each probe prints its plan.
+    ECliStepPlace Place() const override { return ECliStepPlace::Target; }
 
     int Run(CCliSession& session) override
     {

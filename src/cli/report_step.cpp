@@ -47,6 +47,8 @@ public:
         return true;
     }
 
+    bool WritesStandardOutput() const override { return text_ || pdf_ == "-"; }
+
     bool Check(const SCliRun& run, std::string& error) const override
     {
         if (run.imageOnly) {

@@ -27,6 +27,7 @@ public:
     }
 
     bool StopsInOrder() const override { return false; }
+    bool WritesStandardOutput() const override { return file_ == "-"; }
 
     int Run(CCliSession& session) override
     {

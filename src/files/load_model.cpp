@@ -86,10 +86,15 @@ int CLoadModel::RunReader(EProgramFormat which, COperationView& view)
 {
     const SReader& reader = *ReaderOf(which);
     CWaitCursor cursor(view);
-    view.SetStatus(reader.status);
+    const bool trial = format == EProgramFormat::Auto && !showEveryTry;
+    if (!trial)
+        view.SetStatus(reader.status);
     const int result = reader.load(fileName, image_, bytesLoaded_, fileRange_, physical_, offset.Value(), &report_);
-    if (result != kLoadNotFormat && result != kLoadCannotOpen)
+    if (result != kLoadNotFormat && result != kLoadCannotOpen) {
         formatRead_ = which;
+        if (trial)
+            view.SetStatus(reader.status); // the format found, for the log
+    }
     return result;
 }
 

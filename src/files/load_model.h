@@ -66,6 +66,9 @@ public:
     // The reader to use; Auto tries them in turn.
     EProgramFormat format = EProgramFormat::Auto;
     ETextRule textRule = ETextRule::Ask;
+    // Auto: show the status line of each reader as it is tried (true), or
+    // only that of the reader that took the file, once it has (a log).
+    bool showEveryTry = true;
     // The project's target byte order: an ELF file of the other one is
     // loaded with a warning.
     bool bigEndianTarget = false;

@@ -22,18 +22,25 @@ CEraseFlash::CEraseFlash(CProbeLibrary& library, CClock& clock, COperationView& 
 
 SOperationResult CEraseFlash::Run(const CErasePlan& plan)
 {
+    const uint64_t startMs = clock_.NowMs();
+    erased_.clear();
+    SOperationResult done{EOperationKind::Erase};
     switch (plan.family) {
     case EEraseFamily::OnChip:
         return RunOnChip(plan);
     case EEraseFamily::None:
         break;
     default:
-        if (SOperationResult result = RunHostPasses(plan); !result.Ok())
+        if (SOperationResult result = RunHostPasses(plan); !result.Ok()) {
+            result.erasedPasses = ErasedPasses();
+            result.elapsedMs = clock_.NowMs() - startMs;
             return result;
+        }
         break;
     }
     CProgressUpdate(view_, EOperationKind::Erase).Finish();
-    const SOperationResult done{EOperationKind::Erase};
+    done.erasedPasses = ErasedPasses();
+    done.elapsedMs = clock_.NowMs() - startMs;
     view_.SetStatus(COperationTexts::Result(done));
     return done;
 }
@@ -43,6 +50,8 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
     CProgressUpdate progress(view_, EOperationKind::Erase);
     uint64_t done = 0;
     lead_ = {};
+    erased_.clear();
+    stopShown_ = false;
     for (size_t i = 0; i < plan.passes.size(); ++i) {
         const SErasePass& pass = plan.passes[i];
         const SErasePass* next = i + 1 < plan.passes.size() ? &plan.passes[i + 1] : nullptr;
@@ -66,12 +75,13 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
             return result;
         case EOutcome::Cancelled:
             result.status = EOperationStatus::Cancelled;
-            view_.SetStatus(COperationTexts::Result(result));
+            view_.SetStatus(COperationTexts::Stopped(erased_, plan.passes.size()));
             return result;
         case EOutcome::LibraryError:
             return LibraryFailure(status, COperationTexts::PassAccess(pass, failedAddress_, failedRead_));
         }
         done += pass.progressStep;
+        erased_.push_back(&pass);
         progress.Update(plan.progressTotal, done);
         if (stop) {
             // Stopped before the next pass, which the result names.
@@ -79,11 +89,19 @@ SOperationResult CEraseFlash::RunHostPasses(const CErasePlan& plan)
             result.sector = next->sector;
             result.address = next->pollAddress;
             result.status = EOperationStatus::Cancelled;
-            view_.SetStatus(COperationTexts::Result(result));
+            view_.SetStatus(COperationTexts::Stopped(erased_, plan.passes.size()));
             return result;
         }
     }
     return SOperationResult{EOperationKind::Erase};
+}
+
+std::vector<std::pair<int, int>> CEraseFlash::ErasedPasses() const
+{
+    std::vector<std::pair<int, int>> passes;
+    for (const SErasePass* pass : erased_)
+        passes.emplace_back(static_cast<int>(pass->bank), pass->sector);
+    return passes;
 }
 
 SOperationResult CEraseFlash::LibraryFailure(int status, const std::string& context)
@@ -118,10 +136,12 @@ CEraseFlash::EOutcome CEraseFlash::RunPass(const CErasePlan& plan, const SEraseP
 
     EOutcome outcome = EOutcome::LibraryError;
     if (status == 0) {
+        polling_ = &pass;
         if (plan.pollRule == EPollRule::IntelStatus || plan.pollRule == EPollRule::Intel16Status)
             outcome = CIntelErase::Poll(plan, pass, start, *this, status);
         else
             outcome = CJedecErase::Poll(plan, pass, start, *this, status);
+        polling_ = nullptr;
     }
     // The closing cycles below make accesses of their own.
     failedAddress_ = lastAddress_;
@@ -185,6 +205,7 @@ SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
     CProbeFrames frames(library_);
     CProgressUpdate progress(view_, EOperationKind::Erase);
     SOperationResult result{EOperationKind::Erase};
+    stopShown_ = false;
     const uint8_t algorithm = static_cast<uint8_t>(plan.algorithm);
     uint64_t timeSum = 0;
     uint32_t lastValue = 0;
@@ -201,6 +222,10 @@ SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
                 return LibraryFailure(status);
             if (plan.onChipPoll == EOnChipPoll::Once || state != 2)
                 break;
+            if (!stopShown_ && view_.CancelRequested()) {
+                stopShown_ = true;
+                view_.SetStatus("Stopping ...: the probe finishes the erase it has begun; waiting for its end");
+            }
             // The firmware's erase has no end of its own when a sector never
             // finishes: give up after a bound instead of polling forever.
             if (TimedOut(start, CErasePlan::kOnChipTimeoutMs)) {
@@ -223,7 +248,8 @@ SOperationResult CEraseFlash::RunOnChip(const CErasePlan& plan)
         // The firmware erases a request whole; a stop waits for the request in hand.
         if (done < plan.requests.size() && view_.CancelRequested()) {
             result.status = EOperationStatus::Cancelled;
-            view_.SetStatus(COperationTexts::Result(result));
+            view_.SetStatus(Format("Erasing stopped: %llu of %zu erase requests done; the rest was not erased.",
+                                   static_cast<unsigned long long>(done), plan.requests.size()));
             return result;
         }
     }
@@ -307,9 +333,12 @@ bool CEraseFlash::TimedOut(uint64_t startMs, uint64_t timeoutMs)
     return clock_.NowMs() - startMs > timeoutMs;
 }
 
-bool CEraseFlash::CancelRequested()
+void CEraseFlash::NoteStop()
 {
-    return view_.CancelRequested();
+    if (stopShown_ || !polling_ || !view_.CancelRequested())
+        return;
+    stopShown_ = true;
+    view_.SetStatus(COperationTexts::StopWaits(*polling_));
 }
 
 void CEraseFlash::Report(int status, const std::string& context)

@@ -66,13 +66,20 @@ private:
     // The bus the family's poll reads (CJedecErase, CIntelErase).
     int Read(uint32_t address, uint32_t widthBytes, uint32_t& value) override;
     bool TimedOut(uint64_t startMs, uint64_t timeoutMs) override;
-    bool CancelRequested() override;
+    void NoteStop() override;
+    // The passes done so far, as the result names them.
+    std::vector<std::pair<int, int>> ErasedPasses() const;
     void Report(int status, const std::string& context);
 
     CProbeLibrary& library_;
     CClock& clock_;
     COperationView& view_;
     FEraseReportStatus reportStatus_;
+    // The pass being polled, and whether a stop was shown during it.
+    const SErasePass* polling_ = nullptr;
+    bool stopShown_ = false;
+    // The passes done so far (for the text of a stop).
+    std::vector<const SErasePass*> erased_;
     // The last bus access Cycle or Read made: named when it fails.
     uint32_t lastAddress_ = 0;
     bool lastRead_ = false;

@@ -7,7 +7,10 @@ enum class EPollOutcome { Done, Failed, TimedOut, LibraryError, Cancelled };
 
 // What polling an erase pass needs of the erase that runs it: reads of the
 // target (the erase remembers the address for its failure text), the pass's
-// timeout and the person's cancel request.
+// timeout, and a place to take the person's stop request: a pass once
+// started is polled to its end (a flash device cannot be stopped in the
+// middle of an erase), so the stop is only noted and shown there and taken
+// before the next pass.
 class CErasePollBus {
 public:
     virtual ~CErasePollBus() = default;
@@ -15,5 +18,6 @@ public:
     virtual int Read(uint32_t address, uint32_t widthBytes, uint32_t& value) = 0;
     // Whether more than `timeoutMs` passed since `startMs` (the clock's milliseconds).
     virtual bool TimedOut(uint64_t startMs, uint64_t timeoutMs) = 0;
-    virtual bool CancelRequested() = 0;
+    // Asked between polls: shows, once, that a stop waits for the pass.
+    virtual void NoteStop() = 0;
 };

@@ -91,7 +91,6 @@ EPollOutcome CIntelErase::Poll(const CErasePlan& plan, const SErasePass& pass, u
         }
         if (bus.TimedOut(startMs, pass.timeoutMs))
             return EPollOutcome::TimedOut;
-        if (bus.CancelRequested())
-            return EPollOutcome::Cancelled;
+        bus.NoteStop();
     }
 }

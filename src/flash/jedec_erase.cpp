@@ -161,8 +161,7 @@ EPollOutcome CJedecErase::Poll(const CErasePlan& plan, const SErasePass& pass, u
             return EPollOutcome::Failed;
         if (bus.TimedOut(startMs, pass.timeoutMs))
             return EPollOutcome::TimedOut;
-        if (bus.CancelRequested())
-            return EPollOutcome::Cancelled;
+        bus.NoteStop();
         previous = current;
     }
 }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 // How an erase or a transfer ended.
 enum class EOperationStatus {
@@ -35,6 +37,12 @@ struct SOperationResult {
     int bank = -1;   // erase: the failing pass's bank, -1 when none
     int sector = -1; // erase: the failing pass's sector, -1 for a whole bank
     uint32_t spans = 0; // transfers over several spans: how many were started
+    // A transfer ended by a probe or link error: the last byte the probe
+    // had acknowledged, when it had any.
+    std::optional<uint32_t> lastAcknowledged = std::nullopt;
+    // A host-driven erase: the passes it completed, as (bank, sector), the
+    // sector -1 for a whole bank; elapsedMs is then the erase's own time.
+    std::vector<std::pair<int, int>> erasedPasses = {};
     // A failed verify: what reading back the target found (its Text() is the
     // failure's details).
     std::optional<SVerifyDiagnosis> diagnosis = std::nullopt;

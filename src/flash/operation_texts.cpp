@@ -59,8 +59,39 @@ std::string COperationTexts::PassAccess(const SErasePass& pass, uint32_t address
     return Format("Erasing %s, %s at address 0x%08lX", Where(pass).c_str(), read ? "reading" : "writing", Ul(address));
 }
 
+std::string COperationTexts::StopWaits(const SErasePass& pass)
+{
+    if (pass.sector < 0)
+        return "Stopping ...: a chip erase cannot be stopped once begun; waiting for the end of the erase of " +
+               Where(pass) + " (the whole bank is erased)";
+    return "Stopping ...: waiting for the erase of " + Where(pass) + " to end";
+}
+
+std::string COperationTexts::Stopped(const std::vector<const SErasePass*>& erased, size_t passes)
+{
+    if (erased.empty())
+        return "Erasing stopped: nothing was erased.";
+    constexpr size_t kNamed = 16;
+    std::string names;
+    for (size_t i = 0; i < erased.size() && i < kNamed; ++i) {
+        if (i > 0)
+            names += ", ";
+        names += Where(*erased[i]);
+        if (erased[i]->sector < 0)
+            names += " (whole)";
+    }
+    if (erased.size() > kNamed)
+        names += Format(" and %zu more", erased.size() - kNamed);
+    const bool chip = erased.front()->sector < 0;
+    return Format("Erasing stopped: erased %s (%zu of %zu %s); the others were not erased.", names.c_str(),
+                  erased.size(), passes, chip ? "banks" : "sectors");
+}
+
 std::string COperationTexts::ProgramRate(uint64_t size, uint64_t elapsedMs)
 {
+    // A rate over less than a tenth of a second says more about the clock than the link.
+    if (elapsedMs < kShortestRatedMs)
+        return Format("%lu bytes successful programmed", Ul(size));
     const uint64_t elapsed = elapsedMs == 0 ? 1 : elapsedMs;
     const uint64_t bytesPerMs = size / elapsed;
     if (bytesPerMs >= 3)
@@ -79,7 +110,7 @@ std::string COperationTexts::Running(const SProgressEvent& event, uint64_t bytes
     const uint64_t done = event.done < event.total ? event.done : event.total;
     std::string text = Format("%s %lu of %lu bytes (%lu %%)", verb, Ul(done), Ul(event.total),
                               Ul(done * 100 / event.total));
-    if (elapsedMs > 0 && bytesSinceStart > 0) {
+    if (elapsedMs >= kShortestRatedMs && bytesSinceStart > 0) {
         const uint64_t bytesPerSecond = bytesSinceStart * 1000 / elapsedMs;
         text += bytesPerSecond >= 3000 ? Format(", %lu kB/s", Ul(bytesPerSecond / 1000))
                                        : Format(", %lu Byte/s", Ul(bytesPerSecond));
@@ -96,8 +127,12 @@ std::string COperationTexts::Result(const SOperationResult& r)
         case EOperationKind::Program:
             return ProgramRate(r.bytes, r.elapsedMs);
         case EOperationKind::Verify:
+            if (r.elapsedMs < kShortestRatedMs)
+                return Format("%lu bytes successful verified", Ul(r.bytes));
             return Format("%lu bytes successful verified (%lu kB/s)", Ul(r.bytes), Ul(r.bytes / elapsed));
         case EOperationKind::Dump:
+            if (r.elapsedMs < kShortestRatedMs)
+                return Format("%lu bytes successful dumped", Ul(r.bytes));
             return Format("%lu bytes successful dumped (%lu kB/s)", Ul(r.bytes), Ul(r.bytes / elapsed));
         default:
             return "Memory successful erased !";

@@ -3,6 +3,7 @@
 #include "flash/operation_result.h"
 
 #include <string>
+#include <vector>
 
 struct SErasePass;
 
@@ -10,6 +11,9 @@ struct SErasePass;
 // in this one place.
 class COperationTexts {
 public:
+    // Transfers shorter than this show no rate (kB/s is 1000 bytes a second).
+    static constexpr uint64_t kShortestRatedMs = 100;
+
     // A host-driven erase pass: as it starts, when the device reports a
     // failure, when it does not finish in time.
     static std::string PassStarted(const SErasePass& pass);
@@ -18,6 +22,13 @@ public:
     // The bus access of a pass that the probe could not make, named in front
     // of the probe's reason: "Erasing bank  0 sector  3, writing at address 0x80008AAA".
     static std::string PassAccess(const SErasePass& pass, uint32_t address, bool read);
+
+    // A stop asked for while a pass erases: the pass runs to its end (a chip
+    // erase cannot be stopped at all once begun, a sector finishes first).
+    static std::string StopWaits(const SErasePass& pass);
+    // The result of an erase stopped after the passes in `erased` (of
+    // `passes` planned): what is erased, and that the rest is not.
+    static std::string Stopped(const std::vector<const SErasePass*>& erased, size_t passes);
 
     // The result line of an erase, a program, a verify or a dump that ended
     // Done, EmptyRange, CompareFailed, ImageWriteFailed or Cancelled. Probe
@@ -29,8 +40,9 @@ public:
     // failed verify found on reading the target back; empty when there are none.
     static std::string Details(const SOperationResult& result);
 
-    // The program result line for `size` bytes in `elapsedMs` (0 counts as 1):
-    // kB/s when the rate is 3 bytes per millisecond or more, else Byte/s.
+    // The program result line for `size` bytes in `elapsedMs`: kB/s when the
+    // rate is 3 bytes per millisecond or more, else Byte/s; no rate at all
+    // under kShortestRatedMs.
     static std::string ProgramRate(uint64_t size, uint64_t elapsedMs);
 
     // The status line while a program, verify or dump runs: the bytes done of

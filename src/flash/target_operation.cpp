@@ -74,6 +74,11 @@ ETargetResult CTargetOperation::Sequence(const SSequence& sequence,
     bool refused = false;
     result_ = SOperationResult{};
     deviceCheckResult_ = SDeviceCheckResult{};
+    // A stop that came before the operation began: the probe is not touched.
+    if (view_.CancelRequested()) {
+        view_.SetStatus("Stopped before connecting to the probe.");
+        return ETargetResult::Stopped;
+    }
     {
         CWaitCursor cursor(view_);
         CTargetConnection connection(library_, box_, channelText_, clock_);

@@ -77,6 +77,14 @@ CTransfer::SStreamEnd CTransfer::Stream(const CMemoryRange& range, int status, i
     if (status == kStatusOk)
         status = library.StreamBegin(mode, 1);
 
+    // The library asks the person's wish while it waits for acks, so that a
+    // stop is taken within a fraction of a second whatever the link's rate.
+    struct SStopCheck {
+        CProbeLibrary& library;
+        ~SStopCheck() { library.SetStopCheck({}); }
+    } stopCheck{library};
+    library.SetStopCheck([this] { return view_.CancelRequested(); });
+
     SStreamEnd end;
     std::vector<uint8_t> block(std::max(blockSize, firstLength));
     uint32_t address = range.GetStart();
@@ -89,19 +97,38 @@ CTransfer::SStreamEnd CTransfer::Stream(const CMemoryRange& range, int status, i
         }
         image_.ReadBlock(address, block.data(), length);
         status = library.StreamBlock(address, length, block.data());
+        if (status == kStatusStopped) {
+            // Stopped while waiting for room: this block was not sent.
+            status = kStatusOk;
+            end.cancelled = true;
+            break;
+        }
         address += length;
         remaining -= length;
         length = std::min(blockSize, remaining);
-        progress.Update(size, size - remaining);
+        // What the probe has acknowledged, never what is only on its way.
+        progress.Update(size, library.StreamAcknowledged(size - remaining));
     }
+    if (end.cancelled)
+        view_.SetStatus("Stopping ...");
     // The stream is ended on every path that opened it: the probe finishes
     // the blocks it has and reports the first failure among them.
     if (status == kStatusOk || status == kStatusCompareFailed)
         status = library.StreamEnd(end.failAddress);
     end.status = status;
     end.address = address;
-    end.doneBytes = size - remaining;
+    // After StreamEnd every block sent is either acknowledged or lost.
+    end.doneBytes = library.StreamAcknowledged(size - remaining);
+    if (end.doneBytes > 0)
+        progress.Update(size, end.doneBytes);
     return end;
+}
+
+void CTransfer::NoteAcknowledged(SOperationResult& result, const CMemoryRange& range, const SStreamEnd& end)
+{
+    result.doneBytes = end.doneBytes;
+    if (end.doneBytes > 0)
+        result.lastAcknowledged = static_cast<uint32_t>(range.GetStart() + end.doneBytes - 1);
 }
 
 bool CTransfer::Ended(const SStreamEnd& end, CProgressUpdate& progress, SOperationResult& result)
@@ -152,10 +179,12 @@ SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgr
         return result;
     if (end.status == kStatusCompareFailed || end.status == kStatusProgramFailedAt) {
         result.address = end.failAddress;
+        result.doneBytes = end.failAddress > range.GetStart() ? end.failAddress - range.GetStart() : 0;
         result.probeStatus = kStatusProgramFailedAt;
         result.status = EOperationStatus::ProgramFailed;
         return Finish(result, end.failAddress);
     }
+    NoteAcknowledged(result, range, end);
     return Fail(result, EOperationStatus::ProbeError, end.status);
 }
 
@@ -167,8 +196,12 @@ SOperationResult CTransfer::EachSpan(const std::vector<CMemoryRange>& spans, TTr
         SOperationResult result = transfer(span);
         result.spans = total.spans + 1;
         result.doneBytes += total.bytes;
-        if (!result.Ok())
+        if (!result.Ok()) {
+            // The spans before were acknowledged whole.
+            if (!result.lastAcknowledged && result.status == EOperationStatus::ProbeError && total.spans > 0)
+                result.lastAcknowledged = (&span)[-1].GetEnd();
             return result;
+        }
         total.kind = result.kind;
         total.spans = result.spans;
         total.bytes += result.bytes;
@@ -285,6 +318,7 @@ SOperationResult CTransfer::VerifyRange(const CMemoryRange& range, const std::ve
         result.diagnosis = Diagnose(range, end.failAddress, flash);
         return Fail(result, EOperationStatus::CompareFailed, end.status);
     }
+    NoteAcknowledged(result, range, end);
     return Fail(result, EOperationStatus::ProbeError, end.status);
 }
 

@@ -84,6 +84,9 @@ private:
     // (a failed setup opens no stream).
     SStreamEnd Stream(const CMemoryRange& range, int status, int mode, uint32_t firstLength, uint32_t blockSize,
                       CProgressUpdate& progress);
+    // A stream that ended on a probe or link error: what the probe had
+    // acknowledged of `range` by then.
+    static void NoteAcknowledged(SOperationResult& result, const CMemoryRange& range, const SStreamEnd& end);
     // A stream that passed or was stopped: sets `result` (Done or Cancelled)
     // and answers true; false leaves the failure to the caller.
     bool Ended(const SStreamEnd& end, CProgressUpdate& progress, SOperationResult& result);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The contract of the probe's library: every exchange with the probe passes
@@ -160,6 +161,17 @@ public:
     virtual int StreamBegin(int mode, int flag) = 0;
     virtual int StreamBlock(uint32_t address, uint32_t length, const uint8_t* bytes) = 0;
     virtual int StreamEnd(uint32_t& failAddress) = 0;
+    // Bytes of the stream's blocks that the probe has acknowledged, of the
+    // `sentBytes` passed to StreamBlock so far: what progress may show. A
+    // library that answers each block before StreamBlock returns has all
+    // of them acknowledged.
+    virtual uint64_t StreamAcknowledged(uint64_t sentBytes) { return sentBytes; }
+    // A question the library asks while it waits for a stream's acks (empty:
+    // none). When it answers true, StreamBlock returns kStatusStopped
+    // without sending its block, and StreamEnd waits only a short while for
+    // the blocks on their way, so that a stop takes effect promptly at any
+    // link rate and with a probe that stopped answering.
+    virtual void SetStopCheck(std::function<bool()> check) { (void)check; }
 
     virtual int TargetConnect(SProbeIdentification& identification) = 0;
     virtual void TargetDisconnect() = 0;

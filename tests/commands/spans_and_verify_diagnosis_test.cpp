@@ -87,7 +87,7 @@ TEST_F(SpansTest, ScatteredSpansProgramAndVerifyOverOneConnectionEach)
     EXPECT_TRUE(programmed.Ok());
     EXPECT_EQ(programmed.bytes, 40u * 16);
     EXPECT_EQ(programmed.spans, 40u);
-    EXPECT_EQ(view.LastStatus().rfind("40 spans: 640 bytes successful programmed (", 0), 0u)
+    EXPECT_EQ(view.LastStatus().rfind("40 spans: 640 bytes successful programmed", 0), 0u)
         << view.LastStatus();
     for (const CMemoryRange& s : spans) {
         std::vector<uint8_t> image(16);

@@ -2,7 +2,9 @@
 // one connection per step for a scattered file, several probes at once
 // (--probe given more than once), the --json records read back with a JSON
 // library, and Ctrl-C in the middle of a gang.
+#include "cli_json_records.h"
 #include "cli_runner.h"
+#include "logged_sim.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 
@@ -22,60 +24,6 @@ namespace {
 
 const std::string kSetup = "setup --device \"AMD  Am29LV160MB (1M x 16)\" --bus 16 --base 80000000";
 const std::string kBin = TARVEL_BINARY_DIR;
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-size_t Count(const std::string& text, const std::string& part)
-{
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
-// A qdx7000-sim process on a free loopback port; its log (one line per host
-// that connects and hangs up) is kept in NAME.err.
-class CLoggedSim {
-  public:
-    CLoggedSim(const CTempDir& dir, const std::string& name, std::vector<std::string> options)
-        : log_(dir.File(name + ".err")), process_(WithPort(std::move(options)), log_)
-    {
-        probe_ = Announced(process_, "listening");
-        EXPECT_FALSE(probe_.empty()) << name << ": " << Log();
-    }
-
-    std::string Probe() const { return probe_; } // "127.0.0.1:PORT"
-    std::string Log() const { return ReadFileBytes(log_); }
-    size_t Connections() const { return Count(Log(), " connected"); }
-
-  private:
-    static std::vector<std::string> WithPort(std::vector<std::string> options)
-    {
-        options.insert(options.begin(), {"--port", "0"});
-        return options;
-    }
-
-    std::string log_;
-    CSimProcess process_;
-    std::string probe_;
-};
-
-// The --json records, one object per line; a line that does not parse fails the test.
-std::vector<nlohmann::json> Records(const std::string& text)
-{
-    std::vector<nlohmann::json> records;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
-        EXPECT_FALSE(j.is_discarded()) << line;
-        records.push_back(j);
-    }
-    return records;
-}
 
 // Intel HEX: `count` records of 16 bytes, 0x400 apart from 0x80000000.
 std::string ScatteredHex(int count)
@@ -114,8 +62,8 @@ TEST(CliProduction, AScatteredFileProgramsAndVerifiesOverOneConnectionPerStep)
                                   " load scattered.hex erase --range 80000000..8001FFFF program verify");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(sim.Connections(), 3u) << sim.Log(); // erase, program, verify: one each for 60 spans
-    EXPECT_TRUE(Has(run.err, "60 spans: 960 bytes successful programmed (")) << run.err;
-    EXPECT_TRUE(Has(run.err, "60 spans: 960 bytes successful verified (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "60 spans: 960 bytes successful programmed")) << run.err;
+    EXPECT_TRUE(Has(run.err, "60 spans: 960 bytes successful verified")) << run.err;
 
     // The flash step: erase, program and verify, one connection each.
     run = RunCli(dir, "--probe " + sim.Probe() + " " + kSetup + " flash scattered.hex");
@@ -190,7 +138,7 @@ TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)
             EXPECT_TRUE(Has(run.err, "flash: " + message)) << run.err;
         } else {
             EXPECT_TRUE(Has(run.err, name + "  passed")) << run.err;
-            EXPECT_TRUE(Has(run.err, "[" + name + "] 12288 bytes successful verified (")) << run.err;
+            EXPECT_TRUE(Has(run.err, "[" + name + "] 12288 bytes successful verified")) << run.err;
         }
     }
     EXPECT_EQ(failed, 2u);
@@ -303,8 +251,8 @@ TEST(CliProduction, ChangedOnlySkipsTheSectorsThatAlreadyHoldTheImage)
     EXPECT_TRUE(Has(run.err, "flash: 2 of 3 sector(s) already hold the image: skipped")) << run.err;
     EXPECT_EQ(Count(run.err, "Erasing  bank  0 sector "), 1u) << run.err;
     EXPECT_TRUE(Has(run.err, "Erasing  bank  0 sector  1")) << run.err;
-    EXPECT_TRUE(Has(run.err, "8192 bytes successful programmed (")) << run.err;
-    EXPECT_TRUE(Has(run.err, "32768 bytes successful verified (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "8192 bytes successful programmed")) << run.err;
+    EXPECT_TRUE(Has(run.err, "32768 bytes successful verified")) << run.err;
 }
 
 TEST(CliProduction, KeepUnwrittenKeepsTheRestOfTheSectorAndDryRunSendsNothing)
@@ -354,7 +302,7 @@ TEST(CliProduction, KeepUnwrittenKeepsTheRestOfTheSectorAndDryRunSendsNothing)
     // The sector holds the first file with the 16 bytes laid over it.
     run = RunCli(dir, probe + " load sector.bin --offset 80000000 load small.bin --offset 80001FF8 verify");
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.err, "16384 bytes successful verified (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "16384 bytes successful verified")) << run.err;
     // Without it the rest of the sector is erased.
     ASSERT_EQ(RunCli(dir, probe + " flash small.bin --offset 80001FF8").exitCode, 0);
     run = RunCli(dir, probe + " load sector.bin --offset 80000000 load small.bin --offset 80001FF8 verify");

@@ -102,19 +102,19 @@ TEST_F(CliLoader, ARangeKeptInTheProjectNeverCutsALaterRunShort)
     SCliRun run = CliSetup("--project r.tvl load small.s19 erase --all program verify program --range 80000000+10 "
                            "save");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.err, "90 bytes successful programmed (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "90 bytes successful programmed")) << run.err;
 
     run = Cli("--project r.tvl load big.hex erase --all program verify show");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.err, "5000 bytes successful programmed (")) << run.err;
-    EXPECT_TRUE(Has(run.err, "5000 bytes successful verified (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "5000 bytes successful programmed")) << run.err;
+    EXPECT_TRUE(Has(run.err, "5000 bytes successful verified")) << run.err;
     EXPECT_EQ(sim.Peek(kDemoFlashBase, 5000), big);
     EXPECT_TRUE(Has(run.out + run.err, "Program:         80000000 - 8000000F")) << run.out << run.err;
 
     // The kept range only when asked for.
     run = Cli("--project r.tvl load big.hex program --range stored");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.err, "16 bytes successful programmed (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "16 bytes successful programmed")) << run.err;
 }
 
 TEST_F(CliLoader, AnEmptyImageProgramsNothingAndFails)
@@ -189,7 +189,7 @@ TEST_F(CliLoader, IntelHexEndingInABlankLineAndAnElfFileProgramTheirBytes)
     Write("fw.elf", Elf({{1, 0x08000000, 0x80001000, code, 300}}, true));
     run = CliSetup("load fw.elf erase --all program verify");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(Has(run.err, "300 bytes successful programmed (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "300 bytes successful programmed")) << run.err;
     EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x1000, 300), code);
 }
 
@@ -217,8 +217,8 @@ TEST_F(CliLoader, FlashErasesExactlyTheSectorsTheFileTouches)
             EXPECT_TRUE(SectorEdgesHold(s, 0x5A));
         }
     }
-    EXPECT_TRUE(Has(run.err, "16 bytes successful verified (")) << run.err;
-    EXPECT_TRUE(Has(run.err, "32 bytes successful verified (")) << run.err;
+    EXPECT_TRUE(Has(run.err, "16 bytes successful verified")) << run.err;
+    EXPECT_TRUE(Has(run.err, "32 bytes successful verified")) << run.err;
 }
 
 TEST_F(CliLoader, EraseRangeErasesTheSectorsItTouches)
@@ -279,11 +279,13 @@ TEST_F(CliLoader, ProgressInALogAndQuietRuns)
     Write("data.s19", SRecords(kDemoFlashBase, Pattern(64 * 1024, 13)));
     SCliRun run = CliSetup("load data.s19 erase --range 80000000+10000 program");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    // A line for every tenth crossed (a block may cross two at once).
+    // A line for every tenth the probe's acks cross (on this fast link much
+    // of the range is on its way at once, so tenths pass between two lines),
+    // never one for bytes only sent, and the last at 100 %.
     size_t lines = 0;
     for (size_t at = run.err.find("Programming: "); at != std::string::npos; at = run.err.find("Programming: ", at + 1))
         ++lines;
-    EXPECT_GE(lines, 7u) << run.err;
+    EXPECT_GE(lines, 1u) << run.err;
     EXPECT_LE(lines, 10u) << run.err;
     EXPECT_TRUE(Has(run.err, "Programming: 65536 of 65536 bytes (100 %), ")) << run.err;
     EXPECT_FALSE(Has(run.err, "\r")) << run.err;

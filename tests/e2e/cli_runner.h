@@ -39,8 +39,10 @@ inline SCliRun RunCli(const CTempDir& dir, const std::string& arguments, const s
                       const std::string& input = "/dev/null")
 {
     const std::string err = dir.File("stderr.txt");
+    // Restore files of flash --keep-unwritten stay in the test's directory.
     const std::string command = "cd '" + dir.Path().string() + "' && TMPDIR='" + dir.Path().string() + "' " +
-                                environment + " '" + std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments +
+                                "TARVEL_STATE_DIR='" + dir.Path().string() + "/state' " + environment + " '" +
+                                std::string(TARVEL_BINARY_DIR) + "/tarvel-cli' " + arguments +
                                 " <'" + input + "' 2>'" + err + "'";
     SCliRun run;
     int status = -1;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -208,18 +209,60 @@ TEST_F(EraseFlashTest, Codes37And38ReadTheSectorAddressXor4BeforeEveryPollRead)
     EXPECT_TRUE(Wrote(4, 0xAAA8, 0xF0F0F0F0)); // reset always written
 }
 
-TEST_F(EraseFlashTest, ACancelBetweenPollsEndsThePassWithItsClosingCycles)
+TEST_F(EraseFlashTest, AStopDuringAPassWaitsForItsEndAndNamesWhatIsErased)
 {
-    // A sector that stays busy: the stop comes after the first pass's progress event.
-    library.onRead = [](uint32_t, int) { return 0x08u; };
+    // The sector stays busy for three more polls after the stop, as a
+    // device does: the pass is polled to its end, never left half erased.
+    struct SCase {
+        const char* what;
+        bool eraseAll;
+        std::vector<std::pair<uint32_t, uint32_t>> selected;
+        uint32_t banks;
+        const char* waiting;
+        const char* result;
+    };
+    const SCase cases[] = {
+        {"sector erase", false, {{0, 1}, {0, 2}}, 1, "Stopping ...: waiting for the erase of bank  0 sector  1 to end",
+         "Erasing stopped: erased bank  0 sector  1 (1 of 2 sectors); the others were not erased."},
+        {"chip erase of two banks", true, {}, 2,
+         "Stopping ...: a chip erase cannot be stopped once begun; waiting for the end of the erase of bank  0 (the "
+         "whole bank is erased)",
+         "Erasing stopped: erased bank  0 (whole) (1 of 2 banks); the others were not erased."},
+    };
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        library.calls.clear();
+        view.statuses.clear();
+        int busy = 3;
+        library.onRead = [&busy](uint32_t, int) { return busy-- > 0 ? 0x08u : 0xFFu; };
+        view.cancelAfterEvents = 0; // asked for from the start
+        const SOperationResult result =
+            EraseFlash(library, clock, view, Target(22, 1, 1, c.banks, 0, c.eraseAll, c.selected));
+        EXPECT_EQ(result.status, EOperationStatus::Cancelled);
+        EXPECT_EQ(busy, -1) << "polled until the device said done";
+        ASSERT_GE(view.statuses.size(), 3u);
+        EXPECT_EQ(view.statuses[1], c.waiting);
+        EXPECT_EQ(view.Status(), c.result);
+        EXPECT_EQ(result.erasedPasses.size(), 1u);
+        for (const SFakeCall& w : library.Writes())
+            EXPECT_LT(w.address, 0x10000u) << "nothing of the next pass went out";
+    }
+    view.cancelAfterEvents = -1;
+}
+
+TEST_F(EraseFlashTest, AStopDuringTheLastChipEraseLetsItEndAndSaysTheChipWasErased)
+{
+    int busy = 2;
+    library.onRead = [&busy](uint32_t, int) { return busy-- > 0 ? 0x08u : 0xFFu; };
     view.cancelAfterEvents = 0;
-    const SOperationResult result = EraseFlash(library, clock, view, Target(22, 1, 1, 1, 0, false, {{0, 1}}));
-    EXPECT_EQ(result.status, EOperationStatus::Cancelled);
-    EXPECT_EQ(result.bank, 0);
-    EXPECT_EQ(result.sector, 1);
-    EXPECT_EQ(view.Status(), "Erasing cancelled: sectors erased before stay erased.");
-    EXPECT_TRUE(Wrote(1, 0x5555, 0xF0)); // the device is put back into read mode
-    EXPECT_EQ(CountReads(0x4000), 2u);   // the first poll and one more before the stop
+    const SOperationResult result = EraseFlash(library, clock, view, Target(2, 1, 1, 1, 0, true));
+    EXPECT_TRUE(result.Ok());
+    EXPECT_EQ(view.Status(), "Memory successful erased !");
+    EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(),
+                        "Stopping ...: a chip erase cannot be stopped once begun; waiting for the end of the erase of "
+                        "bank  0 (the whole bank is erased)"),
+              view.statuses.end());
+    view.cancelAfterEvents = -1;
 }
 
 TEST_F(EraseFlashTest, FailuresComeBackAsValues)
@@ -526,7 +569,8 @@ TEST_F(EraseFlashTest, AStopAskedForDuringAPassStartsNoFurtherPass)
         EXPECT_EQ(result.status, EOperationStatus::Cancelled);
         EXPECT_EQ(result.sector, 1); // where it stopped
         EXPECT_EQ(view.statuses, (std::vector<std::string>{"Erasing  bank  0 sector  0",
-                                                           "Erasing cancelled: sectors erased before stay erased."}));
+                                                           "Erasing stopped: erased bank  0 sector  0 (1 of 2 "
+                                                           "sectors); the others were not erased."}));
         EXPECT_EQ(view.progress, std::vector<int>{50});
         const std::vector<SFakeCall> writes = library.Writes();
         EXPECT_EQ(writes.size(), (c.code == 5 ? 2u : 6u) + c.closingWrites);

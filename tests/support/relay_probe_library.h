@@ -3,6 +3,7 @@
 #include "probe/probe_library.h"
 
 #include <string>
+#include <utility>
 
 // The base of the stand-ins that watch a real library: every call goes on to
 // `inner` unchanged. A stand-in overrides the calls it records, times or
@@ -29,6 +30,8 @@ public:
         return inner_.StreamBlock(address, length, bytes);
     }
     int StreamEnd(uint32_t& failAddress) override { return inner_.StreamEnd(failAddress); }
+    uint64_t StreamAcknowledged(uint64_t sentBytes) override { return inner_.StreamAcknowledged(sentBytes); }
+    void SetStopCheck(std::function<bool()> check) override { inner_.SetStopCheck(std::move(check)); }
     int TargetConnect(SProbeIdentification& identification) override { return inner_.TargetConnect(identification); }
     void TargetDisconnect() override { inner_.TargetDisconnect(); }
     int TargetWriteRegisters(int count, const SProbeRegisterId* ids, const uint32_t* values) override

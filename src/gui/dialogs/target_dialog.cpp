@@ -35,7 +35,7 @@ void CTargetDialog::AddStatusArea(QBoxLayout* layout)
     stop_ = CreateButton(tr("Stop"), "stopButton");
     stop_->setEnabled(false);
     stop_->setToolTip(tr("Stops the running operation (Escape); the connection to the probe is ended"));
-    connect(stop_, &QPushButton::clicked, this, [this] { bridge_.RequestStop(); });
+    connect(stop_, &QPushButton::clicked, this, [this] { AskStop(); });
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(progress, 1);
@@ -101,11 +101,18 @@ ETargetResult CTargetDialog::RunOperation(const std::function<ETargetResult()>& 
     return result;
 }
 
+void CTargetDialog::AskStop()
+{
+    if (!bridge_.StopRequested())
+        View().SetStatus("Stopping ...");
+    bridge_.RequestStop();
+}
+
 void CTargetDialog::reject()
 {
     // Escape while an operation runs asks it to stop; the dialog stays.
     if (Busy()) {
-        bridge_.RequestStop();
+        AskStop();
         return;
     }
     CCommandDialog::reject();
@@ -114,7 +121,7 @@ void CTargetDialog::reject()
 void CTargetDialog::closeEvent(QCloseEvent* event)
 {
     if (Busy()) {
-        bridge_.RequestStop();
+        AskStop();
         event->ignore();
         return;
     }

@@ -52,6 +52,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Stop, Escape or closing while an operation runs: asks it to stop and
+    // says so at once (the operation's own text follows when it takes it).
+    void AskStop();
+
     void SetInputEnabled(bool enabled);
 
     CWorkerBridge& bridge_;

@@ -122,6 +122,7 @@ void CLinkLibrary::LinkClose()
 {
     engine_.Close();
     window_.Reset();
+    window_.ForgetRate(); // the next link may reach another probe
     loaderRunning_ = false;
 }
 
@@ -447,6 +448,12 @@ int CLinkLibrary::StreamBlock(uint32_t address, uint32_t length, const uint8_t* 
     if (!bytes || !FitsAddressSpace(address, length))
         return kStatusInvalidArgument;
     return window_.Send(address, length, bytes, kMaxBlockChunk);
+}
+
+uint64_t CLinkLibrary::StreamAcknowledged(uint64_t sentBytes)
+{
+    window_.TakeArrivedNow();
+    return std::min(sentBytes, window_.AcknowledgedBytes());
 }
 
 int CLinkLibrary::StreamEnd(uint32_t& failAddress)

@@ -55,6 +55,8 @@ public:
     int StreamBegin(int mode, int flag) override;
     int StreamBlock(uint32_t address, uint32_t length, const uint8_t* bytes) override;
     int StreamEnd(uint32_t& failAddress) override;
+    uint64_t StreamAcknowledged(uint64_t sentBytes) override;
+    void SetStopCheck(std::function<bool()> check) override { window_.SetStopCheck(std::move(check)); }
 
     int TargetConnect(SProbeIdentification& identification) override;
     void TargetDisconnect() override;
@@ -92,8 +94,12 @@ public:
     uint16_t DefaultTcpPort() const { return settings_.ProbePort(); }
 
     // Bytes of streamed blocks that may be on their way at once (0: chosen
-    // from the line: 256 KiB on TCP, a quarter second of a serial line).
+    // from the line: a quarter second of the measured ack rate on TCP, at
+    // most 256 KiB; a quarter second of a serial line).
     void SetStreamWindow(size_t bytes) { window_.SetWindowBytes(bytes); }
+
+    // The stream window's rate measure and bound, for tests and benchmarks.
+    const CLinkStreamWindow& StreamWindow() const { return window_; }
 
     bool IsOpen() const { return engine_.IsOpen(); }
     CClock& Clock() { return engine_.Clock(); }

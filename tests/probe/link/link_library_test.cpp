@@ -204,6 +204,127 @@ TEST(LinkLibrary, ALateReplyAmongTheAcksOfABurstIsTakenForNeitherAnAckNorTheNext
     EXPECT_EQ(link.library.DroppedReplies(), 1u);
 }
 
+// A probe that takes `blockMs` for each streamed block before it acks it (a
+// slow link or slow flash), and acks nothing more once `answered` blocks
+// are done (a probe that stopped answering; 0: it always answers).
+struct SSlowProbe {
+    explicit SSlowProbe(int blockMs, int answered = 0)
+        : link([this, blockMs, answered](CScriptedPeer& peer, const SWirePacket& frame) {
+              switch (frame.op) {
+              case kOpStreamBlock:
+                  if (answered != 0 && blocks >= answered)
+                      return;
+                  std::this_thread::sleep_for(milliseconds(blockMs));
+                  acked += frame.payload.size() - 4;
+                  ++blocks;
+                  peer.Send(ReplyFrame(frame, CWireWriter().I32(0).U32(0).bytes, false));
+                  break;
+              case kOpStreamEnd:
+                  peer.Send(ReplyFrame(frame, CWireWriter().I32(0).U32(0).bytes, false));
+                  break;
+              default:
+                  peer.Send(ReplyFrame(frame, CWireWriter().I32(0).bytes, false));
+                  break;
+              }
+          })
+    {
+    }
+    std::atomic<uint64_t> acked{0};
+    std::atomic<int> blocks{0};
+    SPeerLink link;
+};
+
+TEST(LinkLibrary, WhatProgressMayShowIsWhatTheProbeAcknowledgedAndWhatIsInFlightIsBoundedByTime)
+{
+    // 1 KiB blocks acked every 25 ms: about 40 kB/s.
+    SSlowProbe probe(25);
+    CLinkLibrary& library = probe.link.library;
+    ASSERT_EQ(probe.link.openStatus, 0);
+    ASSERT_EQ(library.StreamBegin(kStreamProgram, 1), 0);
+    const Bytes block(1024, 0x5A);
+    uint64_t sent = 0;
+    for (uint32_t i = 0; i < 60; ++i) {
+        ASSERT_EQ(library.StreamBlock(i * 1024, 1024, block.data()), 0);
+        sent += 1024;
+        const uint64_t shown = library.StreamAcknowledged(sent);
+        EXPECT_LE(shown, probe.acked.load()) << "block " << i;
+        // In flight: the first window until the rate is known, never more.
+        EXPECT_LE(sent - shown, CLinkStreamWindow::kFirstWindowBytes + 1024) << "block " << i;
+    }
+    // Once measured, a quarter second of ~40 kB/s, and never fewer than a few packets.
+    const double rate = library.StreamWindow().MeasuredRate();
+    EXPECT_GT(rate, 20000.0);
+    EXPECT_LT(rate, 80000.0);
+    const size_t window = library.StreamWindow().WindowBytes(WirePacketSize(4 + 1024, false));
+    EXPECT_LE(window, 20u * 1024);
+    EXPECT_GE(window, CLinkStreamWindow::kMinWindowPackets * 1024);
+    uint32_t failAddress = 1;
+    EXPECT_EQ(library.StreamEnd(failAddress), 0);
+    EXPECT_EQ(library.StreamAcknowledged(sent), sent);
+    EXPECT_EQ(probe.acked.load(), sent);
+}
+
+TEST(LinkLibrary, AStopAt20kBPerSecondTakesEffectWithinASecond)
+{
+    // 1 KiB blocks acked every 50 ms: 20 kB/s.
+    SSlowProbe probe(50);
+    CLinkLibrary& library = probe.link.library;
+    ASSERT_EQ(probe.link.openStatus, 0);
+    std::atomic<bool> stop{false};
+    library.SetStopCheck([&stop] { return stop.load(); });
+    ASSERT_EQ(library.StreamBegin(kStreamProgram, 1), 0);
+    const Bytes block(1024, 0x5A);
+    uint64_t sent = 0;
+    int status = kStatusOk;
+    for (uint32_t i = 0; i < 1000 && status == kStatusOk; ++i) {
+        if (i == 30)
+            stop = true;
+        status = library.StreamBlock(i * 1024, 1024, block.data());
+        if (status == kStatusOk)
+            sent += 1024;
+    }
+    // The stop is taken at the first wait for room: what the probe still has
+    // to do is what was in flight, a quarter second of the measured rate.
+    ASSERT_EQ(status, kStatusStopped);
+    EXPECT_LE(sent, 31u * 1024 + CLinkStreamWindow::kFirstWindowBytes);
+    const uint64_t behind = sent - library.StreamAcknowledged(sent);
+    EXPECT_LE(static_cast<double>(behind), library.StreamWindow().MeasuredRate() / 4 + 4 * 1100);
+    CClock& clock = library.Clock();
+    const uint64_t stopped = clock.NowMs();
+    uint32_t failAddress = 1;
+    EXPECT_EQ(library.StreamEnd(failAddress), 0);
+    EXPECT_LE(clock.NowMs() - stopped, uint64_t{CLinkStreamWindow::kStopPatienceMs});
+    EXPECT_EQ(probe.acked.load(), sent) << "every block sent was done";
+}
+
+TEST(LinkLibrary, AStopWithAProbeThatStoppedAnsweringEndsWithinTheStopPatience)
+{
+    SSlowProbe probe(1, 4);
+    CLinkLibrary& library = probe.link.library;
+    ASSERT_EQ(probe.link.openStatus, 0);
+    std::atomic<bool> stop{false};
+    library.SetStopCheck([&stop] { return stop.load(); });
+    ASSERT_EQ(library.StreamBegin(kStreamProgram, 1), 0);
+    const Bytes block(1024, 0x5A);
+    CClock& clock = library.Clock();
+    uint64_t stopAt = 0;
+    int status = kStatusOk;
+    std::thread person([&] {
+        std::this_thread::sleep_for(milliseconds(300));
+        stopAt = clock.NowMs();
+        stop = true;
+    });
+    for (uint32_t i = 0; i < 1000 && status == kStatusOk; ++i)
+        status = library.StreamBlock(i * 1024, 1024, block.data());
+    person.join();
+    const uint64_t taken = clock.NowMs();
+    EXPECT_EQ(status, kStatusStopped) << "the wait for room ends on the stop, not on the ack timeout";
+    EXPECT_LE(taken - stopAt, 200u);
+    uint32_t failAddress = 1;
+    EXPECT_EQ(library.StreamEnd(failAddress), kStatusTimeout);
+    EXPECT_LE(clock.NowMs() - taken, uint64_t{CLinkStreamWindow::kStopPatienceMs} + 100);
+}
+
 TEST(LinkLibrary, BusCyclesGoOutBackToBackAndTheFirstFailureIsReported)
 {
     // The peer answers only once it holds all four accesses: a library that
