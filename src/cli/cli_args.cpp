@@ -12,8 +12,8 @@ CCliArgs::CCliArgs(std::vector<std::string> tokens)
             tokens_.push_back(token.substr(eq + 1));
             continue;
         }
-        if (!keep && (token == "-h" || token == "-q" || token == "-V"))
-            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : "--version";
+        if (!keep && (token == "-h" || token == "-q" || token == "-v" || token == "-V"))
+            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : token == "-v" ? "--verbose" : "--version";
         tokens_.push_back(std::move(token));
     }
 }
@@ -32,7 +32,7 @@ bool CCliArgs::IsRunOption(const std::string& token)
 {
     return token == "--yes" || token == "--no" || token == "--project" || token == "--physical"
            || token == "--allow-outside" || token == "--help" || token == "--sim" || token == "--probe"
-           || token == "--quiet" || token == "--version" || token == "--json";
+           || token == "--quiet" || token == "--verbose" || token == "--version" || token == "--json";
 }
 
 bool CCliArgs::TakeStep(const std::string& step, const std::vector<std::string>& allowed, size_t maxPositionals,

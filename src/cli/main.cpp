@@ -69,6 +69,8 @@ void PrintHelp(FILE* out)
                  "                    built-in demo board)\n"
                  "  --quiet, -q       no status lines and no progress: only the messages of\n"
                  "                    failures and warnings, and the results on stdout\n"
+                 "  --verbose, -v     also a line for each span of a program, verify or dump\n"
+                 "                    over many (by default one line for the step)\n"
                  "  --help, -h        this text\n"
                  "  --version, -V     the program's version\n"
                  "  --                in a step, the words after it are its files, never\n"
@@ -137,6 +139,7 @@ int main(int argc, char** argv)
     CCliMessageBox::EAnswer answer = CCliMessageBox::EAnswer::Ask;
     bool allowOutside = false;
     bool quiet = false;
+    bool verbose = false;
     bool hasProject = false;
     std::string projectPath;
     bool imageOnly = false;
@@ -179,6 +182,8 @@ int main(int argc, char** argv)
             return kExitOk;
         } else if (token == "--quiet") {
             quiet = true;
+        } else if (token == "--verbose") {
+            verbose = true;
         } else if (token == "--yes" || token == "--no") {
             const auto wanted = token == "--yes" ? CCliMessageBox::EAnswer::Yes : CCliMessageBox::EAnswer::No;
             if (answer != CCliMessageBox::EAnswer::Ask && answer != wanted)
@@ -261,6 +266,7 @@ int main(int argc, char** argv)
     const CSettings settings;
     CCliSession session(answer, settings);
     session.View().SetQuiet(quiet);
+    session.View().SetVerbose(verbose);
     session.Box().SetQuiet(quiet);
     if (probes.size() == 1) {
         std::string error;
