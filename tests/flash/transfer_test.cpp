@@ -230,8 +230,10 @@ TEST_F(TransferTest, DumpSpansReadsEachSpanAndStopsAtItsExactAddress)
 {
     const std::vector<CMemoryRange> spans = {CMemoryRange(kDemoFlashBase + 0x100, 0x20, 1),
                                              CMemoryRange(kDemoFlashBase + 0x2000, 0x800, 1)};
-    sim.Poke(kDemoFlashBase + 0x100, Pattern(0x20, 1));
-    sim.Poke(kDemoFlashBase + 0x2000, Pattern(0x8000, 2));
+    Fill(kDemoFlashBase + 0x100, Pattern(0x20, 1));
+    Fill(kDemoFlashBase + 0x2000, Pattern(0x8000, 2));
+    ASSERT_TRUE(transfer.ProgramSpans({spans[0], CMemoryRange(kDemoFlashBase + 0x2000, 0x8000, 1)}, DemoTarget()));
+    image.Clear();
     const SOperationResult r = transfer.DumpSpans(spans);
     ASSERT_TRUE(r.Ok()) << view.LastStatus();
     EXPECT_EQ(view.LastStatus().rfind("2 spans: 2080 bytes successful dumped (", 0), 0u) << view.LastStatus();
