@@ -129,7 +129,10 @@ CTransfer::SStreamEnd CTransfer::Stream(const std::vector<CMemoryRange>& spans, 
     end.doneBytes = doneBefore;
     if (first < spans.size())
         end.address = spans[first].GetStart();
-    std::vector<uint8_t> block(blocking.blockSize);
+    // The image is read a piece at a time and the blocks cut from it: one
+    // read of the image's file per piece instead of one per block.
+    std::vector<uint8_t> piece(std::max(kImagePieceBytes, blocking.blockSize));
+    uint64_t pieceStart = 0, pieceEnd = 0;
     const char* verb = mode == kStreamProgram ? "Programming" : "Verifying";
     for (size_t i = first; i < spans.size() && status == kStatusOk && !end.cancelled; ++i) {
         const CMemoryRange& span = spans[i];
@@ -145,8 +148,13 @@ CTransfer::SStreamEnd CTransfer::Stream(const std::vector<CMemoryRange>& spans, 
                 end.cancelled = true;
                 break;
             }
-            image_.ReadBlock(end.address, block.data(), length);
-            status = library.StreamBlock(end.address, length, block.data());
+            if (end.address < pieceStart || uint64_t{end.address} + length > pieceEnd) {
+                const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(piece.size(), remaining));
+                image_.ReadBlock(end.address, piece.data(), take);
+                pieceStart = end.address;
+                pieceEnd = pieceStart + take;
+            }
+            status = library.StreamBlock(end.address, length, piece.data() + (end.address - pieceStart));
             end.address += length;
             remaining -= length;
             end.doneBytes += length;

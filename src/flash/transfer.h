@@ -36,6 +36,8 @@ public:
     // Bytes of reads sent at once: a few round trips' worth on a fast link,
     // under a second on a slow one, so that Stop is seen in time.
     static constexpr uint32_t kReadBatchBytes = 16 * 1024;
+    // Bytes of the image read at once for a stream's blocks.
+    static constexpr uint32_t kImagePieceBytes = 64 * 1024;
 
     CTransfer(CTargetConnection& connection, CMemoryImage& image, COperationView& view)
         : connection_(connection), image_(image), view_(view)
