@@ -14,6 +14,8 @@ CCliProbe::CCliProbe(const CSettings& settings) : library_(settings) {}
 CCliProbe::~CCliProbe()
 {
     library_.LinkClose();
+    if (gdb_)
+        gdb_->LinkClose();
     if (probe_)
         probe_->Abort();
     if (link_)
@@ -44,6 +46,16 @@ bool CCliProbe::UseNetworkProbe(const std::string& hostPort, std::string& error)
 
 bool CCliProbe::UseProbe(const std::string& address, std::string& error)
 {
+    if (address.rfind("gdb:", 0) == 0) {
+        std::string channel;
+        if (!CGdbProbeLibrary::ChannelTextOf(address.substr(4), channel)) {
+            error = "--probe " + address + ": a GDB server is gdb:HOST:PORT, the port a number from 1 to 65535";
+            return false;
+        }
+        gdb_ = std::make_unique<CGdbProbeLibrary>();
+        override_ = channel;
+        return true;
+    }
     const size_t at = address.rfind('@');
     if (address.empty() || address[0] != '/' || at == std::string::npos)
         return UseNetworkProbe(address, error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "probe/gdb/gdb_probe_library.h"
 #include "probe/link/link_library.h"
 
 #include <memory>
@@ -23,8 +24,10 @@ public:
 
     // --probe HOST[:PORT]: false (with `error`) for an empty host or a bad port.
     bool UseNetworkProbe(const std::string& hostPort, std::string& error);
-    // --probe ADDRESS: HOST[:PORT] (UseNetworkProbe) or a serial device with
-    // its baud rate, DEVICE@BAUD (/dev/ttyUSB0@115200). False with `error`.
+    // --probe ADDRESS: HOST[:PORT] (UseNetworkProbe), a serial device with
+    // its baud rate, DEVICE@BAUD (/dev/ttyUSB0@115200), or a GDB server,
+    // gdb:HOST:PORT (the target steps then run through CGdbProbeLibrary).
+    // False with `error`.
     bool UseProbe(const std::string& address, std::string& error);
     // --sim BOARD: reads the board file (or takes the built-in board for
     // "default") and starts the simulated probe. False with `error` when the
@@ -36,12 +39,17 @@ public:
     std::string ChannelText(const std::string& projectChannelText) const;
     bool HasOverride() const { return !override_.empty(); }
 
-    CLinkLibrary& Library() { return library_; }
+    // The library of this run's probe: the QDX7000 link, or the GDB server's.
+    CProbeLibrary& Library() { return gdb_ ? static_cast<CProbeLibrary&>(*gdb_) : library_; }
+    // True when --probe names a GDB server, which has none of the QDX7000's
+    // own functions (probe information, update, network setup).
+    bool IsGdbServer() const { return gdb_ != nullptr; }
     // The in-process simulated board (nullptr without --sim).
     CSimBoardModel* SimBoard() { return board_.get(); }
 
 private:
     CLinkLibrary library_;
+    std::unique_ptr<CGdbProbeLibrary> gdb_;
     std::string override_;
     std::unique_ptr<CSimBoardModel> board_;
     std::unique_ptr<CProbeSim> probe_;

@@ -48,7 +48,9 @@ struct SCliLoaderPort {
 class CCliProbeMaintenance {
 public:
     explicit CCliProbeMaintenance(CCliSession& session)
-        : view_(session.View()),
+        : gdbServer_(session.Probe().IsGdbServer()),
+          gdbChannel_(session.Probe().ChannelText("")),
+          view_(session.View()),
           command_(session.Doc(), session.Probe().Library(), view_, session.Box(), CliProgramDirectory(session.Settings()))
     {
         if (session.Probe().HasOverride())
@@ -100,6 +102,11 @@ public:
     // (the dialog's box does not).
     bool Connect(const char* step)
     {
+        if (gdbServer_) {
+            std::fprintf(stderr, "tarvel-cli: %s needs a QDX7000 probe; %s is a GDB server\n", step,
+                         gdbChannel_.c_str());
+            return false;
+        }
         CUpdateSetupModel& m = command_.model;
         if (m.Connect())
             return true;
@@ -138,6 +145,8 @@ private:
                (m.newestLogic != 0 && m.newestLogic != m.logicVersion);
     }
 
+    bool gdbServer_;
+    std::string gdbChannel_;
     CCliPercentView view_;
     CProbeUpdateCommand command_;
 };

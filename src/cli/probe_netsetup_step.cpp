@@ -42,7 +42,8 @@ public:
         model.ipAddress = ip_;
         model.subnetMask = mask_;
         model.defaultGateway = gateway_;
-        if (!model.TakeValues())
+        // All three addresses are checked before the probe is reached.
+        if (!model.TakeNetworkValues())
             return kExitFailed;
         if (!maintenance.Connect("probe-netsetup"))
             return maintenance.Finish(kExitFailed);

@@ -12,27 +12,10 @@
 #include "report/report_layout.h"
 #include "report/text_report_canvas.h"
 
-#include <langinfo.h>
-#include <locale.h>
-
 #include <cstdio>
 #include <filesystem>
 
 namespace {
-
-// The short date form of the system's locale (LC_TIME, LC_ALL or LANG).
-CReportDate::SIntl SystemDateForm()
-{
-    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (!locale)
-        locale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
-    CReportDate::SIntl intl;
-    if (locale) {
-        intl = CReportDate::FromStrftime(nl_langinfo_l(D_FMT, locale));
-        freelocale(locale);
-    }
-    return intl;
-}
 
 bool WriteOut(const std::string& path, const std::string& bytes, std::string& error)
 {
@@ -79,7 +62,7 @@ public:
         const std::string title = doc.GetPathName().empty()
                                       ? std::string("Untitled")
                                       : std::filesystem::path(doc.GetPathName()).filename().string();
-        const CReportDate::SIntl intl = CReportDate::FromSettings(session.Settings(), SystemDateForm());
+        const CReportDate::SIntl intl = CReportDate::ReportForm(session.Settings());
         CReportLayout layout(CReportContent(doc, title, CReportDate::Today(intl)));
         CPdfReportCanvas pdf;
         if (text_) {

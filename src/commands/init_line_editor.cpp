@@ -97,13 +97,20 @@ bool CInitLineEditor::Read(CMessageBox& box, bool confirming)
     comment_ = comment;
     ms_ = ms;
     register_ = reg;
-    address_ = code == CCodeItem::Wgpr ? reg : addressField.Value();
-    // The time is kept below 30000 ms when the entry is stored; on the way
-    // through the types it is carried whole.
+    // On the way through the types the numbers are carried as entered: a
+    // field that still shows the digits of the kept number gives the whole
+    // number back, not only the digits a narrower type showed. OK takes what
+    // the chosen type shows, masked to its digits, and keeps the time below
+    // 30000 ms.
+    const auto carried = [confirming](const CHexField& field, uint32_t kept) {
+        const uint32_t shown = field.Value();
+        return !confirming && shown == CHexField::Mask(kept, field.Digits()) ? kept : shown;
+    };
+    address_ = code == CCodeItem::Wgpr ? reg : carried(addressField, address_);
     if (code == CCodeItem::Delay || code == CCodeItem::Exec)
         value_ = confirming ? ms % kMsModulus : ms;
     else
-        value_ = valueField.Value();
+        value_ = carried(valueField, value_);
     return true;
 }
 

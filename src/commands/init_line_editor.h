@@ -44,9 +44,11 @@ public:
     // A new "Action Type": reads the fields as the old type showed them,
     // then shows address and value again with the digit counts of the new
     // type (masked to them), the register number of WGPR and the time of
-    // DELAY and EXEC in their decimal fields. A time read here is carried
-    // whole (only OK keeps it below 30000 ms), so that stepping through the
-    // types with the keyboard loses neither address nor value. A failed
+    // DELAY and EXEC in their decimal fields. The numbers are carried whole:
+    // a field whose shown digits are unchanged stands for the number as it
+    // was entered, and a time is not yet kept below 30000 ms; only OK masks
+    // to what the chosen type shows. So stepping through the types with the
+    // keyboard or the wheel loses neither address nor value. A failed
     // reading keeps the fields as typed.
     void ChangeType(int newCode, CMessageBox& box);
 

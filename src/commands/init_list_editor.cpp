@@ -95,24 +95,55 @@ std::optional<std::string> CInitListEditor::Copy(CMessageBox& box)
     return data;
 }
 
-std::vector<std::string> CInitListEditor::ClipboardLines(std::string_view data)
+namespace {
+
+// The text up to its zero byte, if it has one.
+std::string_view UpToZero(std::string_view data)
 {
     const size_t zero = data.find('\0');
-    if (zero != std::string_view::npos)
-        data = data.substr(0, zero);
+    return zero == std::string_view::npos ? data : data.substr(0, zero);
+}
+
+} // namespace
+
+bool CInitListEditor::TooManyLines(std::string_view data, CMessageBox& box)
+{
+    // Counted before anything is copied, so that a huge clipboard costs no
+    // memory: line ends (CR LF, CR, LF), and a last line without one.
+    size_t lines = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\r' && data[i] != '\n')
+            continue;
+        ++lines;
+        if (data[i] == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+            ++i;
+    }
+    if (!data.empty() && data.back() != '\r' && data.back() != '\n')
+        ++lines;
+    if (lines <= kMaxPasteLines)
+        return false;
+    box.Show(Format("The clipboard holds more than %zu lines: paste at most %zu lines at a time.", kMaxPasteLines,
+                    kMaxPasteLines),
+             kCaption, EMsgIcon::Stop, EMsgButtons::Ok);
+    return true;
+}
+
+std::vector<std::string> CInitListEditor::ClipboardLines(std::string_view data)
+{
+    data = UpToZero(data);
     std::vector<std::string> lines;
-    std::string line;
+    size_t begin = 0;
     for (size_t i = 0; i < data.size(); ++i) {
         const char c = data[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(std::move(line));
-            line.clear();
-            if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
-                ++i;
-        } else {
-            line.push_back(c);
-        }
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.emplace_back(data.substr(begin, i - begin));
+        if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n')
+            ++i;
+        begin = i + 1;
     }
+    if (begin < data.size())
+        lines.emplace_back(data.substr(begin));
     return lines;
 }
 
@@ -123,36 +154,73 @@ void CInitListEditor::InsertLines(const std::vector<std::string>& lines)
     selection_.clear();
 }
 
+size_t CInitListEditor::PasteLines(const std::vector<std::string>& lines, CMessageBox& box)
+{
+    std::vector<std::string> display;
+    display.reserve(lines.size());
+    size_t number = 0;
+    for (const std::string& line : lines) {
+        ++number;
+        if (line.find_first_not_of(" \t") == std::string::npos)
+            continue; // a blank line
+        CCodeItem item;
+        std::string reason;
+        if (!CCodeItem::ParseLine(line, item, reason)) {
+            box.Show(Format("The clipboard does not hold init list entries: line %zu: %s", number, reason.c_str()),
+                     kCaption, EMsgIcon::Stop, EMsgButtons::Ok);
+            return 0;
+        }
+        display.push_back(item.GetDisplayLine());
+    }
+    InsertLines(display);
+    return display.size();
+}
+
+size_t CInitListEditor::Paste(std::string_view data, CMessageBox& box)
+{
+    data = UpToZero(data);
+    if (TooManyLines(data, box))
+        return 0;
+    // Lines end in CR LF; what follows the last one is unfinished and
+    // dropped. A CR or LF of its own is no line end of this format.
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    while (begin < data.size()) {
+        const size_t end = data.find("\r\n", begin);
+        const std::string_view line = data.substr(begin, end == std::string_view::npos ? end : end - begin);
+        if (line.find_first_of("\r\n") != std::string_view::npos) {
+            box.Show(Format("The clipboard does not hold init list entries: line %zu: a line break that is not a "
+                            "carriage return and line feed",
+                            lines.size() + 1),
+                     kCaption, EMsgIcon::Stop, EMsgButtons::Ok);
+            return 0;
+        }
+        if (end == std::string_view::npos)
+            break;
+        lines.emplace_back(line);
+        begin = end + 2;
+    }
+    return PasteLines(lines, box);
+}
+
 size_t CInitListEditor::Paste(std::string_view data)
 {
-    std::vector<std::string> lines = ClipboardLines(data);
-    // Pasted lines are normalised: upper-case mnemonic, unknown types as
-    // "NOP", numbers in display form.
-    for (std::string& line : lines)
-        line = CCodeItem(line).GetDisplayLine();
-    InsertLines(lines);
-    return lines.size();
+    class CUnseenBox final : public CMessageBox {
+    public:
+        EMsgResult Show(const std::string&, const std::string&, EMsgIcon, EMsgButtons) override
+        {
+            return EMsgResult::Ok;
+        }
+    } unseen;
+    return Paste(data, unseen);
 }
 
 size_t CInitListEditor::PasteText(std::string_view text, CMessageBox& box)
 {
-    std::vector<std::string> lines;
-    size_t number = 0;
-    for (const std::string& line : ClipboardLines(text)) {
-        ++number;
-        if (line.find_first_not_of(" \t") == std::string::npos)
-            continue; // a blank line of the editor's text
-        CCodeItem item;
-        std::string reason;
-        if (!CCodeItem::ParseLine(line, item, reason)) {
-            box.Show(Format("The text on the clipboard is not an init list: line %zu: %s", number, reason.c_str()),
-                     kCaption, EMsgIcon::Stop, EMsgButtons::Ok);
-            return 0;
-        }
-        lines.push_back(item.GetDisplayLine());
-    }
-    InsertLines(lines);
-    return lines.size();
+    text = UpToZero(text);
+    if (TooManyLines(text, box))
+        return 0;
+    return PasteLines(ClipboardLines(text), box);
 }
 
 void CInitListEditor::StoreInto(CCodeList& list) const

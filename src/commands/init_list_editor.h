@@ -18,7 +18,9 @@ class CMessageBox;
 //
 // The clipboard content of copied entries ("CF_QDX_INITLIST") is single-byte
 // text: each display line followed by carriage return and line feed, then
-// one zero byte. The front end moves these bytes to and from its clipboard.
+// one zero byte. The front end moves these bytes to and from its clipboard,
+// and the same text as plain text; plain text from elsewhere (a text
+// editor) is pasted by the same strict rules.
 class CInitListEditor {
 public:
     static constexpr const char* kClipboardFormat = "CF_QDX_INITLIST";
@@ -64,23 +66,34 @@ public:
     // with none selected. The selection is cleared after a copy.
     std::optional<std::string> Copy(CMessageBox& box);
 
-    // Paste of the "CF_QDX_INITLIST" bytes: each line up to a carriage return
-    // (the line feed after it skipped) becomes an entry by the lenient line
-    // parse and its display line is inserted, in clipboard order, before the
-    // first selected line (at the end with none); text after the last
-    // carriage return is not a complete line and is dropped. The selection
-    // is cleared. Answers the number of lines inserted.
+    // Both clipboard formats are read by the same strict rules: every line
+    // must be a display line by the strict line parse (CCodeItem::ParseLine:
+    // a known type, numbers that are whole unsigned 32-bit numbers, ...),
+    // blank lines are skipped, and a content of more than kMaxPasteLines
+    // lines is refused before any line is read. A refusal inserts nothing,
+    // shows its reason in the box and answers 0. Otherwise the entries'
+    // display lines are inserted, in clipboard order, before the first
+    // selected line (at the end with none), the selection is cleared, and
+    // the answer is the number of lines inserted.
+    static constexpr size_t kMaxPasteLines = 4096;
+
+    // Paste of the "CF_QDX_INITLIST" bytes: the text up to the zero byte,
+    // each line ended by carriage return and line feed (what Copy writes); a
+    // carriage return or line feed of its own is refused, and text after the
+    // last line end is an unfinished line and is dropped. The overload
+    // without a box refuses silently.
+    size_t Paste(std::string_view data, CMessageBox& box);
     size_t Paste(std::string_view data);
-    // Paste of plain text (a text editor's copy): the same, but a line may
-    // also end in a line feed alone, and every complete line must be a
-    // display line by the strict line parse (blank lines are skipped);
-    // otherwise nothing is inserted,
-    // the box names the first bad line and the answer is 0.
+    // Paste of plain text (a text editor's copy): a line ends in carriage
+    // return and line feed, or in either alone; the last line counts also
+    // without a line end (an editor copies a selection without its final
+    // newline).
     size_t PasteText(std::string_view text, CMessageBox& box);
 
-    // The complete lines of clipboard text: each ends at a carriage return
-    // (a line feed right after it belongs to that end) or at a line feed;
-    // the zero byte ends the text; what follows the last end is dropped.
+    // The lines of plain clipboard text as PasteText reads them: each ends
+    // at a carriage return (a line feed right after it belongs to that end)
+    // or at a line feed; the zero byte ends the text; a last line without
+    // end is kept.
     static std::vector<std::string> ClipboardLines(std::string_view data);
 
     // OK: the list rebuilt from the lines (each by the lenient line parse).
@@ -90,6 +103,9 @@ private:
     size_t InsertPosition() const { return selection_.empty() ? lines_.size() : selection_.front(); }
     bool TooManySelected(CMessageBox& box) const;
     void InsertLines(const std::vector<std::string>& lines);
+    // The strict reading both Paste and PasteText share.
+    size_t PasteLines(const std::vector<std::string>& lines, CMessageBox& box);
+    static bool TooManyLines(std::string_view data, CMessageBox& box);
 
     std::vector<std::string> lines_;
     std::vector<size_t> selection_;

@@ -12,6 +12,11 @@ public:
     CProgramCommand(CQpgDoc& doc, const STargetContext& context);
 
     ETargetResult Start() { return operation.Start(); }
+    // Start from the desktop, where the range is not what a run loaded:
+    // with nothing in the memory image the flash would only be written with
+    // 0xFF and reported as programmed, so the box says that nothing is
+    // loaded and nothing is sent (InvalidRange).
+    ETargetResult StartLoaded();
     bool StoreBack();
 
     CProgramOperation operation;
@@ -20,4 +25,6 @@ public:
 
 private:
     CQpgDoc& doc_;
+    CMessageBox& box_;
+    COperationView& view_;
 };

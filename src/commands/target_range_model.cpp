@@ -19,8 +19,10 @@ bool CTargetRangeModel::Read(CMessageBox* box)
     return entry.Read(physical_, box, range_);
 }
 
-void CTargetRangeModel::FitToMemoryImage()
+bool CTargetRangeModel::FitToMemoryImage()
 {
+    if (fit_ == EFit::UsedRange && image_.IsEmpty())
+        return false;
     CMemoryRange fitted = physical_;
     if (fit_ == EFit::UsedRange) {
         const CMemoryRange used = image_.GetUsedRange(alignment_);
@@ -29,4 +31,5 @@ void CTargetRangeModel::FitToMemoryImage()
     }
     range_ = fitted;
     Show();
+    return true;
 }

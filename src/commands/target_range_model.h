@@ -28,8 +28,15 @@ public:
     // physical range, each failure shown through `box` (none: silently). On a
     // failure the range keeps its last good value.
     bool Read(CMessageBox* box);
-    // "Fit To Memory Image": the rule of `fit` becomes the range and is shown.
-    void FitToMemoryImage();
+    // What the Program command says when the memory image holds nothing.
+    static constexpr const char* kNothingLoaded =
+        "Nothing is loaded: the memory image is empty. Load a program file first.";
+
+    // "Fit To Memory Image": the rule of `fit` becomes the range and is
+    // shown. For the image's used range, an empty image has nothing to fit:
+    // the range stays and the answer is false (the caller says
+    // kNothingLoaded); the whole flash is never taken for a file.
+    bool FitToMemoryImage();
 
     const CMemoryRange& Range() const { return range_; }
 

@@ -21,6 +21,7 @@ constexpr SSettingInfo kSettings[] = {
     {ESetting::ProbePort, nullptr, "ProbePort", "TARVEL_PROBE_PORT", "17000"},
     {ESetting::ImageDirectory, nullptr, "ImageDirectory", "TARVEL_IMAGE_DIR", ""},
     {ESetting::ProgramDirectory, nullptr, "ProgramDirectory", "TARVEL_PROGRAM_DIR", ""},
+    {ESetting::GdbServer, nullptr, "GdbServer", "TARVEL_GDB_SERVER", ""},
     {ESetting::DateOrder, "intl", "iDate", "TARVEL_INTL_IDATE", ""},
     {ESetting::DateSeparator, "intl", "sDate", "TARVEL_INTL_SDATE", ""},
     {ESetting::ShortDatePattern, "intl", "sShortDate", "TARVEL_INTL_SSHORTDATE", ""},

@@ -27,6 +27,7 @@ enum class ESetting : int {
     ProbePort,        // the TCP port of a probe on the network
     ImageDirectory,   // where the memory image keeps its backing file ("" = current directory)
     ProgramDirectory, // where the probe's firmware and logic files lie ("" = the executable's directory)
+    GdbServer,        // HOST:PORT of a GDB server that stands in for the probe ("" = the QDX7000)
     // The regional date settings the report's date text follows ("" = not
     // set: taken from the system's locale instead).
     DateOrder,        // 0 month-day-year, 1 day-month-year, 2 year-month-day

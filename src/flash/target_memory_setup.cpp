@@ -143,7 +143,9 @@ void CTargetMemorySetup::UpdateControls()
             enabled.bus8 = enabled.bus16 = true;
         }
     }
-    if (rule.banksToOne) {
+    // A device whose banks cannot be set is one flash array: one bank, not
+    // a count left from an earlier device that nobody could change.
+    if (rule.banksToOne || !rule.banksEnabled) {
         record_.bankCount = 1;
         banksText = std::to_string(record_.bankCount);
     }
@@ -243,21 +245,64 @@ void CTargetMemorySetup::SelectBusWidth(int busWidth)
     UpdateControls();
 }
 
+namespace {
+
+// Passes a box on with a closing sentence added to its text.
+class CAddendumBox final : public CMessageBox {
+public:
+    CAddendumBox(CMessageBox& box, std::string addendum) : box_(box), addendum_(std::move(addendum)) {}
+    EMsgResult Show(const std::string& text, const std::string& caption, EMsgIcon icon,
+                    EMsgButtons buttons) override
+    {
+        std::string whole = text;
+        whole.append(addendum_);
+        return box_.Show(whole, caption, icon, buttons);
+    }
+
+private:
+    CMessageBox& box_;
+    std::string addendum_;
+};
+
+} // namespace
+
+bool CTargetMemorySetup::ChooseMemoryType(int row, CMessageBox& box)
+{
+    if (row < 0 || row >= CFlashCatalogue::FlashDeviceCount() || !enabled.memoryType)
+        return false;
+    const std::string previous = record_.memoryType;
+    const std::string chosen = RowName(row);
+    memoryIndex = row;
+    // The array of a device with its banks disabled is read with one bank.
+    uint32_t code = 0;
+    if (CFlashCatalogue::GetFlashProgramAlgorithm(chosen, code)) {
+        const SBusRule& rule = CFlashAlgorithms::Find(code).busRule;
+        if (rule.banksToOne || !rule.banksEnabled)
+            banksText = std::to_string(1);
+    }
+    CAddendumBox undone(box, Format("\n\n\"%s\" was not taken: the memory type stays \"%s\".", chosen.c_str(),
+                                    previous.c_str()));
+    const bool taken = ReadControls(undone); // a failure has spoken; the previous type stays
+    UpdateControls();
+    ShowRecord();
+    return taken;
+}
+
+void CTargetMemorySetup::RemindOfClock(CMessageBox& box, const std::function<void()>& beep) const
+{
+    if (!CFlashAlgorithms::Find(ProgramAlgorithm()).clockReminder)
+        return;
+    if (beep)
+        beep();
+    box.Show("Don't forget to setup CFMCLKD via an init list entry !", "", EMsgIcon::Information, EMsgButtons::Ok);
+}
+
 void CTargetMemorySetup::SelectMemoryType(int row, CMessageBox& box, const std::function<void()>& beep)
 {
     if (row < 0 || row >= CFlashCatalogue::FlashDeviceCount() || !enabled.memoryType)
         return;
-    memoryIndex = row;
-    (void)ReadControls(box); // a failure has spoken; the previous type stays
-    UpdateControls();
-    ShowRecord();
-    const uint32_t code = ProgramAlgorithm();
-    if (CFlashAlgorithms::Find(code).clockReminder) {
-        if (beep)
-            beep();
-        box.Show("Don't forget to setup CFMCLKD via an init list entry !", "", EMsgIcon::Information,
-                 EMsgButtons::Ok);
-    }
+    (void)ChooseMemoryType(row, box);
+    RemindOfClock(box, beep);
 }
 
 void CTargetMemorySetup::SetTargetAlgorithm(bool checked, CMessageBox& box)

@@ -65,9 +65,17 @@ public:
     // button cannot happen and is ignored.
     void SelectBusWidth(int busWidth);
     // A new selection in "Memory Type:" (catalogue row): reads the controls
-    // (a failure shows its message and keeps the previous type), updates the
-    // controls and shows the copy in them; a device of program algorithm 40 or
-    // 41 reminds of CFMCLKD, after the default beep (`beep`, when given).
+    // (a failure shows its message, which adds that the choice was undone,
+    // and keeps the previous type), updates the controls and shows the copy
+    // in them. A device with one flash array (the number of banks disabled)
+    // is read with one bank. Answers whether the new type was taken.
+    bool ChooseMemoryType(int row, CMessageBox& box);
+    // After a choice: a device of program algorithm 40 or 41 reminds of
+    // CFMCLKD, after the default beep (`beep`, when given). A front end whose
+    // list moves by type-ahead calls it once the typing has paused, so that
+    // a device passed on the way to another does not interrupt the typing.
+    void RemindOfClock(CMessageBox& box, const std::function<void()>& beep = {}) const;
+    // ChooseMemoryType, then RemindOfClock.
     void SelectMemoryType(int row, CMessageBox& box, const std::function<void()>& beep = {});
     // "Use target algorithm" clicked (ignored while the box is disabled).
     void SetTargetAlgorithm(bool checked, CMessageBox& box);

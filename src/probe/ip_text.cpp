@@ -26,3 +26,13 @@ uint32_t CIpText::Value(const std::string& text)
     }
     return value == 0 ? kInvalid : value;
 }
+
+bool CIpText::IsValidMask(const std::string& text)
+{
+    const uint32_t value = Value(text);
+    if (value == kInvalid)
+        return false;
+    // Ones from the top, then zeros: the inverted mask plus one is a power of two.
+    const uint32_t hostBits = ~value;
+    return (hostBits & (hostBits + 1)) == 0;
+}

@@ -16,4 +16,7 @@ public:
     // and for 0.0.0.0. "255.255.255.255" gives kInvalid as well.
     static uint32_t Value(const std::string& text);
     static bool IsValid(const std::string& text) { return Value(text) != kInvalid; }
+    // A subnet mask: a valid IP text whose ones stand together from the top
+    // (255.255.255.0, 255.255.240.0; not 255.0.255.0).
+    static bool IsValidMask(const std::string& text);
 };

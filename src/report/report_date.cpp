@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <ctime>
 
+#include <langinfo.h>
+#include <locale.h>
+
 namespace {
 
 // Position of the first `c` in the pattern, or -1.
@@ -117,4 +120,17 @@ std::string CReportDate::Today(const SIntl& intl)
     std::tm local{};
     localtime_r(&now, &local);
     return DateText(intl, local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+CReportDate::SIntl CReportDate::SystemForm()
+{
+    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+    if (!locale)
+        locale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(nullptr));
+    SIntl intl;
+    if (locale) {
+        intl = FromStrftime(nl_langinfo_l(D_FMT, locale));
+        freelocale(locale);
+    }
+    return intl;
 }

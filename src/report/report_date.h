@@ -34,6 +34,12 @@ public:
     // Each value from the settings where it is set ("intl" group: iDate,
     // sDate, sShortDate, or their environment variables), else from `system`.
     static SIntl FromSettings(const CSettings& settings, const SIntl& system);
+    // The short date form of the system's locale (LC_TIME, LC_ALL or LANG),
+    // from the C library: the one rule both programs follow, so that the
+    // desktop and the command line print the same date on one machine.
+    static SIntl SystemForm();
+    // FromSettings over SystemForm: the date form of a report.
+    static SIntl ReportForm(const CSettings& settings) { return FromSettings(settings, SystemForm()); }
 
     // The date text of today's local date.
     static std::string Today(const SIntl& intl);

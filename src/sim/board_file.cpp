@@ -3,6 +3,7 @@
 #include "common/bounded_file.h"
 #include "common/text_format.h"
 #include "sim/sim_flash_geometry.h"
+#include "sim/sim_qemu_machine.h"
 
 #include <cctype>
 #include <fstream>
@@ -157,7 +158,10 @@ public:
             return ParseFlash(board);
         if (keyword == "fault")
             return ParseFault(board);
-        return Fail(Format("unknown keyword \"%s\" (expected board, ram, flash or fault)", keyword.c_str()));
+        if (keyword == "qemu-flash")
+            return ParseQemuFlash(board);
+        return Fail(Format("unknown keyword \"%s\" (expected board, ram, flash, fault or qemu-flash)",
+                           keyword.c_str()));
     }
 
     const std::string& Error() const { return error_; }
@@ -316,6 +320,93 @@ private:
                 return Fail("a stuck bit needs bit=0..7 and value=0|1");
         }
         board.faults.push_back(fault);
+        return true;
+    }
+
+    // qemu-flash MACHINE device="NAME" base=ADDR bus=8|16|32 [banks=N] [regions=COUNTxSIZE,...]
+    //            [drive=FILE] [read-only]
+    bool ParseQemuFlash(CBoardFile& board)
+    {
+        const char* usage = "qemu-flash MACHINE device=\"NAME\" base=ADDR bus=8|16|32 [banks=N] "
+                            "[regions=COUNTxSIZE,...] [drive=FILE] [read-only]";
+        if (words_.size() < 2 || words_[1].find('=') != std::string::npos)
+            return Fail(Format("qemu-flash needs a QEMU machine: %s", usage));
+        CBoardFile::CQemuFlashDef flash;
+        flash.line = line_;
+        flash.machine = words_[1];
+        if (!FindSimQemuMachine(flash.machine))
+            return Fail(Format("unknown QEMU machine \"%s\" (expected %s)", flash.machine.c_str(),
+                               SimQemuMachineNames().c_str()));
+        // The one bare word: read-only.
+        for (size_t i = 2; i < words_.size(); ++i) {
+            if (words_[i] == "read-only") {
+                if (flash.readOnly)
+                    return Fail("read-only given twice");
+                flash.readOnly = true;
+                words_.erase(words_.begin() + long(i));
+                --i;
+            }
+        }
+        std::vector<std::pair<std::string, std::string>> keys;
+        if (!Keys(2, {"device", "base", "bus", "banks", "regions", "drive"}, keys))
+            return false;
+        bool haveBase = false;
+        for (const auto& [key, value] : keys) {
+            uint64_t n = 0;
+            if (key == "device") {
+                CSimFlashGeometry geometry;
+                if (!LookupSimFlashGeometry(value, geometry))
+                    return Fail(Format("unknown flash device \"%s\"", value.c_str()));
+                flash.device = value;
+            } else if (key == "base") {
+                if (!ParseAddress(value, flash.base))
+                    return Fail(Format("bad base address \"%s\"", value.c_str()));
+                haveBase = true;
+            } else if (key == "bus") {
+                if (!ParseNumber(value, 64, n) || (n != 8 && n != 16 && n != 32))
+                    return Fail(Format("bus must be 8, 16 or 32, not \"%s\"", value.c_str()));
+                flash.busBits = uint32_t(n);
+            } else if (key == "banks") {
+                if (!ParseNumber(value, 100, n) || n < 1 || n > 16)
+                    return Fail(Format("banks must be 1 to 16, not \"%s\"", value.c_str()));
+                flash.banks = uint32_t(n);
+            } else if (key == "regions") {
+                if (!ParseRegions(value, flash.regions))
+                    return Fail(Format("bad regions \"%s\" (one to four COUNTxSIZE separated by commas, each "
+                                       "size a power of two, K or M allowed)",
+                                       value.c_str()));
+            } else {
+                if (value.empty())
+                    return Fail("drive= needs a file name");
+                flash.drive = value;
+            }
+        }
+        if (flash.device.empty())
+            return Fail("qemu-flash needs device=\"NAME\" (a catalogue name)");
+        if (!haveBase)
+            return Fail("qemu-flash needs base=ADDR");
+        if (flash.busBits == 0)
+            return Fail("qemu-flash needs bus=8, 16 or 32");
+        board.qemuFlashes.push_back(flash);
+        return true;
+    }
+
+    static bool ParseRegions(const std::string& text, std::vector<std::pair<uint32_t, uint32_t>>& regions)
+    {
+        std::vector<std::pair<uint32_t, uint32_t>> out;
+        std::stringstream in(text);
+        std::string part;
+        while (std::getline(in, part, ',')) {
+            const size_t x = part.find('x');
+            uint64_t count = 0, size = 0;
+            if (x == std::string::npos || !ParseNumber(part.substr(0, x), 0xFFFF, count) || count == 0 ||
+                !ParseSize(part.substr(x + 1), size) || size == 0 || size > 0x80000000ULL || (size & (size - 1)))
+                return false;
+            out.emplace_back(uint32_t(count), uint32_t(size));
+        }
+        if (out.empty() || out.size() > 4 || text.back() == ',')
+            return false;
+        regions = std::move(out);
         return true;
     }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A simulated board as written in a board file (docs/boards.md): RAM regions,
@@ -42,6 +43,23 @@ public:
         int line = 0;
     };
 
+    // A flash whose cells and command set are those of a QEMU machine's flash
+    // model (qemu-flash statement): every bus cycle in the region goes to
+    // QEMU, at the machine's flash base plus the offset in the region.
+    struct CQemuFlashDef {
+        std::string machine;
+        std::string device; // exact catalogue name: sizes, sectors, lanes
+        uint32_t base = 0;
+        uint32_t busBits = 0;
+        uint32_t banks = 1;
+        // Erase regions of QEMU's JEDEC model (count, bytes), at most four;
+        // empty: the machine's own blocks.
+        std::vector<std::pair<uint32_t, uint32_t>> regions;
+        std::string drive; // QEMU's drive file; empty: a temporary one
+        bool readOnly = false;
+        int line = 0;
+    };
+
     enum class EFaultKind {
         EraseFail, // erasing the sector at the address fails (DQ5, Intel status bit 5, on-chip status)
         EraseHang, // erasing the sector at the address never finishes
@@ -60,6 +78,7 @@ public:
     std::vector<CRamDef> rams;
     std::vector<CFlashDef> flashes;
     std::vector<CFaultDef> faults;
+    std::vector<CQemuFlashDef> qemuFlashes;
 
     // Parses board file text. On failure returns false and sets `error` to
     // "line N: reason"; `out` is then left as it was.

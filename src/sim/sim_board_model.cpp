@@ -6,6 +6,7 @@
 #include "sim/sim_flash_array.h"
 #include "sim/sim_flash_geometry.h"
 #include "sim/sim_flash_programmer.h"
+#include "sim/sim_qemu_flash.h"
 #include "sim/sim_ram.h"
 
 namespace {
@@ -41,6 +42,9 @@ bool CSimBoardModel::Build(const CBoardFile& file, std::string& error)
             return false;
     for (const auto& flash : file.flashes)
         if (!AddFlash(flash, error))
+            return false;
+    for (const auto& flash : file.qemuFlashes)
+        if (!AddQemuFlash(flash, error))
             return false;
     for (const auto& fault : file.faults)
         if (!AddFault(fault, error))
@@ -172,6 +176,39 @@ bool CSimBoardModel::AddFlash(const CBoardFile::CFlashDef& flash, std::string& e
     return true;
 }
 
+bool CSimBoardModel::AddQemuFlash(const CBoardFile::CQemuFlashDef& flash, std::string& error)
+{
+    std::lock_guard lock(mutex_);
+    const std::string prefix = LinePrefix(flash.line);
+    std::string why;
+    std::unique_ptr<CSimQemuFlash> qemu = CSimQemuFlash::Check(flash, why);
+    if (!qemu) {
+        error = prefix + why;
+        return false;
+    }
+    CRegion region{EKind::Qemu, flash.base, qemu->Size(), qemuFlashes_.size()};
+    region.line = flash.line;
+    region.what = Format("qemu-flash \"%s\" ", flash.device.c_str()) + Span(flash.base, qemu->Size());
+    if (!AddRegion(region, {}, error))
+        return false;
+    if (!qemu->Start(why)) {
+        regions_.pop_back();
+        error = prefix + why;
+        return false;
+    }
+    qemuFlashes_.push_back(std::move(qemu));
+    return true;
+}
+
+std::vector<CSimQemuFlash*> CSimBoardModel::QemuFlashes()
+{
+    std::lock_guard lock(mutex_);
+    std::vector<CSimQemuFlash*> out;
+    for (auto& flash : qemuFlashes_)
+        out.push_back(flash.get());
+    return out;
+}
+
 bool CSimBoardModel::AddFault(const CBoardFile::CFaultDef& fault, std::string& error)
 {
     std::lock_guard lock(mutex_);
@@ -253,6 +290,8 @@ bool CSimBoardModel::Peek(uint32_t address, uint8_t& value)
         value = device.Peek(deviceOffset);
         return true;
     }
+    case EKind::Qemu:
+        return qemuFlashes_[region->index]->Peek(offset, value);
     }
     return false;
 }
@@ -327,6 +366,8 @@ bool CSimBoardModel::HeldBusRead(uint32_t address, int widthBytes, uint32_t& val
             return false;
         value = flashes_[region->index]->Read(offset, widthBytes);
         return true;
+    case EKind::Qemu:
+        return address % widthBytes == 0 && qemuFlashes_[region->index]->Read(offset, widthBytes, value);
     }
     return false;
 }
@@ -362,6 +403,8 @@ bool CSimBoardModel::HeldBusWrite(uint32_t address, int widthBytes, uint32_t val
             return false;
         flashes_[region->index]->Write(offset, widthBytes, value);
         return true;
+    case EKind::Qemu:
+        return address % widthBytes == 0 && qemuFlashes_[region->index]->Write(offset, widthBytes, value);
     }
     return false;
 }

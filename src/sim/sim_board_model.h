@@ -13,6 +13,7 @@
 
 class CSimFlashArray;
 class CSimFlashProgrammer;
+class CSimQemuFlash;
 class CSimRam;
 
 // The simulated target board: RAM regions, flash arrays modelled at the bus
@@ -38,6 +39,11 @@ public:
     bool Build(const CBoardFile& file, std::string& error);
     bool AddRam(const CBoardFile::CRamDef& ram, std::string& error);
     bool AddFlash(const CBoardFile::CFlashDef& flash, std::string& error);
+    // A flash region whose cycles go to a QEMU machine's flash model; QEMU
+    // is started here and ends with the board.
+    bool AddQemuFlash(const CBoardFile::CQemuFlashDef& flash, std::string& error);
+    // The QEMU-backed regions in the order they were added.
+    std::vector<CSimQemuFlash*> QemuFlashes();
     // Arms a fault at a bus address inside a flash (the device lane that
     // drives that byte).
     bool AddFault(const CBoardFile::CFaultDef& fault, std::string& error);
@@ -74,7 +80,7 @@ private:
     bool HeldBusRead(uint32_t address, int widthBytes, uint32_t& value);
     bool HeldBusWrite(uint32_t address, int widthBytes, uint32_t value);
 
-    enum class EKind { Ram, Flash, Register };
+    enum class EKind { Ram, Flash, Register, Qemu };
 
     struct CRegion {
         CRegion(EKind k, uint32_t b, uint64_t s, size_t i) : kind(k), base(b), size(s), index(i) {}
@@ -103,6 +109,7 @@ private:
     size_t lastFound_ = 0; // the region Find answered last: bus cycles come in runs on one region
     std::vector<std::unique_ptr<CSimRam>> rams_;
     std::vector<std::unique_ptr<CSimFlashArray>> flashes_;
+    std::vector<std::unique_ptr<CSimQemuFlash>> qemuFlashes_;
     std::vector<uint32_t> registers_; // chip-select register values
     std::map<std::pair<uint16_t, uint16_t>, uint32_t> coreRegisters_;
     std::unique_ptr<CSimFlashProgrammer> programmer_;

@@ -1,11 +1,13 @@
 #include "sim/sim_firmware.h"
 
-#include "probe/init_list_walker.h"
+#include "probe/firmware/firmware_bus.h"
+#include "probe/firmware/init_list_runner.h"
 #include "probe/probe_frames.h"
 #include "probe/probe_status.h"
 #include "probe/link/wire_packet.h"
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -93,56 +95,49 @@ bool CSimFirmware::HandleCommand(const uint8_t* request, size_t length, std::vec
     }
 }
 
+namespace {
+
+// The simulated board as the init list runner reaches it: it has no core, so
+// EXEC waits its milliseconds as DELAY does.
+class CSimFirmwareBus final : public CFirmwareBus {
+public:
+    CSimFirmwareBus(CSimBoard& board, const std::atomic<bool>& abort, std::function<void(uint32_t)> wait)
+        : board_(board), abort_(abort), wait_(std::move(wait))
+    {
+    }
+    bool BusRead(uint32_t address, int widthBytes, uint32_t& value) override
+    {
+        return board_.BusRead(address, widthBytes, value);
+    }
+    bool BusWrite(uint32_t address, int widthBytes, uint32_t value) override
+    {
+        return board_.BusWrite(address, widthBytes, value);
+    }
+    int WriteRegister(uint16_t regClass, uint16_t number, uint32_t value) override
+    {
+        board_.WriteRegister(regClass, number, value);
+        return kStatusOk;
+    }
+    int Execute(uint32_t, uint32_t ms) override
+    {
+        wait_(ms);
+        return kStatusOk;
+    }
+    void Delay(uint32_t ms) override { wait_(ms); }
+    bool Stopping() const override { return abort_; }
+
+private:
+    CSimBoard& board_;
+    const std::atomic<bool>& abort_;
+    std::function<void(uint32_t)> wait_;
+};
+
+} // namespace
+
 int CSimFirmware::RunInitList()
 {
-    // The probe answers nobody while it waits, so a list that would wait
-    // longer than the host ever allows is refused before it runs.
-    if (const int code = CInitListWalker::CheckDelays(initList_.data(), static_cast<int>(initList_.size()));
-        code != kStatusOk)
-        return code;
-    return CInitListWalker::Walk(
-        initList_.data(), static_cast<int>(initList_.size()), kMaxInitSteps,
-        [this](const SInitListRecord& entry, uint32_t offset) -> int {
-            if (abort_)
-                return kStatusInitListFailed;
-            uint32_t value = 0;
-            switch (entry.type) {
-            case kInitNop:
-            case kInitMmap:
-            case kInitLoop:
-                return kStatusOk;
-            case kInitDelay:
-            case kInitExec:
-                Wait(entry.value);
-                return kStatusOk;
-            case kInitWm8:
-                return board_.BusWrite(entry.address + offset, 1, entry.value & 0xFF) ? kStatusOk
-                                                                                      : kStatusTargetAccessError;
-            case kInitWm16:
-                return board_.BusWrite(entry.address + offset, 2, entry.value & 0xFFFF) ? kStatusOk
-                                                                                        : kStatusTargetAccessError;
-            case kInitWm32:
-                return board_.BusWrite(entry.address + offset, 4, entry.value) ? kStatusOk
-                                                                               : kStatusTargetAccessError;
-            case kInitRm8:
-                return board_.BusRead(entry.address, 1, value) ? kStatusOk : kStatusTargetAccessError;
-            case kInitRm16:
-                return board_.BusRead(entry.address, 2, value) ? kStatusOk : kStatusTargetAccessError;
-            case kInitRm32:
-                return board_.BusRead(entry.address, 4, value) ? kStatusOk : kStatusTargetAccessError;
-            case kInitWgpr:
-                board_.WriteRegister(kRegClassGeneral, static_cast<uint16_t>(entry.address), entry.value);
-                return kStatusOk;
-            case kInitWcpsr:
-                board_.WriteRegister(kRegClassCpsr, 0, entry.value);
-                return kStatusOk;
-            case kInitWcp15:
-                board_.WriteRegister(kRegClassCp15, static_cast<uint16_t>(entry.address), entry.value);
-                return kStatusOk;
-            default:
-                return kStatusInvalidArgument;
-            }
-        });
+    CSimFirmwareBus bus(board_, abort_, [this](uint32_t ms) { Wait(ms); });
+    return CInitListRunner::Run(initList_, bus);
 }
 
 int CSimFirmware::ReadBlock(uint32_t address, uint32_t length, CWireWriter& out)

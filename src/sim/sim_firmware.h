@@ -20,16 +20,10 @@ struct SSimFirmwareConfig {
 // board through CSimBoard.
 //
 // The main init list handed over by TargetLoadInitList is kept and run at
-// once: memory writes and reads become bus cycles (writes at the address plus
-// the loop offset, reads without it), register writes go to the board, DELAY
-// and EXEC wait their milliseconds (no code runs: the board has no core; a
-// list with a longer wait than the init-list walker allows is refused),
-// MMAP and NOP do nothing, LOOP repeats the two entries before it.
+// once by the firmware's init list runner (CInitListRunner); EXEC waits its
+// milliseconds, as the board has no core to run code.
 class CSimFirmware {
 public:
-    // An init list may run at most this many entries (loops counted).
-    static constexpr uint64_t kMaxInitSteps = 10'000'000;
-
     CSimFirmware(CSimBoard& board, const SSimFirmwareConfig& config, const std::atomic<bool>& abort);
 
     // Answers a command frame 140..145; false for any other code.

@@ -1,46 +1,25 @@
 #pragma once
 
-#include <cstdint>
+// The simulator's devices are told apart by the same algorithm table the
+// probe firmware's flash algorithms use; these are its names on this side.
+#include "probe/firmware/firmware_algorithm.h"
 
-// How the devices of one program algorithm code behave on the bus and what
-// the probe's firmware needs to program them. One table, looked up by code,
-// is the only place where codes are told apart.
-enum class ESimCommandSet {
-    Jedec,     // unlock cycles, A0 program, 80/10 chip and 80/30 sector erase, DQ7/DQ6/DQ5
-    Intel,     // 40 program, 20/D0 block erase, status register
-    PageWrite, // unlock cycles and 256-byte page loads; no separate erase
-    OnChip,    // a microcontroller's flash: programmed and erased by the firmware
-};
+using CSimFlashAlgorithm = SFirmwareAlgorithm;
+using ESimCommandSet = EFirmwareCommandSet;
+using ESimUnlockFamily = EFirmwareUnlockFamily;
+using ESimWorkspace = EFirmwareWorkspace;
 
-// Which unlock addresses a JEDEC device expects (see CSimFlashJedec).
-enum class ESimUnlockFamily { None, X8, ByteWord, X16X32 };
+inline const CSimFlashAlgorithm* FindSimFlashAlgorithm(uint32_t code)
+{
+    return FindFirmwareAlgorithm(code);
+}
 
-// Whether programming needs target RAM at the workspace address.
-enum class ESimWorkspace {
-    NotUsed,  // the workspace parameter is not used
-    Optional, // none (0xFFFFFFFF) or RAM
-    Required, // must be RAM
-};
+inline const CSimFlashAlgorithm* SimFlashAlgorithms(int& count)
+{
+    return FirmwareAlgorithms(count);
+}
 
-struct CSimFlashAlgorithm {
-    uint32_t code;
-    ESimCommandSet commandSet;
-    ESimUnlockFamily family;
-    bool failureBit;        // JEDEC: the device reports a failed operation on DQ5
-    uint32_t deviceWidth;   // bytes
-    uint32_t fixedBusWidth; // bytes; 0 when any bus at least as wide as the device will do
-    ESimWorkspace workspace;
-    bool sizeInP1;          // FlashSetup's p1 is the device size instead of the bank mask
-};
-
-// The row of a program algorithm code, or nullptr for a code no device uses.
-const CSimFlashAlgorithm* FindSimFlashAlgorithm(uint32_t code);
-
-// Every row, for tests that walk them all.
-const CSimFlashAlgorithm* SimFlashAlgorithms(int& count);
-
-// The unlock cycle addresses a host or the firmware writes for this family,
-// as device byte addresses: on the bus they lie at the bank start plus these
-// values times the number of devices side by side. False for families
-// without unlock cycles.
-bool SimUnlockAddresses(const CSimFlashAlgorithm& algorithm, uint32_t& unlock1, uint32_t& unlock2);
+inline bool SimUnlockAddresses(const CSimFlashAlgorithm& algorithm, uint32_t& unlock1, uint32_t& unlock2)
+{
+    return FirmwareUnlockAddresses(algorithm, unlock1, unlock2);
+}

@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kProgramFailed = -1206;
 constexpr int kNoSession = -4102;
-constexpr uint64_t kWriteTimeoutMicros = 1000000;   // one bus word or page
 constexpr uint64_t kBlockingEraseMicros = 2000000;  // codes 40 and 41 wait this long at most
 constexpr uint32_t kAlgorithmCodeWord = 0xE1A00000; // what the workspace holds once the code is loaded
 
@@ -23,24 +22,6 @@ bool IsPowerOfTwo(uint64_t v)
 }
 
 } // namespace
-
-uint32_t CSimFlashProgrammer::Replicate(uint8_t command) const
-{
-    uint32_t value = 0;
-    for (uint32_t i = 0; i < busBytes_; ++i)
-        value |= uint32_t(command) << (8 * i);
-    return value;
-}
-
-// The bytes of the bus word that carry a command to each device: the low
-// byte of every device lane.
-uint32_t CSimFlashProgrammer::LaneMask() const
-{
-    uint32_t mask = 0;
-    for (uint32_t lane = 0; lane < busBytes_ / algorithm_->deviceWidth; ++lane)
-        mask |= 0xFFu << (8 * lane * algorithm_->deviceWidth);
-    return mask;
-}
 
 int CSimFlashProgrammer::CheckWorkspace(ESimWorkspace rule, uint32_t workspace)
 {
@@ -129,45 +110,6 @@ int CSimFlashProgrammer::Verify(uint32_t address, const uint8_t* data, uint32_t 
     return 0;
 }
 
-template <class TBus>
-bool CSimFlashProgrammer::PollToggle(TBus& bus, uint32_t address, uint32_t want)
-{
-    // The clock is read only once the chip is found busy: a chip without
-    // program times is done at the first look.
-    uint64_t start = 0;
-    bool timing = false;
-    const uint32_t width = algorithm_->deviceWidth;
-    const uint32_t lanes = busBytes_ / width;
-    uint64_t step = 1;
-    for (;;) {
-        uint32_t v1 = 0, v2 = 0;
-        if (!bus.Read(address, v1) || !bus.Read(address, v2))
-            return false;
-        if (v1 == v2)
-            return v2 == want;
-        if (algorithm_->failureBit) {
-            for (uint32_t lane = 0; lane < lanes; ++lane) {
-                uint32_t shift = 8 * lane * width;
-                if (((v1 ^ v2) >> shift & 0x40) && (v2 >> shift & 0x20)) {
-                    // DQ5 while still toggling: the chip gave up unless it has just finished.
-                    if (!bus.Read(address, v1) || !bus.Read(address, v2))
-                        return false;
-                    if ((v1 ^ v2) >> shift & 0x40)
-                        return false;
-                }
-            }
-        }
-        if (!timing) {
-            start = board_.Clock().NowMicros();
-            timing = true;
-        } else if (board_.Clock().NowMicros() - start > kWriteTimeoutMicros) {
-            return false;
-        }
-        board_.Clock().Wait(step);
-        step = std::min<uint64_t>(step * 2, 1000);
-    }
-}
-
 bool CSimFlashProgrammer::BusRead(uint32_t address, int widthBytes, uint32_t& value)
 {
     return board_.HeldBusRead(address, widthBytes, value);
@@ -178,54 +120,9 @@ bool CSimFlashProgrammer::BusWrite(uint32_t address, int widthBytes, uint32_t va
     return board_.HeldBusWrite(address, widthBytes, value);
 }
 
-template <class TBus>
-bool CSimFlashProgrammer::FirstMismatch(TBus& bus, uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address,
-                                        const uint8_t* data, uint32_t& failAddress)
+CFlashProgramCycles CSimFlashProgrammer::Cycles()
 {
-    uint32_t now = 0;
-    if (!bus.Read(unit, now)) {
-        failAddress = lo;
-        return true;
-    }
-    for (uint32_t a = lo; a < hi; ++a) {
-        if (uint8_t(now >> (8 * (a - unit))) != data[a - address]) {
-            failAddress = a;
-            return true;
-        }
-    }
-    return false;
-}
-
-template <class TBus, class TWrite>
-int CSimFlashProgrammer::ProgramUnits(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length,
-                                      uint32_t& failAddress, TWrite write)
-{
-    const uint64_t end = uint64_t(address) + length;
-    for (uint64_t unit = address & ~uint64_t(busBytes_ - 1); unit < end; unit += busBytes_) {
-        const uint32_t u = uint32_t(unit);
-        const uint32_t lo = std::max<uint32_t>(address, u);
-        const uint32_t hi = uint32_t(std::min<uint64_t>(end, unit + busBytes_));
-        uint32_t current = 0;
-        if (!bus.Read(u, current)) {
-            failAddress = lo;
-            return kProgramFailed;
-        }
-        uint32_t want = current;
-        for (uint32_t a = lo; a < hi; ++a) {
-            uint32_t shift = 8 * (a - u);
-            want = (want & ~(0xFFu << shift)) | (uint32_t(data[a - address]) << shift);
-        }
-        if (want == current)
-            continue;
-        const bool ok = write(u, want);
-        if (FirstMismatch(bus, u, lo, hi, address, data, failAddress))
-            return kProgramFailed;
-        if (!ok) {
-            failAddress = lo;
-            return kProgramFailed;
-        }
-    }
-    return 0;
+    return CFlashProgramCycles(*algorithm_, busBytes_, p1_, board_.Clock());
 }
 
 int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length,
@@ -234,139 +131,32 @@ int CSimFlashProgrammer::ProgramJedec(uint32_t address, const uint8_t* data, uin
     // Every cycle of the call lands in the bank the range starts in (the
     // bank's start, its unlock addresses and the range's bus units) when the
     // range stays in that bank: then one look-up finds the route for all.
+    const CFlashProgramCycles cycles = Cycles();
     uint32_t unlock1 = 0, unlock2 = 0;
-    SimUnlockAddresses(*algorithm_, unlock1, unlock2);
-    const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
-    unlock1 *= lanes;
-    unlock2 *= lanes;
+    cycles.UnlockOffsets(unlock1, unlock2);
     const uint32_t bank = address & p1_;
     const uint32_t lastUnit = uint32_t(uint64_t(address) + length - 1) & ~(busBytes_ - 1);
     const uint64_t highest = std::max<uint64_t>(lastUnit, uint64_t(bank) + std::max(unlock1, unlock2));
     if ((lastUnit & p1_) == bank && (unlock1 | unlock2) % busBytes_ == 0 && highest <= 0xFFFFFFFFu)
         if (CSimFlashArray* array = board_.FlashAt(bank))
             if (auto port = CSimFlashBankPort::Open(*array, busBytes_, bank, uint32_t(highest)))
-                return ProgramJedecOn(*port, unlock1, unlock2, address, data, length, failAddress);
+                return cycles.ProgramJedec(*port, unlock1, unlock2, address, data, length, failAddress);
     CBoardCycles bus(*this, int(busBytes_));
-    return ProgramJedecOn(bus, unlock1, unlock2, address, data, length, failAddress);
-}
-
-template <class TBus>
-int CSimFlashProgrammer::ProgramJedecOn(TBus& bus, uint32_t unlock1, uint32_t unlock2, uint32_t address,
-                                        const uint8_t* data, uint32_t length, uint32_t& failAddress)
-{
-    const uint32_t aa = Replicate(0xAA), x55 = Replicate(0x55), a0 = Replicate(0xA0);
-    bus.Write(address & p1_, Replicate(0xF0));
-    return ProgramUnits(bus, address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
-        const uint32_t bank = u & p1_;
-        const uint32_t u1 = bank + unlock1, u2 = bank + unlock2;
-        const bool ok = bus.Write(u1, aa) && bus.Write(u2, x55) && bus.Write(u1, a0) && bus.Write(u, want) &&
-                        PollToggle(bus, u, want);
-        if (!ok) {
-            bus.Write(u1, aa);
-            bus.Write(u2, x55);
-            bus.Write(u1, Replicate(0xF0));
-        }
-        return ok;
-    });
+    return cycles.ProgramJedec(bus, unlock1, unlock2, address, data, length, failAddress);
 }
 
 int CSimFlashProgrammer::ProgramIntel(uint32_t address, const uint8_t* data, uint32_t length,
                                       uint32_t& failAddress)
 {
-    const uint32_t mask = LaneMask();
-    const uint32_t ready = Replicate(0x80) & mask;
-    const uint32_t errors = Replicate(0x78) & mask;
-    const uint32_t first = address & ~(busBytes_ - 1);
-    BusWrite(first, int(busBytes_), Replicate(0x50) & mask);
-    BusWrite(first, int(busBytes_), mask);
     CBoardCycles bus(*this, int(busBytes_));
-    return ProgramUnits(bus, address, data, length, failAddress, [&](uint32_t u, uint32_t want) {
-        bool ok = BusWrite(u, int(busBytes_), Replicate(0x40) & mask) && BusWrite(u, int(busBytes_), want);
-        uint32_t status = 0;
-        uint64_t start = 0; // read once the chip is found busy
-        bool timing = false;
-        uint64_t step = 1;
-        while (ok) {
-            if (!BusRead(u, int(busBytes_), status)) {
-                ok = false;
-                break;
-            }
-            if ((status & ready) == ready)
-                break;
-            if (!timing) {
-                start = board_.Clock().NowMicros();
-                timing = true;
-            } else if (board_.Clock().NowMicros() - start > kWriteTimeoutMicros) {
-                ok = false;
-                break;
-            }
-            board_.Clock().Wait(step);
-            step = std::min<uint64_t>(step * 2, 1000);
-        }
-        ok = ok && (status & errors) == 0;
-        BusWrite(u, int(busBytes_), Replicate(0x50) & mask);
-        BusWrite(u, int(busBytes_), mask);
-        return ok;
-    });
+    return Cycles().ProgramIntel(bus, address, data, length, failAddress);
 }
 
 int CSimFlashProgrammer::ProgramPages(uint32_t address, const uint8_t* data, uint32_t length,
                                       uint32_t& failAddress)
 {
-    uint32_t unlock1 = 0, unlock2 = 0;
-    SimUnlockAddresses(*algorithm_, unlock1, unlock2);
-    const uint32_t lanes = busBytes_ / algorithm_->deviceWidth;
-    const uint32_t pageBytes = CSimFlashPageWrite::kPageSize * lanes;
-    const uint64_t end = uint64_t(address) + length;
-    std::vector<uint8_t> page(pageBytes);
     CBoardCycles bus(*this, int(busBytes_));
-    uint64_t pageStart = (address & p1_) + uint64_t((address - (address & p1_)) / pageBytes) * pageBytes;
-    for (; pageStart < end; pageStart += pageBytes) {
-        const uint32_t p = uint32_t(pageStart);
-        const uint32_t lo = std::max<uint32_t>(address, p);
-        const uint32_t hi = uint32_t(std::min<uint64_t>(end, pageStart + pageBytes));
-        // Read the page and merge the new bytes, so that bytes outside the
-        // range keep their contents when the chip rewrites the page.
-        for (uint32_t i = 0; i < pageBytes; i += busBytes_) {
-            uint32_t word = 0;
-            if (!BusRead(p + i, int(busBytes_), word)) {
-                failAddress = std::max(lo, p + i);
-                return kProgramFailed;
-            }
-            for (uint32_t b = 0; b < busBytes_; ++b)
-                page[i + b] = uint8_t(word >> (8 * b));
-        }
-        bool changes = false;
-        for (uint32_t a = lo; a < hi; ++a) {
-            changes |= page[a - p] != data[a - address];
-            page[a - p] = data[a - address];
-        }
-        if (!changes)
-            continue;
-        const uint32_t bank = p & p1_;
-        bool ok = BusWrite(bank + unlock1 * lanes, int(busBytes_), Replicate(0xAA)) &&
-                  BusWrite(bank + unlock2 * lanes, int(busBytes_), Replicate(0x55)) &&
-                  BusWrite(bank + unlock1 * lanes, int(busBytes_), Replicate(0xA0));
-        uint32_t last = 0;
-        for (uint32_t i = 0; ok && i < pageBytes; i += busBytes_) {
-            last = 0;
-            for (uint32_t b = 0; b < busBytes_; ++b)
-                last |= uint32_t(page[i + b]) << (8 * b);
-            ok = BusWrite(p + i, int(busBytes_), last);
-        }
-        ok = ok && PollToggle(bus, p + pageBytes - busBytes_, last);
-        for (uint32_t a = lo; a < hi; a += busBytes_ - (a % busBytes_)) {
-            uint32_t unit = a & ~(busBytes_ - 1);
-            if (FirstMismatch(bus, unit, a, std::min(hi, unit + busBytes_), address, data,
-                              failAddress))
-                return kProgramFailed;
-        }
-        if (!ok) {
-            failAddress = lo;
-            return kProgramFailed;
-        }
-    }
-    return 0;
+    return Cycles().ProgramPages(bus, address, data, length, failAddress);
 }
 
 int CSimFlashProgrammer::ProgramOnChip(uint32_t address, const uint8_t* data, uint32_t length,

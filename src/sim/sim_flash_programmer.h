@@ -1,5 +1,6 @@
 #pragma once
 
+#include "probe/firmware/flash_program_cycles.h"
 #include "sim/sim_flash_algorithm.h"
 
 #include <cstdint>
@@ -10,12 +11,8 @@ class CSimFlashOnChip;
 
 // The probe firmware's flash algorithms, run against the simulated board.
 // Program and verify go through the board's bus exactly as target code
-// would: JEDEC chips get their unlock cycles and A0 per bus word and are
-// polled by the toggle bit (DQ5 for failure); Intel chips get 40 and their
-// status register; page-write chips get whole 256-byte pages; on-chip flash
-// is programmed in place. Bus words not fully covered by the data keep their
-// other bytes (the firmware reads and merges them), words that would not
-// change are skipped, and every programmed byte is read back.
+// would, with the firmware's program loops (CFlashProgramCycles, shared with
+// the GDB server's probe library); on-chip flash is programmed in place.
 //
 // FlashSetup(algorithm, busWidth, p1, p2, p3):
 //   algorithm 0 ends the session, 1 starts a verify session;
@@ -76,38 +73,18 @@ private:
 
     int CheckWorkspace(ESimWorkspace rule, uint32_t workspace);
     int Verify(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
-    // Programs bus unit after bus unit of the range: reads the unit, merges
-    // the new bytes, hands a unit that changes to `write` (false: the write
-    // failed) and then checks the unit's bytes.
-    template <class TBus, class TWrite>
-    int ProgramUnits(TBus& bus, uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress,
-                     TWrite write);
     int ProgramJedec(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
-    // The JEDEC cycles on `bus`; the unlock addresses are bus offsets from
-    // the bank's start.
-    template <class TBus>
-    int ProgramJedecOn(TBus& bus, uint32_t unlock1, uint32_t unlock2, uint32_t address, const uint8_t* data,
-                       uint32_t length, uint32_t& failAddress);
     int ProgramIntel(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramPages(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
     int ProgramOnChip(uint32_t address, const uint8_t* data, uint32_t length, uint32_t& failAddress);
 
-    // Finds the first byte of [lo, hi) of the bus unit at `unit` that does
-    // not read back as `data` (which starts at `address`).
-    template <class TBus>
-    bool FirstMismatch(TBus& bus, uint32_t unit, uint32_t lo, uint32_t hi, uint32_t address, const uint8_t* data,
-                       uint32_t& failAddress);
     // Bus cycles on the board, whose lock is held: every call of the
     // programmer comes through the board's Flash* calls.
     bool BusRead(uint32_t address, int widthBytes, uint32_t& value);
     bool BusWrite(uint32_t address, int widthBytes, uint32_t value);
 
-    // Polls a JEDEC or page-write bus word until the toggle bit stops (true
-    // when it then reads `want`), DQ5 reports a failure, or the time is up.
-    template <class TBus>
-    bool PollToggle(TBus& bus, uint32_t address, uint32_t want);
-    uint32_t Replicate(uint8_t command) const;
-    uint32_t LaneMask() const;
+    // The shared program loops for this session's algorithm and bus.
+    CFlashProgramCycles Cycles();
 
     CSimBoardModel& board_;
     ESession session_ = ESession::None;

@@ -191,6 +191,10 @@ TEST_F(CliProbe, FailuresExitNonZeroWithTheSystemsText)
     const SCase cases[] = {
         {"invalid ip", probe + " probe-netsetup --ip 1.2.3 --mask 255.0.0.0 --gateway 1.2.3.4", 1,
          "Invalid IP address!"},
+        {"invalid mask", probe + " probe-netsetup --ip 1.2.3.4 --mask abc --gateway 1.2.3.1", 1,
+         "Invalid subnet mask!"},
+        {"invalid gateway", probe + " probe-netsetup --ip 1.2.3.4 --mask 255.0.0.0 --gateway 1.2.3", 1,
+         "Invalid default gateway!"},
         {"missing option", probe + " probe-netsetup --ip 1.2.3.4", 2, "wants --ip A --mask M --gateway G"},
         {"no probe", "--probe 127.0.0.1:1 probe-info", 1, "Cannot connect to QDX loader!"},
         {"no loader", emptyProbe + " probe-update", 1, "There is no QDX7000 connected!"},

@@ -326,7 +326,8 @@ TEST(TargetMemorySetup, FailedReadingKeepsThePreviousMemoryType)
     setup.SelectMemoryType(Row("AMD  Am29F010"), box);
     const auto* shown = Only(box);
     ASSERT_NE(shown, nullptr);
-    EXPECT_EQ(shown->text, "Please enter an integer between 1 and 16.");
+    EXPECT_EQ(shown->text, "Please enter an integer between 1 and 16.\n\n"
+                           "\"AMD  Am29F010\" was not taken: the memory type stays \"NONE\".");
     EXPECT_EQ(setup.memoryIndex, 0);
     EXPECT_EQ(setup.Record().memoryType, "NONE");
     EXPECT_EQ(setup.banksText, "1"); // the copy is shown again

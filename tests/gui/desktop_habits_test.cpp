@@ -10,7 +10,13 @@
 #include "gui/widgets/file_chooser.h"
 #include "gui/widgets/qt_message_box.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDragEnterEvent>
+#include <QMessageBox>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QProcess>
@@ -241,31 +247,54 @@ TEST_F(DesktopHabits, TheTitleMarksUnsavedChangesAndOpenOffersAllFiles)
     EXPECT_EQ(CFileChooser::QtFilter(CFileCommands::kProjectFilter), "Tarvel Files (*.tvl);;All Files (*)");
 }
 
+// Presses F1 in the active dialog `w`: the manual's heading shown, or empty.
+QString HelpHeadingIn(QWidget* w)
+{
+    // F1 is a shortcut: it reaches the active window only.
+    w->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(w, Qt::Key_F1);
+    QString heading;
+    if (auto* help = w->findChild<CHelpWindow*>()) {
+        if (help->isVisible())
+            heading = help->CurrentHeading();
+        help->close();
+        delete help;
+    }
+    return heading;
+}
+
 TEST_F(DesktopHabits, F1InEveryDialogOpensTheManualAtItsSection)
 {
     UseDevice();
     for (EDoc command : {EDoc::Load, EDoc::Store, EDoc::Edit, EDoc::Fill, EDoc::Checksum, EDoc::Dump, EDoc::Erase,
-                         EDoc::Program, EDoc::Verify}) {
+                         EDoc::Program, EDoc::Verify, EDoc::Communication, EDoc::Firmware, EDoc::TargetMemory,
+                         EDoc::PrintComment, EDoc::MainList, EDoc::PostEraseList}) {
         QString caption, heading;
-        bool shown = false;
         WhenModal([&](QWidget* w) {
             caption = w->windowTitle();
-            // F1 is a shortcut: it reaches the active window only.
-            w->activateWindow();
-            EXPECT_TRUE(QTest::qWaitForWindowActive(w));
-            QTest::keyClick(w, Qt::Key_F1);
-            if (auto* help = w->findChild<CHelpWindow*>()) {
-                shown = help->isVisible();
-                heading = help->CurrentHeading();
-                help->close();
-            }
+            heading = HelpHeadingIn(w);
             QTest::keyClick(w, Qt::Key_Escape);
         });
         TriggerAction(Frame().Action(Id(command)));
-        EXPECT_TRUE(shown) << caption.toStdString();
-        EXPECT_FALSE(heading.isEmpty());
-        EXPECT_EQ(heading, caption);
+        const bool list = command == EDoc::MainList || command == EDoc::PostEraseList;
+        EXPECT_FALSE(heading.isEmpty()) << caption.toStdString();
+        // The five init lists share one section; every other dialog's is its caption.
+        EXPECT_EQ(heading, list ? QString("Target Init List") : caption);
     }
+
+    // The dialog an init list opens for one entry.
+    QString heading;
+    WhenModal([&](QWidget* list) {
+        WhenModal([&](QWidget* line) {
+            heading = HelpHeadingIn(line);
+            QTest::keyClick(line, Qt::Key_Escape);
+        });
+        Click(list, "newButton");
+        QTest::keyClick(list, Qt::Key_Escape);
+    });
+    TriggerAction(Frame().Action(Id(EDoc::MainList)));
+    EXPECT_EQ(heading, "Edit Init Line");
 }
 
 TEST(DesktopCaptions, QtAddsNothingToTheCaptionsOfBoxesAndWindows)
@@ -294,6 +323,42 @@ TEST(DesktopCaptions, ABoxIsAsWideAsItsCaptionNeeds)
         bold.setBold(true);
         EXPECT_GT(width, QFontMetrics(bold).horizontalAdvance(QString::fromLatin1(caption)) + 96) << caption;
     }
+}
+
+// A failure box with details (the verify diagnosis) opens on the screen and
+// shows every detail line once they are unfolded, up to the last one.
+TEST(DesktopCaptions, ABoxShowsAllOfItsDetailsOnScreen)
+{
+    std::string details = "Verifying flash at 0x80001000 + 0x1000 found 4096 bytes that differ.\n";
+    for (int i = 0; i < 6; ++i)
+        details += "  0x" + std::to_string(80001000 + i) + "  image 0x12  target 0xFF  (bits not programmed)\n";
+    details += "Sector affected: 0x80000000 - 0x80003FFF (bank 0, sector 1)";
+    QRect screen;
+    QRect shown;
+    int hiddenPixels = -1;
+    WhenModal([&](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QMessageBox::ActionRole)
+                button->click();
+        QTest::qWait(50);
+        screen = box->screen()->availableGeometry();
+        shown = box->frameGeometry();
+        if (auto* area = box->findChild<QTextEdit*>()) {
+            QTextDocument* document = area->document();
+            const QRectF last = document->documentLayout()->blockBoundingRect(document->lastBlock());
+            // How much of the last line lies below the visible part of the area.
+            hiddenPixels = static_cast<int>(last.bottom()) - area->verticalScrollBar()->value() -
+                           area->viewport()->height();
+        }
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    CQtMessageBox box;
+    box.ShowDetailed("Verifying error!", "Error", EMsgIcon::Stop, EMsgButtons::Ok, details);
+    EXPECT_TRUE(screen.contains(shown)) << "box " << shown.x() << "," << shown.y() << " " << shown.width() << "x"
+                                        << shown.height() << " on " << screen.width() << "x" << screen.height();
+    EXPECT_LE(hiddenPixels, 0) << "the last detail line is cut";
 }
 
 TEST(DesktopCommandLine, OptionsFileAndErrors)

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -169,8 +170,8 @@ TEST_F(InitListDialog, PastesBeforeTheSelectedLineOrAtTheEndAndDropsAnUnfinished
 {
     Fill(5);
     auto dialog = Open();
-    // Lower case, an unknown type, and a last line without carriage return.
-    PutEntries("wm16\t0x10\t0x20\tfirst\r\nFOO\t1\t2\tsecond\r\nWM8\t0x30\t0x40\tlost");
+    // Lower case, and a last line without carriage return.
+    PutEntries("wm16\t0x10\t0x20\tfirst\r\nnop\t\t\tsecond\r\nWM8\t0x30\t0x40\tlost");
     Select(dialog.get(), {3});
     Click(dialog.get(), "pasteButton");
     std::vector<std::string> lines = Lines(dialog.get());
@@ -185,6 +186,59 @@ TEST_F(InitListDialog, PastesBeforeTheSelectedLineOrAtTheEndAndDropsAnUnfinished
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[7], "WM16\t0x00000010\t0x0020\tfirst");
     EXPECT_EQ(lines[8], "NOP\t\t\tsecond");
+
+    // An unknown type is refused, as in plain text: nothing is inserted.
+    PutEntries(std::string("FOO\t1\t2\tx\r\n") + '\0');
+    Click(dialog.get(), "pasteButton");
+    EXPECT_EQ(Lines(dialog.get()).size(), 9u);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_NE(box.shown[0].text.find("unknown action type"), std::string::npos) << box.shown[0].text;
+}
+
+TEST_F(InitListDialog, ASingleLineCopiedInATextEditorPastes)
+{
+    Fill(1);
+    auto dialog = Open();
+    QGuiApplication::clipboard()->setText("WM32\t0xFFFFFFFF\t0xFFFFFFFF\tno newline");
+    Click(dialog.get(), "pasteButton");
+    ASSERT_EQ(Lines(dialog.get()).size(), 2u);
+    EXPECT_EQ(Lines(dialog.get())[1], "WM32\t0xFFFFFFFF\t0xFFFFFFFF\tno newline");
+    // The columns show the whole number.
+    QTreeWidget* list = List(dialog.get());
+    const QAbstractItemView* view = list; // where the size hint is public
+    for (int column : {1, 2})
+        EXPECT_GE(list->columnWidth(column), view->sizeHintForColumn(column)) << column;
+}
+
+TEST_F(InitListDialog, CtrlCCtrlVAndDeleteInTheListDoWhatTheButtonsDo)
+{
+    Fill(3);
+    auto dialog = Open();
+    QTreeWidget* list = List(dialog.get());
+    list->setFocus();
+    Select(dialog.get(), {0, 1});
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    std::string expected = Lines(dialog.get())[0] + "\r\n" + Lines(dialog.get())[1] + "\r\n";
+    EXPECT_EQ(ClipboardBytes(), expected + '\0') << "the entries, not one cell's text";
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+
+    Select(dialog.get(), {2});
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    std::vector<std::string> lines = Lines(dialog.get());
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[2], lines[0]);
+    EXPECT_EQ(lines[4], "WM32\t0xFFE00008\t0x00000002\tline 2");
+
+    Select(dialog.get(), {4});
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(Lines(dialog.get()).size(), 4u);
+    EXPECT_EQ(ClipboardBytes(), expected + '\0') << "the clipboard keeps the copied entries";
+
+    // With nothing selected Copy and Delete are greyed: the keys do nothing.
+    list->clearSelection();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(Lines(dialog.get()).size(), 4u);
+    EXPECT_TRUE(box.shown.empty());
 }
 
 TEST_F(InitListDialog, PastesAnEditorsTextOnlyWhenEveryLineIsAnEntry)
@@ -330,19 +384,59 @@ TEST_F(InitListDialog, ChangingTheTypeMasksTheShownNumbersAndSwapsTheLabels)
         EXPECT_EQ(Text(window, "valueEdit"), "78");
         StepToType(window, CCodeItem::Wcp15); // through WGPR: the address survives
         EXPECT_EQ(Text(window, "addressEdit"), "1234");
-        EXPECT_EQ(Text(window, "valueEdit"), "00000078");
+        EXPECT_EQ(Text(window, "valueEdit"), "12345678") << "the value as entered, not the 78 WM8 showed";
         ChooseType(window, CCodeItem::Exec);
         EXPECT_EQ(Text(window, "addressLabel"), "Start Address");
         EXPECT_EQ(Text(window, "valueLabel"), "Run Time");
+        EXPECT_EQ(Text(window, "addressEdit"), "40001234");
         EXPECT_FALSE(Child<QWidget>(window, "valueEdit")->isEnabled());
         EXPECT_TRUE(Child<QWidget>(window, "msEdit")->isEnabled());
-        EXPECT_EQ(Text(window, "msEdit"), "120");
-        // Stepping back through NOP and DELAY carries the value along.
+        EXPECT_EQ(Text(window, "msEdit"), "305419896");
+        // Stepping back through NOP and DELAY carries the value along; OK
+        // masks to what WM8 shows.
         StepToType(window, CCodeItem::Wm8);
         Click(window, "okButton");
     });
     Click(dialog.get(), "editButton");
-    EXPECT_EQ(Lines(dialog.get())[0], "WM8\t0x00001234\t0x78\tx");
+    EXPECT_EQ(Lines(dialog.get())[0], "WM8\t0x40001234\t0x78\tx");
+}
+
+TEST_F(InitListDialog, SteppingTheTypeWithArrowsAndWheelKeepsTheNumbersAsEntered)
+{
+    // WM32 at FFFFF124 / DEADBEEF stepped down to RM32 passes WCP15 (4 address
+    // digits) and the decimal and unused fields of the types between.
+    for (const bool wheel : {false, true}) {
+        doc.InitList(CQpgDoc::MainList).DeleteAll();
+        doc.InitList(CQpgDoc::MainList).Add(CCodeItem(CCodeItem::Wm32, 0xFFFFF124, 0xDEADBEEF, "x"));
+        auto dialog = Open();
+        Select(dialog.get(), {0});
+        WhenModal([&](QWidget* window) {
+            auto* type = Child<QComboBox>(window, "actionTypeCombo");
+            type->setFocus();
+            while (type->currentIndex() < CCodeItem::Rm32) {
+                const int before = type->currentIndex();
+                if (wheel) {
+                    const QPointF at = QRectF(type->rect()).center();
+                    QWheelEvent step(at, type->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                                     Qt::NoModifier, Qt::NoScrollPhase, false);
+                    QCoreApplication::sendEvent(type, &step);
+                } else {
+                    QTest::keyClick(type, Qt::Key_Down);
+                }
+                ASSERT_EQ(type->currentIndex(), before + 1) << (wheel ? "wheel" : "arrow");
+            }
+            EXPECT_EQ(Text(window, "addressEdit"), "FFFFF124");
+            EXPECT_EQ(Text(window, "valueEdit"), "DEADBEEF");
+            Click(window, "okButton");
+        });
+        Click(dialog.get(), "editButton");
+        EXPECT_EQ(Lines(dialog.get())[0], "RM32\t0xFFFFF124\t\tx") << (wheel ? "wheel" : "arrow");
+        dialog->accept();
+        int code = 0;
+        uint32_t address = 0, value = 0;
+        ASSERT_TRUE(doc.InitList(CQpgDoc::MainList).GetItemFields(0, code, address, value));
+        EXPECT_EQ(address, 0xFFFFF124u);
+    }
 }
 
 TEST_F(InitListDialog, AnUnreadableNumberKeepsTheEntryDialogOpenAndCancelChangesNothing)

@@ -327,6 +327,25 @@ TEST_F(MainFrame, NewOpenAndExitAskToSaveChanges)
     EXPECT_FALSE(Frame().Files().OpenPath(other));
     EXPECT_EQ(Doc().GetPathName(), "");
 
+    // Open asks before its file dialog, and only once: Cancel shows no file
+    // dialog, No goes on to it and opens without asking again.
+    box.shown.clear();
+    box.Answer(EMsgResult::Cancel);
+    EXPECT_FALSE(Frame().Files().OpenFile());
+    EXPECT_TRUE(chooser.asked.empty());
+    EXPECT_EQ(box.shown.size(), 1u);
+    box.Answer(EMsgResult::No);
+    chooser.answers.push_back(other);
+    EXPECT_TRUE(Frame().Files().OpenFile());
+    EXPECT_EQ(chooser.asked.size(), 1u);
+    EXPECT_EQ(box.shown.size(), 2u) << "one question for one Open";
+    EXPECT_EQ(Doc().GetPathName(), other);
+    Frame().Files().NewFile();
+    chooser.asked.clear();
+    box.shown.clear();
+    Doc().comment = "edited";
+    Doc().SetModifiedFlag();
+
     Frame().show();
     box.Answer(EMsgResult::Cancel);
     EXPECT_FALSE(Frame().close());

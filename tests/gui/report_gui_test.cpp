@@ -71,12 +71,15 @@ TEST(PrintCommentDialog, EditsTheFourTextsAndStoresThemBackOnOk)
     comment->moveCursor(QTextCursor::End);
     QTest::keyClick(comment, Qt::Key_Return);
     QTest::keyClicks(comment, "third");
+    QTest::keyClick(comment, Qt::Key_Tab);
+    QTest::keyClicks(comment, "column");
     EXPECT_TRUE(dialog.isVisible()); // Return started a new line, it did not press OK
+    EXPECT_TRUE(comment->hasFocus()) << "Tab typed a tab";
     Click(&dialog, "okButton");
     EXPECT_FALSE(dialog.isVisible());
     command.StoreBack(doc);
     EXPECT_EQ(doc.setupTitle, std::string(80, 'T'));
-    EXPECT_EQ(doc.comment, "First line\r\nsecond line\r\nthird");
+    EXPECT_EQ(doc.comment, "First line\r\nsecond line\r\nthird\tcolumn");
     EXPECT_TRUE(doc.IsModified());
 }
 

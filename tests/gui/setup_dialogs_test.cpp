@@ -20,6 +20,8 @@
 #include "support/temp_dir.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -126,10 +128,67 @@ TEST_F(TargetSetupDialog, AMac7100DeviceBeepsAndRemindsOfCfmclkd)
     auto dialog = Open();
     ChooseDevice(dialog.get(), "MAC7100 Data Flash (32K)");
     EXPECT_TRUE(Checked(dialog.get(), "bus16Radio"));
+    EXPECT_TRUE(box.shown.empty()) << "not while the list may still be moving";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !box.shown.empty(); }, 5000));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "Don't forget to setup CFMCLKD via an init list entry !");
     EXPECT_EQ(box.shown[0].icon, EMsgIcon::Information);
     EXPECT_EQ(beeps, 1);
+}
+
+TEST_F(TargetSetupDialog, TypeAheadRemindsOnceWhenTheTypingPauses)
+{
+    auto dialog = Open();
+    auto* memory = Child<QComboBox>(dialog.get(), "memoryTypeCombo");
+    memory->setFocus();
+    // "M" already stops on "MAC71x6 Program Flash (1M)", which wants the
+    // reminder; the word goes on to the data flash.
+    QTest::keyClicks(memory, "MAC7100");
+    EXPECT_EQ(memory->currentText(), "MAC7100 Data Flash (32K)");
+    EXPECT_TRUE(box.shown.empty()) << "not in the middle of the word: " << box.shown[0].text;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !box.shown.empty(); }, 5000));
+    QTest::qWait(dialog->ReminderTimer().interval() + 100);
+    EXPECT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(beeps, 1);
+}
+
+TEST_F(TargetSetupDialog, AnOnChipDeviceHasOneBank)
+{
+    doc.memoryType = "AMD  Am29F010";
+    doc.bankCount = 3;
+    auto dialog = Open();
+    QWidget* d = dialog.get();
+    EXPECT_EQ(Text(d, "banksEdit"), "3");
+    ChooseDevice(d, "MAC7100 Data Flash (32K)");
+    EXPECT_FALSE(Enabled(d, "banksEdit"));
+    EXPECT_EQ(Text(d, "banksEdit"), "1");
+    dialog->ReminderTimer().stop();
+    Click(d, "okButton");
+    ASSERT_FALSE(d->isVisible());
+    EXPECT_TRUE(command->StoreBack());
+    EXPECT_EQ(doc.bankCount, 1);
+    EXPECT_EQ(doc.eraseMap.GetBanks(), 1);
+    EXPECT_EQ(doc.physicalRange.GetSize(), 32u * 1024u);
+
+    // A project saved with 3 banks of an on-chip device opens with 1.
+    doc.bankCount = 3;
+    dialog.reset();
+    dialog = Open();
+    EXPECT_EQ(Text(dialog.get(), "banksEdit"), "1");
+}
+
+TEST_F(TargetSetupDialog, ARefusedDeviceSaysTheChoiceWasUndone)
+{
+    doc.memoryType = "AMD  Am29F010";
+    doc.busWidth = 0;
+    doc.physicalRange.SetStart(0xFFFE0000);
+    auto dialog = Open();
+    ChooseDevice(dialog.get(), "AMD  Am29LV160BB (1M x 16)");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "Out of maximum memory address !\n (Endaddress > 0xFFFFFFFF)\n\n"
+                                 "\"AMD  Am29LV160BB (1M x 16)\" was not taken: the memory type stays "
+                                 "\"AMD  Am29F010\".");
+    EXPECT_EQ(Child<QComboBox>(dialog.get(), "memoryTypeCombo")->currentText(), "AMD  Am29F010");
 }
 
 TEST_F(TargetSetupDialog, RefusesABankCountOutside1To16)
@@ -326,7 +385,7 @@ TEST_F(ProbeUpdateDialog, ConnectsUpdatesAndTransmits)
     EXPECT_EQ(Text(d, "statusLine"), "Updating firmware and logic passed!");
     EXPECT_EQ(Text(d, "firmwareCurrentLabel"), "1.14");
     EXPECT_EQ(Text(d, "logicCurrentLabel"), "1.13");
-    EXPECT_GT(Child<QProgressBar>(d, "progressBar")->value(), 0); // the update moved it
+    EXPECT_EQ(Child<QProgressBar>(d, "progressBar")->value(), 100);
     EXPECT_EQ(Buttons(), "0101");
 
     Click(d, "transmitButton");
@@ -358,6 +417,95 @@ TEST_F(ProbeUpdateDialog, AfterALostLinkConnectCanBeUsedAgain)
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text, "Cannot connect to QDX loader!");
     EXPECT_EQ(Buttons(), "1000");
+}
+
+TEST_F(ProbeUpdateDialog, EnterAfterTypingAnIpAddressStartsNoUpdate)
+{
+    QWidget* d = dialog.get();
+    Click(d, "connectButton");
+    ASSERT_EQ(Buttons(), "0111") << "an update is offered";
+    Type(d, "ipEdit", "192.168.1.20");
+    QTest::keyClick(Child<QLineEdit>(d, "ipEdit"), Qt::Key_Return);
+    // Enter is Ok's: the dialog ends with the address, the probe keeps its firmware.
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(Text(d, "statusLine"), "Starting firmware please wait....");
+    {
+        auto lock = sim->Link().LockProbe();
+        EXPECT_EQ(sim->Probe().Loader().FirmwareVersion(), 113);
+    }
+    EXPECT_TRUE(dialog->Command().StoreBack(true));
+    EXPECT_EQ(doc.probeAddress, "192.168.1.20");
+}
+
+TEST_F(ProbeUpdateDialog, InputDuringAnUpdateIsDroppedNotQueued)
+{
+    QWidget* d = dialog.get();
+    Click(d, "connectButton");
+    ASSERT_EQ(Buttons(), "0111");
+    Type(d, "subnetMaskEdit", "abc"); // Transmit would refuse it with a box
+    // Clicks on Cancel and Transmit and an Escape, pressed while the update
+    // runs: they wait in the event queue as a person's input does.
+    int during = 0;
+    std::vector<bool> enabledDuring;
+    QObject::connect(dialog.get(), &CProbeUpdateDialog::busyChanged, d, [&](bool busy) {
+        if (!busy)
+            return;
+        ++during;
+        for (const char* name : {"cancelButton", "transmitButton", "okButton", "ipEdit", "com2Radio"})
+            enabledDuring.push_back(Enabled(d, name));
+        for (const char* name : {"cancelButton", "transmitButton"}) {
+            QWidget* button = Child<QWidget>(d, name);
+            const QPointF at = QRectF(button->rect()).center();
+            for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                QCoreApplication::postEvent(button, new QMouseEvent(type, at, button->mapToGlobal(at), Qt::LeftButton,
+                                                                     type == QEvent::MouseButtonPress ? Qt::LeftButton
+                                                                                                      : Qt::NoButton,
+                                                                     Qt::NoModifier));
+        }
+        QCoreApplication::postEvent(d, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    Click(d, "updateButton");
+    QCoreApplication::processEvents(); // anything still queued comes through now
+    EXPECT_EQ(during, 1);
+    EXPECT_EQ(enabledDuring, std::vector<bool>(5, false));
+    EXPECT_TRUE(d->isVisible()) << "Cancel and Escape were dropped";
+    EXPECT_EQ(Text(d, "statusLine"), "Updating firmware and logic passed!") << "Transmit did not run afterwards";
+    EXPECT_TRUE(box.shown.empty()) << box.shown[0].text;
+    EXPECT_EQ(Child<QProgressBar>(d, "progressBar")->value(), 100);
+    EXPECT_EQ(Buttons(), "0101");
+    EXPECT_TRUE(Enabled(d, "cancelButton"));
+}
+
+TEST_F(ProbeUpdateDialog, AFailedConnectForgetsTheProbeShownBeforeAndResetsTheBar)
+{
+    QWidget* d = dialog.get();
+    Click(d, "connectButton");
+    Click(d, "updateButton");
+    ASSERT_EQ(Child<QProgressBar>(d, "progressBar")->value(), 100);
+    sim.reset(); // the probe goes away
+    Click(d, "currentButton"); // finds the link lost
+    ASSERT_EQ(Buttons(), "1000");
+    box.shown.clear();
+    Click(d, "connectButton");
+    EXPECT_EQ(Text(d, "statusLine"), "Connecting to QDX7000 loader failed!");
+    EXPECT_EQ(Child<QProgressBar>(d, "progressBar")->value(), 0);
+    for (const char* name : {"serialLabel", "macLabel"})
+        EXPECT_EQ(Text(d, name), "") << name;
+    for (const char* name : {"loaderCurrentLabel", "firmwareCurrentLabel", "logicCurrentLabel"})
+        EXPECT_EQ(Text(d, name), "unknown") << name;
+}
+
+TEST_F(ProbeUpdateDialog, TransmitRefusesAnInvalidMaskBeforeWriting)
+{
+    QWidget* d = dialog.get();
+    Click(d, "connectButton");
+    Type(d, "subnetMaskEdit", "abc");
+    Click(d, "transmitButton");
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text, "Invalid subnet mask!");
+    EXPECT_EQ(Text(d, "statusLine"), "Connecting to QDX7000 Loader passed!");
+    EXPECT_EQ(Buttons(), "0111");
 }
 
 TEST_F(ProbeUpdateDialog, AnInvalidIpAddressStopsEveryButton)

@@ -277,6 +277,7 @@ TEST_F(TargetDialogs, ListFailuresGiveTheirStatusAndOneBox)
 
     // A main list of 129 entries stops every command before the operation.
     box.shown.clear();
+    Put(kBase, {1, 2}); // something to program
     for (int i = 0; i < 129; ++i)
         doc.mainList.Add(CCodeItem(CCodeItem::FindMnemonic("NOP"), 0, 0, ""));
     {
@@ -458,6 +459,7 @@ TEST_F(TargetDialogs, ASecurityBitsQuestionAnsweredCancelSendsNothing)
     doc.busWidth = 2;
     doc.physicalRange = CMemoryRange(0xFC100000, 0x1000, 1);
     doc.image.SetBase(0xFC100000);
+    Put(0xFC100400, {1, 2});
     const uint32_t before = sim->RequestsReceived();
     box.Answer(EMsgResult::Cancel);
     CProgramCommand command(doc, Context());
@@ -476,14 +478,15 @@ TEST_F(TargetDialogs, ASecurityBitsQuestionAnsweredCancelSendsNothing)
 TEST_F(TargetDialogs, FitToMemoryImageTakesTheAlignedUsedRangeElseThePhysicalRange)
 {
     struct Case {
-        bool withImage;
+        uint32_t at; // where the image holds four bytes
         const char* start;
         const char* length;
     };
-    for (const Case& c : {Case{true, "80000102", "00000006"}, Case{false, "80000000", "00200000"}}) {
+    // Bytes outside the flash: the whole flash is the range to fit.
+    for (const Case& c : {Case{kBase + 0x103, "80000102", "00000006"}, Case{kBase - 0x100, "80000000", "00200000"}}) {
         doc.image.Clear();
-        if (c.withImage)
-            Put(kBase + 0x103, {1, 2, 3, 4});
+        doc.image.SetBase(c.at < kBase ? c.at : kBase);
+        Put(c.at, {1, 2, 3, 4});
         CProgramCommand program(doc, Context());
         CProgramDialog programDialog(program, bridge, Services());
         CVerifyCommand verify(doc, Context());
@@ -499,6 +502,27 @@ TEST_F(TargetDialogs, FitToMemoryImageTakesTheAlignedUsedRangeElseThePhysicalRan
         EXPECT_EQ(Text(&dumpDialog, "startEdit"), "80000000");
         EXPECT_EQ(Text(&dumpDialog, "secondEdit"), "00200000");
     }
+}
+
+TEST_F(TargetDialogs, WithNothingLoadedProgramSaysSoAndSendsNothing)
+{
+    StartSim();
+    doc.image.Clear();
+    CProgramCommand command(doc, Context());
+    CProgramDialog dialog(command, bridge, Services());
+    ShowForTest(&dialog);
+    EnterRange(&dialog, "80000100", "100");
+    Click(&dialog, "fitButton");
+    EXPECT_EQ(Text(&dialog, "statusLine"), CTargetRangeModel::kNothingLoaded);
+    EXPECT_EQ(Text(&dialog, "startEdit"), "80000100") << "the range stays; the whole flash is not taken";
+    EXPECT_EQ(Text(&dialog, "secondEdit"), "100");
+
+    const auto before = sim->RequestsReceived();
+    Click(&dialog, "startButton");
+    EXPECT_EQ(dialog.LastResult(), ETargetResult::InvalidRange);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{CTargetRangeModel::kNothingLoaded});
+    EXPECT_EQ(Text(&dialog, "statusLine"), CTargetRangeModel::kNothingLoaded);
+    EXPECT_EQ(sim->RequestsReceived(), before) << "nothing reached the probe";
 }
 
 TEST_F(TargetDialogs, LengthAndEndAddressConvertAndABadRangeKeepsTheDialogOpen)

@@ -29,6 +29,7 @@
 #include "gui/dialogs/target_setup_dialog.h"
 #include "gui/dialogs/verify_dialog.h"
 #include "gui/widgets/worker_bridge.h"
+#include "probe/gdb/gdb_probe_library.h"
 #include "probe/link/link_library.h"
 #include "project/qpg_doc.h"
 
@@ -75,7 +76,8 @@ template <class TCommand, class TDialog>
 void CDocumentCommands::RunTargetDialog()
 {
     CWorkerBridge bridge;
-    TCommand command(doc_, STargetContext{ProbeLibrary(), bridge, bridge});
+    CProbeLibrary& library = ProbeLibrary();
+    TCommand command(doc_, STargetContext{library, bridge, bridge, gdbChannel_});
     TDialog dialog(command, bridge, window_.dialogServices(), &window_.window);
     dialog.exec();
     command.StoreBack();
@@ -188,7 +190,17 @@ void CDocumentCommands::SetupInitList(int which)
 CProbeLibrary& CDocumentCommands::ProbeLibrary()
 {
     if (!probe_) {
-        ownProbe_ = std::make_unique<CLinkLibrary>(settings_);
+        // A GDB server named in the surroundings (TARVEL_GDB_SERVER) stands
+        // in for the probe; the project's channel stays as it is. A value
+        // that names no server fails the first connection with its text.
+        const std::string server = settings_.Get(ESetting::GdbServer);
+        if (!server.empty()) {
+            if (!CGdbProbeLibrary::ChannelTextOf(server, gdbChannel_))
+                gdbChannel_ = std::string("GDB ").append(server);
+            ownProbe_ = std::make_unique<CGdbProbeLibrary>();
+        } else {
+            ownProbe_ = std::make_unique<CLinkLibrary>(settings_);
+        }
         probe_ = ownProbe_.get();
     }
     return *probe_;

@@ -65,4 +65,5 @@ private:
     CSettings& settings_;
     std::unique_ptr<CProbeLibrary> ownProbe_;
     CProbeLibrary* probe_ = nullptr;
+    std::string gdbChannel_;  // "GDB HOST:PORT" when a GDB server stands in for the probe
 };

@@ -54,16 +54,25 @@ bool CFileCommands::NewFile()
 
 bool CFileCommands::OpenFile()
 {
+    // The changes are settled before a file is chosen, as the person sees
+    // them: the question first, then the file dialog.
+    if (!SaveModified())
+        return false;
     const auto path = chooser_.ChooseOpen(&window_.window, kProjectFilter, doc_.GetPathName());
     if (!path)
         return false;
-    return OpenPath(*path);
+    return OpenSettled(*path);
 }
 
 bool CFileCommands::OpenPath(const std::string& path)
 {
     if (!SaveModified())
         return false;
+    return OpenSettled(path);
+}
+
+bool CFileCommands::OpenSettled(const std::string& path)
+{
     CStatusLineView view(nullptr);
     // The name stays the bytes it was given; only made absolute.
     std::error_code error;

@@ -50,6 +50,8 @@ public:
 
 private:
     bool SaveTo(const std::string& path);
+    // Opens the project once the save-changes question has been answered.
+    bool OpenSettled(const std::string& path);
 
     SWindowContext window_;
     CQpgDoc& doc_;

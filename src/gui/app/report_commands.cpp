@@ -41,7 +41,7 @@ void CReportCommands::PrintSetup()
 void CReportCommands::EditPrintComment()
 {
     CPrintCommentCommand command(doc_);
-    CPrintCommentDialog dialog(command, &window_.window);
+    CPrintCommentDialog dialog(command, &window_.window, window_.dialogServices().help);
     if (dialog.exec() == QDialog::Accepted)
         command.StoreBack(doc_);
     window_.updateCommands();

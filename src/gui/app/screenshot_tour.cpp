@@ -1,8 +1,11 @@
 #include "gui/app/screenshot_tour.h"
 
+#include "gui/dialogs/target_setup_dialog.h"
+
 #include "gui/app/file_commands.h"
 #include "gui/app/main_frame.h"
 #include "gui/app/qpg_app.h"
+#include "gui/dialogs/target_setup_dialog.h"
 #include "project/code_item.h"
 #include "project/qpg_doc.h"
 
@@ -427,6 +430,9 @@ void CScreenshotTour::AddSetupSteps()
     Add("target-memory-cfmclkd-message", trigger(EDoc::TargetMemory), [this](QWidget* w) {
         CatchNextBox("target-memory-cfmclkd-message");
         Choose(w, "memoryTypeCombo", "MAC7100 Data Flash (32K)");
+        // The reminder waits for the list to rest; the tour does not.
+        if (auto* setup = qobject_cast<CTargetSetupDialog*>(w))
+            setup->ShowPendingReminder();
     });
     Add("target-memory-banks-message", trigger(EDoc::TargetMemory),
         askOnOk("target-memory-banks-message", [](QWidget* w) { Type(w, "banksEdit", "17"); }));

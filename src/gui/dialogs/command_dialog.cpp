@@ -22,10 +22,8 @@ CCommandDialog::CCommandDialog(const char* objectName, const QString& caption, c
         ownBox_ = std::make_unique<CQtMessageBox>(this);
         box_ = ownBox_.get();
     }
-    if (services.help) {
-        auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-        connect(help, &QShortcut::activated, this, [this, show = services.help] { show(HelpSection(), this); });
-    }
+    help_ = services.help;
+    AddHelpKey(this, help_, [this] { return HelpSection(); });
     // Whatever closes the dialog, its values go back to the command.
     connect(this, &QDialog::finished, this, [this] { StoreFields(); });
 }
@@ -61,4 +59,13 @@ QPushButton* CCommandDialog::CreateCloseButton(const QString& text)
     close->setObjectName("closeButton");
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     return close;
+}
+
+void AddHelpKey(QWidget* dialog, const std::function<void(const QString& section, QWidget* dialog)>& help,
+                const std::function<QString()>& section)
+{
+    if (!help)
+        return;
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F1), dialog);
+    QObject::connect(key, &QShortcut::activated, dialog, [dialog, help, section] { help(section(), dialog); });
 }

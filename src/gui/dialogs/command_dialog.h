@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class CFileChooser;
@@ -38,7 +39,10 @@ public:
     CFileChooser& Chooser() const { return *chooser_; }
     COperationView& View() const;
     // The manual's section for this dialog: its caption.
-    QString HelpSection() const { return windowTitle(); }
+    virtual QString HelpSection() const { return windowTitle(); }
+    // The way to the manual the dialog was given (empty: none), for the
+    // dialogs it opens.
+    const std::function<void(const QString&, QWidget*)>& Help() const { return help_; }
 
 protected:
     CCommandDialog(const char* objectName, const QString& caption, const SDialogServices& services,
@@ -62,4 +66,5 @@ private:
     CMessageBox* box_;
     CFileChooser* chooser_;
     std::unique_ptr<CStatusLineView> view_;
+    std::function<void(const QString&, QWidget*)> help_;
 };

@@ -18,3 +18,8 @@ struct SDialogServices {
     // Opens the manual at the section with this heading, over `dialog`.
     std::function<void(const QString& section, QWidget* dialog)> help = {};
 };
+
+// F1 in `dialog` opens the manual at the section `section()` names (asked at
+// each press: a caption may change). Nothing without `help`.
+void AddHelpKey(QWidget* dialog, const std::function<void(const QString& section, QWidget* dialog)>& help,
+                const std::function<QString()>& section);

@@ -54,7 +54,11 @@ bool CEraseDialog::ChooseSectors(CEraseMap& map)
     if (!selection)
         return false;
     CEraseSectorsDialog dialog(*selection, map, this);
+    AddHelpKey(&dialog, Help(), [&dialog] { return dialog.windowTitle(); });
+    // Nothing runs while the sectors are chosen: Stop waits for the erase.
+    SetStopEnabled(false);
     const bool confirmed = dialog.exec() == QDialog::Accepted;
+    SetStopEnabled(true);
     // The grid is gone before the erase begins: both windows are painted anew at once.
     repaint();
     if (parentWidget())

@@ -1,6 +1,7 @@
 #include "gui/dialogs/init_line_dialog.h"
 
 #include "commands/init_line_editor.h"
+#include "gui/dialogs/dialog_services.h"
 #include "gui/widgets/hex_edit.h"
 
 #include <QComboBox>
@@ -12,11 +13,13 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-CInitLineDialog::CInitLineDialog(CInitLineEditor& editor, CMessageBox& box, QWidget* parent)
+CInitLineDialog::CInitLineDialog(CInitLineEditor& editor, CMessageBox& box, QWidget* parent,
+                                 const std::function<void(const QString&, QWidget*)>& help)
     : QDialog(parent), editor_(editor), box_(box)
 {
     setObjectName("initLineDialog");
     setWindowTitle(tr("Edit Init Line"));
+    AddHelpKey(this, help, [this] { return windowTitle(); });
 
     type_ = new QComboBox(this);
     type_->setObjectName("actionTypeCombo");

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class CHexEdit;
 class CInitLineEditor;
 class CMessageBox;
@@ -16,7 +18,9 @@ class QLineEdit;
 class CInitLineDialog : public QDialog {
     Q_OBJECT
 public:
-    CInitLineDialog(CInitLineEditor& editor, CMessageBox& box, QWidget* parent = nullptr);
+    // `help` opens the manual (F1 goes to the section "Edit Init Line").
+    CInitLineDialog(CInitLineEditor& editor, CMessageBox& box, QWidget* parent = nullptr,
+                    const std::function<void(const QString&, QWidget*)>& help = {});
     ~CInitLineDialog() override;
 
     void accept() override;

@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -44,8 +45,11 @@ CInitListDialog::CInitListDialog(CInitListCommand& command, const SDialogService
     const QFontMetrics metrics = list_->fontMetrics();
     const int padding = 2 * metrics.averageCharWidth();
     list_->setColumnWidth(0, std::max(DialogUnits(list_, 32), metrics.horizontalAdvance("WCPSR") + padding));
-    list_->setColumnWidth(1, std::max(DialogUnits(list_, 48), metrics.horizontalAdvance("0xFFFFFFFF") + padding));
-    list_->setColumnWidth(2, std::max(DialogUnits(list_, 48), metrics.horizontalAdvance("0xFFFFFFFF") + padding));
+    // A whole 0xFFFFFFFF, with the cell's margins and the column's gap.
+    const int number = metrics.horizontalAdvance("0xFFFFFFFF") + 2 * padding;
+    list_->setColumnWidth(1, std::max(DialogUnits(list_, 48), number));
+    list_->setColumnWidth(2, std::max(DialogUnits(list_, 48), number));
+    list_->setTextElideMode(Qt::ElideRight);
     list_->header()->setStretchLastSection(true);
     list_->setMinimumSize(list_->columnWidth(0) + list_->columnWidth(1) + list_->columnWidth(2) +
                               DialogUnits(list_, 100),
@@ -86,12 +90,41 @@ CInitListDialog::CInitListDialog(CInitListCommand& command, const SDialogService
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &CInitListDialog::TakeSelection);
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { EditEntry(); });
     connect(clipboard_, &CInitListClipboard::Changed, this, &CInitListDialog::UpdateButtons);
+    // The list's own Ctrl+C would put one cell's text on the clipboard.
+    list_->installEventFilter(this);
 
     ShowLines();
     list_->setFocus();
 }
 
 CInitListDialog::~CInitListDialog() = default;
+
+QPushButton* CInitListDialog::ButtonForKey(const QKeyEvent& key) const
+{
+    if (key.matches(QKeySequence::Copy))
+        return copy_;
+    if (key.matches(QKeySequence::Paste))
+        return paste_;
+    if (key.matches(QKeySequence::Delete) || (key.key() == Qt::Key_Delete && key.modifiers() == Qt::NoModifier))
+        return delete_;
+    return nullptr;
+}
+
+bool CInitListDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == list_ && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (QPushButton* button = ButtonForKey(key)) {
+            // The list takes the key itself, before any shortcut, and runs
+            // the button's command when the button could be pressed.
+            event->accept();
+            if (event->type() == QEvent::KeyPress && button->isEnabled())
+                button->click();
+            return true;
+        }
+    }
+    return CCommandDialog::eventFilter(watched, event);
+}
 
 void CInitListDialog::ShowLines()
 {
@@ -138,7 +171,7 @@ void CInitListDialog::UpdateButtons()
 void CInitListDialog::NewEntry()
 {
     CInitLineEditor line(CInitListEditor::NewEntry());
-    CInitLineDialog dialog(line, Box(), this);
+    CInitLineDialog dialog(line, Box(), this, Help());
     if (dialog.exec() != QDialog::Accepted)
         return;
     editor_->InsertNew(line.Item());
@@ -151,7 +184,7 @@ void CInitListDialog::EditEntry()
     if (!entry)
         return;
     CInitLineEditor line(*entry);
-    CInitLineDialog dialog(line, Box(), this);
+    CInitLineDialog dialog(line, Box(), this, Help());
     if (dialog.exec() != QDialog::Accepted)
         return;
     editor_->ReplaceEdited(line.Item());
@@ -179,10 +212,16 @@ void CInitListDialog::PasteEntries()
     if (!content)
         return;
     if (content->entries)
-        editor_->Paste(content->bytes);
+        editor_->Paste(content->bytes, Box());
     else
         editor_->PasteText(content->bytes, Box());
     ShowLines();
+}
+
+QString CInitListDialog::HelpSection() const
+{
+    // The caption is the list's name; the manual has one section for all five.
+    return QStringLiteral("Target Init List");
 }
 
 void CInitListDialog::accept()

@@ -14,7 +14,8 @@ class QTreeWidget;
 // a multi-selection list under the heads "Type", "Address", "Value",
 // "Comment", with New, Edit (also a double click), Delete, Copy, Paste, OK
 // and Cancel. The list shown is a working copy (CInitListEditor); OK hands it
-// to the command's list, Cancel drops it.
+// to the command's list, Cancel drops it. In the list, Ctrl+C, Ctrl+V and
+// Delete do what Copy, Paste and Delete do (while those buttons are enabled).
 class CInitListDialog : public CCommandDialog {
     Q_OBJECT
 public:
@@ -27,8 +28,14 @@ public:
     void CopyEntries();
     void PasteEntries();
     void accept() override;
+    QString HelpSection() const override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The command a key in the list stands for (Copy, Paste, Delete), or null.
+    QPushButton* ButtonForKey(const class QKeyEvent& key) const;
     void ShowLines();
     void TakeSelection();
     void UpdateButtons();

@@ -1,6 +1,7 @@
 #include "gui/dialogs/print_comment_dialog.h"
 
 #include "commands/print_comment_command.h"
+#include "gui/dialogs/dialog_services.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -24,10 +25,12 @@ QLineEdit* HeaderEdit(QWidget* parent, const char* name, const std::string& text
 
 } // namespace
 
-CPrintCommentDialog::CPrintCommentDialog(CPrintCommentCommand& command, QWidget* parent)
+CPrintCommentDialog::CPrintCommentDialog(CPrintCommentCommand& command, QWidget* parent,
+                                         const std::function<void(const QString&, QWidget*)>& help)
     : QDialog(parent), command_(command)
 {
     setWindowTitle(tr("Print Comment"));
+    AddHelpKey(this, help, [this] { return windowTitle(); });
     setObjectName("printCommentDialog");
 
     left_ = HeaderEdit(this, "leftHeaderEdit", command_.headerLeft);
@@ -36,7 +39,10 @@ CPrintCommentDialog::CPrintCommentDialog(CPrintCommentCommand& command, QWidget*
     comment_ = new QPlainTextEdit(this);
     comment_->setObjectName("commentEdit");
     comment_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    comment_->setTabChangesFocus(true);
+    // Tab types a tab (the report sets the comment's tab stops); Ctrl+Tab
+    // moves on to the next control.
+    comment_->setTabChangesFocus(false);
+    comment_->setTabStopDistance(8 * comment_->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
     comment_->setPlainText(QString::fromStdString(command_.EditComment()));
     comment_->setMinimumHeight(comment_->fontMetrics().lineSpacing() * 8);
 

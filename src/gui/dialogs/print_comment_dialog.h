@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class CPrintCommentCommand;
 class QLineEdit;
 class QPlainTextEdit;
@@ -12,7 +14,9 @@ class QPlainTextEdit;
 class CPrintCommentDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CPrintCommentDialog(CPrintCommentCommand& command, QWidget* parent = nullptr);
+    // `help` opens the manual (F1 goes to the section "Print Comment").
+    explicit CPrintCommentDialog(CPrintCommentCommand& command, QWidget* parent = nullptr,
+                                 const std::function<void(const QString&, QWidget*)>& help = {});
 
     void accept() override;
 

@@ -1,9 +1,12 @@
 #include "gui/dialogs/probe_update_dialog.h"
 
 #include "commands/probe_update_command.h"
+#include "gui/widgets/worker_bridge.h"
 #include "probe/maintenance/probe_version.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -35,6 +38,15 @@ QLineEdit* IpEdit(QWidget* parent, const char* name)
     return edit;
 }
 
+// A step's button: pressed by a click, Space or its mnemonic, never by Enter.
+QPushButton* StepButton(QWidget* parent, const QString& text, const char* name)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
 QString VersionText(uint16_t version)
 {
     return QString::fromStdString(CProbeVersion::Text(version));
@@ -44,31 +56,32 @@ QString VersionText(uint16_t version)
 
 CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, const std::string& programDirectory,
                                        const SDialogServices& services, QWidget* parent)
-    : CCommandDialog("probeUpdateDialog", tr("QDX7000 Update/Setup"), services, parent)
+    : CCommandDialog("probeUpdateDialog", tr("QDX7000 Update/Setup"), services, parent),
+      bridge_(new CWorkerBridge(this))
 {
     // ---- Connect QDX7000 Loader: port, baud rate, Connect, SN and MAC.
     auto* loaderBox = new QGroupBox(tr("Connect QDX7000 Loader"), this);
     auto* portBox = new QGroupBox(tr("Channel"), loaderBox);
-    auto* portColumn = new QVBoxLayout(portBox);
+    // Two by two, so that the dialog stays low enough for a large font.
+    auto* portGrid = new QGridLayout(portBox);
     auto* portGroup = new QButtonGroup(this);
     for (int i = 0; i < 4; ++i) {
         ports_[i] = new QRadioButton(tr("COM&%1").arg(i + 1), portBox);
         ports_[i]->setObjectName(QString("com%1Radio").arg(i + 1));
         portGroup->addButton(ports_[i], i);
-        portColumn->addWidget(ports_[i]);
+        portGrid->addWidget(ports_[i], i / 2, i % 2);
     }
     auto* baudBox = new QGroupBox(tr("Baudrate"), loaderBox);
-    auto* baudColumn = new QVBoxLayout(baudBox);
+    auto* baudGrid = new QGridLayout(baudBox);
     auto* baudGroup = new QButtonGroup(this);
     const char* baudTexts[4] = {"9600", "19200", "38400", "57600"};
     for (int i = 0; i < 4; ++i) {
         bauds_[i] = new QRadioButton(QString::fromLatin1(baudTexts[i]), baudBox);
         bauds_[i]->setObjectName(QString("baud%1Radio").arg(baudTexts[i]));
         baudGroup->addButton(bauds_[i], i);
-        baudColumn->addWidget(bauds_[i]);
+        baudGrid->addWidget(bauds_[i], i / 2, i % 2);
     }
-    connect_ = new QPushButton(tr("&Connect"), loaderBox);
-    connect_->setObjectName("connectButton");
+    connect_ = StepButton(loaderBox, tr("&Connect"), "connectButton");
     // Serial numbers have ten characters, MAC texts twelve.
     serial_ = ValueLabel(loaderBox, "serialLabel", "000000000C");
     mac_ = ValueLabel(loaderBox, "macLabel", "0A4D17000000");
@@ -91,10 +104,8 @@ CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, con
     firmwareNewest_ = ValueLabel(versionBox, "firmwareNewestLabel");
     logicCurrent_ = ValueLabel(versionBox, "logicCurrentLabel");
     logicNewest_ = ValueLabel(versionBox, "logicNewestLabel");
-    current_ = new QPushButton(tr("C&urrent"), versionBox);
-    current_->setObjectName("currentButton");
-    update_ = new QPushButton(tr("U&pdate"), versionBox);
-    update_->setObjectName("updateButton");
+    current_ = StepButton(versionBox, tr("C&urrent"), "currentButton");
+    update_ = StepButton(versionBox, tr("U&pdate"), "updateButton");
     auto* table = new QGridLayout(versionBox);
     table->addWidget(new QLabel(tr("Current"), versionBox), 0, 1);
     table->addWidget(new QLabel(tr("Newest"), versionBox), 0, 2);
@@ -115,8 +126,7 @@ CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, con
     ip_ = IpEdit(networkBox, "ipEdit");
     mask_ = IpEdit(networkBox, "subnetMaskEdit");
     gateway_ = IpEdit(networkBox, "gatewayEdit");
-    transmit_ = new QPushButton(tr("&Transmit"), networkBox);
-    transmit_->setObjectName("transmitButton");
+    transmit_ = StepButton(networkBox, tr("&Transmit"), "transmitButton");
     auto* network = new QGridLayout(networkBox);
     const std::pair<QString, QLineEdit*> rows[3] = {
         {tr("&IP - Address"), ip_}, {tr("&Subnet Mask"), mask_}, {tr("Default &Gateway"), gateway_}};
@@ -136,12 +146,12 @@ CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, con
     progress_->setTextVisible(true);
     QLabel* status = CreateStatusLine(progress_);
 
-    auto* ok = CreateButton(tr("Ok"), "okButton");
-    auto* cancel = CreateButton(tr("Cancel"), "cancelButton");
+    ok_ = CreateButton(tr("Ok"), "okButton", true);
+    cancel_ = CreateButton(tr("Cancel"), "cancelButton");
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(progress_, 1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(loaderBox);
@@ -151,17 +161,18 @@ CProbeUpdateDialog::CProbeUpdateDialog(CQpgDoc& doc, CProbeLibrary& library, con
     top->addLayout(buttons);
     top->setSizeConstraint(QLayout::SetFixedSize);
 
-    // The model reports into this dialog's status line and boxes.
-    command_ = std::make_unique<CProbeUpdateCommand>(doc, library, View(), Box(), programDirectory);
+    // The model reports into this dialog's status line and boxes, from the
+    // worker thread through the bridge.
+    bridge_->Attach(View(), Box());
+    command_ = std::make_unique<CProbeUpdateCommand>(doc, library, *bridge_, *bridge_, programDirectory);
     LoadFields();
 
     connect(connect_, &QPushButton::clicked, this, &CProbeUpdateDialog::Connect);
     connect(current_, &QPushButton::clicked, this, &CProbeUpdateDialog::Current);
     connect(update_, &QPushButton::clicked, this, &CProbeUpdateDialog::Update);
     connect(transmit_, &QPushButton::clicked, this, &CProbeUpdateDialog::Transmit);
-    connect(ok, &QPushButton::clicked, this, &CProbeUpdateDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &CProbeUpdateDialog::reject);
-    connect_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &CProbeUpdateDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &CProbeUpdateDialog::reject);
     connect_->setFocus();
 }
 
@@ -199,59 +210,90 @@ void CProbeUpdateDialog::LoadFields()
     firmwareNewest_->setText(VersionText(m.newestFirmware));
     logicCurrent_->setText(VersionText(m.logicVersion));
     logicNewest_->setText(VersionText(m.newestLogic));
-    connect_->setEnabled(m.ConnectEnabled());
-    current_->setEnabled(m.CurrentEnabled());
-    update_->setEnabled(m.UpdateEnabled());
-    transmit_->setEnabled(m.TransmitEnabled());
-    // Enter runs the step that comes next.
-    (m.ConnectEnabled() ? connect_ : m.UpdateEnabled() ? update_ : current_)->setDefault(true);
+    // While a step runs nothing takes input: what is pressed meanwhile is dropped.
+    const bool idle = !Busy();
+    connect_->setEnabled(idle && m.ConnectEnabled());
+    current_->setEnabled(idle && m.CurrentEnabled());
+    update_->setEnabled(idle && m.UpdateEnabled());
+    transmit_->setEnabled(idle && m.TransmitEnabled());
+    for (QWidget* control : std::initializer_list<QWidget*>{ports_[0], ports_[1], ports_[2], ports_[3], bauds_[0],
+                                                            bauds_[1], bauds_[2], bauds_[3], ip_, mask_, gateway_,
+                                                            ok_, cancel_})
+        control->setEnabled(idle);
+}
+
+bool CProbeUpdateDialog::Busy() const
+{
+    return bridge_->Running();
+}
+
+bool CProbeUpdateDialog::RunStep(const std::function<void()>& step)
+{
+    if (Busy())
+        return false;
+    StoreFields();
+    QWidget* focused = focusWidget();
+    // Running() turns true inside Run: the controls are disabled first.
+    for (QWidget* control : findChildren<QWidget*>())
+        if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control))
+            control->setEnabled(false);
+    emit busyChanged(true);
+    bridge_->Run(step);
+    LoadFields();
+    if (focused && focused->isEnabled())
+        focused->setFocus();
+    else
+        ok_->setFocus();
+    emit busyChanged(false);
+    return true;
+}
+
+void CProbeUpdateDialog::closeEvent(QCloseEvent* event)
+{
+    // A step (an update above all) is not cut short: the window waits for it.
+    if (Busy()) {
+        event->ignore();
+        return;
+    }
+    CCommandDialog::closeEvent(event);
 }
 
 void CProbeUpdateDialog::Connect()
 {
-    StoreFields();
-    command_->model.Connect();
-    LoadFields();
+    RunStep([this] { command_->model.Connect(); });
 }
 
 void CProbeUpdateDialog::Current()
 {
-    StoreFields();
-    command_->model.Current();
-    LoadFields();
+    RunStep([this] { command_->model.Current(); });
 }
 
 void CProbeUpdateDialog::Update()
 {
-    StoreFields();
-    progress_->setValue(0);
-    command_->model.Update();
-    LoadFields();
+    RunStep([this] { command_->model.Update(); });
 }
 
 void CProbeUpdateDialog::Transmit()
 {
-    StoreFields();
-    command_->model.Transmit();
-    LoadFields();
+    RunStep([this] { command_->model.Transmit(); });
 }
 
 void CProbeUpdateDialog::accept()
 {
-    StoreFields();
-    if (!command_->model.Finish(true)) {
-        LoadFields();
+    bool ended = false;
+    if (!RunStep([this, &ended] { ended = command_->model.Finish(true); }) || !ended)
         return;
-    }
     finished_ = true;
     QDialog::accept();
 }
 
 void CProbeUpdateDialog::reject()
 {
-    StoreFields();
+    // Escape during a step is dropped like every other key.
+    if (Busy())
+        return;
     if (!finished_)
-        command_->model.Finish(false);
+        RunStep([this] { command_->model.Finish(false); });
     finished_ = true;
     QDialog::reject();
 }

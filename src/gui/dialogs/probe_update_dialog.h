@@ -2,12 +2,14 @@
 
 #include "gui/dialogs/command_dialog.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 class CProbeLibrary;
 class CProbeUpdateCommand;
 class CQpgDoc;
+class CWorkerBridge;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -19,6 +21,14 @@ class QRadioButton;
 // of loader, firmware and logic, updates firmware and logic, transmits the
 // network setup; OK and Cancel start the firmware. The buttons' enabling and
 // every step are CUpdateSetupModel's; the dialog shows its fields.
+//
+// Every step runs on a worker thread, as the target dialogs' operations do:
+// meanwhile the window repaints and shows the step's texts and bar, and
+// every control is disabled, so that a click or key pressed during a step is
+// dropped instead of running afterwards (an update cannot be stopped, and
+// Escape and the window's close button wait for it). "Ok" is the default
+// button: Enter never starts Update or Transmit, which want a click or
+// their mnemonic.
 class CProbeUpdateDialog : public CCommandDialog {
     Q_OBJECT
 public:
@@ -35,10 +45,25 @@ public:
     void accept() override;
     void reject() override;
 
+    // Whether a step runs now.
+    bool Busy() const;
+
+signals:
+    // A step begins (true, its controls already disabled) or has ended.
+    void busyChanged(bool busy);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void StoreFields() override;
     void LoadFields();
+    // Takes the controls' values, runs `step` on the worker thread with the
+    // controls disabled, then shows the model again. False when a step
+    // already runs (nothing is done then).
+    bool RunStep(const std::function<void()>& step);
 
+    CWorkerBridge* bridge_;
     std::unique_ptr<CProbeUpdateCommand> command_;
     QRadioButton* ports_[4];
     QRadioButton* bauds_[4];
@@ -57,5 +82,7 @@ private:
     QLineEdit* gateway_;
     QPushButton* transmit_;
     QProgressBar* progress_;
+    QPushButton* ok_;
+    QPushButton* cancel_;
     bool finished_ = false;
 };

@@ -4,7 +4,7 @@
 
 CProgramDialog::CProgramDialog(CProgramCommand& command, CWorkerBridge& bridge, const SDialogServices& services,
                          QWidget* parent)
-    : CRangeTargetDialog("programDialog", tr("Program"), command.rangeEntry, [&command] { return command.Start(); },
+    : CRangeTargetDialog("programDialog", tr("Program"), command.rangeEntry, [&command] { return command.StartLoaded(); },
                          bridge, services, parent)
 {
 }

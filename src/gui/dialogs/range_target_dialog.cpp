@@ -49,7 +49,11 @@ void CRangeTargetDialog::StoreFields()
 
 void CRangeTargetDialog::FitToImage()
 {
-    range_.FitToMemoryImage();
+    if (!range_.FitToMemoryImage()) {
+        View().SetStatus(CTargetRangeModel::kNothingLoaded);
+        return;
+    }
+    View().SetStatus("");
     entry_->Load();
 }
 

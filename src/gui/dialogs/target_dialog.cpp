@@ -54,6 +54,12 @@ void CTargetDialog::AddStatusArea(QBoxLayout* layout)
     bridge_.Attach(View(), Box());
 }
 
+void CTargetDialog::SetStopEnabled(bool enabled)
+{
+    if (stop_)
+        stop_->setEnabled(enabled && Busy());
+}
+
 void CTargetDialog::SetInputEnabled(bool enabled)
 {
     if (!enabled) {

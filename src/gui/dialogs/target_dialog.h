@@ -45,6 +45,9 @@ protected:
     // Runs `operation` on the worker thread (see above) and answers its result.
     ETargetResult RunOperation(const std::function<ETargetResult()>& operation);
     CWorkerBridge& Bridge() const { return bridge_; }
+    // Whether "Stop" can be pressed: a running operation that waits for the
+    // person (a choice it asks for) has nothing to stop meanwhile.
+    void SetStopEnabled(bool enabled);
 
     void closeEvent(QCloseEvent* event) override;
 

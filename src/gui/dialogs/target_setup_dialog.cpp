@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 CTargetSetupDialog::CTargetSetupDialog(CTargetSetupCommand& command, const SDialogServices& services,
@@ -126,6 +127,10 @@ CTargetSetupDialog::CTargetSetupDialog(CTargetSetupCommand& command, const SDial
     workspace_->Bind(&setup.workspaceField);
     LoadControls();
 
+    reminder_ = new QTimer(this);
+    reminder_->setSingleShot(true);
+    reminder_->setInterval(QApplication::keyboardInputInterval());
+    connect(reminder_, &QTimer::timeout, this, &CTargetSetupDialog::RemindOfClock);
     connect(memory_, &QComboBox::currentIndexChanged, this, &CTargetSetupDialog::SelectMemoryType);
     connect(busGroup, &QButtonGroup::idClicked, this, &CTargetSetupDialog::SelectBusWidth);
     connect(targetAlgorithm_, &QCheckBox::clicked, this, &CTargetSetupDialog::ToggleTargetAlgorithm);
@@ -182,8 +187,23 @@ void CTargetSetupDialog::SelectMemoryType(int row)
     if (loading_)
         return;
     StoreControls();
-    command_.setup.SelectMemoryType(row, Box(), beep);
+    reminder_->stop();
+    const bool taken = command_.setup.ChooseMemoryType(row, Box());
     LoadControls();
+    if (taken)
+        reminder_->start();
+}
+
+void CTargetSetupDialog::ShowPendingReminder()
+{
+    if (reminder_->isActive())
+        RemindOfClock();
+}
+
+void CTargetSetupDialog::RemindOfClock()
+{
+    reminder_->stop();
+    command_.setup.RemindOfClock(Box(), beep);
 }
 
 void CTargetSetupDialog::SelectBusWidth(int width)
@@ -202,6 +222,8 @@ void CTargetSetupDialog::ToggleTargetAlgorithm(bool checked)
 
 void CTargetSetupDialog::accept()
 {
+    // A reminder still waiting for the typing to pause is shown first.
+    ShowPendingReminder();
     StoreControls();
     if (!command_.Confirm(Box()))
         return;

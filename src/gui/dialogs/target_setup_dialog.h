@@ -11,6 +11,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTimer;
 
 // "Target Memory Setup": the flash device on the target bus (catalogue
 // name, bus width, banks, base address), the target algorithm and its
@@ -28,6 +29,12 @@ public:
 
     // The default beep before the CFMCLKD reminder (tests listen to it).
     std::function<void()> beep;
+    // The reminder waits until the "Memory Type:" list has rested this long
+    // after its last change, so that type-ahead passing a device on the way
+    // to another is not interrupted (the keyboard's type-ahead interval).
+    QTimer& ReminderTimer() const { return *reminder_; }
+    // Shows a reminder that still waits for the list to rest, at once.
+    void ShowPendingReminder();
 
 private:
     void StoreControls();
@@ -35,6 +42,7 @@ private:
     void SelectMemoryType(int row);
     void SelectBusWidth(int width);
     void ToggleTargetAlgorithm(bool checked);
+    void RemindOfClock();
 
     CTargetSetupCommand& command_;
     QComboBox* memory_;
@@ -47,5 +55,6 @@ private:
     QComboBox* clock_;
     QCheckBox* bigEndian_;
     QPushButton* option_;
+    QTimer* reminder_;
     bool loading_ = false;
 };

@@ -7,7 +7,6 @@
 #include "report/report_date.h"
 #include "report/report_layout.h"
 
-#include <QLocale>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrintDialog>
@@ -36,10 +35,7 @@ CReportPrinter::~CReportPrinter() = default;
 
 CReportContent CReportPrinter::Content(const CQpgDoc& doc, const QString& title, const CSettings& settings)
 {
-    const CReportDate::SIntl system =
-        CReportDate::FromPattern(QLocale::system().dateFormat(QLocale::ShortFormat).toStdString());
-    const CReportDate::SIntl intl = CReportDate::FromSettings(settings, system);
-    return CReportContent(doc, title.toStdString(), CReportDate::Today(intl));
+    return CReportContent(doc, title.toStdString(), CReportDate::Today(CReportDate::ReportForm(settings)));
 }
 
 int CReportPrinter::PrintPages(QPrinter& printer, CReportLayout& layout)

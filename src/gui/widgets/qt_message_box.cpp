@@ -1,6 +1,9 @@
 #include "gui/widgets/qt_message_box.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
@@ -85,20 +88,39 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     } else {
         box.setTextFormat(Qt::PlainText);
     }
+    // The screen the box opens on: a box larger than it (a large font, a
+    // scale factor) would open partly off screen.
+    const QScreen* screen = owner_ && owner_->screen() ? owner_->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    int detailsHeight = 0;
+    int detailsWidth = 0;
     if (!details.empty()) {
         const QString text = QString::fromStdString(details);
         box.setDetailedText(text);
         // The details are a table of addresses and bytes: in a fixed font,
-        // unwrapped, in an area wide enough for their longest line.
+        // unwrapped, in an area wide and high enough for all of their lines
+        // as far as the screen allows; beyond that it scrolls.
         if (auto* area = box.findChild<QTextEdit*>()) {
             area->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
             area->setLineWrapMode(QTextEdit::NoWrap);
+            area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
             const QFontMetrics metrics(area->font());
+            const QStringList lines = text.split(QLatin1Char('\n'));
             int widest = 0;
-            for (const QString& line : text.split(QLatin1Char('\n')))
+            for (const QString& line : lines)
                 widest = std::max(widest, metrics.horizontalAdvance(line));
-            area->setMinimumWidth(std::min(widest + 4 * metrics.averageCharWidth(), 100 * metrics.averageCharWidth()));
-            area->setMinimumHeight(12 * metrics.lineSpacing());
+            const int frame = 2 * area->frameWidth() + 2 * static_cast<int>(area->document()->documentMargin());
+            const int scrollBar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+            const int width = std::min(widest + frame + scrollBar + metrics.averageCharWidth(),
+                                       available.width() * 3 / 4);
+            detailsHeight = std::min(static_cast<int>(lines.size()) * metrics.lineSpacing() + frame + scrollBar,
+                                     available.height() / 2);
+            area->setMinimumWidth(width);
+            detailsWidth = width + 4 * metrics.averageCharWidth(); // with the box's margins
+            // The box fixes the area's height; the one that holds every line
+            // replaces it.
+            area->setFixedHeight(detailsHeight);
         }
     }
     // A short text makes a box narrower than its caption, which the window
@@ -114,6 +136,16 @@ EMsgResult CQtMessageBox::ShowDetailed(const std::string& text, const std::strin
     }
     if (buttons == EMsgButtons::YesNoDefaultNo)
         box.setDefaultButton(QMessageBox::No);
+    // Placed over its owner as usual, but moved so that it stays on the
+    // screen also once its details are shown below it.
+    box.adjustSize();
+    const QSize size(std::max(box.sizeHint().width(), detailsWidth), box.sizeHint().height());
+    const QRect over = owner_ ? owner_->window()->frameGeometry() : available;
+    QPoint at = over.center() - QPoint(size.width() / 2, (size.height() + detailsHeight) / 2);
+    at.setX(std::clamp(at.x(), available.left(), std::max(available.left(), available.right() - size.width())));
+    at.setY(std::clamp(at.y(), available.top(),
+                       std::max(available.top(), available.bottom() - size.height() - detailsHeight - 32)));
+    box.move(at);
     switch (box.exec()) {
     case QMessageBox::Yes: return EMsgResult::Yes;
     case QMessageBox::No: return EMsgResult::No;

@@ -3,6 +3,6 @@
 class QLabel;
 class QWidget;
 
-// The one-line status text at the foot of a dialog: sunken, as wide as the
-// dialog, high enough for one line even while empty.
+// The status text at the foot of a dialog: sunken, as wide as the dialog,
+// two lines high (a longer text wraps) even while empty.
 QLabel* MakeStatusLabel(QWidget* parent);

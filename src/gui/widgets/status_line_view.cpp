@@ -19,7 +19,9 @@ void CStatusLineView::SetStatus(const std::string& text)
 {
     if (!status_)
         return;
-    status_->setText(QString::fromStdString(text));
+    const QString shown = QString::fromStdString(text);
+    status_->setText(shown);
+    status_->setToolTip(shown);
     status_->repaint();
 }
 

@@ -78,6 +78,10 @@ bool CUpdateSetupModel::Connect()
     if (!TakeValues())
         return false;
     bool attempted = false;
+    // What an earlier connection showed belongs to that probe, not to the
+    // one asked now; the bar of an earlier update starts again.
+    ForgetProbe();
+    view_.SetProgress(0);
     {
         CWaitCursor cursor(view_);
         view_.SetStatus("Connecting to QDX7000 Loader ...");
@@ -95,6 +99,7 @@ bool CUpdateSetupModel::Connect()
     }
     if (!attempted || loaderVersion == 0) {
         library_.LinkClose();
+        ForgetProbe();
         box_.Show(attempted ? "There is no QDX7000 connected!" : "Cannot connect to QDX loader!", "",
                   EMsgIcon::None, EMsgButtons::Ok);
         view_.SetStatus("Connecting to QDX7000 loader failed!");
@@ -137,8 +142,10 @@ bool CUpdateSetupModel::Update()
     if (!TakeValues())
         return false;
     CWaitCursor cursor(view_);
+    view_.SetProgress(0);
     const bool ok = RunUpdate();
     if (ok) {
+        view_.SetProgress(100);
         view_.SetStatus("Updating firmware and logic passed!");
         updateEnabled_ = NewestDiffers();
     } else {
@@ -226,9 +233,31 @@ std::string CUpdateSetupModel::MissingFileText(const char* family) const
     return std::string("no file ") + family + ".nnn in " + files_.Directory();
 }
 
-bool CUpdateSetupModel::Transmit()
+bool CUpdateSetupModel::TakeNetworkValues()
 {
     if (!TakeValues())
+        return false;
+    const char* refused = !CIpText::IsValidMask(subnetMask)      ? "Invalid subnet mask!"
+                          : !CIpText::IsValid(defaultGateway) ? "Invalid default gateway!"
+                                                               : nullptr;
+    if (!refused)
+        return true;
+    box_.Show(refused, "", EMsgIcon::Exclamation, EMsgButtons::Ok);
+    return false;
+}
+
+void CUpdateSetupModel::ForgetProbe()
+{
+    serialNumber.clear();
+    macAddress.clear();
+    loaderVersion = 0;
+    firmwareVersion = 0;
+    logicVersion = 0;
+}
+
+bool CUpdateSetupModel::Transmit()
+{
+    if (!TakeNetworkValues())
         return false;
     int status = kStatusOk;
     {

@@ -52,10 +52,21 @@ public:
     // Checks the values taken from the controls: an IP address that fails the
     // IP text rule shows "Invalid IP address!" and gives false.
     bool TakeValues();
-    // The buttons. Each starts with TakeValues and answers whether it succeeded.
+    // TakeValues, then the subnet mask and the default gateway, which go
+    // into the probe's setup record: a mask that is not a valid IP text or
+    // not a run of ones from the top shows "Invalid subnet mask!", a gateway
+    // that is not a valid IP text "Invalid default gateway!"; false then,
+    // before anything is written.
+    bool TakeNetworkValues();
+    // The buttons. Each starts with TakeValues and answers whether it
+    // succeeded. Connect starts the bar at 0 and forgets what an earlier
+    // connection showed, so a failed one leaves no stale serial number or
+    // versions on screen.
     bool Connect();
     bool Current();
+    // Update: the bar starts at 0 and ends at 100 on success.
     bool Update();
+    // Transmit checks with TakeNetworkValues.
     bool Transmit();
     // OK (accepted) or Cancel: starts the firmware and closes the link; true
     // when the dialog ends. OK with an invalid IP address keeps the dialog
@@ -81,6 +92,8 @@ public:
 
 private:
     bool Identify(SLoaderIdentity& identity);
+    // Empties serial number, MAC address and current versions.
+    void ForgetProbe();
     void TakeIdentity(const SLoaderIdentity& identity);
     // The firmware is to be programmed: a newer (or older) image is on disk,
     // or the probe holds no firmware that starts (version 0).

@@ -172,7 +172,7 @@ TEST_F(UpdateSetup, FullUpdateReplacesFirmwareAndLogicAndTheProbeReportsTheNewVe
     EXPECT_EQ(view.events.back().total, 134u);
     for (const SProgressEvent& event : view.events)
         EXPECT_LE(event.done, event.total);
-    EXPECT_EQ(view.progress.back(), 99);
+    EXPECT_EQ(view.progress.back(), 100) << "the bar ends full";
 
     // Current reads the same; OK starts the new firmware.
     ASSERT_TRUE(model->Current());
@@ -560,13 +560,47 @@ TEST_F(UpdateSetup, TransmitWritesTheSetupRecordThatReadsBack)
     Start();
     ASSERT_TRUE(model->Connect());
     model->subnetMask = "255.255.255.0";
-    model->defaultGateway = "not an address";
+    model->defaultGateway = "192.168.1.254";
     ASSERT_TRUE(model->Transmit());
     EXPECT_EQ(view.Status(), "Writing setup data passed");
-    const Bytes expected = {0x0A, 0x4D, 0x17, 0x12, 0x34, 0x56, 0xFF, 0xFF, 192,  168,
-                            1,    10,   255,  255,  255,  0,    0xFF, 0xFF, 0xFF, 0xFF};
+    const Bytes expected = {0x0A, 0x4D, 0x17, 0x12, 0x34, 0x56, 0xFF, 0xFF, 192, 168,
+                            1,    10,   255,  255,  255,  0,    192,  168,  1,   254};
     EXPECT_EQ(Flash(0x01008000, 20), expected);
     EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(UpdateSetup, AnInvalidMaskOrGatewayIsRefusedBeforeTheProbesFlashIsTouched)
+{
+    Start();
+    ASSERT_TRUE(model->Connect());
+    const Bytes before = Flash(0x01008000, 20);
+    const struct {
+        const char* mask;
+        const char* gateway;
+        const char* refusal;
+    } cases[] = {
+        {"abc", "192.168.1.1", "Invalid subnet mask!"},
+        {"255.0.255.0", "192.168.1.1", "Invalid subnet mask!"},
+        {"255.255.255.255", "192.168.1.1", "Invalid subnet mask!"},
+        {"255.255.255.0", "not an address", "Invalid default gateway!"},
+        {"255.255.255.0", "", "Invalid default gateway!"},
+    };
+    for (const auto& c : cases) {
+        box.shown.clear();
+        view.statuses.clear();
+        model->subnetMask = c.mask;
+        model->defaultGateway = c.gateway;
+        EXPECT_FALSE(model->Transmit()) << c.mask << " " << c.gateway;
+        EXPECT_EQ(Texts(), std::vector<std::string>{c.refusal}) << c.mask << " " << c.gateway;
+        EXPECT_TRUE(view.statuses.empty()) << "nothing was begun";
+    }
+    EXPECT_EQ(Flash(0x01008000, 20), before);
+    EXPECT_TRUE(model->TransmitEnabled()) << "the link stays";
+    for (const char* mask : {"255.255.240.0", "128.0.0.0", "255.255.255.254"}) {
+        model->subnetMask = mask;
+        model->defaultGateway = "10.0.0.1";
+        EXPECT_TRUE(model->TakeNetworkValues()) << mask;
+    }
 }
 
 TEST_F(UpdateSetup, SetupThatReadsBackDifferentlyFailsTheTransfer)

@@ -1,14 +1,14 @@
-#include "sim/sim_flash_algorithm.h"
+#include "probe/firmware/firmware_algorithm.h"
 
 #include <iterator>
 
 namespace {
 
-using enum ESimCommandSet;
-using enum ESimUnlockFamily;
-using enum ESimWorkspace;
+using enum EFirmwareCommandSet;
+using enum EFirmwareUnlockFamily;
+using enum EFirmwareWorkspace;
 
-const CSimFlashAlgorithm kAlgorithms[] = {
+const SFirmwareAlgorithm kAlgorithms[] = {
     // code, command set, unlock family, DQ5, width, fixed bus, workspace, size in p1
     {2, Jedec, X8, true, 1, 0, Optional, false},
     {5, Intel, None, false, 1, 0, Optional, false},
@@ -40,7 +40,7 @@ const CSimFlashAlgorithm kAlgorithms[] = {
 
 } // namespace
 
-const CSimFlashAlgorithm* FindSimFlashAlgorithm(uint32_t code)
+const SFirmwareAlgorithm* FindFirmwareAlgorithm(uint32_t code)
 {
     for (const auto& a : kAlgorithms)
         if (a.code == code)
@@ -48,13 +48,13 @@ const CSimFlashAlgorithm* FindSimFlashAlgorithm(uint32_t code)
     return nullptr;
 }
 
-const CSimFlashAlgorithm* SimFlashAlgorithms(int& count)
+const SFirmwareAlgorithm* FirmwareAlgorithms(int& count)
 {
     count = int(std::size(kAlgorithms));
     return kAlgorithms;
 }
 
-bool SimUnlockAddresses(const CSimFlashAlgorithm& algorithm, uint32_t& unlock1, uint32_t& unlock2)
+bool FirmwareUnlockAddresses(const SFirmwareAlgorithm& algorithm, uint32_t& unlock1, uint32_t& unlock2)
 {
     const uint32_t w = algorithm.deviceWidth;
     if (algorithm.commandSet == PageWrite) {
