@@ -263,6 +263,121 @@ BENCHMARK(BM_LinkProgramVerify)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
+// A scattered file against the same bytes in one span: 200 records of 16
+// bytes, 4 KiB apart (CTransfer::ProgramSpans, VerifySpans, DumpSpans over
+// one connection), and the 3200 bytes as one range, at a round-trip time T.
+// Counters: the seconds of each transfer both ways and their ratio.
+void BM_ScatteredSpans(benchmark::State& state)
+{
+    const double roundTripMs = static_cast<double>(state.range(0)) / 1000.0;
+    constexpr uint32_t kRecords = 200, kRecordBytes = 16, kStep = 4096;
+
+    char boardPath[] = "/tmp/tarvel-link-bench-XXXXXX";
+    const int boardFd = mkstemp(boardPath);
+    if (boardFd < 0 || write(boardFd, kBoard, std::char_traits<char>::length(kBoard)) < 0) {
+        state.SkipWithError("cannot write the board file");
+        return;
+    }
+    close(boardFd);
+    CMemoryImage image;
+    if (image.Open(kFlashBase) != 0) {
+        unlink(boardPath);
+        state.SkipWithError("cannot create the memory image");
+        return;
+    }
+    std::vector<CMemoryRange> spans;
+    std::mt19937 random(7);
+    std::vector<uint8_t> record(kRecordBytes);
+    for (uint32_t i = 0; i < kRecords; ++i) {
+        for (auto& b : record)
+            b = static_cast<uint8_t>(random());
+        spans.emplace_back(kFlashBase + i * kStep, kRecordBytes, 1);
+        image.WriteBlock(kFlashBase + i * kStep, record.data(), kRecordBytes);
+    }
+    // The same bytes in one span, behind the scattered ones.
+    const uint32_t oneStart = kFlashBase + kRecords * kStep;
+    std::vector<uint8_t> one(kRecords * kRecordBytes);
+    for (auto& b : one)
+        b = static_cast<uint8_t>(random());
+    image.WriteBlock(oneStart, one.data(), static_cast<uint32_t>(one.size()));
+    image.Flush();
+    const std::vector<CMemoryRange> single = {CMemoryRange(oneStart, static_cast<uint32_t>(one.size()), 1)};
+
+    const SFlashDevice* device = CFlashCatalogue::FindFlashDevice(kDevice);
+    SProgramTarget target;
+    target.programAlgorithm = device->programAlgorithm;
+    target.deviceWidth = device->deviceWidth;
+    target.deviceSize = device->DeviceSizeBytes();
+    target.pageSize = device->pageSize;
+    target.busWidthBytes = 2;
+    target.flashBase = kFlashBase;
+
+    // Seconds of program, verify, dump: scattered [0..2], one span [3..5].
+    double seconds[6] = {};
+    for (auto _ : state) {
+        CSimulatorProcess sim(boardPath, 0, roundTripMs);
+        if (!sim.Ready()) {
+            state.SkipWithError("cannot start the simulator");
+            break;
+        }
+        CLinkLibrary library;
+        CPrintingBox box;
+        CLastStatusView view;
+        CTargetConnection connection(library, box, sim.Channel());
+        if (!connection.ConnectTarget(&view)) {
+            state.SkipWithError("cannot connect");
+            break;
+        }
+        CTransfer transfer(connection, image, view);
+        bool ok = true;
+        auto timed = [&](double& into, auto run) {
+            const auto start = std::chrono::steady_clock::now();
+            ok = ok && run().Ok();
+            into += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        };
+        timed(seconds[0], [&] { return transfer.ProgramSpans(spans, target); });
+        timed(seconds[1], [&] { return transfer.VerifySpans(spans); });
+        timed(seconds[2], [&] { return transfer.DumpSpans(spans); });
+        timed(seconds[3], [&] { return transfer.ProgramSpans(single, target); });
+        timed(seconds[4], [&] { return transfer.VerifySpans(single); });
+        timed(seconds[5], [&] { return transfer.DumpSpans(single); });
+        connection.DisconnectTarget();
+        if (!ok) {
+            state.SkipWithError(view.last.c_str());
+            break;
+        }
+        double total = 0;
+        for (double s : seconds)
+            total += s;
+        state.SetIterationTime(total);
+    }
+    unlink(boardPath);
+    if (state.error_occurred())
+        return;
+    const double n = static_cast<double>(state.iterations());
+    const char* names[] = {"program", "verify", "dump"};
+    std::printf("T = %.0f ms, %u records of %u bytes %u bytes apart, against one span of %u bytes:\n", roundTripMs,
+                kRecords, kRecordBytes, kStep, kRecords * kRecordBytes);
+    for (int k = 0; k < 3; ++k) {
+        const double scattered = seconds[k] / n, whole = seconds[k + 3] / n;
+        state.counters[std::string(names[k]) + "_scattered_s"] = scattered;
+        state.counters[std::string(names[k]) + "_one_span_s"] = whole;
+        state.counters[std::string(names[k]) + "_ratio"] = scattered / whole;
+        std::printf("  %-7s scattered %.3f s   one span %.3f s   ratio %.2fx\n", names[k], scattered, whole,
+                    scattered / whole);
+    }
+    std::fflush(stdout);
+}
+
+// {T in microseconds}
+BENCHMARK(BM_ScatteredSpans)
+    ->ArgNames({"T_us"})
+    ->Args({5000})
+    ->Args({20000})
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

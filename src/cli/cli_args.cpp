@@ -12,8 +12,8 @@ CCliArgs::CCliArgs(std::vector<std::string> tokens)
             tokens_.push_back(token.substr(eq + 1));
             continue;
         }
-        if (!keep && (token == "-h" || token == "-q" || token == "-V"))
-            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : "--version";
+        if (!keep && (token == "-h" || token == "-q" || token == "-v" || token == "-V"))
+            token = token == "-h" ? "--help" : token == "-q" ? "--quiet" : token == "-v" ? "--verbose" : "--version";
         tokens_.push_back(std::move(token));
     }
 }

@@ -32,6 +32,14 @@ void CCliOperationView::SetStatus(const std::string& text)
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+void CCliOperationView::Detail(const std::string& text)
+{
+    if (!verbose_ || quiet_ || text.empty())
+        return;
+    EndBar();
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 void CCliOperationView::SetWaitCursor(bool on)
 {
     if (on) {

@@ -16,6 +16,9 @@ public:
     void SetProgress(int percent) override;
     void Progress(const SProgressEvent& event) override;
     void SetQuiet(bool quiet) { quiet_ = quiet; }
+    // Verbose: the detail lines too (each span of a transfer over many).
+    void Detail(const std::string& text) override;
+    void SetVerbose(bool verbose) { verbose_ = verbose; }
     // The last status lines shown since ForgetStatus (kept when quiet too;
     // the newest last, at most kKeptLines), for a step's report.
     static constexpr size_t kKeptLines = 8;
@@ -46,6 +49,8 @@ private:
     bool holdStops_ = false;
     std::string holdWhy_;
     bool holdShown_ = false;
+    bool verbose_ = false;
+    bool stopsInOrder_ = true;
     bool barShown_ = false;
     // The operation the log lines follow.
     EOperationKind kind_ = EOperationKind::Other;

@@ -74,7 +74,9 @@ void PrintHelp(FILE* out)
                  "                    built-in demo board)\n"
                  "  --quiet, -q       no status lines and no progress: only the messages of\n"
                  "                    failures and warnings, and the results on stdout\n"
-                 "  --verbose         more status lines: each file format a load tries\n"
+                 "  --verbose, -v     more status lines: each file format a load tries, and\n"
+                 "                    a line for each span of a program, verify or dump over\n"
+                 "                    many (by default one line for the step)\n"
                  "  --help, -h        this text\n"
                  "  --version, -V     the program's version\n"
                  "  --                in a step, the words after it are its files, never\n"
@@ -279,6 +281,7 @@ int main(int argc, char** argv)
     if (noDeviceCheck)
         session.deviceCheck = EDeviceCheck::Off;
     session.SetVerbose(verbose);
+    session.View().SetVerbose(verbose);
     session.Box().SetQuiet(quiet);
     if (probes.size() == 1) {
         std::string error;

@@ -31,6 +31,9 @@ public:
     virtual void SetWaitCursor(bool on) = 0;
     // Every progress step of a transfer block or an erase pass or request.
     virtual void Progress(const SProgressEvent&) {}
+    // A line below the status line's level (one span of a transfer over
+    // many): shown where a person asked for details, ignored otherwise.
+    virtual void Detail(const std::string&) {}
     // Asked between transfer blocks and between erase polls: true ends the
     // operation early (the probe is left in order, the connection ended).
     virtual bool CancelRequested() { return false; }

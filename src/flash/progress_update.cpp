@@ -16,6 +16,7 @@ int CProgressUpdate::Position(uint64_t total, uint64_t done)
 
 void CProgressUpdate::Update(uint64_t total, uint64_t done)
 {
+    lastDone_ = done;
     view_.Progress({kind_, done, total});
     Send(Position(total, done));
 }

@@ -23,6 +23,8 @@ public:
 
     // The position that Update gives for (total, done), without sending it.
     static int Position(uint64_t total, uint64_t done);
+    // The `done` of the last Update (0 before the first).
+    uint64_t LastDone() const { return lastDone_; }
     // The last position sent; -1 before the first.
     int LastSent() const { return last_; }
 
@@ -32,4 +34,5 @@ private:
     COperationView& view_;
     EOperationKind kind_;
     int last_ = -1;
+    uint64_t lastDone_ = 0;
 };

@@ -63,17 +63,64 @@ SOperationResult CTransfer::Finish(SOperationResult result, uint32_t reportAddre
         connection_.ReportStatus(&view_, kStatusProgramFailedAt, reportAddress);
         break;
     default:
-        view_.SetStatus(COperationTexts::Result(result));
+        // A step over several spans says so in front of its result line.
+        view_.SetStatus(result.Ok() && result.spans > 1
+                            ? Format("%lu spans: ", Ul(result.spans)) + COperationTexts::Result(result)
+                            : COperationTexts::Result(result));
         break;
     }
     return result;
 }
 
-CTransfer::SStreamEnd CTransfer::Stream(const CMemoryRange& range, int status, int mode, uint32_t firstLength,
-                                         uint32_t blockSize, CProgressUpdate& progress)
+namespace {
+
+uint64_t TotalBytes(const std::vector<CMemoryRange>& spans)
+{
+    uint64_t total = 0;
+    for (const CMemoryRange& span : spans)
+        total += span.GetSize();
+    return total;
+}
+
+// The index of the span holding `address` from `first` on (spans.size()
+// when none does), and the bytes of the spans before it from `first`.
+size_t SpanHolding(const std::vector<CMemoryRange>& spans, size_t first, uint32_t address, uint64_t* before = nullptr)
+{
+    uint64_t bytes = 0;
+    for (size_t i = first; i < spans.size(); ++i) {
+        const uint64_t start = spans[i].GetStart();
+        if (address >= start && address - start < spans[i].GetSize()) {
+            if (before)
+                *before = bytes;
+            return i;
+        }
+        bytes += spans[i].GetSize();
+    }
+    if (before)
+        *before = bytes;
+    return spans.size();
+}
+
+} // namespace
+
+uint32_t CTransfer::SBlocking::First(const CMemoryRange& span) const
+{
+    return aligned ? FirstBlockLength(span.GetStart(), span.GetSize(), base, blockSize)
+                   : std::min(blockSize, span.GetSize());
+}
+
+void CTransfer::SpanLine(const char* verb, size_t index, size_t count, const CMemoryRange& span)
+{
+    if (count > 1)
+        view_.Detail(Format("  %s span %lu of %lu: %08lX..%08lX (%lu bytes)", verb, Ul(index + 1), Ul(count),
+                            Ul(span.GetStart()), Ul(span.GetEnd()), Ul(span.GetSize())));
+}
+
+CTransfer::SStreamEnd CTransfer::Stream(const std::vector<CMemoryRange>& spans, size_t first, int status, int mode,
+                                         const SBlocking& blocking, CProgressUpdate& progress, uint64_t total,
+                                         uint64_t doneBefore)
 {
     CProbeLibrary& library = connection_.Library();
-    const uint32_t size = range.GetSize();
     if (status == kStatusOk)
         status = library.StreamBegin(mode, 1);
 
@@ -86,28 +133,52 @@ CTransfer::SStreamEnd CTransfer::Stream(const CMemoryRange& range, int status, i
     library.SetStopCheck([this] { return view_.CancelRequested(); });
 
     SStreamEnd end;
-    std::vector<uint8_t> block(std::max(blockSize, firstLength));
-    uint32_t address = range.GetStart();
-    uint32_t remaining = size;
-    uint32_t length = firstLength;
-    while (remaining > 0 && status == kStatusOk) {
-        if (view_.CancelRequested()) {
-            end.cancelled = true;
-            break;
+    end.span = first;
+    end.doneBytes = doneBefore;
+    if (first < spans.size())
+        end.address = spans[first].GetStart();
+    // The image is read a piece at a time and the blocks cut from it: one
+    // read of the image's file per piece instead of one per block.
+    std::vector<uint8_t> piece(std::max(kImagePieceBytes, blocking.blockSize));
+    uint64_t pieceStart = 0, pieceEnd = 0;
+    const char* verb = mode == kStreamProgram ? "Programming" : "Verifying";
+    for (size_t i = first; i < spans.size() && status == kStatusOk && !end.cancelled; ++i) {
+        const CMemoryRange& span = spans[i];
+        uint32_t remaining = span.GetSize();
+        if (remaining == 0)
+            continue;
+        end.span = i;
+        end.address = span.GetStart();
+        SpanLine(verb, i, spans.size(), span);
+        uint32_t length = blocking.First(span);
+        while (remaining > 0 && status == kStatusOk) {
+            if (view_.CancelRequested()) {
+                end.cancelled = true;
+                break;
+            }
+            if (end.address < pieceStart || uint64_t{end.address} + length > pieceEnd) {
+                const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(piece.size(), remaining));
+                image_.ReadBlock(end.address, piece.data(), take);
+                pieceStart = end.address;
+                pieceEnd = pieceStart + take;
+            }
+            status = library.StreamBlock(end.address, length, piece.data() + (end.address - pieceStart));
+            if (status == kStatusStopped) {
+                // Stopped while waiting for room: this block was not sent.
+                status = kStatusOk;
+                end.cancelled = true;
+                break;
+            }
+            end.address += length;
+            remaining -= length;
+            end.doneBytes += length;
+            length = std::min(blocking.blockSize, remaining);
+            // What the probe has acknowledged, never what is only on its way;
+            // a stream that goes on after a difference starts behind what the
+            // one before it sent: the bar never moves back.
+            progress.Update(total, std::max<uint64_t>(doneBefore + library.StreamAcknowledged(end.doneBytes - doneBefore),
+                                                      progress.LastDone()));
         }
-        image_.ReadBlock(address, block.data(), length);
-        status = library.StreamBlock(address, length, block.data());
-        if (status == kStatusStopped) {
-            // Stopped while waiting for room: this block was not sent.
-            status = kStatusOk;
-            end.cancelled = true;
-            break;
-        }
-        address += length;
-        remaining -= length;
-        length = std::min(blockSize, remaining);
-        // What the probe has acknowledged, never what is only on its way.
-        progress.Update(size, library.StreamAcknowledged(size - remaining));
     }
     if (end.cancelled)
         view_.SetStatus("Stopping ...");
@@ -116,19 +187,30 @@ CTransfer::SStreamEnd CTransfer::Stream(const CMemoryRange& range, int status, i
     if (status == kStatusOk || status == kStatusCompareFailed)
         status = library.StreamEnd(end.failAddress);
     end.status = status;
-    end.address = address;
     // After StreamEnd every block sent is either acknowledged or lost.
-    end.doneBytes = library.StreamAcknowledged(size - remaining);
-    if (end.doneBytes > 0)
-        progress.Update(size, end.doneBytes);
+    end.doneBytes = doneBefore + library.StreamAcknowledged(end.doneBytes - doneBefore);
+    if (end.doneBytes > doneBefore)
+        progress.Update(total, std::max<uint64_t>(end.doneBytes, progress.LastDone()));
     return end;
 }
 
-void CTransfer::NoteAcknowledged(SOperationResult& result, const CMemoryRange& range, const SStreamEnd& end)
+void CTransfer::NoteAcknowledged(SOperationResult& result, const std::vector<CMemoryRange>& spans,
+                                 const SStreamEnd& end)
 {
     result.doneBytes = end.doneBytes;
-    if (end.doneBytes > 0)
-        result.lastAcknowledged = static_cast<uint32_t>(range.GetStart() + end.doneBytes - 1);
+    result.spans = static_cast<uint32_t>(end.span + 1);
+    // The last byte the probe acknowledged: the step's acknowledged bytes
+    // counted through its spans.
+    uint64_t before = 0;
+    for (const CMemoryRange& span : spans) {
+        if (end.doneBytes == 0)
+            break;
+        if (end.doneBytes <= before + span.GetSize()) {
+            result.lastAcknowledged = static_cast<uint32_t>(span.GetStart() + (end.doneBytes - before) - 1);
+            break;
+        }
+        before += span.GetSize();
+    }
 }
 
 bool CTransfer::Ended(const SStreamEnd& end, CProgressUpdate& progress, SOperationResult& result)
@@ -138,27 +220,45 @@ bool CTransfer::Ended(const SStreamEnd& end, CProgressUpdate& progress, SOperati
     if (end.cancelled) {
         result.address = end.address;
         result.doneBytes = end.doneBytes;
+        result.spans = static_cast<uint32_t>(end.span + 1);
         result = Fail(result, EOperationStatus::Cancelled);
         return true;
     }
     progress.Finish();
+    result.doneBytes = result.bytes;
     result = Finish(result, 0);
     return true;
 }
 
 SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgramTarget& target)
 {
+    return ProgramSpans({range}, target);
+}
+
+SOperationResult CTransfer::VerifyRange(const CMemoryRange& range, const std::vector<SFlashSector>& flash)
+{
+    return VerifySpans({range}, flash);
+}
+
+SOperationResult CTransfer::DumpRange(const CMemoryRange& range)
+{
+    return DumpSpans({range});
+}
+
+SOperationResult CTransfer::ProgramSpans(const std::vector<CMemoryRange>& spans, const SProgramTarget& target)
+{
     SOperationResult result{EOperationKind::Program};
-    const uint32_t size = range.GetSize();
+    const uint64_t size = TotalBytes(spans);
     result.bytes = size;
+    result.spans = static_cast<uint32_t>(spans.size());
     if (size == 0)
         return Fail(result, EOperationStatus::EmptyRange);
-    view_.SetStatus(Format("Programming %lu bytes...", Ul(size)));
+    view_.SetStatus(spans.size() > 1 ? Format("Programming %lu bytes in %lu spans...", Ul(size), Ul(spans.size()))
+                                     : Format("Programming %lu bytes...", Ul(size)));
 
     const uint32_t blockSize = BlockSize(target);
     if (blockSize == 0)
         return Fail(result, EOperationStatus::ProbeError, kStatusInvalidParameter);
-    const uint32_t length = FirstBlockLength(range.GetStart(), size, target.flashBase, blockSize);
 
     // Some algorithms take the device size; the others the mask of the
     // address bits above one bank.
@@ -173,196 +273,257 @@ SOperationResult CTransfer::ProgramRange(const CMemoryRange& range, const SProgr
         status = kStatusPageDataFailed;
 
     CProgressUpdate progress(view_, EOperationKind::Program);
-    const SStreamEnd end = Stream(range, status, kStreamProgram, length, blockSize, progress);
+    const SStreamEnd end =
+        Stream(spans, 0, status, kStreamProgram, SBlocking{blockSize, true, target.flashBase}, progress, size, 0);
     result.elapsedMs = Elapsed(connection_.Clock(), startMs);
     if (Ended(end, progress, result))
         return result;
     if (end.status == kStatusCompareFailed || end.status == kStatusProgramFailedAt) {
+        uint64_t before = 0;
+        const size_t failed = SpanHolding(spans, 0, end.failAddress, &before);
+        result.spans = static_cast<uint32_t>(failed < spans.size() ? failed + 1 : end.span + 1);
+        result.doneBytes = failed < spans.size() ? before + (end.failAddress - spans[failed].GetStart()) : 0;
         result.address = end.failAddress;
-        result.doneBytes = end.failAddress > range.GetStart() ? end.failAddress - range.GetStart() : 0;
         result.probeStatus = kStatusProgramFailedAt;
         result.status = EOperationStatus::ProgramFailed;
         return Finish(result, end.failAddress);
     }
-    NoteAcknowledged(result, range, end);
+    NoteAcknowledged(result, spans, end);
     return Fail(result, EOperationStatus::ProbeError, end.status);
-}
-
-template <class TTransfer>
-SOperationResult CTransfer::EachSpan(const std::vector<CMemoryRange>& spans, TTransfer transfer)
-{
-    SOperationResult total;
-    for (const CMemoryRange& span : spans) {
-        SOperationResult result = transfer(span);
-        result.spans = total.spans + 1;
-        result.doneBytes += total.bytes;
-        if (!result.Ok()) {
-            // The spans before were acknowledged whole.
-            if (!result.lastAcknowledged && result.status == EOperationStatus::ProbeError && total.spans > 0)
-                result.lastAcknowledged = (&span)[-1].GetEnd();
-            return result;
-        }
-        total.kind = result.kind;
-        total.spans = result.spans;
-        total.bytes += result.bytes;
-        total.elapsedMs += result.elapsedMs;
-    }
-    total.doneBytes = total.bytes;
-    if (spans.size() > 1)
-        view_.SetStatus(Format("%lu spans: ", Ul(spans.size())) + COperationTexts::Result(total));
-    return total;
-}
-
-SOperationResult CTransfer::ProgramSpans(const std::vector<CMemoryRange>& spans, const SProgramTarget& target)
-{
-    return EachSpan(spans, [&](const CMemoryRange& span) { return ProgramRange(span, target); });
 }
 
 SOperationResult CTransfer::VerifySpans(const std::vector<CMemoryRange>& spans, const std::vector<SFlashSector>& flash)
 {
-    return EachSpan(spans, [&](const CMemoryRange& span) { return VerifyRange(span, flash); });
-}
-
-SOperationResult CTransfer::DumpSpans(const std::vector<CMemoryRange>& spans)
-{
-    return EachSpan(spans, [&](const CMemoryRange& span) { return DumpRange(span); });
-}
-
-SOperationResult CTransfer::Matching(const std::vector<CMemoryRange>& spans, std::vector<bool>& matching)
-{
     SOperationResult result{EOperationKind::Verify};
-    matching.assign(spans.size(), false);
-    const uint64_t startMs = connection_.Clock().NowMs();
-    CProgressUpdate progress(view_, EOperationKind::Verify);
-    for (size_t i = 0; i < spans.size(); ++i) {
-        const uint32_t size = spans[i].GetSize();
-        result.bytes += size;
-        if (size == 0) {
-            matching[i] = true;
-            continue;
-        }
-        const int status = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
-        const SStreamEnd end = Stream(spans[i], status, kStreamVerify, std::min(kBlockSize, size), kBlockSize, progress);
-        connection_.Frames().FlashSetup(0, 0, 0, 0, 0);
-        if (end.status == kStatusOk && end.cancelled) {
-            result.address = end.address;
-            result.elapsedMs = Elapsed(connection_.Clock(), startMs);
-            return Fail(result, EOperationStatus::Cancelled);
-        }
-        if (end.status != kStatusOk && end.status != kStatusCompareFailed) {
-            result.elapsedMs = Elapsed(connection_.Clock(), startMs);
-            return Fail(result, EOperationStatus::ProbeError, end.status);
-        }
-        matching[i] = end.status == kStatusOk;
-    }
-    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
-    progress.Finish();
-    return result;
-}
-
-SVerifyDiagnosis CTransfer::Diagnose(const CMemoryRange& range, uint32_t from, const std::vector<SFlashSector>& flash)
-{
-    SVerifyDiagnosis diagnosis;
-    diagnosis.from = from;
-    const uint64_t end = uint64_t{range.GetStart()} + range.GetSize();
-    diagnosis.rangeBytes = end > from ? end - from : 0;
-    view_.SetStatus(Format("Reading back %lu bytes from address %08lX ...", Ul(diagnosis.rangeBytes), Ul(from)));
-    CProbeLibrary& library = connection_.Library();
-    std::vector<uint8_t> target(kBlockSize);
-    std::vector<uint8_t> image(kBlockSize);
-    uint64_t address = from;
-    while (address < end) {
-        if (view_.CancelRequested()) {
-            diagnosis.stoppedBy = "it was stopped.";
-            break;
-        }
-        const uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(kBlockSize, end - address));
-        const uint32_t at = static_cast<uint32_t>(address);
-        if (const int status = library.TargetReadBlock(at, 0, length, target.data()); status != kStatusOk) {
-            diagnosis.stoppedBy = Format("reading at address %08lX failed (%s).", Ul(at),
-                                         connection_.StatusText(status, at).c_str());
-            break;
-        }
-        image_.ReadBlock(at, image.data(), length);
-        diagnosis.Add(at, image.data(), target.data(), length, flash);
-        address += length;
-    }
-    return diagnosis;
-}
-
-SOperationResult CTransfer::VerifyRange(const CMemoryRange& range, const std::vector<SFlashSector>& flash)
-{
-    SOperationResult result{EOperationKind::Verify};
-    const uint32_t size = range.GetSize();
+    const uint64_t size = TotalBytes(spans);
     result.bytes = size;
+    result.spans = static_cast<uint32_t>(spans.size());
     if (size == 0)
         return Fail(result, EOperationStatus::EmptyRange);
-    view_.SetStatus(Format("Verifying %lu bytes ...", Ul(size)));
+    view_.SetStatus(spans.size() > 1 ? Format("Verifying %lu bytes in %lu spans ...", Ul(size), Ul(spans.size()))
+                                     : Format("Verifying %lu bytes ...", Ul(size)));
 
     const int status = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
     const uint64_t startMs = connection_.Clock().NowMs();
     CProgressUpdate progress(view_, EOperationKind::Verify);
-    const SStreamEnd end = Stream(range, status, kStreamVerify, std::min(kBlockSize, size), kBlockSize, progress);
+    const SStreamEnd end = Stream(spans, 0, status, kStreamVerify, SBlocking{}, progress, size, 0);
     result.elapsedMs = Elapsed(connection_.Clock(), startMs);
     connection_.Frames().FlashSetup(0, 0, 0, 0, 0); // leaves verify mode; its result does not matter
 
     if (Ended(end, progress, result))
         return result;
     if (end.status == kStatusCompareFailed) {
+        uint64_t before = 0;
+        size_t failed = SpanHolding(spans, 0, end.failAddress, &before);
         uint8_t targetByte = 0;
         connection_.Library().TargetRead8(end.failAddress, targetByte);
         result.address = end.failAddress;
         result.imageByte = image_.ReadByte(end.failAddress);
         result.targetByte = targetByte;
         result.probeStatus = end.status;
-        result.diagnosis = Diagnose(range, end.failAddress, flash);
+        if (failed == spans.size())
+            failed = end.span; // the probe named an address outside the spans: read back from where it stood
+        else
+            result.doneBytes = before + (end.failAddress - spans[failed].GetStart());
+        result.spans = static_cast<uint32_t>(failed + 1);
+        result.diagnosis = Diagnose(spans, failed, end.failAddress, flash);
         return Fail(result, EOperationStatus::CompareFailed, end.status);
     }
-    NoteAcknowledged(result, range, end);
+    NoteAcknowledged(result, spans, end);
     return Fail(result, EOperationStatus::ProbeError, end.status);
 }
 
-SOperationResult CTransfer::DumpRange(const CMemoryRange& range)
+SOperationResult CTransfer::Matching(const std::vector<CMemoryRange>& spans, std::vector<bool>& matching)
+{
+    SOperationResult result{EOperationKind::Verify};
+    matching.assign(spans.size(), true);
+    const uint64_t total = TotalBytes(spans);
+    result.bytes = total;
+    result.spans = static_cast<uint32_t>(spans.size());
+    if (total == 0)
+        return result;
+    const uint64_t startMs = connection_.Clock().NowMs();
+    CProgressUpdate progress(view_, EOperationKind::Verify);
+    const int setup = connection_.Frames().FlashSetup(kVerifyAlgorithm, 0, 0, 0, 0);
+    size_t next = 0;
+    uint64_t doneBefore = 0;
+    SStreamEnd end;
+    while (next < spans.size()) {
+        end = Stream(spans, next, setup, kStreamVerify, SBlocking{}, progress, total, doneBefore);
+        if (end.status != kStatusCompareFailed)
+            break;
+        // The span that differs; the probe compared nothing after it.
+        uint64_t before = 0;
+        size_t differs = SpanHolding(spans, next, end.failAddress, &before);
+        if (differs == spans.size())
+            differs = end.span;
+        matching[differs] = false;
+        doneBefore += before + spans[differs].GetSize();
+        next = differs + 1;
+    }
+    connection_.Frames().FlashSetup(0, 0, 0, 0, 0);
+    result.elapsedMs = Elapsed(connection_.Clock(), startMs);
+    if (end.status == kStatusOk && end.cancelled) {
+        result.address = end.address;
+        result.doneBytes = end.doneBytes;
+        return Fail(result, EOperationStatus::Cancelled);
+    }
+    if (end.status != kStatusOk && end.status != kStatusCompareFailed)
+        return Fail(result, EOperationStatus::ProbeError, end.status);
+    result.doneBytes = total;
+    progress.Finish();
+    return result;
+}
+
+template <class TTake>
+CTransfer::SReadEnd CTransfer::ReadPieces(const std::vector<SPiece>& pieces, uint64_t limit, bool spanLines,
+                                          TTake take)
+{
+    SReadEnd end;
+    if (!pieces.empty())
+        end.address = static_cast<uint32_t>(pieces.front().start);
+    std::vector<uint8_t> buffer(kReadBatchBytes);
+    std::vector<SProbeReadBlock> batch;
+    size_t piece = 0;
+    uint64_t next = pieces.empty() ? 0 : pieces.front().start;
+    const size_t spanCount = pieces.empty() ? 0 : pieces.back().span + 1;
+    while (piece < pieces.size()) {
+        if (end.bytes >= limit) {
+            end.limited = true;
+            return end;
+        }
+        if (view_.CancelRequested()) {
+            end.cancelled = true;
+            return end;
+        }
+        // The next blocks, up to a batch's bytes and the limit.
+        batch.clear();
+        uint32_t used = 0;
+        uint64_t room = limit - end.bytes; // the limit's
+        while (piece < pieces.size() && room > 0) {
+            const uint32_t length = static_cast<uint32_t>(
+                std::min<uint64_t>({kBlockSize, pieces[piece].end - next, room}));
+            if (used + length > kReadBatchBytes)
+                break;
+            if (next == pieces[piece].start && spanLines)
+                SpanLine("Dumping", pieces[piece].span, spanCount,
+                         CMemoryRange(static_cast<uint32_t>(next), static_cast<uint32_t>(pieces[piece].end - next), 1));
+            batch.push_back({static_cast<uint32_t>(next), length, buffer.data() + used});
+            used += length;
+            room -= length;
+            next += length;
+            if (next == pieces[piece].end && ++piece < pieces.size())
+                next = pieces[piece].start;
+        }
+        int failed = 0;
+        const int status = connection_.Library().TargetReadBlocks(static_cast<int>(batch.size()), batch.data(), failed);
+        const size_t good = status == kStatusOk ? batch.size() : std::min<size_t>(static_cast<size_t>(failed), batch.size());
+        for (size_t i = 0; i < good; ++i) {
+            end.address = batch[i].address;
+            if (!take(batch[i].address, batch[i].buffer, batch[i].length)) {
+                end.refused = true;
+                return end;
+            }
+            end.bytes += batch[i].length;
+            end.address = batch[i].address + batch[i].length;
+        }
+        if (status != kStatusOk) {
+            end.status = status;
+            end.address = good < batch.size() ? batch[good].address : end.address;
+            return end;
+        }
+        if (piece < pieces.size())
+            end.address = static_cast<uint32_t>(next);
+    }
+    return end;
+}
+
+SVerifyDiagnosis CTransfer::Diagnose(const std::vector<CMemoryRange>& spans, size_t index, uint32_t from,
+                                     const std::vector<SFlashSector>& flash)
+{
+    SVerifyDiagnosis diagnosis;
+    diagnosis.from = from;
+    // The pieces to read: the rest of the failing span, then every later one.
+    std::vector<SPiece> pieces;
+    for (size_t i = index; i < spans.size(); ++i) {
+        uint64_t start = spans[i].GetStart();
+        const uint64_t end = start + spans[i].GetSize();
+        if (i == index)
+            start = std::max<uint64_t>(start, from);
+        if (end > start) {
+            pieces.push_back({start, end, i});
+            diagnosis.rangeBytes += end - start;
+        }
+    }
+    view_.SetStatus(pieces.size() > 1 ? Format("Reading back %lu bytes in %lu spans from address %08lX ...",
+                                               Ul(diagnosis.rangeBytes), Ul(pieces.size()), Ul(from))
+                                      : Format("Reading back %lu bytes from address %08lX ...",
+                                               Ul(diagnosis.rangeBytes), Ul(from)));
+    std::vector<uint8_t> image(kBlockSize);
+    const SReadEnd end =
+        ReadPieces(pieces, readBackLimit_, false, [&](uint32_t address, const uint8_t* target, uint32_t length) {
+            image_.ReadBlock(address, image.data(), length);
+            diagnosis.Add(address, image.data(), target, length, flash);
+            return true;
+        });
+    if (end.cancelled)
+        diagnosis.stoppedBy = "it was stopped.";
+    else if (end.limited && end.bytes < diagnosis.rangeBytes)
+        diagnosis.stoppedBy = Format("it reached its limit of %lu bytes.", Ul(readBackLimit_));
+    else if (end.status != kStatusOk)
+        diagnosis.stoppedBy = Format("reading at address %08lX failed (%s).", Ul(end.address),
+                                     connection_.StatusText(end.status, end.address).c_str());
+    return diagnosis;
+}
+
+SOperationResult CTransfer::DumpSpans(const std::vector<CMemoryRange>& spans)
 {
     SOperationResult result{EOperationKind::Dump};
-    const uint32_t size = range.GetSize();
+    const uint64_t size = TotalBytes(spans);
     result.bytes = size;
-    view_.SetStatus(Format("Dumping %lu bytes ...", Ul(size)));
+    result.spans = static_cast<uint32_t>(spans.size());
+    view_.SetStatus(spans.size() > 1 ? Format("Dumping %lu bytes in %lu spans ...", Ul(size), Ul(spans.size()))
+                                     : Format("Dumping %lu bytes ...", Ul(size)));
     const uint64_t startMs = connection_.Clock().NowMs();
 
-    CProbeLibrary& library = connection_.Library();
+    std::vector<SPiece> pieces;
+    for (size_t i = 0; i < spans.size(); ++i)
+        if (spans[i].GetSize() != 0)
+            pieces.push_back({spans[i].GetStart(), uint64_t{spans[i].GetStart()} + spans[i].GetSize(), i});
     CProgressUpdate progress(view_, EOperationKind::Dump);
-    std::vector<uint8_t> block(kBlockSize);
-    uint32_t address = range.GetStart();
-    uint32_t remaining = size;
-    while (remaining > 0) {
-        if (view_.CancelRequested()) {
-            result.address = address;
-            result.doneBytes = size - remaining;
-            return Fail(result, EOperationStatus::Cancelled);
-        }
-        const uint32_t length = std::min(kBlockSize, remaining);
-        const int status = library.TargetReadBlock(address, 0, length, block.data());
-        if (status != kStatusOk) {
-            // The block's address goes in front of the probe's reason.
-            result.status = EOperationStatus::ProbeError;
-            result.probeStatus = status;
-            result.address = address;
-            result.doneBytes = size - remaining;
-            connection_.ReportStatusIn(&view_, status,
-                                       Format("Reading target memory at address 0x%08lX", Ul(address)));
-            return result;
-        }
-        // A dump that cannot be kept must not be reported as done.
-        if (image_.WriteBlock(address, block.data(), length) != 0) {
-            result.address = address;
-            return Fail(result, EOperationStatus::ImageWriteFailed);
-        }
-        address += length;
-        remaining -= length;
-        progress.Update(size, size - remaining);
+    uint64_t done = 0;
+    bool imageFailed = false;
+    const SReadEnd end =
+        ReadPieces(pieces, UINT64_MAX, spans.size() > 1, [&](uint32_t address, const uint8_t* bytes, uint32_t length) {
+            // A dump that cannot be kept must not be reported as done.
+            if (image_.WriteBlock(address, bytes, length) != 0) {
+                imageFailed = true;
+                return false;
+            }
+            done += length;
+            progress.Update(size, done);
+            return true;
+        });
+    result.address = end.address;
+    result.doneBytes = done;
+    const size_t at = SpanHolding(spans, 0, end.address);
+    if (at < spans.size())
+        result.spans = static_cast<uint32_t>(at + 1);
+    if (end.cancelled)
+        return Fail(result, EOperationStatus::Cancelled);
+    if (imageFailed)
+        return Fail(result, EOperationStatus::ImageWriteFailed);
+    if (end.status != kStatusOk) {
+        // The block's address goes in front of the probe's reason.
+        result.status = EOperationStatus::ProbeError;
+        result.probeStatus = end.status;
+        connection_.ReportStatusIn(&view_, end.status,
+                                   Format("Reading target memory at address 0x%08lX", Ul(end.address)));
+        return result;
     }
     progress.Finish();
+    result.address = 0;
+    result.spans = static_cast<uint32_t>(spans.size());
     result.elapsedMs = Elapsed(connection_.Clock(), startMs);
     return Finish(result, 0);
 }

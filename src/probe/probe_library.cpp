@@ -9,6 +9,15 @@ int ProbeOrdinal(EProbeOperation operation)
     return 0;
 }
 
+int CProbeLibrary::TargetReadBlocks(int count, const SProbeReadBlock* blocks, int& failed)
+{
+    for (failed = 0; failed < count; ++failed)
+        if (const int status = TargetReadBlock(blocks[failed].address, 0, blocks[failed].length, blocks[failed].buffer);
+            status != 0)
+            return status;
+    return 0;
+}
+
 int CProbeLibrary::TargetCycles(int count, const SProbeBusCycle* cycles, int& failed)
 {
     for (failed = 0; failed < count; ++failed) {

@@ -39,6 +39,13 @@ struct SProbeBusCycle {
     bool read = false;
 };
 
+// One read of TargetReadBlocks: `length` bytes at `address` into `buffer`.
+struct SProbeReadBlock {
+    uint32_t address = 0;
+    uint32_t length = 0;
+    uint8_t* buffer = nullptr;
+};
+
 // Action type codes of init list entries, as the probe runs them.
 enum EInitAction : uint16_t {
     kInitNop = 0,
@@ -197,4 +204,11 @@ public:
     // trip is waited for once, and the probe then carries out the accesses
     // after a failing one as well.
     virtual int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed);
+    // Block reads whose requests need not wait for one another (the spans
+    // of a dump, a read back): the status of the first that fails, with its
+    // index in `failed` (`count` when none fails). Here one TargetReadBlock
+    // after the other, stopping at the first failure; a library may instead
+    // send the requests back to back and read the answers after, so that a
+    // long round trip is waited for once, not once per block.
+    virtual int TargetReadBlocks(int count, const SProbeReadBlock* blocks, int& failed);
 };

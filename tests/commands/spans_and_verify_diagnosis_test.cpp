@@ -4,6 +4,7 @@
 #include "commands/erase_command.h"
 #include "commands/program_command.h"
 #include "commands/verify_command.h"
+#include "probe/probe_frames.h"
 #include "flash/operation_texts.h"
 #include "support/recording_library.h"
 #include "support/sim_fixture.h"
@@ -11,6 +12,8 @@
 #include "support/recording_operation_view.h"
 #include "support/scripted_message_box.h"
 #include "support/temp_dir.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -38,20 +41,22 @@ class SpansTest : public ::testing::Test {
 
     STargetContext Context() { return STargetContext{library, box, view, sim.ChannelText()}; }
 
-    // Writes `count` spans of 16 bytes, 0x400 apart, from the flash base.
-    std::vector<CMemoryRange> WriteSpans(int count)
+    // Writes `count` spans of `size` bytes, `step` apart, from the flash base.
+    std::vector<CMemoryRange> WriteSpans(int count, uint32_t size = 16, uint32_t step = 0x400)
     {
         std::vector<CMemoryRange> spans;
         for (int i = 0; i < count; ++i) {
-            const uint32_t at = kDemoFlashBase + static_cast<uint32_t>(i) * 0x400;
-            std::vector<uint8_t> bytes(16);
+            const uint32_t at = kDemoFlashBase + static_cast<uint32_t>(i) * step;
+            std::vector<uint8_t> bytes(size);
             for (size_t k = 0; k < bytes.size(); ++k)
                 bytes[k] = static_cast<uint8_t>(i * 7 + k);
-            EXPECT_EQ(doc.image.WriteBlock(at, bytes.data(), 16), 0);
-            spans.push_back(CMemoryRange(at, 16, true));
+            EXPECT_EQ(doc.image.WriteBlock(at, bytes.data(), size), 0);
+            spans.push_back(CMemoryRange(at, size, true));
         }
         return spans;
     }
+
+    size_t FlashSetups() const { return static_cast<size_t>(std::count(library.commands.begin(), library.commands.end(), kCmdFlashSetup)); }
 
     CSimFixture sim;
     CRecordingLibrary library;
@@ -82,7 +87,12 @@ TEST_F(SpansTest, ScatteredSpansProgramAndVerifyOverOneConnectionEach)
     }
     EXPECT_EQ(preWrites, 1u);
     EXPECT_EQ(postWrites, 1u);
-    EXPECT_EQ(library.streamModes, std::vector<int>(40, kStreamProgram)); // one stream per span
+    // One setup and one stream for the step; every block carries its span's address.
+    EXPECT_EQ(library.streamModes, std::vector<int>{kStreamProgram});
+    EXPECT_EQ(FlashSetups(), 1u);
+    ASSERT_EQ(library.blocks.size(), 40u);
+    for (size_t i = 0; i < spans.size(); ++i)
+        EXPECT_EQ(library.blocks[i].address, spans[i].GetStart()) << i;
     const SOperationResult& programmed = program.operation.Result();
     EXPECT_TRUE(programmed.Ok());
     EXPECT_EQ(programmed.bytes, 40u * 16);
@@ -100,6 +110,95 @@ TEST_F(SpansTest, ScatteredSpansProgramAndVerifyOverOneConnectionEach)
     ASSERT_EQ(verify.Start(), ETargetResult::Done) << view.LastStatus();
     EXPECT_EQ(library.opens, 2);
     EXPECT_EQ(verify.operation.Result().bytes, 640u);
+    EXPECT_EQ(library.streamModes, (std::vector<int>{kStreamProgram, kStreamVerify}));
+    EXPECT_EQ(FlashSetups(), 3u); // the verify's setup and the one that leaves verify mode
+    // One status line for the step's start and one for its end, not one per span.
+    size_t spanLines = 0;
+    for (const std::string& status : view.statuses)
+        spanLines += status.find("16 bytes") != std::string::npos;
+    EXPECT_EQ(spanLines, 0u);
+    EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(), "Verifying 640 bytes in 40 spans ..."),
+              view.statuses.end());
+    EXPECT_EQ(view.details.size(), 80u); // a detail line per span and step, for --verbose
+    EXPECT_EQ(view.details.back(), "  Verifying span 40 of 40: 80009C00..80009C0F (16 bytes)");
+}
+
+// A scattered file of 200 spans: a failure in the 150th names its exact
+// address, and the spans after it are left alone.
+class StuckInSpan150Test : public SpansTest {
+  protected:
+    static constexpr uint32_t kStuck = kDemoFlashBase + 149 * 0x400 + 5;
+    StuckInSpan150Test()
+        : SpansTest(std::string(CBoardFile::DefaultText()) + "fault stuck 0x80025405 bit=3 value=0\n")
+    {
+        static_assert(kStuck == 0x80025405);
+    }
+};
+
+TEST_F(StuckInSpan150Test, TheFailureAddressIsExactAndTheSpanIsNamed)
+{
+    const std::vector<CMemoryRange> spans = WriteSpans(200);
+    // Bit 3 of the image byte there is 1: the stuck bit cannot hold it.
+    const uint8_t byte = doc.image.ReadByte(kStuck);
+    ASSERT_NE(byte & 0x08, 0) << std::hex << unsigned(byte);
+    CProgramCommand program(doc, Context());
+    program.operation.spans = spans;
+    EXPECT_EQ(program.Start(), ETargetResult::OperationFailed);
+    const SOperationResult& r = program.operation.Result();
+    EXPECT_EQ(r.status, EOperationStatus::ProgramFailed);
+    EXPECT_EQ(r.address, kStuck);
+    EXPECT_EQ(r.spans, 150u);
+    EXPECT_EQ(r.doneBytes, 149u * 16 + 5);
+    EXPECT_EQ(library.streamModes.size(), 1u);
+    EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(),
+                        "Programming target memory failed at address 0x80025405."),
+              view.statuses.end());
+    // The spans before it are programmed, the one after it is not.
+    std::vector<uint8_t> image(16);
+    doc.image.ReadBlock(spans[148].GetStart(), image.data(), 16);
+    EXPECT_EQ(sim.Peek(spans[148].GetStart(), 16), image);
+    EXPECT_EQ(sim.Peek(spans[199].GetStart(), 16), std::vector<uint8_t>(16, 0xFF));
+
+    // Verify of the same file: the first difference is the stuck bit, and
+    // the read back covers the rest of span 150 and every span after it.
+    CVerifyCommand verify(doc, Context());
+    verify.operation.spans = spans;
+    EXPECT_EQ(verify.Start(), ETargetResult::OperationFailed);
+    const SOperationResult& v = verify.operation.Result();
+    EXPECT_EQ(v.status, EOperationStatus::CompareFailed);
+    EXPECT_EQ(v.address, kStuck);
+    EXPECT_EQ(v.spans, 150u);
+    ASSERT_TRUE(v.diagnosis.has_value());
+    EXPECT_TRUE(v.diagnosis->Complete()) << v.diagnosis->stoppedBy;
+    EXPECT_EQ(v.diagnosis->rangeBytes, 11u + 50 * 16);
+    EXPECT_EQ(v.diagnosis->bytesRead, v.diagnosis->rangeBytes);
+    EXPECT_EQ(library.streamModes.size(), 2u);
+}
+
+TEST_F(SpansTest, StopInTheMiddleOfAScatteredStreamGivesItsExactAddress)
+{
+    // Spans of 2048 bytes (two blocks each), 0x1000 apart: the stop comes
+    // after the first block of the 3rd span.
+    const std::vector<CMemoryRange> spans = WriteSpans(8, 0x800, 0x1000);
+    view.cancelAfterEvents = 5;
+    CProgramCommand program(doc, Context());
+    program.operation.spans = spans;
+    EXPECT_EQ(program.Start(), ETargetResult::Stopped);
+    const SOperationResult& r = program.operation.Result();
+    EXPECT_EQ(r.status, EOperationStatus::Cancelled);
+    EXPECT_EQ(r.address, kDemoFlashBase + 0x2400);
+    EXPECT_EQ(r.doneBytes, 5u * 1024);
+    EXPECT_EQ(r.spans, 3u);
+    EXPECT_NE(std::find(view.statuses.begin(), view.statuses.end(),
+                        "Programming cancelled at address 80002400 after 5120 of 16384 bytes."),
+              view.statuses.end());
+    EXPECT_EQ(library.streamModes.size(), 1u);
+    // What was sent is programmed; nothing from the stop on.
+    std::vector<uint8_t> image(0x400);
+    doc.image.ReadBlock(kDemoFlashBase + 0x2000, image.data(), 0x400);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x2000, 0x400), image);
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x2400, 0x400), std::vector<uint8_t>(0x400, 0xFF));
+    EXPECT_EQ(sim.Peek(kDemoFlashBase + 0x3000, 16), std::vector<uint8_t>(16, 0xFF));
 }
 
 TEST_F(SpansTest, AFailingSpanEndsTheRunAndNamesItsAddress)
@@ -183,6 +282,41 @@ TEST_F(DiagnosisTest, AFailedVerifyCountsTheDifferencesBothWaysAndNamesTheSector
     EXPECT_NE(text.find("22 bytes differ"), std::string::npos) << text;
     EXPECT_NE(text.find("80000011  Image = FF, Target = F7"), std::string::npos) << text;
     EXPECT_NE(text.find("bank 0 sector 1 (80004000..80005FFF)"), std::string::npos) << text;
+}
+
+TEST_F(DiagnosisTest, TheReadBackCoversEverySpanAfterTheFirstDifference)
+{
+    // Span 2 (in sector 1) holds 0x00 from an earlier image; the new one
+    // wants 0x5A there: 256 bytes not erased. Span 1 (blank, the image FF)
+    // differs only at the stuck bit at 0x80000011.
+    const CMemoryRange first(kDemoFlashBase, 0x40, true), second(kDemoFlashBase + 0x4000, 0x100, true);
+    std::vector<uint8_t> bytes(0x100, 0x00);
+    ASSERT_EQ(doc.image.WriteBlock(second.GetStart(), bytes.data(), 0x100), 0);
+    CProgramCommand program(doc, Context());
+    program.operation.range = second;
+    ASSERT_EQ(program.Start(), ETargetResult::Done) << view.LastStatus();
+    bytes.assign(0x100, 0x5A);
+    ASSERT_EQ(doc.image.WriteBlock(second.GetStart(), bytes.data(), 0x100), 0);
+    bytes.assign(0x40, 0xFF);
+    ASSERT_EQ(doc.image.WriteBlock(first.GetStart(), bytes.data(), 0x40), 0);
+
+    CVerifyCommand verify(doc, Context());
+    verify.operation.spans = {first, second};
+    ASSERT_EQ(verify.Start(), ETargetResult::OperationFailed);
+    const SOperationResult& r = verify.operation.Result();
+    EXPECT_EQ(r.address, 0x80000011u);
+    EXPECT_EQ(r.spans, 1u);
+    ASSERT_TRUE(r.diagnosis.has_value());
+    const SVerifyDiagnosis& d = *r.diagnosis;
+    EXPECT_TRUE(d.Complete()) << d.stoppedBy;
+    EXPECT_EQ(d.rangeBytes, 0x40u - 0x11 + 0x100);
+    EXPECT_EQ(d.bytesRead, d.rangeBytes);
+    EXPECT_EQ(d.differingBytes, 1u + 0x100);
+    EXPECT_EQ(d.bitsReadZero, 1u + 0x100 * 4);
+    ASSERT_EQ(d.sectors.size(), 2u);
+    EXPECT_EQ(d.sectors[0].sector, 0u);
+    EXPECT_EQ(d.sectors[1].sector, 1u);
+    EXPECT_NE(d.Text().find("257 bytes differ"), std::string::npos) << d.Text();
 }
 
 TEST_F(DiagnosisTest, AVerifyThatPassesReadsNothingBack)

@@ -64,11 +64,17 @@ TEST(CliProduction, AScatteredFileProgramsAndVerifiesOverOneConnectionPerStep)
     EXPECT_EQ(sim.Connections(), 3u) << sim.Log(); // erase, program, verify: one each for 60 spans
     EXPECT_TRUE(Has(run.err, "60 spans: 960 bytes successful programmed")) << run.err;
     EXPECT_TRUE(Has(run.err, "60 spans: 960 bytes successful verified")) << run.err;
+    // One line for the step, none for each span.
+    EXPECT_TRUE(Has(run.err, "Programming 960 bytes in 60 spans...")) << run.err;
+    EXPECT_FALSE(Has(run.err, "16 bytes")) << run.err;
 
-    // The flash step: erase, program and verify, one connection each.
-    run = RunCli(dir, "--probe " + sim.Probe() + " " + kSetup + " flash scattered.hex");
+    // The flash step: erase, program and verify, one connection each; with
+    // --verbose a line for each span as well.
+    run = RunCli(dir, "--probe " + sim.Probe() + " --verbose " + kSetup + " flash scattered.hex");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(sim.Connections(), 6u) << sim.Log();
+    EXPECT_TRUE(Has(run.err, "  Programming span 60 of 60: 8000EC00..8000EC0F (16 bytes)")) << run.err;
+    EXPECT_TRUE(Has(run.err, "  Verifying span 1 of 60: 80000000..8000000F (16 bytes)")) << run.err;
 }
 
 TEST(CliProduction, AGangFlashesTheGoodBoardsAndNamesEachFailure)

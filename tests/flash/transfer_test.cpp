@@ -198,6 +198,73 @@ TEST_F(TransferTest, DumpThatTheImageCannotHoldIsAFailure)
     EXPECT_EQ(view.LastStatus(), "Writing the memory image failed at address 0x40000000.");
 }
 
+TEST_F(TransferTest, AReadBackStoppedByItsLimitSaysSo)
+{
+    // Blank flash, an image of 0x12: every byte differs.
+    const std::vector<CMemoryRange> spans = {CMemoryRange(kDemoFlashBase, 0x1000, 1),
+                                             CMemoryRange(kDemoFlashBase + 0x4000, 0x1000, 1)};
+    for (const CMemoryRange& s : spans)
+        Fill(s.GetStart(), std::vector<uint8_t>(s.GetSize(), 0x12));
+    transfer.SetReadBackLimit(0x1800);
+    const SOperationResult r = transfer.VerifySpans(spans);
+    ASSERT_EQ(r.status, EOperationStatus::CompareFailed);
+    ASSERT_TRUE(r.diagnosis.has_value());
+    EXPECT_FALSE(r.diagnosis->Complete());
+    EXPECT_EQ(r.diagnosis->rangeBytes, 0x2000u);
+    EXPECT_EQ(r.diagnosis->bytesRead, 0x1800u);
+    EXPECT_EQ(r.diagnosis->differingBytes, 0x1800u);
+    EXPECT_EQ(r.diagnosis->stoppedBy, "it reached its limit of 6144 bytes.");
+    EXPECT_NE(r.diagnosis->Text().find("The read back ended early: it reached its limit"), std::string::npos);
+}
+
+TEST_F(TransferTest, MatchingFindsEveryDifferingSpanInFewStreams)
+{
+    // Five spans; the 2nd and 4th differ from blank flash, the others are FF.
+    std::vector<CMemoryRange> spans;
+    for (uint32_t i = 0; i < 5; ++i) {
+        spans.emplace_back(kDemoFlashBase + i * 0x800, 0x100, 1);
+        Fill(spans.back().GetStart(), std::vector<uint8_t>(0x100, i % 2 ? 0x00 : 0xFF));
+    }
+    std::vector<bool> matching;
+    const SOperationResult r = transfer.Matching(spans, matching);
+    ASSERT_TRUE(r.Ok()) << view.LastStatus();
+    EXPECT_EQ(matching, (std::vector<bool>{true, false, true, false, true}));
+    // A stream to the first difference, one on to the next, one to the end.
+    EXPECT_EQ(library.streamModes, std::vector<int>(3, kStreamVerify));
+    EXPECT_EQ(view.events.back().total, 0x500u);
+}
+
+TEST_F(TransferTest, DumpSpansReadsEachSpanAndStopsAtItsExactAddress)
+{
+    const std::vector<CMemoryRange> spans = {CMemoryRange(kDemoFlashBase + 0x100, 0x20, 1),
+                                             CMemoryRange(kDemoFlashBase + 0x2000, 0x800, 1)};
+    Fill(kDemoFlashBase + 0x100, Pattern(0x20, 1));
+    Fill(kDemoFlashBase + 0x2000, Pattern(0x8000, 2));
+    ASSERT_TRUE(transfer.ProgramSpans({spans[0], CMemoryRange(kDemoFlashBase + 0x2000, 0x8000, 1)}, DemoTarget()));
+    image.Clear();
+    const SOperationResult r = transfer.DumpSpans(spans);
+    ASSERT_TRUE(r.Ok()) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus().rfind("2 spans: 2080 bytes successful dumped (", 0), 0u) << view.LastStatus();
+    std::vector<uint8_t> dumped(0x800);
+    image.ReadBlock(kDemoFlashBase + 0x2000, dumped.data(), 0x800);
+    EXPECT_EQ(dumped, Pattern(0x800, 2));
+    EXPECT_EQ(image.ReadByte(kDemoFlashBase + 0x120), 0xFF); // between the spans: not read
+
+    // Stop is asked between batches of reads (16 KiB): the first batch
+    // takes the small span and 15 blocks of the large one.
+    const std::vector<CMemoryRange> large = {spans[0], CMemoryRange(kDemoFlashBase + 0x2000, 0x8000, 1)};
+    image.Clear();
+    view.events.clear();
+    view.cancelAfterEvents = 2;
+    const SOperationResult stopped = transfer.DumpSpans(large);
+    EXPECT_EQ(stopped.status, EOperationStatus::Cancelled);
+    EXPECT_EQ(stopped.address, kDemoFlashBase + 0x2000 + 15 * 0x400);
+    EXPECT_EQ(stopped.doneBytes, 0x20u + 15 * 0x400);
+    EXPECT_EQ(view.LastStatus(), "Dumping cancelled at address 80005C00 after 15392 of 32800 bytes.");
+    EXPECT_EQ(image.ReadByte(kDemoFlashBase + 0x5BFF), Pattern(0x8000, 2)[0x3BFF]);
+    EXPECT_EQ(image.ReadByte(kDemoFlashBase + 0x5C00), 0xFF);
+}
+
 class StuckBitTransferTest : public TransferTest {
 protected:
     StuckBitTransferTest()

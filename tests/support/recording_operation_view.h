@@ -17,6 +17,7 @@ public:
     }
 
     void Progress(const SProgressEvent& event) override { events.push_back(event); }
+    void Detail(const std::string& text) override { details.push_back(text); }
     // Asks to stop once `cancelAfterEvents` progress events have come (never when negative).
     bool CancelRequested() override
     {
@@ -31,6 +32,7 @@ public:
     std::vector<int> progress;
     std::vector<bool> cursor;
     std::vector<SProgressEvent> events;
+    std::vector<std::string> details;
     int cursorDepth = 0;
     int cancelAfterEvents = -1;
 };

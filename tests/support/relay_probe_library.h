@@ -38,6 +38,10 @@ public:
     {
         return inner_.TargetWriteRegisters(count, ids, values);
     }
+    int TargetReadBlocks(int count, const SProbeReadBlock* blocks, int& failed) override
+    {
+        return inner_.TargetReadBlocks(count, blocks, failed);
+    }
     int TargetReadBlock(uint32_t address, int reserved, uint32_t length, uint8_t* buffer) override
     {
         return inner_.TargetReadBlock(address, reserved, length, buffer);

@@ -371,6 +371,76 @@ int CLinkLibrary::TargetCycles(int count, const SProbeBusCycle* cycles, int& fai
     return result;
 }
 
+int CLinkLibrary::TargetReadBlocks(int count, const SProbeReadBlock* blocks, int& failed)
+{
+    failed = 0;
+    if (!engine_.IsOpen())
+        return kStatusLinkNotOpen;
+    if (count <= 0 || !blocks)
+        return kStatusOk;
+    for (int i = 0; i < count; ++i) {
+        if (blocks[i].length > kMaxBlockChunk)
+            return CProbeLibrary::TargetReadBlocks(count, blocks, failed);
+        if (blocks[i].length != 0 && (!blocks[i].buffer || !FitsAddressSpace(blocks[i].address, blocks[i].length))) {
+            failed = i;
+            return kStatusInvalidArgument;
+        }
+    }
+    window_.Drain();
+    std::vector<uint32_t> sequences(static_cast<size_t>(count));
+    size_t wireBytes = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::vector<uint8_t> payload = CWireWriter().U32(blocks[i].address).U32(blocks[i].length).bytes;
+        size_t bytes = 0;
+        if (const int status = engine_.Queue(kOpTargetReadBlock, payload.data(), payload.size(),
+                                             sequences[static_cast<size_t>(i)], bytes);
+            status != kStatusOk) {
+            engine_.DiscardQueued();
+            return status;
+        }
+        wireBytes += bytes + blocks[i].length; // the request, and the bytes its reply carries
+    }
+    const uint64_t timeout = uint64_t(kBlockTimeoutMs) * 1000;
+    uint64_t since = Clock().NowMicros();
+    if (const int status = engine_.Flush(since + timeout); status != kStatusOk)
+        return status;
+    // The probe answers one read after the other: each answer is due within
+    // the block timeout of the one before it.
+    int result = kStatusOk;
+    failed = count;
+    for (int i = 0; i < count; ++i) {
+        const SProbeReadBlock& block = blocks[i];
+        SWirePacket reply;
+        int status = engine_.WaitReply(sequences[static_cast<size_t>(i)], since + timeout + engine_.LineTime(wireBytes),
+                                       reply);
+        since = Clock().NowMicros();
+        if (status == kStatusOk && reply.op != kOpTargetReadBlock)
+            status = kStatusUnexpectedReply;
+        if (status == kStatusOk) {
+            CWireReader in(reply.payload);
+            status = ReplyStatus(in);
+            if (status == kStatusOk) {
+                const uint8_t* data = in.Remaining() == block.length ? in.Bytes(block.length) : nullptr;
+                if (data)
+                    CopyBytes(data, block.length, block.buffer);
+                else
+                    status = kStatusUnexpectedReply;
+            }
+        }
+        if (status == kStatusOk)
+            continue;
+        if (result == kStatusOk) {
+            result = status;
+            failed = i;
+        }
+        // Without the link the rest cannot come; a late one is dropped by
+        // its number when it does.
+        if (IsTransportFailure(status))
+            break;
+    }
+    return result;
+}
+
 int CLinkLibrary::TargetWrite8(uint32_t address, uint32_t value)
 {
     return CallStatus(kOpTargetWrite8, CWireWriter().U32(address).U32(value & 0xFF).bytes, kTargetCallTimeoutMs);

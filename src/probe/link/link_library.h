@@ -77,6 +77,9 @@ public:
     std::string LinkErrorText(int status) override;
     // The accesses go out in one write and their answers are read after.
     int TargetCycles(int count, const SProbeBusCycle* cycles, int& failed) override;
+    // The requests go out in one write and their answers are read after;
+    // blocks longer than kMaxBlockChunk are read one after the other.
+    int TargetReadBlocks(int count, const SProbeReadBlock* blocks, int& failed) override;
 
     // Opens the link on a transport that is already connected (a socket pair
     // in tests, another carrier) and runs the handshake. The transport's

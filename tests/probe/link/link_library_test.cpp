@@ -361,6 +361,38 @@ TEST(LinkLibrary, BusCyclesGoOutBackToBackAndTheFirstFailureIsReported)
     EXPECT_EQ(link.library.DroppedReplies(), 0u);
 }
 
+TEST(LinkLibrary, BlockReadsGoOutBackToBackAndTheFirstFailureIsReported)
+{
+    // As with the bus cycles: the peer answers once it holds all three
+    // reads; the second fails, the first and third bring their bytes.
+    std::vector<SWirePacket> held;
+    SPeerLink link([&](CScriptedPeer& peer, const SWirePacket& frame) {
+        held.push_back(frame);
+        if (held.size() < 3)
+            return;
+        for (size_t i = 0; i < held.size(); ++i) {
+            CWireReader in(held[i].payload);
+            const uint32_t address = in.U32();
+            const uint32_t length = in.U32();
+            CWireWriter w;
+            w.I32(i == 1 ? kStatusTargetAccessError : 0);
+            if (i != 1)
+                w.Bytes(Bytes(length, static_cast<uint8_t>(address)).data(), length);
+            peer.Send(ReplyFrame(held[i], w.bytes, false));
+        }
+        held.clear();
+    });
+    ASSERT_EQ(link.openStatus, 0);
+    std::vector<uint8_t> a(16), b(8), c(1000);
+    const SProbeReadBlock blocks[] = {{0x100, 16, a.data()}, {0x200, 8, b.data()}, {0x333, 1000, c.data()}};
+    int failed = -1;
+    EXPECT_EQ(link.library.TargetReadBlocks(3, blocks, failed), kStatusTargetAccessError);
+    EXPECT_EQ(failed, 1);
+    EXPECT_EQ(a, Bytes(16, 0x00));
+    EXPECT_EQ(c, Bytes(1000, 0x33));
+    EXPECT_EQ(link.library.DroppedReplies(), 0u);
+}
+
 TEST(LinkLibrary, BadRepliesAreRecognised)
 {
     // Request 1: the right sequence number with another operation; 2: longer
