@@ -254,15 +254,16 @@ TEST_P(MaintenanceFaultInjection, FailsCleanlyAndTheProbeRecovers)
         // spoilt reply to it is harmless.
         bool unexamined = false;
         if (button == EButton::Update) {
-            // Four sector erases, the records, the start marker; logic access,
+            // The read of the image's top byte (the probe can hold it), four
+            // sector erases, the records, the start marker; logic access,
             // device code, erase, the rows, the signature; the rows and the
             // signature read back; leaving logic access; the closing query.
             const uint32_t records = static_cast<uint32_t>(FirmwareRecords());
-            const uint32_t firstRow = before + 4 + records + 1 + 3 + 1;
+            const uint32_t firstRow = before + 1 + 4 + records + 1 + 3 + 1;
             const uint32_t leaveLogic = firstRow + 2 * (CSimLoader::kRows + 1);
             ASSERT_EQ(after, leaveLogic + 1);
             if (c.point == EPoint::FirmwareRecord) {
-                at = before + 4 + 1 + records / 2;
+                at = before + 1 + 4 + 1 + records / 2;
             } else if (c.point == EPoint::LeaveLogic) {
                 at = leaveLogic;
                 unexamined = true;

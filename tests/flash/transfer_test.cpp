@@ -244,7 +244,7 @@ TEST_F(TransferTest, DumpSpansReadsEachSpanAndStopsAtItsExactAddress)
     image.Clear();
     const SOperationResult r = transfer.DumpSpans(spans);
     ASSERT_TRUE(r.Ok()) << view.LastStatus();
-    EXPECT_EQ(view.LastStatus().rfind("2 spans: 2080 bytes successful dumped (", 0), 0u) << view.LastStatus();
+    EXPECT_EQ(view.LastStatus().rfind("2 spans: 2080 bytes successful dumped", 0), 0u) << view.LastStatus();
     std::vector<uint8_t> dumped(0x800);
     image.ReadBlock(kDemoFlashBase + 0x2000, dumped.data(), 0x800);
     EXPECT_EQ(dumped, Pattern(0x800, 2));

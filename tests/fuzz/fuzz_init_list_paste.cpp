@@ -2,8 +2,7 @@
 // ("CF_QDX_INITLIST", Paste) and plain text (PasteText). The first byte
 // chooses the form and where the lines go; the rest is the clipboard.
 // Whatever a paste inserts lands as a block of display lines at the chosen
-// place, the lines around it unchanged; a refused text paste changes
-// nothing; pasted entries copied and pasted again come back the same.
+// place, the lines around it unchanged; a refused paste changes nothing; pasted entries copied and pasted again come back the same.
 #include "commands/init_list_editor.h"
 #include "common/message_box.h"
 #include "project/code_item.h"
@@ -57,14 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const size_t inserted = text ? editor.PasteText(clipboard, box) : editor.Paste(clipboard);
     const std::vector<std::string>& after = editor.Lines();
     Check(after.size() == before.size() + inserted);
-    // A refused text paste may keep the selection; a paste that took place
-    // clears it.
-    Check((text && inserted == 0) || editor.Selection().empty());
+    // A refused paste (either form is parsed strictly) may keep the
+    // selection; a paste that took place clears it.
+    Check(inserted == 0 || editor.Selection().empty());
     for (size_t i = 0; i < row && i < before.size(); ++i)
         Check(after[i] == before[i]);
     for (size_t i = row; i < before.size(); ++i)
         Check(after[i + inserted] == before[i]);
-    if (text && inserted == 0)
+    if (inserted == 0)
         return 0;
 
     for (size_t i = row; i < row + inserted; ++i) {

@@ -445,7 +445,8 @@ TEST_F(TargetDialogs, TheBarAndTheStatusLineMoveWhileATransferRuns)
     EXPECT_GE(positions.size(), 3u);
     int running = 0;
     for (const QString& s : statuses)
-        running += s.startsWith("Programming ") && s.contains(" of 1048576 bytes (") && s.contains("/s");
+        // (a rate joins them from 0.1 s on, which a fast transfer may not reach)
+        running += s.startsWith("Programming ") && s.contains(" of 1048576 bytes (");
     EXPECT_GE(running, 2) << "running status lines seen: " << running;
     EXPECT_TRUE(stopEnabled);
     EXPECT_FALSE(startEnabled);
