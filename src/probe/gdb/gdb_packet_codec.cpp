@@ -4,7 +4,14 @@ namespace {
 
 constexpr char kDigits[] = "0123456789abcdef";
 
-int HexValue(char c)
+bool NeedsEscape(char c)
+{
+    return c == '$' || c == '#' || c == '}' || c == '*';
+}
+
+} // namespace
+
+int CGdbPacketCodec::HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -14,13 +21,6 @@ int HexValue(char c)
         return c - 'A' + 10;
     return -1;
 }
-
-bool NeedsEscape(char c)
-{
-    return c == '$' || c == '#' || c == '}' || c == '*';
-}
-
-} // namespace
 
 uint8_t CGdbPacketCodec::Checksum(std::string_view raw)
 {
@@ -97,8 +97,8 @@ bool CGdbPacketCodec::FromHex(std::string_view hex, uint8_t* bytes, size_t lengt
     if (hex.size() != length * 2)
         return false;
     for (size_t i = 0; i < length; ++i) {
-        const int hi = HexValue(hex[2 * i]);
-        const int lo = HexValue(hex[2 * i + 1]);
+        const int hi = HexDigit(hex[2 * i]);
+        const int lo = HexDigit(hex[2 * i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         bytes[i] = static_cast<uint8_t>(hi << 4 | lo);

@@ -25,6 +25,8 @@ public:
     // Two lower-case hexadecimal digits per byte.
     static std::string Hex(const uint8_t* bytes, size_t length);
     static std::string Hex(std::string_view text);
+    // The value of one hexadecimal digit, -1 for any other character.
+    static int HexDigit(char c);
     // Exactly `length` bytes from 2 * `length` hexadecimal digits.
     static bool FromHex(std::string_view hex, uint8_t* bytes, size_t length);
 };

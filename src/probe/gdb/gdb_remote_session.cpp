@@ -5,17 +5,6 @@
 
 namespace {
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "O" followed by hexadecimal text: output of the target or of a monitor
 // command, not a reply ("OK" is one).
 bool IsConsoleOutput(const std::string& payload)
@@ -23,7 +12,7 @@ bool IsConsoleOutput(const std::string& payload)
     if (payload.size() < 3 || payload[0] != 'O' || (payload.size() - 1) % 2 != 0)
         return false;
     for (size_t i = 1; i < payload.size(); ++i) {
-        if (HexDigit(payload[i]) < 0)
+        if (CGdbPacketCodec::HexDigit(payload[i]) < 0)
             return false;
     }
     return true;
@@ -67,8 +56,8 @@ int CGdbRemoteSession::NextEvent(EEvent& event, std::string& payload, uint64_t d
             const size_t hash = pending_.find('#');
             if (hash != std::string::npos && hash + 2 < pending_.size()) {
                 const std::string_view raw = std::string_view(pending_).substr(1, hash - 1);
-                const int hi = HexDigit(pending_[hash + 1]);
-                const int lo = HexDigit(pending_[hash + 2]);
+                const int hi = CGdbPacketCodec::HexDigit(pending_[hash + 1]);
+                const int lo = CGdbPacketCodec::HexDigit(pending_[hash + 2]);
                 const bool sumOk = hi >= 0 && lo >= 0 && CGdbPacketCodec::Checksum(raw) == (hi << 4 | lo);
                 const bool formOk = sumOk && CGdbPacketCodec::Expand(raw, payload, kMaxPayload);
                 pending_.erase(0, hash + 3);
